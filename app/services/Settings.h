@@ -1,0 +1,24 @@
+#pragma once
+// The tool's own settings: section "Config" of <g_strAppDir>/settings.ini.
+// Every call reads or writes the file, so a value written by one window is
+// seen at once by all others (and by other running copies of the tool).
+#include <string>
+
+std::string SettingsFilePath();
+
+// Empty or missing: 45; otherwise the decimal value of the text ("abc" -> 0).
+int GetPtzSpeed();
+bool SetPtzSpeed(int speed);
+
+// Empty or missing: <g_strAppDir>/SnapPic (RecFiles: <g_strAppDir>/RecFiles),
+// written back. A missing folder is created with its parents; when that
+// fails the path is still returned and the file operation that uses it fails
+// on its own terms.
+std::string GetSnapDir();
+std::string GetRecDir();
+bool SetSnapDir(const std::string& dir);
+bool SetRecDir(const std::string& dir);
+
+// 0 "Direct D3D" (GPU rendering), 1 "Direct Draw" (software); missing: 0.
+int GetDisplayMode();
+bool SetDisplayMode(int mode);

@@ -1,0 +1,20 @@
+#pragma once
+// UTF-8 is the narrow code page of the tool. Field widths are byte widths;
+// cutting a text to a field never splits a UTF-8 sequence.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ky {
+
+// Longest prefix of s that is at most maxBytes long and ends on a UTF-8
+// sequence boundary (bytes that are not valid UTF-8 count as single units).
+size_t Utf8FitLength(std::string_view s, size_t maxBytes);
+
+// s cut with Utf8FitLength.
+std::string Utf8Truncate(std::string_view s, size_t maxBytes);
+
+// UTF-16LE bytes (no BOM) to UTF-8; unpaired surrogates become U+FFFD.
+std::string Utf16LeToUtf8(std::string_view bytes);
+
+}  // namespace ky

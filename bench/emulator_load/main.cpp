@@ -1,0 +1,251 @@
+// bench_emulator_load [EMULATOR] [--seconds N]
+//
+// Starts kycam-emulator (the given path, or the one beside this program) on
+// loopback, pinned to one CPU, and measures CGI GET requests/s with wrk
+// (Basic authentication header as curl sends it). The peer is Python's
+// http.server serving a file of the same size on loopback, pinned to the
+// same CPU and measured the same way in the same run. Then starts 250
+// cameras without RTSP and reads their resident memory from /proc.
+// Ends with one line: emu_rps=... peer_rps=... ratio=... rss250_mb=...
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1;
+    ~Child() { Stop(); }
+    void Stop() {
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+        if (out >= 0) ::close(out), out = -1;
+    }
+};
+
+// Spawns argv with stdout on a pipe (stderr to /dev/null when quiet), pinned
+// to `cpu` when cpu >= 0.
+bool Spawn(std::vector<std::string> args, int cpu, Child* c, bool quiet) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int fds[2];
+    if (::pipe(fds) != 0) return false;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+    if (quiet) posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&fa, fds[0]);
+    posix_spawn_file_actions_addclose(&fa, fds[1]);
+    int rc = posix_spawnp(&c->pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(fds[1]);
+    c->out = fds[0];
+    if (rc != 0) {
+        c->pid = -1;
+        return false;
+    }
+    if (cpu >= 0) {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(cpu, &set);
+        sched_setaffinity(c->pid, sizeof set, &set);
+    }
+    return true;
+}
+
+std::string ReadLine(int fd, int timeoutMs) {
+    std::string line;
+    char ch;
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0 || ::read(fd, &ch, 1) != 1) return line;
+        if (ch == '\n') return line;
+        line += ch;
+    }
+}
+
+std::string RunCapture(std::vector<std::string> args, int cpu) {
+    Child c;
+    if (!Spawn(std::move(args), cpu, &c, true)) return {};
+    std::string out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(c.out, buf, sizeof buf)) > 0) out.append(buf, size_t(n));
+    ::waitpid(c.pid, nullptr, 0);
+    c.pid = -1;
+    return out;
+}
+
+int FreePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+bool WaitListening(int port, int ms) {
+    for (int waited = 0; waited < ms; waited += 50) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        ::close(fd);
+        if (ok) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// wrk's "Requests/sec:" value, 0 when missing; *errors gets its error lines.
+double Wrk(const std::string& url, int seconds, int cpu, std::string* report) {
+    std::string out = RunCapture({"wrk", "-t1", "-c16", "-d" + std::to_string(seconds) + "s", "-H",
+                                  "Authorization: Basic YWRtaW46YWRtaW4=", url},
+                                 cpu);
+    *report = out;
+    size_t at = out.find("Requests/sec:");
+    return at == std::string::npos ? 0 : std::atof(out.c_str() + at + 13);
+}
+
+long RssKb(pid_t pid) {
+    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+int HttpPortOf(const std::string& ready) {
+    size_t at = ready.find("http=");
+    return at == std::string::npos ? -1 : std::atoi(ready.c_str() + at + 5);
+}
+
+bool Exists(const std::string& p) {
+    struct stat st{};
+    return ::stat(p.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::signal(SIGPIPE, SIG_IGN);
+    std::string emulator;
+    int seconds = 5;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--seconds" && i + 1 < argc) seconds = std::max(1, std::atoi(argv[++i]));
+        else emulator = a;
+    }
+    if (emulator.empty()) {
+        char self[4096] = {};
+        ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+        std::string dir = n > 0 ? std::string(self, size_t(n)) : std::string(argv[0]);
+        emulator = dir.substr(0, dir.rfind('/') + 1) + "kycam-emulator";
+    }
+    if (!Exists(emulator)) {
+        std::fprintf(stderr, "emulator not found: %s (pass its path)\n", emulator.c_str());
+        return 2;
+    }
+    if (RunCapture({"wrk", "--version"}, -1).find("wrk") == std::string::npos) {
+        std::fprintf(stderr, "wrk not found (Debian package wrk)\n");
+        return 2;
+    }
+    unsigned cpus = std::thread::hardware_concurrency();
+    int serverCpu = 0, clientCpu = cpus > 1 ? 1 : -1;
+    std::string cache = "/tmp/bench-emulator-load-" + std::to_string(::getuid());
+
+    // 1. Emulator, one CPU.
+    double emuRps = 0;
+    std::string body;
+    {
+        Child emu;
+        if (!Spawn({emulator, "--http-port", "0", "--no-rtsp", "--no-discovery", "--quiet", "--sd-cache", cache},
+                   serverCpu, &emu, true)) {
+            std::fprintf(stderr, "cannot start %s\n", emulator.c_str());
+            return 1;
+        }
+        std::string ready = ReadLine(emu.out, 20000);
+        int port = HttpPortOf(ready);
+        if (port <= 0) {
+            std::fprintf(stderr, "no READY line from the emulator: %s\n", ready.c_str());
+            return 1;
+        }
+        std::string path = "/cgi-bin/ky7200/param.cgi?cmd=getimageattr";
+        std::string url = "http://127.0.0.1:" + std::to_string(port) + path;
+        body = RunCapture({"curl", "-s", "-u", "admin:admin", url}, -1);
+        std::string report;
+        emuRps = Wrk(url, seconds, clientCpu, &report);
+        std::printf("emulator: %.0f requests/s (reply body %zu bytes)\n", emuRps, body.size());
+        if (emuRps <= 0) std::printf("%s\n", report.c_str());
+    }
+
+    // 2. Peer: python3 http.server with a file of the same size, same CPU.
+    double peerRps = 0;
+    {
+        std::string dir = cache + "-peer";
+        ::mkdir(dir.c_str(), 0700);
+        std::ofstream(dir + "/param.cgi", std::ios::binary) << body;
+        int port = FreePort();
+        Child peer;
+        if (Spawn({"python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory", dir, std::to_string(port)},
+                  serverCpu, &peer, true) &&
+            WaitListening(port, 10000)) {
+            std::string report;
+            peerRps = Wrk("http://127.0.0.1:" + std::to_string(port) + "/param.cgi", seconds, clientCpu, &report);
+            std::printf("peer (python3 http.server): %.0f requests/s\n", peerRps);
+        } else {
+            std::printf("peer (python3 http.server) did not start\n");
+        }
+    }
+
+    // 3. Memory of 250 cameras without RTSP.
+    double rssMb = -1;
+    {
+        Child many;
+        if (Spawn({emulator, "--http-port", "0", "--cameras", "250", "--no-rtsp", "--no-discovery", "--quiet",
+                   "--sd-cache", cache},
+                  -1, &many, true)) {
+            std::string ready = ReadLine(many.out, 30000);
+            if (ready.rfind("READY", 0) == 0 && ready.find("cameras=250") != std::string::npos) {
+                long kb = RssKb(many.pid);
+                rssMb = kb / 1024.0;
+                std::printf("250 cameras: RSS %.1f MB\n", rssMb);
+            } else {
+                std::printf("250 cameras did not start: %s\n", ready.c_str());
+            }
+        }
+    }
+
+    double ratio = peerRps > 0 ? emuRps / peerRps : 0;
+    std::printf("emu_rps=%.0f peer_rps=%.0f ratio=%.2f rss250_mb=%.1f\n", emuRps, peerRps, ratio, rssMb);
+    return emuRps > 0 ? 0 : 1;
+}

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Configures and builds one build tree. Usage: build.sh DIR [cmake options...]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+dir="$1"; shift
+jobs="${KY_JOBS:-$(nproc)}"
+if [ ! -f "$dir/build.ninja" ]; then
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+fi
+cmake --build "$dir" -j "$jobs"

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Runs the tool: installs what is missing, builds, creates db.dat when there is
+# none, starts kycam-emulator on loopback and opens the GUI ready to log in to
+# it. Without a display the GUI runs under Xvfb. Ctrl+C stops everything.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+bash scripts/install-deps.sh
+bash scripts/build.sh build
+bin="$root/build/bin"
+
+if [ ! -f "$bin/db.dat" ]; then
+  "$bin/kycam-db" create --db "$bin/db.dat" --def-user admin --def-password admin --def-stream 0
+  # The built-in tool user; change it with: kycam-db user admin NEWPASSWORD
+  "$bin/kycam-db" user --db "$bin/db.dat" admin '580247!K'
+fi
+
+port="${KYCAM_EMULATOR_PORT:-8080}"
+rtsp="${KYCAM_EMULATOR_RTSP_PORT:-8554}"
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT INT TERM
+
+if [ -x "$bin/kycam-emulator" ]; then
+  log="$bin/emulator.log"
+  "$bin/kycam-emulator" --bind 127.0.0.1 --http-port "$port" --rtsp-port "$rtsp" \
+      --user admin --password admin --state "$bin/emulator-state.txt" >"$log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do grep -q '^READY' "$log" && break; sleep 0.1; done
+  echo "emulator: $(grep -m1 '^READY' "$log" || echo 'not ready, see '"$log") (camera 127.0.0.1:$port, user admin, password admin)"
+fi
+
+if [ -x "$bin/KyCameraTool" ]; then
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    exec xvfb-run -a "$bin/KyCameraTool"
+  fi
+  "$bin/KyCameraTool"
+else
+  # Until the GUI is built the command-line client shows the same camera.
+  "$bin/kycamctl" --help
+  echo
+  echo "\$ kycamctl -P $port -p admin get serverinfo"
+  "$bin/kycamctl" -P "$port" -p admin get serverinfo || true
+fi

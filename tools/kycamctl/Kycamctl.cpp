@@ -1,0 +1,463 @@
+#include "tools/kycamctl/Kycamctl.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "cgi/Catalogue.h"
+
+namespace ky::ctl {
+namespace {
+
+using cgi::CommandDesc;
+using cgi::FieldInfo;
+using cgi::FieldType;
+using cgi::PageDesc;
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kUsageText = R"(usage: kycamctl [options] COMMAND ...
+
+Options:
+  -H HOST        camera address (default 127.0.0.1)
+  -P PORT        camera HTTP port (default 80)
+  -u USER        user name (default admin)
+  -p PASSWORD    password (default empty)
+  --timeout MS   receive time-out (default 3000)
+  --json         print records as one JSON object
+  --stream 0|1   stream of the video/audio pages (default 0)
+
+Commands:
+  raw 'GET /cgi-bin/...'          send one request, print the reply body
+  get PAGE                        read a page and print its fields
+  set PAGE FIELD=VALUE...         read, change, validate and write a page
+  set PAGE --from FILE.json       the same with the fields of a JSON object
+  backup [FILE]                   read every page into one JSON document
+  restore FILE                    write every page of such a document back
+  call COMMAND                    run a command without record (e.g. CleanLog)
+  pages                           list the pages and their fields
+
+Array fields are addressed as NAME[INDEX]=VALUE.
+Exit status: 0 success, 1 the camera refused or the reply failed the check,
+2 usage error, 3 could not connect.
+
+Pages:
+)";
+
+struct Options {
+    std::string host = "127.0.0.1";
+    uint16_t port = 80;
+    std::string user = "admin";
+    std::string password;
+    int timeoutMs = 3000;
+    bool json = false;
+    cgi::PageOptions page;
+    std::vector<std::string> rest;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+bool ParseInt(const std::string& s, int& v) {
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    return !s.empty() && ec == std::errc() && end == s.data() + s.size();
+}
+
+Options ParseOptions(const std::vector<std::string>& args) {
+    Options o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
+            return args[++i];
+        };
+        int n = 0;
+        if (a == "-H") {
+            o.host = value();
+        } else if (a == "-P") {
+            if (!ParseInt(value(), n) || n < 1 || n > 65535) throw UsageError{"-P takes a port 1..65535"};
+            o.port = static_cast<uint16_t>(n);
+        } else if (a == "-u") {
+            o.user = value();
+        } else if (a == "-p") {
+            o.password = value();
+        } else if (a == "--timeout") {
+            if (!ParseInt(value(), n) || n < 1) throw UsageError{"--timeout takes milliseconds"};
+            o.timeoutMs = n;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--stream") {
+            if (!ParseInt(value(), n) || (n != 0 && n != 1)) throw UsageError{"--stream takes 0 or 1"};
+            o.page.stream = n;
+        } else {
+            o.rest.push_back(a);
+        }
+    }
+    return o;
+}
+
+int ExitFor(cgi::Failure f) {
+    switch (f) {
+    case cgi::Failure::None: return kOk;
+    case cgi::Failure::Connect: return kNoConnection;
+    case cgi::Failure::Arguments: return kUsage;
+    default: return kRefused;
+    }
+}
+
+const char* FailureText(cgi::Failure f) {
+    switch (f) {
+    case cgi::Failure::Connect: return "could not connect";
+    case cgi::Failure::Arguments: return "request could not be built";
+    case cgi::Failure::Exchange: return "no valid reply";
+    case cgi::Failure::Refused: return "the camera refused the request";
+    default: return "ok";
+    }
+}
+
+// A zero-filled record buffer of the page's size, aligned for its integers.
+struct RecordBuffer {
+    explicit RecordBuffer(size_t size) : words((size + 3) / 4 + 1, 0) {}
+    void* data() { return words.data(); }
+    std::vector<int32_t> words;
+};
+
+Json RecordToJson(const cgi::RecordInfo& r, const void* rec) {
+    Json j = Json::object();
+    for (const FieldInfo& f : r.fields) {
+        auto one = [&](uint32_t e) -> Json {
+            const std::string t = cgi::FieldToText(f, rec, e);
+            if (f.type == FieldType::Int) return std::stoi(t);
+            return t;
+        };
+        if (f.count == 1) {
+            j[f.name] = one(0);
+        } else {
+            Json a = Json::array();
+            for (uint32_t e = 0; e < f.count; ++e) a.push_back(one(e));
+            j[f.name] = a;
+        }
+    }
+    return j;
+}
+
+void PrintRecord(const cgi::RecordInfo& r, const void* rec, bool json, std::ostream& out) {
+    if (json) {
+        out << RecordToJson(r, rec).dump() << "\n";
+        return;
+    }
+    for (const FieldInfo& f : r.fields) {
+        if (f.count == 1) {
+            out << f.name << "=" << cgi::FieldToText(f, rec) << "\n";
+            continue;
+        }
+        for (uint32_t e = 0; e < f.count; ++e)
+            out << f.name << "[" << e << "]=" << cgi::FieldToText(f, rec, e) << "\n";
+    }
+}
+
+// Applies one "name" or "name[i]" assignment; throws UsageError naming the field.
+void Assign(const PageDesc& page, void* rec, const std::string& lhs, const std::string& value) {
+    std::string name = lhs;
+    uint32_t element = 0;
+    bool indexed = false;
+    if (const auto open = lhs.find('['); open != std::string::npos && lhs.back() == ']') {
+        int idx = 0;
+        if (!ParseInt(lhs.substr(open + 1, lhs.size() - open - 2), idx) || idx < 0)
+            throw UsageError{"bad index in field '" + lhs + "'"};
+        name = lhs.substr(0, open);
+        element = static_cast<uint32_t>(idx);
+        indexed = true;
+    }
+    const FieldInfo* f = page.record->Find(name);
+    if (f == nullptr) throw UsageError{"page '" + std::string(page.name) + "' has no field '" + name + "'"};
+    if (f->readOnly) throw UsageError{"field '" + name + "' is read-only"};
+    if (f->count > 1 && !indexed) throw UsageError{"field '" + name + "' is a list: use " + name + "[INDEX]"};
+    std::string why;
+    if (!cgi::FieldFromText(*f, rec, value, &why, element))
+        throw UsageError{"field '" + lhs + "': " + why};
+}
+
+void AssignJson(const PageDesc& page, void* rec, const Json& obj, bool skipReadOnly) {
+    if (!obj.is_object()) throw UsageError{"expected a JSON object of fields"};
+    for (const auto& item : obj.items()) {
+        const std::string& key = item.key();
+        const Json& v = item.value();
+        const FieldInfo* f = page.record->Find(key);
+        if (f != nullptr && f->readOnly && skipReadOnly) continue;
+        auto text = [&](const Json& x) -> std::string {
+            if (x.is_string()) return x.get<std::string>();
+            if (x.is_number_integer() || x.is_boolean()) return x.is_boolean() ? (x.get<bool>() ? "1" : "0") : x.dump();
+            throw UsageError{"field '" + key + "': value must be a string or a whole number"};
+        };
+        if (v.is_array()) {
+            for (size_t i = 0; i < v.size(); ++i) Assign(page, rec, key + "[" + std::to_string(i) + "]", text(v[i]));
+        } else {
+            Assign(page, rec, key, text(v));
+        }
+    }
+}
+
+class Client {
+public:
+    explicit Client(const Options& o)
+        : o_(o), target_{o.host.c_str(), o.port, o.user.c_str(), o.password.c_str()} {}
+
+    cgi::PageContext Context() const { return {&target_, o_.timeoutMs}; }
+
+    cgi::Failure Run(const CommandDesc& cmd, void* rec) const {
+        cgi::Failure why = cgi::Failure::None;
+        cgi::RunCommand(cmd, target_, rec, o_.timeoutMs, &why);
+        return why;
+    }
+
+    // Reads every get command of the page into rec; the first failure wins.
+    cgi::Failure Read(const PageDesc& page, void* rec) const {
+        if (page.preset) page.preset(rec, o_.page);
+        for (const CommandDesc* c : page.gets)
+            if (auto f = Run(*c, rec); f != cgi::Failure::None) return f;
+        return cgi::Failure::None;
+    }
+
+    cgi::Failure Write(const PageDesc& page, void* rec) const {
+        for (const CommandDesc* c : page.sets)
+            if (auto f = Run(*c, rec); f != cgi::Failure::None) return f;
+        return cgi::Failure::None;
+    }
+
+private:
+    const Options& o_;
+    cgi::Target target_;
+};
+
+const PageDesc& NeedPage(const std::string& name) {
+    const PageDesc* p = cgi::FindPage(name);
+    if (p == nullptr) throw UsageError{"unknown page '" + name + "' (see kycamctl pages)"};
+    return *p;
+}
+
+int CmdRaw(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() != 2) throw UsageError{"raw takes one request text"};
+    const std::string& text = o.rest[1];
+    char auth[CCgiClient::kCredentialSize] = {};
+    if (CCgiClient::MakeAuthorization(o.user.c_str(), o.password.c_str(), auth) < 0)
+        throw UsageError{"user name or password too long"};
+    CCgiClient client;
+    int sock = -1;
+    if (client.ConnectTo(o.host.c_str(), o.port, CCgiClient::kConnectTimeoutMs, sock) != 0) {
+        err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";
+        return kNoConnection;
+    }
+    constexpr uint32_t kSize = 256 * 1024;
+    auto buf = std::make_unique<char[]>(kSize);
+    uint32_t cap = kSize;
+    if (CCgiClient::BuildRequest(CCgiClient::kLocalHost, text.c_str(), auth, buf.get(), cap) < 0) {
+        client.CloseSocket(sock);
+        throw UsageError{"request text too long"};
+    }
+    const int r = client.Request(sock, CCgiClient::kLocalHost, text.c_str(), buf.get(), cap, auth, o.timeoutMs);
+    client.CloseSocket(sock);
+    const char* body = std::strstr(buf.get(), "\r\n\r\n");
+    out << (body ? body + 4 : buf.get());
+    if (r != 0) {
+        err << "kycamctl: " << (buf[0] ? "the camera refused the request" : "no reply") << "\n";
+        return kRefused;
+    }
+    return kOk;
+}
+
+int CmdGet(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() != 2) throw UsageError{"get takes one page name"};
+    const PageDesc& page = NeedPage(o.rest[1]);
+    RecordBuffer rec(page.record->size);
+    if (auto f = Client(o).Read(page, rec.data()); f != cgi::Failure::None) {
+        err << "kycamctl: get " << page.name << ": " << FailureText(f) << "\n";
+        return ExitFor(f);
+    }
+    PrintRecord(*page.record, rec.data(), o.json, out);
+    return kOk;
+}
+
+Json LoadJsonFile(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw UsageError{"cannot read " + path};
+    try {
+        return Json::parse(in);
+    } catch (const std::exception& e) {
+        throw UsageError{path + ": " + e.what()};
+    }
+}
+
+int CmdSet(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() < 3) throw UsageError{"set takes a page and FIELD=VALUE pairs or --from FILE"};
+    const PageDesc& page = NeedPage(o.rest[1]);
+    if (page.sets.empty()) throw UsageError{"page '" + std::string(page.name) + "' is read-only"};
+    // Convert everything before touching the camera, so a typo costs nothing.
+    RecordBuffer probe(page.record->size);
+    std::vector<std::pair<std::string, std::string>> pairs;
+    Json fromFile;
+    for (size_t i = 2; i < o.rest.size(); ++i) {
+        if (o.rest[i] == "--from") {
+            if (i + 1 >= o.rest.size()) throw UsageError{"--from needs a file"};
+            fromFile = LoadJsonFile(o.rest[++i]);
+            AssignJson(page, probe.data(), fromFile, false);
+            continue;
+        }
+        const auto eq = o.rest[i].find('=');
+        if (eq == std::string::npos || eq == 0) throw UsageError{"expected FIELD=VALUE, got '" + o.rest[i] + "'"};
+        pairs.emplace_back(o.rest[i].substr(0, eq), o.rest[i].substr(eq + 1));
+        Assign(page, probe.data(), pairs.back().first, pairs.back().second);
+    }
+
+    const Client client(o);
+    RecordBuffer rec(page.record->size);
+    if (auto f = client.Read(page, rec.data()); f != cgi::Failure::None) {
+        err << "kycamctl: get " << page.name << ": " << FailureText(f) << "\n";
+        return ExitFor(f);
+    }
+    if (!fromFile.is_null()) AssignJson(page, rec.data(), fromFile, false);
+    for (const auto& [k, v] : pairs) Assign(page, rec.data(), k, v);
+    if (page.validate)
+        if (const char* msg = page.validate(rec.data(), client.Context())) {
+            err << "kycamctl: " << msg << "\n";
+            return kUsage;
+        }
+    if (auto f = client.Write(page, rec.data()); f != cgi::Failure::None) {
+        err << "kycamctl: set " << page.name << ": " << FailureText(f) << "\n";
+        return ExitFor(f);
+    }
+    if (o.json)
+        PrintRecord(*page.record, rec.data(), true, out);
+    else
+        out << "Parameter setting succeeded!\n";
+    return kOk;
+}
+
+int CmdBackup(const Options& o, std::ostream& out, std::ostream& err) {
+    Json doc = Json::object();
+    doc["camera"] = o.host + ":" + std::to_string(o.port);
+    Json pages = Json::object();
+    const Client client(o);
+    int status = kOk;
+    for (const PageDesc* page : cgi::AllPages()) {
+        RecordBuffer rec(page->record->size);
+        const auto f = client.Read(*page, rec.data());
+        if (f == cgi::Failure::Connect) {
+            err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";
+            return kNoConnection;
+        }
+        if (f != cgi::Failure::None) {
+            err << "kycamctl: backup " << page->name << ": " << FailureText(f) << "\n";
+            status = kRefused;
+            continue;
+        }
+        pages[page->name] = RecordToJson(*page->record, rec.data());
+    }
+    doc["pages"] = pages;
+    const std::string text = doc.dump(2) + "\n";
+    if (o.rest.size() >= 2) {
+        std::ofstream file(o.rest[1]);
+        if (!(file << text)) throw UsageError{"cannot write " + o.rest[1]};
+    } else {
+        out << text;
+    }
+    return status;
+}
+
+int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() != 2) throw UsageError{"restore takes one file"};
+    const Json doc = LoadJsonFile(o.rest[1]);
+    if (!doc.contains("pages") || !doc["pages"].is_object()) throw UsageError{"no \"pages\" object in " + o.rest[1]};
+    // Check every page before writing any, so a bad document changes nothing.
+    for (const auto& [name, fields] : doc["pages"].items()) {
+        const PageDesc& page = NeedPage(name);
+        RecordBuffer probe(page.record->size);
+        AssignJson(page, probe.data(), fields, true);
+    }
+    const Client client(o);
+    int status = kOk;
+    for (const auto& [name, fields] : doc["pages"].items()) {
+        const PageDesc& page = NeedPage(name);
+        if (page.sets.empty()) continue;
+        RecordBuffer rec(page.record->size);
+        auto f = client.Read(page, rec.data());
+        const char* invalid = nullptr;
+        if (f == cgi::Failure::None) {
+            AssignJson(page, rec.data(), fields, true);
+            invalid = page.validate ? page.validate(rec.data(), client.Context()) : nullptr;
+            if (!invalid) f = client.Write(page, rec.data());
+        }
+        if (f == cgi::Failure::Connect) {
+            err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";
+            return kNoConnection;
+        }
+        out << name << ": " << (invalid ? invalid : f == cgi::Failure::None ? "ok" : FailureText(f)) << "\n";
+        if (invalid || f != cgi::Failure::None) status = kRefused;
+    }
+    return status;
+}
+
+int CmdCall(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() != 2) throw UsageError{"call takes one command name"};
+    const CommandDesc* cmd = cgi::FindCommand(o.rest[1]);
+    if (cmd == nullptr || cmd->record != nullptr)
+        throw UsageError{"'" + o.rest[1] + "' is not a command without record (see kycamctl pages)"};
+    const auto f = Client(o).Run(*cmd, nullptr);
+    if (f != cgi::Failure::None) {
+        err << "kycamctl: " << cmd->name << ": " << FailureText(f) << "\n";
+        return ExitFor(f);
+    }
+    out << cmd->name << ": ok\n";
+    return kOk;
+}
+
+void PrintPages(std::ostream& out, bool withFields) {
+    for (const PageDesc* p : cgi::AllPages()) {
+        out << "  " << p->name << std::string(p->name && std::strlen(p->name) < 14 ? 14 - std::strlen(p->name) : 1, ' ')
+            << p->summary << "\n";
+        if (!withFields) continue;
+        for (const FieldInfo& f : p->record->fields) {
+            out << "      " << f.name << (f.count > 1 ? "[" + std::to_string(f.count) + "]" : "")
+                << (f.type == FieldType::Int ? " number" : " text(" + std::to_string(f.size - 1) + ")")
+                << (f.readOnly ? " read-only" : "") << "\n";
+        }
+    }
+    out << "  Commands without record (kycamctl call NAME):";
+    for (const CommandDesc* c : cgi::AllCommands())
+        if (c->record == nullptr) out << " " << c->name;
+    out << "\n";
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        const Options o = ParseOptions(args);
+        if (o.rest.empty() || o.rest[0] == "--help" || o.rest[0] == "-h" || o.rest[0] == "help") {
+            out << kUsageText;
+            PrintPages(out, false);
+            return o.rest.empty() ? kUsage : kOk;
+        }
+        const std::string& cmd = o.rest[0];
+        if (cmd == "raw") return CmdRaw(o, out, err);
+        if (cmd == "get") return CmdGet(o, out, err);
+        if (cmd == "set") return CmdSet(o, out, err);
+        if (cmd == "backup") return CmdBackup(o, out, err);
+        if (cmd == "restore") return CmdRestore(o, out, err);
+        if (cmd == "call") return CmdCall(o, out, err);
+        if (cmd == "pages") {
+            PrintPages(out, true);
+            return kOk;
+        }
+        throw UsageError{"unknown command '" + cmd + "'"};
+    } catch (const UsageError& e) {
+        err << "kycamctl: " << e.message << "\n" << "Try 'kycamctl --help'.\n";
+        return kUsage;
+    }
+}
+
+}  // namespace ky::ctl

@@ -1,0 +1,13 @@
+#pragma once
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace ky::ctl {
+
+enum Exit { kOk = 0, kRefused = 1, kUsage = 2, kNoConnection = 3 };
+
+// The whole command line client; returns the exit status.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace ky::ctl
