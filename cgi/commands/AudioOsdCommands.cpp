@@ -181,8 +181,16 @@ void AudioPreset(void* rec, const PageOptions&) {
     a->stream_a = 0;
     a->stream_b = 1;
 }
+// The page offers only its list of formats; from a script anything can come,
+// and a word the write does not know would silently send nothing.
+bool KnownAudioFormat(const char* f) {
+    return std::strcmp(f, "g711a") == 0 || std::strcmp(f, "g726") == 0 || std::strcmp(f, "g711u") == 0;
+}
 const char* AudioValidate(const void* rec, const PageContext&) {
-    return CheckAudioAttr(*static_cast<const AudioAttr*>(rec));
+    const auto* a = static_cast<const AudioAttr*>(rec);
+    if (!KnownAudioFormat(a->aeformat_a) || !KnownAudioFormat(a->aeformat_b))
+        return "Audio format must be g711a, g711u or g726!";
+    return CheckAudioAttr(*a);
 }
 void OsdTimePreset(void* rec, const PageOptions&) { static_cast<OsdRegion*>(rec)->region = 0; }
 void OsdNamePreset(void* rec, const PageOptions&) { static_cast<OsdRegion*>(rec)->region = 1; }

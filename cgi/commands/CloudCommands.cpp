@@ -9,7 +9,7 @@ constexpr std::array kP2pFields{
     KY_FIELD_RO(P2pAttr, family),
     KY_FIELD(P2pAttr, enable),
     KY_FIELD_RO(P2pAttr, mode),
-    KY_FIELD(P2pAttr, uid),
+    KY_FIELD_RO(P2pAttr, uid),   // read to check the switch; never written
 };
 constexpr RecordInfo kP2pAttr{"P2pAttr", sizeof(P2pAttr), kP2pFields};
 #define F(name) FieldIndex(kP2pFields, #name)

@@ -10,7 +10,7 @@ namespace {
 
 // ---- motor --------------------------------------------------------------------------
 constexpr std::array kMotorFields{
-    KY_FIELD(MotorAttr, panscan),          KY_FIELD(MotorAttr, tiltscan),
+    KY_FIELD(MotorAttr, panscan),          KY_FIELD_RO(MotorAttr, tiltscan),
     KY_FIELD(MotorAttr, movehome),         KY_FIELD(MotorAttr, light_enable),
     KY_FIELD(MotorAttr, smartrack_enable), KY_FIELD_RO(MotorAttr, smartrack_flag),
     KY_FIELD(MotorAttr, smartrack_mode),   KY_FIELD(MotorAttr, ptzalarmmask),
@@ -59,6 +59,13 @@ constexpr CommandDesc kGetMotorAttr{
     .keys = kMotorKeys,
     .parse = MotorParse,
 };
+// The page writes its one lap count to both axes.
+int MotorPrepare(const CommandDesc&, void* rec) {
+    auto* m = static_cast<MotorAttr*>(rec);
+    m->tiltscan = m->panscan;
+    return 0;
+}
+
 constexpr CommandDesc kSetMotorAttr{
     .name = "SetMotorAttr",
     .record = &kMotorAttr,
@@ -66,6 +73,7 @@ constexpr CommandDesc kSetMotorAttr{
                "&-panspeed=0&-movehome=%s&-ptzalarmmask=%s&cmd=setsmartrackattr&-smartrack_enable=%d"
                "&-smartrack_mode=%d&cmd=setlightattr&-light_enable=%s",
     .args = kMotorArgs,
+    .prepare = MotorPrepare,
 };
 
 // ---- RS-485 -------------------------------------------------------------------------

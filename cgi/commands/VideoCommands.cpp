@@ -110,12 +110,19 @@ const char* VencValidate(const void* rec, const PageContext& context) {
     return CheckVencAttr(*static_cast<const VencAttr*>(rec), video.vinorm);
 }
 
+// The standard is read back as 50 or 60 and the mode is a positive number.
+const char* VideoValidate(const void* rec, const PageContext&) {
+    const auto* v = static_cast<const VideoAttr*>(rec);
+    if (v->vinorm != 50 && v->vinorm != 60) return "The video standard must be 50 or 60!";
+    return v->videomode > 0 ? nullptr : "Please select the video mode!";
+}
+
 constexpr const CommandDesc* kVideoGets[] = {&kGetVideoAttr};
 constexpr const CommandDesc* kVideoSets[] = {&kSetVideoAttr};
 constexpr PageDesc kVideoPage{"video",
                               "video mode number, vinorm (50 or 60 Hz), profile (0 H264 baseline, 1 main, 2 high, "
                               "3 H265 main)",
-                              &kVideoAttr, kVideoGets, kVideoSets};
+                              &kVideoAttr, kVideoGets, kVideoSets, nullptr, VideoValidate};
 constexpr const CommandDesc* kVencGets[] = {&kGetVencAttr};
 constexpr const CommandDesc* kVencSets[] = {&kSetVencAttr};
 constexpr PageDesc kVencPage{"venc",

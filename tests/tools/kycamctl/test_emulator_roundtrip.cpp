@@ -75,7 +75,7 @@ EmulatorProcess* EmulatorRoundTrip::emulator_ = nullptr;
 std::vector<std::string> Candidates(const cgi::FieldInfo& f, const std::string& now) {
     if (f.type == cgi::FieldType::Int) {
         const long v = std::stol(now);
-        return {std::to_string(v == 0 ? 1 : 0), std::to_string(v + 1), std::to_string(v - 1), "1", "2", "8000"};
+        return {std::to_string(v == 0 ? 1 : 0), std::to_string(v + 1), std::to_string(v - 1), "1", "2", "50", "60", "8000"};
     }
     std::vector<std::string> c;
     unsigned a, b, d, e;
@@ -83,8 +83,15 @@ std::vector<std::string> Candidates(const cgi::FieldInfo& f, const std::string& 
     if (std::sscanf(now.c_str(), "%u.%u.%u.%u%c", &a, &b, &d, &e, &tail) == 4)
         c.push_back(std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(d) + "." +
                     std::to_string(e % 250 + 1));
+    if (!now.empty() && now.find_first_not_of("PN") == std::string::npos) {   // half-hour flags
+        std::string flipped = now;
+        flipped[0] = flipped[0] == 'P' ? 'N' : 'P';
+        c.push_back(flipped);
+    }
     if (!now.empty() && now.size() < f.size - 1) c.push_back(now + "7");
     c.push_back(now.empty() ? "kycam" : "1" + now.substr(1));
+    for (const char* word : {"g726", "g711a", "on", "off"})
+        if (now != word) c.push_back(word);
     c.push_back("192.168.7.77");
     return c;
 }
