@@ -45,6 +45,8 @@ struct PageDesc {
     void (*preset)(void* rec, const PageOptions& options) = nullptr;
     // First failing rule's message (the page's own text), or nullptr when valid.
     const char* (*validate)(const void* rec, const PageContext& context) = nullptr;
+    // Pages read per stream (PageOptions::stream) have 2: backups keep both.
+    int streams = 1;
 };
 
 std::span<const CommandDesc* const> AllCommands();

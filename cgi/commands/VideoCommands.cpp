@@ -127,7 +127,7 @@ constexpr const CommandDesc* kVencGets[] = {&kGetVencAttr};
 constexpr const CommandDesc* kVencSets[] = {&kSetVencAttr};
 constexpr PageDesc kVencPage{"venc",
                              "stream encoding (--stream 0|1): bps, fps, gop, brmode (0 CBR, 1 VBR), imagegrade 1-6",
-                             &kVencAttr, kVencGets, kVencSets, VencPreset, VencValidate};
+                             &kVencAttr, kVencGets, kVencSets, VencPreset, VencValidate, 2};
 
 constexpr const PageDesc* kPages[] = {&kVideoPage, &kVencPage};
 

@@ -216,8 +216,9 @@ public:
     }
 
     // Reads every get command of the page into rec; the first failure wins.
-    cgi::Failure Read(const PageDesc& page, void* rec) const {
-        if (page.preset) page.preset(rec, o_.page);
+    cgi::Failure Read(const PageDesc& page, void* rec) const { return Read(page, rec, o_.page); }
+    cgi::Failure Read(const PageDesc& page, void* rec, const cgi::PageOptions& options) const {
+        if (page.preset) page.preset(rec, options);
         for (const CommandDesc* c : page.gets)
             if (auto f = Run(*c, rec); f != cgi::Failure::None) return f;
         return cgi::Failure::None;
@@ -337,6 +338,20 @@ int CmdSet(const Options& o, std::ostream& out, std::ostream& err) {
     return kOk;
 }
 
+// Backup documents name per-stream pages "venc" (stream 0) and "venc@1".
+std::string BackupKey(const PageDesc& page, int stream) {
+    return stream == 0 ? std::string(page.name) : std::string(page.name) + "@" + std::to_string(stream);
+}
+std::pair<const PageDesc*, int> FromBackupKey(const std::string& key) {
+    const auto at = key.find('@');
+    const PageDesc& page = NeedPage(key.substr(0, at));
+    int stream = 0;
+    if (at != std::string::npos &&
+        (!ParseInt(key.substr(at + 1), stream) || stream < 0 || stream >= page.streams))
+        throw UsageError{"bad stream in page name '" + key + "'"};
+    return {&page, stream};
+}
+
 int CmdBackup(const Options& o, std::ostream& out, std::ostream& err) {
     Json doc = Json::object();
     doc["camera"] = o.host + ":" + std::to_string(o.port);
@@ -344,18 +359,23 @@ int CmdBackup(const Options& o, std::ostream& out, std::ostream& err) {
     const Client client(o);
     int status = kOk;
     for (const PageDesc* page : cgi::AllPages()) {
-        RecordBuffer rec(page->record->size);
-        const auto f = client.Read(*page, rec.data());
-        if (f == cgi::Failure::Connect) {
-            err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";
-            return kNoConnection;
+        for (int stream = 0; stream < page->streams; ++stream) {
+            RecordBuffer rec(page->record->size);
+            cgi::PageOptions options = o.page;
+            options.stream = stream;
+            const auto f = client.Read(*page, rec.data(), options);
+            const std::string key = BackupKey(*page, stream);
+            if (f == cgi::Failure::Connect) {
+                err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";
+                return kNoConnection;
+            }
+            if (f != cgi::Failure::None) {
+                err << "kycamctl: backup " << key << ": " << FailureText(f) << "\n";
+                status = kRefused;
+                continue;
+            }
+            pages[key] = RecordToJson(*page->record, rec.data());
         }
-        if (f != cgi::Failure::None) {
-            err << "kycamctl: backup " << page->name << ": " << FailureText(f) << "\n";
-            status = kRefused;
-            continue;
-        }
-        pages[page->name] = RecordToJson(*page->record, rec.data());
     }
     doc["pages"] = pages;
     const std::string text = doc.dump(2) + "\n";
@@ -374,22 +394,24 @@ int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
     if (!doc.contains("pages") || !doc["pages"].is_object()) throw UsageError{"no \"pages\" object in " + o.rest[1]};
     // Check every page before writing any, so a bad document changes nothing.
     for (const auto& [name, fields] : doc["pages"].items()) {
-        const PageDesc& page = NeedPage(name);
-        RecordBuffer probe(page.record->size);
-        AssignJson(page, probe.data(), fields, true);
+        const auto [page, stream] = FromBackupKey(name);
+        RecordBuffer probe(page->record->size);
+        AssignJson(*page, probe.data(), fields, true);
     }
     const Client client(o);
     int status = kOk;
     for (const auto& [name, fields] : doc["pages"].items()) {
-        const PageDesc& page = NeedPage(name);
-        if (page.sets.empty()) continue;
-        RecordBuffer rec(page.record->size);
-        auto f = client.Read(page, rec.data());
+        const auto [page, stream] = FromBackupKey(name);
+        if (page->sets.empty()) continue;
+        RecordBuffer rec(page->record->size);
+        cgi::PageOptions options = o.page;
+        options.stream = stream;
+        auto f = client.Read(*page, rec.data(), options);
         const char* invalid = nullptr;
         if (f == cgi::Failure::None) {
-            AssignJson(page, rec.data(), fields, true);
-            invalid = page.validate ? page.validate(rec.data(), client.Context()) : nullptr;
-            if (!invalid) f = client.Write(page, rec.data());
+            AssignJson(*page, rec.data(), fields, true);
+            invalid = page->validate ? page->validate(rec.data(), client.Context()) : nullptr;
+            if (!invalid) f = client.Write(*page, rec.data());
         }
         if (f == cgi::Failure::Connect) {
             err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";

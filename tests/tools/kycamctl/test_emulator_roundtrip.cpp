@@ -146,12 +146,14 @@ TEST_F(EmulatorRoundTrip, EveryWritableFieldComesBack) {
 TEST_F(EmulatorRoundTrip, BackupChangeRestore) {
     std::string original;
     ASSERT_EQ(0, Ctl({"backup"}, &original));
+    EXPECT_NE(std::string::npos, original.find("\"venc@1\""));   // both streams are kept
     const std::string path = ::testing::TempDir() + "kycam_backup.json";
     std::ofstream(path) << original;
     std::string out;
     ASSERT_EQ(0, Ctl({"get", "cloud"}, &out));
     const bool on = out.find("cloud_enable=1") != std::string::npos;
     ASSERT_EQ(0, Ctl({"set", "cloud", on ? "cloud_enable=0" : "cloud_enable=1"}));
+    ASSERT_EQ(0, Ctl({"--stream", "1", "set", "venc", "gop=37"}));
     std::string changed;
     ASSERT_EQ(0, Ctl({"backup"}, &changed));
     EXPECT_NE(original, changed);
