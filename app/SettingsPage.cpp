@@ -1,0 +1,5 @@
+#include "app/SettingsPage.h"
+
+CSettingsPage::CSettingsPage(QWidget* parent) : QWidget(parent) {}
+
+CSettingsPage::~CSettingsPage() = default;

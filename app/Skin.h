@@ -1,0 +1,11 @@
+#pragma once
+// Optional skin images beside the program: skin/204.png, 205, 216 and 217.
+// The video windows paint with 216 and 217 when present; 204 and 205 are
+// loaded for skins that carry them. A missing file is not an error.
+class QPixmap;
+
+// Needs a QGuiApplication. Loads from <g_strAppDir>/skin.
+void LoadSkinImages();
+void FreeSkinImages();
+// nullptr when the image is absent or the id is not a skin image.
+const QPixmap* SkinImage(int id);

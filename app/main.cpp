@@ -1,0 +1,6 @@
+#include "app/KyCamToolApp.h"
+
+int main(int argc, char** argv) {
+    CKyCamToolApp app;
+    return app.Run(argc, argv);
+}
