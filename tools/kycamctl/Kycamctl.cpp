@@ -1,6 +1,10 @@
 #include "tools/kycamctl/Kycamctl.h"
 
 #include <algorithm>
+#include <thread>
+#include <sstream>
+#include <mutex>
+#include <atomic>
 #include <charconv>
 #include <cstring>
 #include <fstream>
@@ -29,6 +33,10 @@ Options:
   --timeout MS   receive time-out (default 3000)
   --json         print records as one JSON object
   --stream 0|1   stream of the video/audio pages (default 0)
+  --hosts FILE   run the command on every camera of FILE in parallel: one camera
+                 a line, "HOST[:PORT] [USER [PASSWORD]]" (missing parts from the
+                 options above; '#' starts a comment); prints each camera's
+                 output, then a result table
 
 Commands:
   raw 'GET /cgi-bin/...'          send one request, print the reply body
@@ -55,7 +63,9 @@ struct Options {
     int timeoutMs = 3000;
     bool json = false;
     cgi::PageOptions page;
+    std::string hostsFile;
     std::vector<std::string> rest;
+    size_t commandIndex = 0;   // position of the command word in the arguments
 };
 
 struct UsageError {
@@ -90,10 +100,13 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.timeoutMs = n;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--hosts") {
+            o.hostsFile = value();
         } else if (a == "--stream") {
             if (!ParseInt(value(), n) || (n != 0 && n != 1)) throw UsageError{"--stream takes 0 or 1"};
             o.page.stream = n;
         } else {
+            if (o.rest.empty()) o.commandIndex = i;
             o.rest.push_back(a);
         }
     }
@@ -454,6 +467,122 @@ void PrintPages(std::ostream& out, bool withFields) {
     out << "\n";
 }
 
+
+// ---- many cameras ------------------------------------------------------------
+struct Camera {
+    std::string host;
+    std::string port;
+    std::string user;
+    std::string password;
+    bool hasUser = false, hasPassword = false;
+};
+
+std::vector<Camera> LoadHosts(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw UsageError{"cannot read " + path};
+    std::vector<Camera> cameras;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+        std::istringstream words(line);
+        Camera c;
+        std::string address;
+        if (!(words >> address)) continue;
+        c.hasUser = static_cast<bool>(words >> c.user);
+        c.hasPassword = static_cast<bool>(words >> c.password);
+        std::string extra;
+        if (words >> extra) throw UsageError{path + ":" + std::to_string(number) + ": too many words"};
+        const auto colon = address.rfind(':');
+        c.host = address.substr(0, colon);
+        if (colon != std::string::npos) {
+            int port = 0;
+            c.port = address.substr(colon + 1);
+            if (!ParseInt(c.port, port) || port < 1 || port > 65535)
+                throw UsageError{path + ":" + std::to_string(number) + ": bad port '" + c.port + "'"};
+        }
+        cameras.push_back(c);
+    }
+    if (cameras.empty()) throw UsageError{path + ": no cameras"};
+    return cameras;
+}
+
+const char* ExitText(int status) {
+    switch (status) {
+    case kOk: return "ok";
+    case kRefused: return "refused";
+    case kUsage: return "usage error";
+    case kNoConnection: return "no connection";
+    default: return "failed";
+    }
+}
+
+int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostream& out, std::ostream& err) {
+    const std::vector<Camera> cameras = LoadHosts(o.hostsFile);
+    // The same command line for each camera, without --hosts, with the
+    // camera's own address and credentials in front (later options win).
+    std::vector<std::string> options(args.begin(), args.begin() + static_cast<long>(o.commandIndex));
+    const std::vector<std::string> command(args.begin() + static_cast<long>(o.commandIndex), args.end());
+    std::vector<std::string> base;
+    for (size_t i = 0; i < options.size(); ++i) {
+        if (options[i] == "--hosts") {
+            ++i;
+            continue;
+        }
+        base.push_back(options[i]);
+    }
+    struct Result {
+        int status = 0;
+        std::string out, err;
+    };
+    std::vector<Result> results(cameras.size());
+    std::atomic<size_t> next{0}, done{0};
+    std::mutex progressMutex;
+    auto worker = [&] {
+        for (size_t i; (i = next++) < cameras.size();) {
+            const Camera& c = cameras[i];
+            // The camera's own address and credentials come after the shared
+            // options, so they win.
+            std::vector<std::string> a = base;
+            a.insert(a.end(), {"-H", c.host});
+            if (!c.port.empty()) a.insert(a.end(), {"-P", c.port});
+            if (c.hasUser) a.insert(a.end(), {"-u", c.user});
+            if (c.hasPassword) a.insert(a.end(), {"-p", c.password});
+            a.insert(a.end(), command.begin(), command.end());
+            std::ostringstream cout, cerr;
+            results[i].status = Run(a, cout, cerr);
+            results[i].out = cout.str();
+            results[i].err = cerr.str();
+            const size_t finished = ++done;
+            std::lock_guard lock(progressMutex);
+            err << "\r" << finished << "/" << cameras.size() << " cameras done" << std::flush;
+        }
+    };
+    const size_t threads = std::min<size_t>(16, cameras.size());
+    std::vector<std::thread> pool;
+    for (size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+    for (auto& t : pool) t.join();
+    err << "\n";
+
+    int worst = kOk;
+    size_t width = 6;
+    for (const Camera& c : cameras) width = std::max(width, c.host.size() + 1 + c.port.size());
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        if (results[i].out.empty()) continue;
+        out << "== " << cameras[i].host << (cameras[i].port.empty() ? "" : ":" + cameras[i].port) << "\n"
+            << results[i].out;
+    }
+    out << std::string("CAMERA") + std::string(width - 6 + 2, ' ') << "RESULT\n";
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        const std::string name = cameras[i].host + (cameras[i].port.empty() ? "" : ":" + cameras[i].port);
+        std::string detail = results[i].err.substr(0, results[i].err.find('\n'));
+        if (detail.rfind("kycamctl: ", 0) == 0) detail.erase(0, 10);
+        out << name << std::string(width - name.size() + 2, ' ') << ExitText(results[i].status)
+            << (detail.empty() ? "" : "  (" + detail + ")") << "\n";
+        if (results[i].status != kOk) worst = worst == kOk ? results[i].status : std::max(worst, results[i].status);
+    }
+    return worst;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -465,6 +594,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return o.rest.empty() ? kUsage : kOk;
         }
         const std::string& cmd = o.rest[0];
+        if (!o.hostsFile.empty()) {
+            if (cmd == "pages") throw UsageError{"pages does not take --hosts"};
+            return RunOnHosts(args, o, out, err);
+        }
         if (cmd == "raw") return CmdRaw(o, out, err);
         if (cmd == "get") return CmdGet(o, out, err);
         if (cmd == "set") return CmdSet(o, out, err);

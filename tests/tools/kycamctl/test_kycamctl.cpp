@@ -131,3 +131,28 @@ TEST(Kycamctl, SetFromJsonFile) {
     EXPECT_EQ(2, Ctl(cam.Port(), {"set", "cloud", "--from", path}).status);
     std::remove(path.c_str());
 }
+
+TEST(Kycamctl, ManyCamerasFromAHostsFile) {
+    ScriptedServer a(Camera("var cloud_enable=1;\r\n"));
+    ScriptedServer b(Camera("var cloud_enable=0;\r\n"));
+    ScriptedServer refusing(ScriptedServer::Mode::ReplyThenClose,
+                            ScriptedServer::HttpReply("", false, "401 Unauthorized"));
+    const std::string path = ::testing::TempDir() + "kycamctl_hosts.txt";
+    std::ofstream(path) << "# site A\n127.0.0.1:" << a.Port() << "\n"
+                        << "127.0.0.1:" << b.Port() << " admin pw   # own credentials\n\n"
+                        << "127.0.0.1:" << refusing.Port() << "\n"
+                        << "127.0.0.1:" << ScriptedServer::ClosedPort() << "\n";
+    std::ostringstream out, err;
+    const int status = ky::ctl::Run({"-p", "pw", "--hosts", path, "get", "cloud"}, out, err);
+    EXPECT_EQ(3, status);   // the worst result
+    const std::string text = out.str();
+    EXPECT_NE(std::string::npos, text.find("== 127.0.0.1:" + std::to_string(a.Port()) + "\ncloud_enable=1\n"));
+    EXPECT_NE(std::string::npos, text.find("== 127.0.0.1:" + std::to_string(b.Port()) + "\ncloud_enable=0\n"));
+    EXPECT_NE(std::string::npos, text.find(std::to_string(refusing.Port()) + "  refused"));
+    EXPECT_NE(std::string::npos, text.find("no connection"));
+    EXPECT_NE(std::string::npos, err.str().find("4/4 cameras done"));
+    std::ofstream(path) << "127.0.0.1:99999\n";
+    std::ostringstream o2, e2;
+    EXPECT_EQ(2, ky::ctl::Run({"--hosts", path, "get", "cloud"}, o2, e2));
+    std::remove(path.c_str());
+}
