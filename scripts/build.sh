@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one build tree. Usage: build.sh DIR [cmake options...]
+# KY_TARGET=name builds only that target.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$1"; shift
@@ -7,4 +8,4 @@ jobs="${KY_JOBS:-$(nproc)}"
 if [ ! -f "$dir/build.ninja" ]; then
   cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
 fi
-cmake --build "$dir" -j "$jobs"
+cmake --build "$dir" -j "$jobs" ${KY_TARGET:+--target "$KY_TARGET"}

@@ -38,7 +38,7 @@ else
 fi
 
 echo "== fuzz targets (bounded)"
-if CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DKY_CORE_ONLY=ON -DKY_FUZZ=ON -DKY_BUILD_TESTS=OFF; then
+if CC=clang CXX=clang++ KY_TARGET=fuzzers bash scripts/build.sh build-fuzz -DKY_CORE_ONLY=ON -DKY_FUZZ=ON -DKY_BUILD_TESTS=OFF; then
   for f in build-fuzz/bin/fuzz_*; do
     [ -x "$f" ] || continue
     work="$(mktemp -d)"

@@ -9,9 +9,17 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <regex>
 
 namespace ky::test {
+
+namespace {
+// The first port of "key=P0,P1 ..." in the READY line; 0 when absent.
+int FirstNumberAfter(const std::string& line, const std::string& key) {
+    const size_t at = line.find(key);
+    if (at == std::string::npos) return 0;
+    return std::atoi(line.c_str() + at + key.size());
+}
+}  // namespace
 
 std::string EmulatorProcess::BinaryPath() {
     if (const char* env = std::getenv("KYCAM_EMULATOR")) return env;
@@ -59,9 +67,8 @@ EmulatorProcess::EmulatorProcess(std::vector<std::string> extraArgs, int readyTi
     }
     const size_t at = text.find("READY");
     ready_ = text.substr(at, text.find('\n', at) - at);
-    std::smatch m;
-    if (std::regex_search(ready_, m, std::regex("http=([0-9]+)"))) httpPort_ = std::stoi(m[1]);
-    if (std::regex_search(ready_, m, std::regex("rtsp=([0-9]+)"))) rtspPort_ = std::stoi(m[1]);
+    httpPort_ = FirstNumberAfter(ready_, "http=");
+    rtspPort_ = FirstNumberAfter(ready_, "rtsp=");
 }
 
 int EmulatorProcess::Stop() {

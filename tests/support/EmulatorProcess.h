@@ -20,6 +20,7 @@ public:
     int HttpPort() const { return httpPort_; }
     int RtspPort() const { return rtspPort_; }
     const std::string& ReadyLine() const { return ready_; }
+    pid_t Pid() const { return pid_; }
     // Sends SIGTERM and waits; returns the exit status (-1 when it had to be killed).
     int Stop();
 
