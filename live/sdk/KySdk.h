@@ -22,12 +22,15 @@ enum : int32_t {
 constexpr int KY_CAPABILITY_SIZE = 896;
 constexpr int KY_CAPABILITY_FIELD = 16;
 
-// ---- PTZ command codes ---------------------------------------------------------
+// ---- PTZ command codes -----------------------------------------------------------
 enum : int32_t {
+    // KY_SDK_PTZControlEx(handle, code)
     KY_PTZ_UP = 0x3001, KY_PTZ_DOWN = 0x3002, KY_PTZ_LEFT = 0x3003, KY_PTZ_RIGHT = 0x3004,
     KY_PTZ_ZOOMIN = 0x3005, KY_PTZ_ZOOMOUT = 0x3006, KY_PTZ_FOCUSIN = 0x3007, KY_PTZ_FOCUSOUT = 0x3008,
-    KY_PTZ_HOME = 0x3015, KY_PTZ_HCRUISE = 0x3016, KY_PTZ_VCRUISE = 0x3017,
-    KY_PRESET_SET = 0x3027, KY_PRESET_CALL = 0x3028, KY_PRESET_DELETE = 0x3029,
+    // KY_SDK_PTZPreset(handle, code, number - 1)
+    KY_PRESET_CALL = 0x3015, KY_PRESET_SET = 0x3016, KY_PRESET_DELETE = 0x3017,
+    // KY_SDK_PTZControl(handle, code, speed): home with speed 5, cruises with the stored speed
+    KY_PTZ_HOME = 0x3027, KY_PTZ_VCRUISE = 0x3028, KY_PTZ_HCRUISE = 0x3029,
 };
 
 // ---- records -------------------------------------------------------------------
