@@ -438,6 +438,7 @@ Action Camera::OnRequest(const RequestHead& head) {
     }
     const std::string& p = head.path;
     if (p.rfind("/emu/", 0) == 0) return ControlRequest(head);
+    if (SdkService::Owns(p)) return sdk_.Handle(head, [this] { BeginRestart(emu_.Opts().restartMs, ""); });
 
     FaultSet f = TakeFaults();
     bool isGet = head.method == "GET";

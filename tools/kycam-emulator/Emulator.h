@@ -13,6 +13,7 @@
 #include "tools/kycam-emulator/CameraState.h"
 #include "tools/kycam-emulator/HttpServer.h"
 #include "tools/kycam-emulator/SdMedia.h"
+#include "tools/kycam-emulator/SdkService.h"
 
 namespace emu {
 
@@ -128,6 +129,7 @@ private:
     Emulator& emu_;
     int index_;
     CameraState state_;
+    SdkService sdk_{state_};   // the SDK control channel under /sdk/
     std::string stateFile_;
     int httpPort_ = 0;
     int rtspPort_ = 0;
