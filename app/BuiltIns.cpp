@@ -1,13 +1,36 @@
 // The pages and windows the tool ships. Each later part adds its line here.
 #include "app/PageRegistry.h"
 #include "app/ShellParts.h"
+#include "discovery/SearchDlg.h"
+#include "live/AudioOut.h"
+#include "live/LeftPlayDlg.h"
+#include "live/VideoDlg.h"
+#include "pages/config/PageContext.h"
+#include "pages/config/P_VideoDlg.h"
+#include "pages/network/P_LogDlg.h"
+#include "pages/network/P_SystemDlg.h"
 #include "store/P_DefDlg.h"
 
 void RegisterBuiltInPages(CPageRegistry& registry) {
+    registry.registerPage(6, MakePage<CPVideoDlg>);
     registry.registerPage(24, MakePage<CP_DefDlg>);
+    registry.registerPage(37, MakePage<CP_SystemDlg>);
+    registry.registerPage(38, MakePage<CP_LogDlg>);
 }
 
 void RegisterBuiltInParts(ShellParts& parts) {
-    (void)parts;
-    // parts.videoView = [](QWidget* parent) -> QWidget* { return new CVideoDlg(parent); };
+    parts.playPanel = [](QWidget* parent) -> QWidget* { return new CLeftPlayDlg(parent); };
+    InstallQtAudioOutput();   // the SDK plays camera sound through Qt Multimedia
+    parts.searchView = [](QWidget* parent) -> QWidget* { return new CSearchDlg(parent); };
+    parts.videoView = [](QWidget* parent) -> QWidget* {
+        auto* video = new CVideoDlg(parent);
+        // The pages read the capability record of the current login.
+        ky::pages::SetCapabilitySource([video]() -> const CapabilityRecord* {
+            const LiveState& live = video->GetLiveState();
+            return live.handle != 0 && live.capabilityValid
+                       ? reinterpret_cast<const CapabilityRecord*>(live.capabilityRecord)
+                       : nullptr;
+        });
+        return video;
+    };
 }

@@ -15,7 +15,10 @@ size_t SequenceLength(std::string_view s, size_t i) {
     return n;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
+}  // namespace
+
+void AppendUtf8(std::string& out, unsigned long cp) {
+    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -32,7 +35,6 @@ void AppendUtf8(std::string& out, uint32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-}  // namespace
 
 size_t Utf8FitLength(std::string_view s, size_t maxBytes) {
     size_t i = 0;

@@ -14,6 +14,10 @@ size_t Utf8FitLength(std::string_view s, size_t maxBytes);
 // s cut with Utf8FitLength.
 std::string Utf8Truncate(std::string_view s, size_t maxBytes);
 
+// Appends one code point as UTF-8; 0, surrogates and values past U+10FFFF
+// become U+FFFD.
+void AppendUtf8(std::string& out, unsigned long codePoint);
+
 // UTF-16LE bytes (no BOM) to UTF-8; unpaired surrogates become U+FFFD.
 std::string Utf16LeToUtf8(std::string_view bytes);
 

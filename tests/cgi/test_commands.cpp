@@ -9,25 +9,17 @@
 #include "cgi/Catalogue.h"
 #include "cgi/CgiClient.h"
 #include "cgi/PercentEncode.h"
-#include "tests/support/ScriptedServer.h"
+#include "tests/support/CgiWire.h"
 
 using ky::test::ScriptedServer;
 namespace cgi = ky::cgi;
 
 namespace {
 
-constexpr const char* kFixedHeaders =
-    "Accept: */*\r\n"
-    "Accept-Language: zh-cn\r\n"
-    "Accept-Encoding: gzip, deflate\r\n"
-    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)\r\n"
-    "Host: 127.0.0.1\r\n"
-    "Connection: Keep-Alive\r\n";
-// Base64 of "admin:123456".
-constexpr const char* kAuthLine = "Authorization: Basic YWRtaW46MTIzNDU2\r\n";
+constexpr const char* kAuthLine = ky::test::kAdminAuthLine;
 
 std::string Expected(const std::string& requestText, const std::string& authLine = kAuthLine) {
-    return requestText + " HTTP/1.1\r\n" + kFixedHeaders + authLine + "\r\n";
+    return ky::test::ExpectedRequest(requestText, "127.0.0.1", authLine);
 }
 
 std::string Reply(const std::string& body) { return ScriptedServer::HttpReply(body); }

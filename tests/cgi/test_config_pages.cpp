@@ -19,7 +19,7 @@
 #include "cgi/rules/RegionsRules.h"
 #include "cgi/rules/TimeRules.h"
 #include "cgi/rules/UserRules.h"
-#include "tests/support/ScriptedServer.h"
+#include "tests/support/CgiWire.h"
 
 using ky::test::ScriptedServer;
 
@@ -31,18 +31,7 @@ namespace {
 
 constexpr const char* kPrefix = "GET /cgi-bin/ky7200/param.cgi?";
 
-std::string Expected(const std::string& query) {
-    return std::string(kPrefix) + query +
-           " HTTP/1.1\r\n"
-           "Accept: */*\r\n"
-           "Accept-Language: zh-cn\r\n"
-           "Accept-Encoding: gzip, deflate\r\n"
-           "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)\r\n"
-           "Host: 127.0.0.1\r\n"
-           "Connection: Keep-Alive\r\n"
-           "Authorization: Basic YWRtaW46MTIzNDU2\r\n"   // admin:123456
-           "\r\n";
-}
+std::string Expected(const std::string& query) { return ky::test::ExpectedRequest(kPrefix + query); }
 
 // A camera that answers every request with the same body.
 class Camera {

@@ -14,7 +14,7 @@
 #include "cgi/rules/ImageRules.h"
 #include "cgi/rules/PtzRules.h"
 #include "cgi/rules/VideoRules.h"
-#include "tests/support/ScriptedServer.h"
+#include "tests/support/CgiWire.h"
 
 using ky::test::ScriptedServer;
 namespace cgi = ky::cgi;
@@ -25,34 +25,10 @@ constexpr const char* kIp = "127.0.0.1";
 constexpr const char* kUser = "admin";
 constexpr const char* kPassword = "123456";
 
-// The request bytes for one request text (Base64 of "admin:123456").
-std::string Expected(const std::string& requestText) {
-    return requestText +
-           " HTTP/1.1\r\n"
-           "Accept: */*\r\n"
-           "Accept-Language: zh-cn\r\n"
-           "Accept-Encoding: gzip, deflate\r\n"
-           "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)\r\n"
-           "Host: 127.0.0.1\r\n"
-           "Connection: Keep-Alive\r\n"
-           "Authorization: Basic YWRtaW46MTIzNDU2\r\n"
-           "\r\n";
-}
-
-std::string Reply(const std::string& body) { return ScriptedServer::HttpReply(body); }
-
-const cgi::CommandDesc& Cmd(const char* name) {
-    const cgi::CommandDesc* c = cgi::FindCommand(name);
-    EXPECT_NE(nullptr, c) << name;
-    return *c;
-}
-
-std::string Format(const char* name, const void* rec) {
-    const cgi::CommandDesc& c = Cmd(name);
-    std::vector<char> out(c.requestSize);
-    if (cgi::FormatRequest(c, rec, out.data(), out.size()) < 0) return "<refused>";
-    return out.data();
-}
+std::string Expected(const std::string& requestText) { return ky::test::ExpectedRequest(requestText); }
+std::string Reply(const std::string& body) { return ky::test::CameraReply(body); }
+const cgi::CommandDesc& Cmd(const char* name) { return ky::test::Command(name); }
+std::string Format(const char* name, const void* rec) { return ky::test::FormattedRequest(name, rec); }
 
 }  // namespace
 

@@ -16,7 +16,7 @@
 #include "cgi/rules/NetworkRules.h"
 #include "cgi/rules/OnvifRules.h"
 #include "cgi/rules/WirelessRules.h"
-#include "tests/support/ScriptedServer.h"
+#include "tests/support/CgiWire.h"
 
 using ky::test::ScriptedServer;
 namespace cgi = ky::cgi;
@@ -26,37 +26,12 @@ namespace {
 constexpr const char* kUser = "admin";
 constexpr const char* kPassword = "123456";
 
-// The request bytes for one request text (Base64 of "admin:123456").
 std::string Expected(const std::string& requestText, const std::string& host = "127.0.0.1") {
-    return requestText +
-           " HTTP/1.1\r\n"
-           "Accept: */*\r\n"
-           "Accept-Language: zh-cn\r\n"
-           "Accept-Encoding: gzip, deflate\r\n"
-           "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)\r\n"
-           "Host: " +
-           host +
-           "\r\n"
-           "Connection: Keep-Alive\r\n"
-           "Authorization: Basic YWRtaW46MTIzNDU2\r\n"
-           "\r\n";
+    return ky::test::ExpectedRequest(requestText, host);
 }
-
-std::string Reply(const std::string& body) { return ScriptedServer::HttpReply(body); }
-
-const cgi::CommandDesc& Cmd(const char* name) {
-    const cgi::CommandDesc* c = cgi::FindCommand(name);
-    if (c == nullptr) throw std::runtime_error(std::string("no command ") + name);
-    return *c;
-}
-
-// What a command would send for rec, without a camera.
-std::string Formatted(const char* name, const void* rec) {
-    const cgi::CommandDesc& c = Cmd(name);
-    std::string out(c.requestSize, '\0');
-    const int n = cgi::FormatRequest(c, rec, out.data(), out.size());
-    return n < 0 ? "<format failed>" : out.substr(0, static_cast<size_t>(n));
-}
+std::string Reply(const std::string& body) { return ky::test::CameraReply(body); }
+const cgi::CommandDesc& Cmd(const char* name) { return ky::test::Command(name); }
+std::string Formatted(const char* name, const void* rec) { return ky::test::FormattedRequest(name, rec); }
 
 NetAttr GoodNet() {
     NetAttr n{};

@@ -1,6 +1,10 @@
 #include "tools/kycamctl/Kycamctl.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <chrono>
+#include <map>
 #include <thread>
 #include <sstream>
 #include <mutex>
@@ -8,11 +12,14 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cgi/Catalogue.h"
+#include "tools/kycamctl/SdkCommands.h"
+#include "discovery/lib/SearchLib.h"
 
 namespace ky::ctl {
 namespace {
@@ -32,6 +39,7 @@ Options:
   -p PASSWORD    password (default empty)
   --timeout MS   receive time-out (default 3000)
   --json         print records as one JSON object
+  --yes          do not ask before reboot or factory-reset
   --stream 0|1   stream of the video/audio pages (default 0)
   --hosts FILE   run the command on every camera of FILE in parallel: one camera
                  a line, "HOST[:PORT] [USER [PASSWORD]]" (missing parts from the
@@ -47,8 +55,18 @@ Commands:
   restore FILE                    write every page of such a document back
   call COMMAND                    run a command without record (e.g. CleanLog)
   pages                           list the pages and their fields
+  snapshot FILE                   log in, wait for a picture, write it as JPEG
+  record FILE --seconds N         record N seconds of video and sound (AVI)
+  ptz up|down|left|right|zoomin|zoomout|focusin|focusout|home|hcruise|vcruise
+      [--speed N]                 move the camera (cruise speed 0..62, default 45)
+  preset set|call|delete N        preset positions 1..255
+  reboot, factory-reset           restart the camera / restore its factory
+                                  settings (asks first unless --yes)
+  discover                        find the cameras on the LAN (waits --timeout MS)
 
 Array fields are addressed as NAME[INDEX]=VALUE.
+discover prints one camera a line: ip port id version type name mac uuid
+(tab-separated), or a JSON array with --json.
 Exit status: 0 success, 1 the camera refused or the reply failed the check,
 2 usage error, 3 could not connect.
 
@@ -62,6 +80,7 @@ struct Options {
     std::string password;
     int timeoutMs = 3000;
     bool json = false;
+    bool yes = false;
     cgi::PageOptions page;
     std::string hostsFile;
     std::vector<std::string> rest;
@@ -100,6 +119,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.timeoutMs = n;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--yes") {
+            o.yes = true;
         } else if (a == "--hosts") {
             o.hostsFile = value();
         } else if (a == "--stream") {
@@ -450,6 +471,82 @@ int CmdCall(const Options& o, std::ostream& out, std::ostream& err) {
     return kOk;
 }
 
+// Probes both search channels a few times within the time-out and prints
+// every camera that answered, once per device identifier, by address.
+int CmdDiscover(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() != 1) throw UsageError{"discover takes no arguments"};
+    struct Found {
+        std::mutex mutex;
+        std::map<std::string, DeviceInfo> byId;
+        static int OnReply(int, int, const DeviceInfo* info, void* user) {
+            auto* self = static_cast<Found*>(user);
+            std::lock_guard lock(self->mutex);
+            self->byId.try_emplace(std::string(search::FieldText(info->deviceId)), *info);
+            return 0;
+        }
+    } found;
+    const std::pair<const char*, int> channels[] = {{search::kBroadcastAddress, search::kBroadcastPort},
+                                                    {search::kMulticastAddress, search::kMulticastPort}};
+    std::vector<int> open;
+    for (const auto& [address, port] : channels) {
+        int h = 0;
+        if (SearchOpen(address, port, &h) != 0) continue;
+        open.push_back(h);
+        SearchSetCallback(h, &Found::OnReply, &found);
+    }
+    // Three rounds over the first half of the wait: an answer lost to a full
+    // socket buffer (many cameras answer at once) comes again.
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    int sent = 0;
+    for (int round = 0; round < 3; ++round) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(int64_t{o.timeoutMs} * round / 6));
+        for (int h : open) sent += SearchProbe(h) == 0;
+    }
+    if (sent > 0) std::this_thread::sleep_until(start + std::chrono::milliseconds(o.timeoutMs));
+    for (int h : open) SearchClose(h);   // no callback runs after this
+    if (sent == 0) {
+        err << "kycamctl: discover: no search probe could be sent\n";
+        return kNoConnection;
+    }
+
+    std::vector<const DeviceInfo*> list;
+    for (const auto& [id, info] : found.byId) list.push_back(&info);
+    const auto ipKey = [](const DeviceInfo* d) -> uint64_t {
+        in_addr a{};
+        return inet_pton(AF_INET, d->ip, &a) == 1 ? ntohl(a.s_addr) : uint64_t{1} << 32;
+    };
+    std::stable_sort(list.begin(), list.end(), [&](auto* a, auto* b) { return ipKey(a) < ipKey(b); });
+    // Camera texts are untrusted: no control character may break a line.
+    const auto text = [](const char* field, size_t width) {
+        std::string t(search::FieldText(field, width));
+        for (char& c : t)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+        return t;
+    };
+    Json all = Json::array();
+    for (const DeviceInfo* d : list) {
+        const std::string fields[] = {text(d->ip, sizeof d->ip),           text(d->httpPort, sizeof d->httpPort),
+                                      text(d->deviceId, sizeof d->deviceId), text(d->version, sizeof d->version),
+                                      text(d->deviceType, sizeof d->deviceType),
+                                      text(d->deviceName, sizeof d->deviceName), text(d->mac, sizeof d->mac),
+                                      text(d->uuid, sizeof d->uuid)};
+        if (o.json) {
+            const char* keys[] = {"ip", "port", "id", "version", "type", "name", "mac", "uuid"};
+            Json j = Json::object();
+            for (size_t i = 0; i < std::size(keys); ++i) j[keys[i]] = fields[i];
+            j["family"] = d->family;
+            all.push_back(std::move(j));
+            continue;
+        }
+        for (size_t i = 0; i < std::size(fields); ++i) out << (i ? "\t" : "") << fields[i];
+        out << "\n";
+    }
+    // Names are UTF-8 by agreement only; a broken one must not end the output.
+    if (o.json) out << all.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    return kOk;
+}
+
 void PrintPages(std::ostream& out, bool withFields) {
     for (const PageDesc* p : cgi::AllPages()) {
         out << "  " << p->name << std::string(p->name && std::strlen(p->name) < 14 ? 14 - std::strlen(p->name) : 1, ' ')
@@ -585,7 +682,7 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream* input) {
     try {
         const Options o = ParseOptions(args);
         if (o.rest.empty() || o.rest[0] == "--help" || o.rest[0] == "-h" || o.rest[0] == "help") {
@@ -595,15 +692,26 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
         const std::string& cmd = o.rest[0];
         if (!o.hostsFile.empty()) {
-            if (cmd == "pages") throw UsageError{"pages does not take --hosts"};
+            if (cmd == "pages" || cmd == "discover") throw UsageError{cmd + " does not take --hosts"};
+            if ((cmd == "reboot" || cmd == "factory-reset") && !o.yes)
+                throw UsageError{cmd + " on many cameras needs --yes"};
             return RunOnHosts(args, o, out, err);
         }
         if (cmd == "raw") return CmdRaw(o, out, err);
+        if (IsSdkCommand(cmd)) {
+            std::string usage;
+            std::istream& in = input ? *input : std::cin;
+            const int status = RunSdkCommand({o.host, o.port, o.user, o.password, o.page.stream}, o.rest, o.yes, in,
+                                             out, err, &usage);
+            if (!usage.empty()) throw UsageError{usage};
+            return status;
+        }
         if (cmd == "get") return CmdGet(o, out, err);
         if (cmd == "set") return CmdSet(o, out, err);
         if (cmd == "backup") return CmdBackup(o, out, err);
         if (cmd == "restore") return CmdRestore(o, out, err);
         if (cmd == "call") return CmdCall(o, out, err);
+        if (cmd == "discover") return CmdDiscover(o, out, err);
         if (cmd == "pages") {
             PrintPages(out, true);
             return kOk;

@@ -1,0 +1,47 @@
+#pragma once
+// What the tool puts on the wire, typed from the camera's documented protocol
+// (never produced by the code under test), and small helpers shared by the
+// command tests.
+#include <string>
+#include <vector>
+
+#include "cgi/Catalogue.h"
+#include "tests/support/ScriptedServer.h"
+
+namespace ky::test {
+
+// Base64 of "admin:123456", the credentials the command tests use.
+inline constexpr const char* kAdminAuthLine = "Authorization: Basic YWRtaW46MTIzNDU2\r\n";
+
+// The full request bytes for one request text.
+inline std::string ExpectedRequest(const std::string& requestText, const std::string& host = "127.0.0.1",
+                                   const std::string& authLine = kAdminAuthLine) {
+    return requestText +
+           " HTTP/1.1\r\n"
+           "Accept: */*\r\n"
+           "Accept-Language: zh-cn\r\n"
+           "Accept-Encoding: gzip, deflate\r\n"
+           "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)\r\n"
+           "Host: " +
+           host + "\r\nConnection: Keep-Alive\r\n" + authLine + "\r\n";
+}
+
+// A camera's successful reply around a body.
+inline std::string CameraReply(const std::string& body) { return ScriptedServer::HttpReply(body); }
+
+// A described command by name; fails the test when it does not exist.
+inline const ky::cgi::CommandDesc& Command(const char* name) {
+    const ky::cgi::CommandDesc* c = ky::cgi::FindCommand(name);
+    if (c == nullptr) throw std::runtime_error(std::string("no command ") + name);
+    return *c;
+}
+
+// What a command would send for rec, without a camera.
+inline std::string FormattedRequest(const char* name, const void* rec) {
+    const ky::cgi::CommandDesc& c = Command(name);
+    std::vector<char> out(c.requestSize);
+    const int n = ky::cgi::FormatRequest(c, rec, out.data(), out.size());
+    return n < 0 ? "<refused>" : std::string(out.data(), static_cast<size_t>(n));
+}
+
+}  // namespace ky::test

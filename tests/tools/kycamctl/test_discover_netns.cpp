@@ -1,0 +1,167 @@
+// kycamctl discover against emulated cameras. It probes with broadcast and
+// multicast, so it runs only in a private network namespace whose sole
+// interface is loopback (tests/discovery/run-in-netns.sh); anywhere else it
+// refuses to start.
+#include <ifaddrs.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "discovery/lib/SearchProto.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tools/kycam-emulator/DiscoveryResponder.h"
+#include "tools/kycamctl/Kycamctl.h"
+
+namespace {
+
+using Json = nlohmann::json;
+
+bool OnlyLoopback() {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return false;
+    bool only = true;
+    for (ifaddrs* i = list; i; i = i->ifa_next)
+        if (std::strcmp(i->ifa_name, "lo") != 0) only = false;
+    freeifaddrs(list);
+    return only;
+}
+
+int Discover(std::vector<std::string> extra, std::string* out, std::string* err = nullptr) {
+    std::vector<std::string> args = {"discover", "--timeout", "2000"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::ostringstream o, e;
+    const int rc = ky::ctl::Run(args, o, e);
+    *out = o.str();
+    if (err) *err = e.str();
+    return rc;
+}
+
+std::vector<std::vector<std::string>> Lines(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+            fields.push_back(line.substr(start, tab - start));
+        fields.push_back(line.substr(start));
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+DeviceInfo Camera(const std::string& id, const std::string& ip, const std::string& name) {
+    DeviceInfo info{};
+    ky::search::SetText(info.deviceId, id);
+    ky::search::SetText(info.version, "V5.1.0");
+    ky::search::SetText(info.deviceName, name);
+    ky::search::SetText(info.deviceType, "KY7200");
+    ky::search::SetText(info.httpPort, "80");
+    ky::search::SetText(info.ip, ip);
+    ky::search::SetText(info.mac, "02:4B:59:00:00:01");
+    ky::search::SetText(info.uuid, "uuid-" + id);
+    info.family = 8;
+    return info;
+}
+
+TEST(DiscoverNetns, FindsTwoHundredEmulatedCamerasOnce) {
+#ifndef KYCAM_EMULATOR_PATH
+    GTEST_SKIP() << "built without kycam-emulator";
+#endif
+    ky::test::EmulatorProcess emulator({"--cameras", "200", "--no-rtsp", "--quiet"}, 60000);
+    ASSERT_TRUE(emulator.Ok()) << "kycam-emulator did not start";
+    std::smatch m;
+    const std::string ready = emulator.ReadyLine();
+    ASSERT_TRUE(std::regex_search(ready, m, std::regex("http=([0-9,]+)")));
+    std::set<std::string> ports;
+    std::stringstream list(m[1].str());
+    for (std::string p; std::getline(list, p, ',');) ports.insert(p);
+    ASSERT_EQ(ports.size(), 200u);
+
+    std::string out, err;
+    ASSERT_EQ(ky::ctl::kOk, Discover({"--json"}, &out, &err)) << err;
+    const Json all = Json::parse(out);
+    ASSERT_TRUE(all.is_array());
+    std::set<std::string> ids, seenPorts;
+    for (const Json& cam : all) {
+        ids.insert(cam["id"].get<std::string>());
+        seenPorts.insert(cam["port"].get<std::string>());
+        EXPECT_EQ(cam["ip"], "127.0.0.1");
+    }
+    EXPECT_EQ(all.size(), 200u) << "listed more than once, or missing";
+    EXPECT_EQ(ids.size(), 200u);
+    EXPECT_TRUE(ids.count("KY7200-EMU-000001") && ids.count("KY7200-EMU-000200"));
+    EXPECT_EQ(seenPorts, ports);   // each camera reports its own web port
+}
+
+class DiscoverResponders : public ::testing::Test {
+protected:
+    void Add(const DeviceInfo& info) {
+        cams_.push_back(std::make_unique<emu::DiscoveryResponder>(info));
+        std::string error;
+        ASSERT_TRUE(cams_.back()->Start(&error)) << error;
+    }
+    std::vector<std::unique_ptr<emu::DiscoveryResponder>> cams_;
+};
+
+TEST_F(DiscoverResponders, OneLinePerIdentifierByNumericAddress) {
+    Add(Camera("CAM-B", "192.168.1.100", "Hall"));
+    Add(Camera("CAM-A", "192.168.1.20", "Gate"));
+    Add(Camera("CAM-A", "192.168.1.21", "Gate again"));   // same identifier: listed once
+    std::string out;
+    ASSERT_EQ(ky::ctl::kOk, Discover({}, &out));
+    const auto rows = Lines(out);
+    ASSERT_EQ(rows.size(), 2u) << out;
+    const std::vector<std::string> first = {"192.168.1.20", "80",     "CAM-A",    "V5.1.0", "KY7200",
+                                            "Gate",         "02:4B:59:00:00:01", "uuid-CAM-A"};
+    const std::vector<std::string> gateAgain = {"192.168.1.21", "80",     "CAM-A",    "V5.1.0", "KY7200",
+                                                "Gate again",   "02:4B:59:00:00:01", "uuid-CAM-A"};
+    EXPECT_TRUE(rows[0] == first || rows[0] == gateAgain) << out;   // whichever answered first
+    EXPECT_EQ(rows[1][0], "192.168.1.100");                         // .20 before .100
+    EXPECT_EQ(rows[1][2], "CAM-B");
+}
+
+TEST_F(DiscoverResponders, HostileTextsNeitherBreakLinesNorJson) {
+    Add(Camera("CAM-X", "10.0.0.2", "evil\tname\nfake line"));
+    Add(Camera("CAM-Y", "10.0.0.3", "bad \xff\xfe utf8"));
+    std::string out;
+    ASSERT_EQ(ky::ctl::kOk, Discover({}, &out));
+    const auto rows = Lines(out);
+    ASSERT_EQ(rows.size(), 2u) << out;
+    for (const auto& r : rows) EXPECT_EQ(r.size(), 8u) << out;
+    EXPECT_EQ(rows[0][5], "evil?name?fake line");
+
+    ASSERT_EQ(ky::ctl::kOk, Discover({"--json"}, &out));
+    const Json all = Json::parse(out);   // valid JSON despite the broken name
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[1]["name"], "bad \xEF\xBF\xBD\xEF\xBF\xBD utf8");
+    EXPECT_EQ(all[1]["family"], 8);
+}
+
+TEST_F(DiscoverResponders, NoCameraGivesAnEmptyList) {
+    std::string out;
+    ASSERT_EQ(ky::ctl::kOk, Discover({"--json"}, &out));
+    EXPECT_EQ(Json::parse(out), Json::array());
+    EXPECT_EQ(ky::ctl::kUsage, Discover({"extra"}, &out));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!OnlyLoopback()) {
+        std::printf("SKIP: kycamctl discover sends broadcast and multicast; run this through "
+                    "tests/discovery/run-in-netns.sh (a private network namespace with loopback only)\n");
+        return 77;
+    }
+    return RUN_ALL_TESTS();
+}

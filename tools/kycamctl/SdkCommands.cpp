@@ -1,0 +1,209 @@
+#include "tools/kycamctl/SdkCommands.h"
+
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <istream>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+#include "live/sdk/KySdk.h"
+
+namespace ky::ctl {
+namespace {
+
+enum Exit { kOk = 0, kRefused = 1, kUsage = 2, kNoConnection = 3 };
+
+// A surface without a window: it only tells when pictures arrive.
+class FrameWaiter final : public KySdkSurface {
+public:
+    void PresentFrame(const uint8_t*, int, int, int, int) override {
+        std::lock_guard lock(mutex_);
+        ++frames_;
+        changed_.notify_all();
+    }
+    bool WaitFrames(int count, std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [&] { return frames_ >= count; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int frames_ = 0;
+};
+
+// One SDK login for the life of a command.
+class Login {
+public:
+    explicit Login(const SdkTarget& t) {
+        static const int init = KY_SDK_Init();
+        (void)init;
+        handle_ = KY_SDK_LoginExt(t.host.c_str(), t.user.c_str(), t.password.c_str(), t.port, 5000, &error_);
+    }
+    ~Login() {
+        if (playing_) KY_SDK_StopRealPlay(handle_);
+        if (handle_) KY_SDK_Logout(handle_);
+    }
+    KY_HANDLE Handle() const { return handle_; }
+    int ErrorStatus(std::ostream& err, const SdkTarget& t) const {
+        err << "kycamctl: login to " << t.host << ":" << t.port << " failed"
+            << (error_ == 2 ? " (user name or password)" : "") << "\n";
+        return error_ == 1 ? kNoConnection : kRefused;
+    }
+    // Starts the live stream and waits for a few pictures.
+    bool Play(int stream, FrameWaiter& surface, std::ostream& err) {
+        const KY_PLAY_INFO play{stream == 1 ? 2 : 1, stream, 0, 7};
+        if (KY_SDK_RealPlayExt(handle_, &surface, &play) != 0) {
+            err << "kycamctl: the live stream did not start\n";
+            return false;
+        }
+        playing_ = true;
+        if (!surface.WaitFrames(3, std::chrono::seconds(10))) {
+            err << "kycamctl: no picture from the camera within 10 s\n";
+            return false;
+        }
+        return true;
+    }
+
+private:
+    KY_HANDLE handle_ = 0;
+    int error_ = 0;
+    bool playing_ = false;
+};
+
+bool ParseNumber(const std::string& s, int& v) {
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    return !s.empty() && ec == std::errc() && end == s.data() + s.size();
+}
+
+const std::map<std::string, int32_t>& MoveCodes() {
+    static const std::map<std::string, int32_t> codes = {
+        {"up", KY_PTZ_UP},         {"down", KY_PTZ_DOWN},         {"left", KY_PTZ_LEFT},
+        {"right", KY_PTZ_RIGHT},   {"zoomin", KY_PTZ_ZOOMIN},     {"zoomout", KY_PTZ_ZOOMOUT},
+        {"focusin", KY_PTZ_FOCUSIN}, {"focusout", KY_PTZ_FOCUSOUT},
+    };
+    return codes;
+}
+
+}  // namespace
+
+bool IsSdkCommand(const std::string& word) {
+    return word == "snapshot" || word == "record" || word == "ptz" || word == "preset" || word == "reboot" ||
+           word == "factory-reset";
+}
+
+int RunSdkCommand(const SdkTarget& t, const std::vector<std::string>& args, bool yes, std::istream& in,
+                  std::ostream& out, std::ostream& err, std::string* usage) {
+    const std::string& cmd = args[0];
+    auto bad = [&](std::string text) {
+        *usage = std::move(text);
+        return kUsage;
+    };
+    // Check the arguments completely before logging in.
+    int seconds = 0, speed = 45, preset = 0;
+    std::string file;
+    int32_t code = 0;
+    if (cmd == "snapshot" || cmd == "record") {
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--seconds" && i + 1 < args.size()) {
+                if (!ParseNumber(args[++i], seconds) || seconds < 1 || seconds > 86400)
+                    return bad("--seconds takes 1..86400");
+            } else if (file.empty()) {
+                file = args[i];
+            } else {
+                return bad("unexpected '" + args[i] + "'");
+            }
+        }
+        if (file.empty()) return bad(cmd + " takes a FILE");
+        if (cmd == "record" && seconds == 0) return bad("record takes --seconds N");
+    } else if (cmd == "ptz") {
+        if (args.size() < 2) return bad("ptz takes a direction");
+        for (size_t i = 2; i < args.size(); ++i) {
+            if (args[i] == "--speed" && i + 1 < args.size()) {
+                if (!ParseNumber(args[++i], speed) || speed < 0 || speed > 62) return bad("--speed takes 0..62");
+            } else {
+                return bad("unexpected '" + args[i] + "'");
+            }
+        }
+        const std::string& dir = args[1];
+        if (const auto it = MoveCodes().find(dir); it != MoveCodes().end())
+            code = it->second;
+        else if (dir == "home")
+            code = KY_PTZ_HOME;
+        else if (dir == "hcruise")
+            code = KY_PTZ_HCRUISE;
+        else if (dir == "vcruise")
+            code = KY_PTZ_VCRUISE;
+        else
+            return bad("unknown PTZ command '" + dir + "'");
+    } else if (cmd == "preset") {
+        if (args.size() != 3) return bad("preset takes set|call|delete N");
+        code = args[1] == "set" ? KY_PRESET_SET : args[1] == "call" ? KY_PRESET_CALL
+             : args[1] == "delete" ? KY_PRESET_DELETE : 0;
+        if (code == 0) return bad("preset takes set, call or delete");
+        if (!ParseNumber(args[2], preset) || preset < 1 || preset > 255) return bad("Preset position range 1 ~ 255!");
+    } else if (cmd == "reboot" || cmd == "factory-reset") {
+        if (args.size() != 1) return bad(cmd + " takes no arguments");
+        if (!yes) {
+            out << (cmd == "reboot" ? "Reboot" : "Restore the factory settings of") << " the camera " << t.host << ":"
+                << t.port << "? [y/N] " << std::flush;
+            std::string answer;
+            std::getline(in, answer);
+            if (answer != "y" && answer != "Y" && answer != "yes") {
+                err << "kycamctl: cancelled\n";
+                return kRefused;
+            }
+        }
+    }
+
+    Login login(t);
+    if (login.Handle() == 0) return login.ErrorStatus(err, t);
+    const KY_HANDLE h = login.Handle();
+
+    if (cmd == "snapshot" || cmd == "record") {
+        FrameWaiter surface;
+        if (!login.Play(t.stream, surface, err)) return kRefused;
+        if (cmd == "snapshot") {
+            if (KY_SDK_CaptureJPEGPicture(h, file.c_str()) < 0) {
+                err << "kycamctl: could not write " << file << "\n";
+                return kRefused;
+            }
+            out << file << "\n";
+            return kOk;
+        }
+        if (KY_SDK_StartRecord(h, file.c_str(), 4, 0, 0) != 0) {
+            err << "kycamctl: could not record into " << file << "\n";
+            return kRefused;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        const int stopped = KY_SDK_StopRecord(h);
+        if (stopped != 0) {
+            err << "kycamctl: the recording did not finish cleanly\n";
+            return kRefused;
+        }
+        out << file << "\n";
+        return kOk;
+    }
+    int result = 0;
+    if (cmd == "ptz")
+        result = code == KY_PTZ_HOME ? KY_SDK_PTZControl(h, code, 5)
+               : (code == KY_PTZ_HCRUISE || code == KY_PTZ_VCRUISE) ? KY_SDK_PTZControl(h, code, speed)
+                                                                     : KY_SDK_PTZControlEx(h, code);
+    else if (cmd == "preset")
+        result = KY_SDK_PTZPreset(h, code, preset - 1);
+    else {
+        const int32_t zero = 0;
+        result = KY_SDK_SetConfig(h, cmd == "reboot" ? KY_CFG_RESTART : KY_CFG_FACTORY, &zero, sizeof zero);
+    }
+    if (result != 0) {
+        err << "kycamctl: the camera refused " << cmd << "\n";
+        return kRefused;
+    }
+    out << cmd << ": ok\n";
+    return kOk;
+}
+
+}  // namespace ky::ctl
