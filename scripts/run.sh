@@ -10,12 +10,15 @@ bash scripts/build.sh build
 bin="$root/build/bin"
 
 if [ ! -f "$bin/db.dat" ]; then
-  "$bin/kycam-db" create --db "$bin/db.dat" --def-user admin --def-password admin --def-stream 0
+  "$bin/kycam-db" create --db "$bin/db.dat" --def-user admin --def-password tovel --def-stream 0
   # The built-in tool user; change it with: kycam-db user admin NEWPASSWORD
   "$bin/kycam-db" user --db "$bin/db.dat" admin '580247!K'
 fi
 
-port="${KYCAM_EMULATOR_PORT:-8080}"
+# The emulated camera takes the tool's default credentials (admin / tovel) on
+# the default web port, so the play panel only needs the address 127.0.0.1.
+port="${KYCAM_EMULATOR_PORT:-80}"
+if (exec 3<>/dev/tcp/127.0.0.1/"$port") 2>/dev/null; then port=8080; fi
 rtsp="${KYCAM_EMULATOR_RTSP_PORT:-8554}"
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
@@ -24,10 +27,12 @@ trap cleanup EXIT INT TERM
 if [ -x "$bin/kycam-emulator" ]; then
   log="$bin/emulator.log"
   "$bin/kycam-emulator" --bind 127.0.0.1 --http-port "$port" --rtsp-port "$rtsp" \
-      --user admin --password admin --state "$bin/emulator-state.txt" >"$log" 2>&1 &
+      --user admin --password tovel --state "$bin/emulator-state.txt" >"$log" 2>&1 &
   pids+=($!)
   for _ in $(seq 100); do grep -q '^READY' "$log" && break; sleep 0.1; done
-  echo "emulator: $(grep -m1 '^READY' "$log" || echo 'not ready, see '"$log") (camera 127.0.0.1:$port, user admin, password admin)"
+  echo "emulator: $(grep -m1 '^READY' "$log" || echo 'not ready, see '"$log")"
+  echo "In the tool's Preview panel enter IP address 127.0.0.1 and port $port (user admin,"
+  echo "password tovel are the defaults) and press Preview. Tool login: admin / 580247!K"
 fi
 
 if [ -x "$bin/KyCameraTool" ]; then
@@ -39,6 +44,6 @@ else
   # Until the GUI is built the command-line client shows the same camera.
   "$bin/kycamctl" --help
   echo
-  echo "\$ kycamctl -P $port -p admin get serverinfo"
-  "$bin/kycamctl" -P "$port" -p admin get serverinfo || true
+  echo "\$ kycamctl -P $port -p tovel get serverinfo"
+  "$bin/kycamctl" -P "$port" -p tovel get serverinfo || true
 fi
