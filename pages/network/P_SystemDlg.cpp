@@ -1,6 +1,8 @@
 #include "pages/network/P_SystemDlg.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -269,7 +271,23 @@ void CP_SystemDlg::OnUnplugSd() {
         ClearControls();
         return;
     }
-    // Up to ten minutes on the GUI thread, as the camera may take that long.
-    Message(Run(&CCgiClient::StopSd, static_cast<NoRecord*>(nullptr), 600000) == 0 ? "SD card stopped successfully"
-                                                                                   : "Failed to stop SD card");
+    // The camera may take up to ten minutes to answer. The exchange runs on a
+    // worker while a local event loop keeps the window painting and
+    // answering; the button is off meanwhile so it cannot start twice.
+    const CameraTarget target = Target();
+    QPointer<CP_SystemDlg> self(this);
+    m_unplug->setEnabled(false);
+    std::atomic<int> result{-1};
+    QEventLoop wait;
+    std::thread worker([&] {
+        CCgiClient client;
+        result = client.StopSd(target.ip.c_str(), target.port, target.user.c_str(), target.password.c_str(),
+                               nullptr, 600000);
+        QMetaObject::invokeMethod(&wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
+    });
+    wait.exec();
+    worker.join();
+    if (!self) return;
+    m_unplug->setEnabled(true);
+    Message(result == 0 ? "SD card stopped successfully" : "Failed to stop SD card");
 }

@@ -209,6 +209,23 @@ TEST_F(SystemPageTest, UnplugStopsTheCard) {
     EXPECT_EQ(presenter.texts, QStringList{"Failed to stop SD card"});
 }
 
+TEST_F(SystemPageTest, UnplugKeepsTheWindowResponsive) {
+    page->RefreshFromDevice();
+    EmuSet("emu.sd_delay_ms", "800");
+    // A timer of the window fires while the camera is still answering.
+    bool ticked = false;
+    bool buttonOffWhileWaiting = false;
+    QTimer::singleShot(200, page.get(), [&] {
+        ticked = true;
+        buttonOffWhileWaiting = !page->UnplugButton()->isEnabled();
+    });
+    page->OnUnplugSd();
+    EXPECT_TRUE(ticked);
+    EXPECT_TRUE(buttonOffWhileWaiting);
+    EXPECT_TRUE(page->UnplugButton()->isEnabled());
+    EXPECT_EQ(presenter.texts, QStringList{"SD card stopped successfully"});
+}
+
 TEST_F(SystemPageTest, BrowseOpensTheSdBrowser) {
     QWidget* openedOver = nullptr;
     ky::pages::SetSdBrowserOpener([&](QWidget* parent) { openedOver = parent; });
