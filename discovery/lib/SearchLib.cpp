@@ -131,6 +131,10 @@ int OpenProbeSocket(const ChannelState& st, const std::string& local) {
         ::close(fd);
         return -1;
     }
+    // Hundreds of cameras answer within milliseconds; the default receive
+    // buffer drops part of the first round. Best effort: the kernel caps it.
+    const int receiveBuffer = 1 << 20;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     return fd;
 }
 

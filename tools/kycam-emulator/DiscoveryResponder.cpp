@@ -108,6 +108,8 @@ bool DiscoveryResponder::Start(std::string* error) {
     return true;
 }
 
+void DiscoveryResponder::RequestStop() { stop_ = true; }
+
 void DiscoveryResponder::Stop() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();

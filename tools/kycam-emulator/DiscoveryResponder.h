@@ -41,6 +41,8 @@ public:
     // then. Starting a running responder does nothing and succeeds.
     bool Start(std::string* error = nullptr);
     // Stops answering and joins the thread. Safe to call at any time.
+    // Asks the thread to end without waiting (many responders stop in one poll tick).
+    void RequestStop();
     void Stop();
     bool IsRunning() const { return running_; }
 

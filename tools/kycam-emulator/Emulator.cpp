@@ -689,6 +689,10 @@ void Camera::StartServices() {
     RefreshServices();
 }
 
+void Camera::RequestStopDiscovery() {
+    if (discovery_) discovery_->RequestStop();
+}
+
 void Camera::StopServices() {
     if (rtsp_) rtsp_->Stop();
     if (discovery_) discovery_->Stop();
@@ -768,6 +772,8 @@ bool Emulator::Start(std::string* error) {
 
 void Emulator::Stop() {
     server_.Stop();
+    // Every responder first, so 250 cameras stop in one poll tick, not 250.
+    for (auto& cam : cameras_) cam->RequestStopDiscovery();
     for (auto& cam : cameras_) cam->StopServices();
     if (started_) {
         for (auto& cam : cameras_) {

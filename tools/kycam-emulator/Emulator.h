@@ -123,6 +123,7 @@ private:
     Action UploadRequest(const RequestHead& head, const FaultSet& f);
     void ComeBack(const std::string& newVersion, int attempt);
     void StartServices();
+    void RequestStopDiscovery();
     void StopServices();
     void RefreshServices();  // discovery record and RTSP credentials from the state
 

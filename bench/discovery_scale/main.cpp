@@ -1,0 +1,515 @@
+// bench_discovery_scale [--runs N] [--cameras N] [--timeout MS]
+//
+// Finds 250 emulated cameras (one kycam-emulator, no RTSP) with the search
+// library, probing exactly as `kycamctl discover` does, ten times, and
+// prints for every run the time from the search start until the last camera
+// arrived, how many were found, duplicates and losses. The peer is one run of
+// the real `kycamctl discover --timeout 1500` in the same namespace (its wall
+// time and the cameras it listed).
+//
+// Discovery sends broadcast and multicast, so all of this happens inside a
+// private network namespace whose only interface is loopback: started
+// normally, the program re-executes itself through `unshare -rn`, and inside
+// it refuses to run when any other interface exists.
+//
+// Ends with one line:
+//   runs=10 expected=250 found_min=... duplicates=... seconds_max=... kycamctl_found=...
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "discovery/lib/SearchLib.h"
+#include "discovery/lib/SearchProto.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+std::string SelfPath(const char* argv0) {
+    char self[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    return n > 0 ? std::string(self, size_t(n)) : std::string(argv0);
+}
+
+bool Exists(const std::string& p) {
+    struct stat st{};
+    return ::stat(p.c_str(), &st) == 0;
+}
+
+// The tool from the environment, else the build's path, else beside us.
+std::string ToolPath(const char* env, const char* built, const std::string& self, const char* name) {
+    if (const char* e = std::getenv(env)) return e;
+    if (built && Exists(built)) return built;
+    return self.substr(0, self.rfind('/') + 1) + name;
+}
+
+// A child with stdout on a pipe; killed with us (PR_SET_PDEATHSIG) so that a
+// crashed benchmark leaves no emulator behind.
+struct Child {
+    pid_t pid = -1;
+    int out = -1;
+
+    bool Start(const std::vector<std::string>& args) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+        const pid_t parent = ::getpid();
+        pid = ::fork();
+        if (pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent) _exit(127);
+            ::dup2(fds[1], STDOUT_FILENO);
+            std::vector<char*> argv;
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            _exit(127);
+        }
+        ::close(fds[1]);
+        out = fds[0];
+        return pid > 0;
+    }
+
+    // Waits up to ms for the child to end; true with its status when it did.
+    bool Wait(int ms, int* status) {
+        if (pid <= 0) return false;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            const pid_t r = ::waitpid(pid, status, WNOHANG);
+            if (r != 0) {   // ended (or already reaped): never signal this pid again
+                pid = -1;
+                return r > 0;
+            }
+            if (Clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    // SIGTERM, then SIGKILL after 5 s; false when it had to be killed.
+    bool Stop() {
+        bool graceful = true;
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+            int status = 0;
+            if (!Wait(5000, &status) && pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                pid = -1;
+                graceful = false;
+            }
+        }
+        if (out >= 0) ::close(out), out = -1;
+        return graceful;
+    }
+    ~Child() { Stop(); }
+};
+
+// Reads from fd until `done(text)` or the deadline; false on time-out or EOF.
+template <typename Done>
+bool ReadUntil(int fd, const Clock::time_point deadline, std::string* text, Done done) {
+    while (!done(*text)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return false;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, int(left)) <= 0) return false;
+        char buf[4096];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0) return false;
+        text->append(buf, size_t(n));
+    }
+    return true;
+}
+
+// ---- outside: re-execute in a private network namespace ---------------------
+
+bool UnsharePermitted() {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0) ::dup2(null, STDOUT_FILENO), ::dup2(null, STDERR_FILENO);
+        ::execlp("unshare", "unshare", "-rn", "true", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (pid < 0) return false;
+    int status = 0;
+    // `unshare -rn true` ends at once; a hung one counts as not permitted.
+    for (int i = 0; i < 500; ++i) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return false;
+}
+
+int ReexecInNamespace(const std::string& self, int argc, char** argv) {
+    if (!UnsharePermitted()) {
+        std::fprintf(stderr,
+                     "bench_discovery_scale: cannot create a private network namespace (`unshare -rn` failed: "
+                     "not installed or not permitted here). Discovery sends broadcast and multicast, so this benchmark runs only "
+                     "inside such a namespace; enable unprivileged user namespaces "
+                     "(kernel.unprivileged_userns_clone=1) or run it where they are allowed.\n");
+        return 77;
+    }
+    std::vector<std::string> args = {"unshare", "-rn", "sh", "-c",
+                                     "ip link set lo up; ip link set lo multicast on; ip route add default dev lo; "
+                                     "exec \"$0\" --inside \"$@\"",
+                                     self};
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    std::vector<char*> cargv;
+    for (auto& a : args) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    std::fflush(nullptr);
+    ::execvp("unshare", cargv.data());
+    std::fprintf(stderr, "bench_discovery_scale: cannot run unshare: %s\n", std::strerror(errno));
+    return 77;
+}
+
+// ---- inside -----------------------------------------------------------------
+
+// Empty when the namespace is as expected: loopback only, up, multicast on.
+std::string NamespaceProblem() {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return "getifaddrs failed";
+    std::string problem;
+    bool loUp = false;
+    for (ifaddrs* i = list; i; i = i->ifa_next) {
+        if (std::strcmp(i->ifa_name, "lo") != 0) {
+            problem = std::string("interface ") + i->ifa_name + " exists";
+            break;
+        }
+        if ((i->ifa_flags & IFF_UP) && (i->ifa_flags & IFF_MULTICAST)) loUp = true;
+    }
+    ::freeifaddrs(list);
+    if (problem.empty() && !loUp) problem = "lo is not up with multicast on";
+    return problem;
+}
+
+// What one search run saw, per device identifier.
+struct Arrival {
+    double seconds = 0;   // first reply, from the search start
+    int replies = 0;      // every valid reply (both channels, every round)
+    DeviceInfo info{};
+};
+
+struct Collector {
+    std::mutex mutex;
+    Clock::time_point start;
+    std::map<std::string, Arrival> byId;
+
+    static int OnReply(int, int, const DeviceInfo* info, void* user) {
+        const auto now = Clock::now();
+        auto* self = static_cast<Collector*>(user);
+        std::lock_guard lock(self->mutex);
+        auto [it, fresh] = self->byId.try_emplace(std::string(ky::search::FieldText(info->deviceId)));
+        if (fresh) {
+            it->second.seconds = Seconds(now - self->start);
+            it->second.info = *info;
+        }
+        ++it->second.replies;
+        return 0;
+    }
+};
+
+struct RunResult {
+    bool sent = false;
+    int found = 0;          // expected identifiers listed
+    int unexpected = 0;     // identifiers that are none of the emulator's
+    int duplicates = 0;     // listed entries naming a camera already listed
+    int replies = 0;
+    double lastSeconds = 0; // arrival of the last expected camera
+    double medianSeconds = 0;
+};
+
+// Counts the entries of a listed result that name a camera already listed:
+// the same identifier twice, or one camera (address and web port) under two
+// identifiers.
+int CountDuplicates(const std::vector<std::pair<std::string, std::string>>& idAndEndpoint) {
+    std::set<std::string> ids, endpoints;
+    int dups = 0;
+    for (const auto& [id, endpoint] : idAndEndpoint) {
+        const bool newId = ids.insert(id).second;
+        const bool newEndpoint = endpoints.insert(endpoint).second;
+        if (!newId || !newEndpoint) ++dups;
+    }
+    return dups;
+}
+
+// One search as `kycamctl discover --timeout timeoutMs` does it: both
+// channels, three probe rounds over the first half of the wait, then the rest
+// of the wait; the result is one entry per identifier.
+RunResult SearchOnce(int timeoutMs, const std::set<std::string>& expected) {
+    Collector c;
+    const std::pair<const char*, int> channels[] = {{ky::search::kBroadcastAddress, ky::search::kBroadcastPort},
+                                                    {ky::search::kMulticastAddress, ky::search::kMulticastPort}};
+    std::vector<int> open;
+    for (const auto& [address, port] : channels) {
+        int h = 0;
+        if (ky::SearchOpen(address, port, &h) != 0) continue;
+        open.push_back(h);
+        ky::SearchSetCallback(h, &Collector::OnReply, &c);
+    }
+    {
+        std::lock_guard lock(c.mutex);
+        c.start = Clock::now();
+    }
+    const auto start = c.start;
+    int sent = 0;
+    for (int round = 0; round < 3; ++round) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(int64_t{timeoutMs} * round / 6));
+        for (int h : open) sent += ky::SearchProbe(h) == 0;
+    }
+    if (sent > 0) std::this_thread::sleep_until(start + std::chrono::milliseconds(timeoutMs));
+    for (int h : open) ky::SearchClose(h);   // no callback runs after this
+
+    RunResult r;
+    r.sent = sent > 0;
+    std::vector<double> times;
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (const auto& [id, a] : c.byId) {
+        r.replies += a.replies;
+        listed.emplace_back(id, std::string(ky::search::FieldText(a.info.ip)) + ":" +
+                                    std::string(ky::search::FieldText(a.info.httpPort)));
+        if (!expected.count(id)) {
+            ++r.unexpected;
+            continue;
+        }
+        ++r.found;
+        times.push_back(a.seconds);
+    }
+    r.duplicates = CountDuplicates(listed);
+    std::sort(times.begin(), times.end());
+    if (!times.empty()) {
+        r.lastSeconds = times.back();
+        r.medianSeconds = times[times.size() / 2];
+    }
+    return r;
+}
+
+struct PeerResult {
+    bool ok = false;
+    double seconds = 0;
+    int lines = 0;
+    int found = 0;
+    int duplicates = 0;
+    std::string error;
+};
+
+// One `kycamctl discover --timeout timeoutMs`: wall time from start to exit,
+// its lines (ip port id ... tab-separated).
+PeerResult RunKycamctl(const std::string& kycamctl, int timeoutMs, const std::set<std::string>& expected) {
+    PeerResult p;
+    Child c;
+    const auto start = Clock::now();
+    if (!c.Start({kycamctl, "discover", "--timeout", std::to_string(timeoutMs)})) {
+        p.error = "cannot start " + kycamctl;
+        return p;
+    }
+    std::string out;
+    ReadUntil(c.out, start + std::chrono::milliseconds(timeoutMs + 10000), &out, [](const std::string&) {
+        return false;   // until EOF or the deadline
+    });
+    int status = 0;
+    const bool ended = c.Wait(2000, &status);
+    p.seconds = Seconds(Clock::now() - start);
+    if (!ended) {
+        p.error = "kycamctl discover did not end in time";
+        return p;   // ~Child kills it
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        p.error = "kycamctl discover failed (status " + std::to_string(status) + ")";
+        return p;
+    }
+    std::vector<std::pair<std::string, std::string>> listed;
+    std::set<std::string> ids;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+        ++p.lines;
+        std::vector<std::string> f;
+        size_t at = 0;
+        for (size_t tab; (tab = line.find('\t', at)) != std::string::npos; at = tab + 1)
+            f.push_back(line.substr(at, tab - at));
+        f.push_back(line.substr(at));
+        if (f.size() < 3) continue;
+        listed.emplace_back(f[2], f[0] + ":" + f[1]);
+        if (expected.count(f[2])) ids.insert(f[2]);
+    }
+    p.found = int(ids.size());
+    p.duplicates = CountDuplicates(listed);
+    p.ok = true;
+    return p;
+}
+
+// "KY7200-EMU-000001" ... for n cameras, as the emulator names them; checked
+// against the web ports of its READY line by the run itself (an identifier
+// outside this set counts as unexpected).
+std::set<std::string> ExpectedIds(int n) {
+    std::set<std::string> ids;
+    char buf[32];
+    for (int i = 1; i <= n; ++i) {
+        std::snprintf(buf, sizeof buf, "KY7200-EMU-%06d", i);
+        ids.insert(buf);
+    }
+    return ids;
+}
+
+int Inside(const std::string& self, int runs, int cameras, int timeoutMs) {
+    const std::string problem = NamespaceProblem();
+    if (!problem.empty()) {
+        std::fprintf(stderr,
+                     "bench_discovery_scale: refusing to search: %s. Discovery sends broadcast and multicast, "
+                     "so it runs only in a private network namespace with loopback alone (start the "
+                     "program without --inside).\n",
+                     problem.c_str());
+        return 2;
+    }
+    const std::string emulator = ToolPath("KYCAM_EMULATOR",
+#ifdef KYCAM_EMULATOR_PATH
+                                          KYCAM_EMULATOR_PATH,
+#else
+                                          nullptr,
+#endif
+                                          self, "kycam-emulator");
+    const std::string kycamctl = ToolPath("KYCAMCTL",
+#ifdef KYCAMCTL_PATH
+                                          KYCAMCTL_PATH,
+#else
+                                          nullptr,
+#endif
+                                          self, "kycamctl");
+    for (const auto& tool : {emulator, kycamctl}) {
+        if (!Exists(tool)) {
+            std::fprintf(stderr, "bench_discovery_scale: not found: %s\n", tool.c_str());
+            return 2;
+        }
+    }
+
+    Child emu;
+    const auto bootStart = Clock::now();
+    if (!emu.Start({emulator, "--bind", "127.0.0.1", "--http-port", "0", "--cameras", std::to_string(cameras),
+                    "--no-rtsp", "--quiet"})) {
+        std::fprintf(stderr, "bench_discovery_scale: cannot start %s\n", emulator.c_str());
+        return 1;
+    }
+    std::string text;
+    const bool ready = ReadUntil(emu.out, bootStart + std::chrono::seconds(120), &text, [](const std::string& t) {
+        const size_t at = t.find("READY");
+        return at != std::string::npos && t.find('\n', at) != std::string::npos;
+    });
+    if (!ready) {
+        std::fprintf(stderr, "bench_discovery_scale: no READY line from the emulator within 120 s: %s\n",
+                     text.c_str());
+        return 1;
+    }
+    const size_t at = text.find("READY");
+    const std::string readyLine = text.substr(at, text.find('\n', at) - at);
+    const size_t camAt = readyLine.find("cameras=");
+    const int started = camAt == std::string::npos ? 0 : std::atoi(readyLine.c_str() + camAt + 8);
+    std::printf("emulator: %d cameras ready in %.2f s\n", started, Seconds(Clock::now() - bootStart));
+    if (started != cameras) {
+        std::fprintf(stderr, "bench_discovery_scale: emulator started %d cameras, wanted %d\n", started, cameras);
+        return 1;
+    }
+    // Nothing more is expected on stdout, but a full pipe must never stall it.
+    std::thread drain([fd = emu.out] {
+        char buf[4096];
+        while (::read(fd, buf, sizeof buf) > 0) {
+        }
+    });
+    const std::set<std::string> expected = ExpectedIds(cameras);
+
+    int foundMin = cameras, duplicates = 0, losses = 0, unexpected = 0;
+    double secondsMax = 0;
+    bool allSent = true;
+    for (int run = 1; run <= runs; ++run) {
+        const RunResult r = SearchOnce(timeoutMs, expected);
+        allSent = allSent && r.sent;
+        foundMin = std::min(foundMin, r.found);
+        duplicates += r.duplicates;
+        losses += cameras - r.found;
+        unexpected += r.unexpected;
+        secondsMax = std::max(secondsMax, r.lastSeconds);
+        std::printf("run %2d: found=%d lost=%d duplicates=%d unexpected=%d replies=%d median_s=%.3f last_s=%.3f%s\n",
+                    run, r.found, cameras - r.found, r.duplicates, r.unexpected, r.replies, r.medianSeconds,
+                    r.lastSeconds, r.sent ? "" : " (no probe could be sent)");
+        std::fflush(stdout);
+    }
+
+    const PeerResult peer = RunKycamctl(kycamctl, timeoutMs, expected);
+    if (peer.ok) {
+        std::printf("kycamctl discover --timeout %d: %.3f s wall, %d lines, %d of %d found, %d duplicates\n",
+                    timeoutMs, peer.seconds, peer.lines, peer.found, cameras, peer.duplicates);
+    } else {
+        std::printf("kycamctl discover: %s\n", peer.error.c_str());
+    }
+
+    const auto stopStart = Clock::now();
+    const bool graceful = emu.Stop();   // closes the pipe too: the drain thread ends
+    std::printf("emulator: %s after %.2f s\n", graceful ? "stopped" : "killed (SIGTERM not honoured in 5 s)",
+                Seconds(Clock::now() - stopStart));
+    drain.join();
+
+    const bool goal = allSent && foundMin == cameras && duplicates == 0 && unexpected == 0 &&
+                      secondsMax <= timeoutMs / 1000.0;
+    std::printf("goal (all %d found in every run, no duplicates, within %.1f s): %s\n", cameras,
+                timeoutMs / 1000.0, goal ? "met" : "NOT met");
+    // ratio: the library's time until the last camera arrived against the
+    // wall time after which kycamctl had listed them.
+    std::printf("runs=%d expected=%d found_min=%d duplicates=%d losses=%d seconds_max=%.3f kycamctl_found=%d "
+                "kycamctl_lines=%d kycamctl_duplicates=%d kycamctl_seconds=%.3f ratio=%.3f\n",
+                runs, cameras, foundMin, duplicates, losses, secondsMax, peer.ok ? peer.found : -1,
+                peer.ok ? peer.lines : -1, peer.ok ? peer.duplicates : -1, peer.seconds,
+                peer.ok && peer.seconds > 0 ? secondsMax / peer.seconds : 0.0);
+    return goal && peer.ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::signal(SIGPIPE, SIG_IGN);
+    const std::string self = SelfPath(argv[0]);
+    bool inside = false;
+    int runs = 10, cameras = 250, timeoutMs = 1500;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](int lo, int hi, int* out) {
+            if (i + 1 >= argc) return false;
+            *out = std::atoi(argv[++i]);
+            return *out >= lo && *out <= hi;
+        };
+        bool ok = true;
+        if (a == "--inside") inside = true;
+        else if (a == "--runs") ok = value(1, 1000, &runs);
+        else if (a == "--cameras") ok = value(1, 5000, &cameras);
+        else if (a == "--timeout") ok = value(100, 60000, &timeoutMs);
+        else ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "usage: bench_discovery_scale [--runs N] [--cameras N] [--timeout MS]\n");
+            return 2;
+        }
+    }
+    if (!inside) return ReexecInNamespace(self, argc, argv);
+    return Inside(self, runs, cameras, timeoutMs);
+}
