@@ -25,64 +25,28 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "live/sdk/KySdk.h"
+#include "tests/support/EmulatorProcess.h"
 
 extern char** environ;
 
 namespace {
 
+// The emulated camera, on loopback ports of its own choosing.
 struct Emulator {
-    pid_t pid = -1;
+    std::unique_ptr<ky::test::EmulatorProcess> process;
     int http = 0, rtsp = 0;
-    ~Emulator() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
     bool Start(const std::string& path) {
-        int fds[2];
-        if (pipe(fds) != 0) return false;
-        std::vector<std::string> args = {path, "--bind", "127.0.0.1", "--http-port", "0", "--rtsp-port", "0",
-                                         "--no-discovery", "--quiet"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
-        posix_spawn_file_actions_addclose(&fa, fds[0]);
-        const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        close(fds[1]);
-        if (rc != 0) {
-            pid = -1;
-            close(fds[0]);
-            return false;
-        }
-        std::string text;
-        auto complete = [&] {
-            const size_t at = text.find("READY");
-            return at != std::string::npos && text.find('\n', at) != std::string::npos;
-        };
-        while (!complete()) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, 20000) <= 0) break;
-            char buf[256];
-            const ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            text.append(buf, static_cast<size_t>(n));
-        }
-        close(fds[0]);
-        const size_t h = text.find("http="), r = text.find("rtsp=");
-        if (h == std::string::npos || r == std::string::npos) return false;
-        http = std::atoi(text.c_str() + h + 5);
-        rtsp = std::atoi(text.c_str() + r + 5);
-        return http > 0 && rtsp > 0;
+        process = std::make_unique<ky::test::EmulatorProcess>(
+            std::vector<std::string>{"--rtsp-port", "0", "--no-discovery", "--quiet"}, 20000, path);
+        http = process->HttpPort();
+        rtsp = process->RtspPort();
+        return process->Ok() && rtsp > 0;
     }
 };
 

@@ -30,8 +30,8 @@ std::string EmulatorProcess::BinaryPath() {
 #endif
 }
 
-EmulatorProcess::EmulatorProcess(std::vector<std::string> extraArgs, int readyTimeoutMs) {
-    std::vector<std::string> args = {BinaryPath(), "--bind", "127.0.0.1", "--http-port", "0"};
+EmulatorProcess::EmulatorProcess(std::vector<std::string> extraArgs, int readyTimeoutMs, std::string binary) {
+    std::vector<std::string> args = {binary.empty() ? BinaryPath() : binary, "--bind", "127.0.0.1", "--http-port", "0"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;

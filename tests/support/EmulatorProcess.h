@@ -10,8 +10,10 @@ namespace ky::test {
 
 class EmulatorProcess {
 public:
-    // extraArgs are added after "--bind 127.0.0.1 --http-port 0".
-    explicit EmulatorProcess(std::vector<std::string> extraArgs = {}, int readyTimeoutMs = 20000);
+    // extraArgs are added after "--bind 127.0.0.1 --http-port 0"; binary
+    // empty means BinaryPath().
+    explicit EmulatorProcess(std::vector<std::string> extraArgs = {}, int readyTimeoutMs = 20000,
+                             std::string binary = {});
     ~EmulatorProcess();
     EmulatorProcess(const EmulatorProcess&) = delete;
     EmulatorProcess& operator=(const EmulatorProcess&) = delete;
