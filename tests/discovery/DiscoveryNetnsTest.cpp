@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Netns.h"
 #include "discovery/lib/DeviceFinder.h"
 #include "discovery/lib/SearchLib.h"
 #include "tools/kycam-emulator/DiscoveryResponder.h"
@@ -31,16 +32,7 @@ namespace {
 constexpr auto kPatience = std::chrono::seconds(5);   // only bounds a hung test
 constexpr int kCameras = 3;
 
-// True when every network interface is loopback.
-bool OnlyLoopback() {
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return false;
-    bool only = true;
-    for (ifaddrs* i = list; i; i = i->ifa_next)
-        if (std::strcmp(i->ifa_name, "lo") != 0) only = false;
-    freeifaddrs(list);
-    return only;
-}
+using ky::test::OnlyLoopback;
 
 DeviceInfo Camera(int n) {
     DeviceInfo info{};

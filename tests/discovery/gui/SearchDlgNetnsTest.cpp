@@ -14,6 +14,7 @@
 #include <memory>
 #include <set>
 
+#include "tests/support/Netns.h"
 #include "controls/ListCtrlCl.h"
 #include "store/LocalStore.h"
 #include "tests/discovery/gui/SearchTestSupport.h"
@@ -25,15 +26,7 @@ namespace {
 
 constexpr int kCameras = 12;
 
-bool OnlyLoopback() {
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return false;
-    bool only = true;
-    for (ifaddrs* i = list; i; i = i->ifa_next)
-        if (std::strcmp(i->ifa_name, "lo") != 0) only = false;
-    freeifaddrs(list);
-    return only;
-}
+using ky::test::OnlyLoopback;
 
 class SearchDlgNetns : public ::testing::Test {
 protected:

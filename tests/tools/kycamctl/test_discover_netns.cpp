@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Netns.h"
 #include "discovery/lib/SearchProto.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tools/kycam-emulator/DiscoveryResponder.h"
@@ -25,15 +26,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-bool OnlyLoopback() {
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return false;
-    bool only = true;
-    for (ifaddrs* i = list; i; i = i->ifa_next)
-        if (std::strcmp(i->ifa_name, "lo") != 0) only = false;
-    freeifaddrs(list);
-    return only;
-}
+using ky::test::OnlyLoopback;
 
 int Discover(std::vector<std::string> extra, std::string* out, std::string* err = nullptr) {
     std::vector<std::string> args = {"discover", "--timeout", "2000"};
