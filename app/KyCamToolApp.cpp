@@ -4,10 +4,15 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/AppGlobals.h"
 #include "app/KyCamToolDlg.h"
@@ -16,6 +21,14 @@
 #include "app/SdkBoundary.h"
 #include "app/Skin.h"
 #include "app/services/AppDir.h"
+#include "live/BrowserSDDlg.h"
+#include "live/CameraWebView.h"
+#include "live/ClipPlayer.h"
+#include "live/LeftPlayDlg.h"
+#include "live/PlayWnd.h"
+#include "live/PlaybackDlg.h"
+#include "live/ScreenPannel.h"
+#include "live/VideoDlg.h"
 #include "store/LocalStore.h"
 #include "store/LoginDlg.h"
 
@@ -82,6 +95,15 @@ int CKyCamToolApp::ExitInstance() {
 void CKyCamToolApp::ScheduleScreenshots(const std::string& dir) {
     // A developer's aid (scripts/screenshots.sh): one picture per layout and
     // of the two dialogs, then quit.
+    const char* camera = std::getenv("KYCAM_SCREENSHOT_CAMERA");
+    if (camera && *camera) {
+        const std::string address = camera;
+        QTimer::singleShot(500, m_mainWnd.get(), [this, dir, address] {
+            TakeLiveScreenshots(QString::fromStdString(dir), address);
+            QCoreApplication::quit();
+        });
+        return;
+    }
     QTimer::singleShot(500, m_mainWnd.get(), [this, dir] {
         const QString out = QString::fromStdString(dir);
         QDir().mkpath(out);
@@ -109,4 +131,91 @@ void CKyCamToolApp::ScheduleScreenshots(const std::string& dir) {
         about.hide();
         QCoreApplication::quit();
     });
+}
+
+namespace {
+
+// Runs the event loop until cond() holds or ms have passed.
+template <class Cond>
+bool WaitUntil(Cond cond, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!cond()) {
+        if (timer.elapsed() > ms) return cond();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+void Pause(int ms) { WaitUntil([] { return false; }, ms); }
+
+}  // namespace
+
+void CKyCamToolApp::TakeLiveScreenshots(const QString& out, const std::string& camera) {
+    QDir().mkpath(out);
+    CKyCamToolDlg* w = m_mainWnd.get();
+    auto save = [&](QWidget* widget, const char* name) {
+        QCoreApplication::processEvents();
+        widget->grab().save(out + QLatin1Char('/') + QLatin1String(name));
+        std::fprintf(stderr, "screenshot %s\n", name);
+    };
+    auto fail = [](const char* what) { std::fprintf(stderr, "screenshot: %s\n", what); };
+
+    auto* panel = dynamic_cast<CLeftPlayDlg*>(w->PlayPanel());
+    if (!panel) return fail("no play panel");
+    // The camera as the device list would open it, with the form's user and
+    // password (the form's port rule would refuse the emulator's ephemeral port).
+    DeviceRecord device{};
+    const size_t colon = camera.rfind(':');
+    const std::string ip = camera.substr(0, colon), port = colon == std::string::npos ? "80" : camera.substr(colon + 1);
+    std::snprintf(device.info.ip, sizeof device.info.ip, "%s", ip.c_str());
+    std::snprintf(device.info.httpPort, sizeof device.info.httpPort, "%s", port.c_str());
+    std::snprintf(device.user, sizeof device.user, "%s", panel->UserEdit()->text().toUtf8().constData());
+    std::snprintf(device.password, sizeof device.password, "%s", panel->PasswordEdit()->text().toUtf8().constData());
+    std::fprintf(stderr, "screenshot: opening %s:%s as %s\n", device.info.ip, device.info.httpPort, device.user);
+    w->OpenDevice(device);
+    CVideoDlg* video = g_pVideoDlg;
+    if (!video || !WaitUntil([&] { return video->PlayWnd()->FramesShown() > 10; }, 20000)) {
+        fail("no live video");
+        save(w, "preview-live.png");
+        return;
+    }
+    save(w, "preview-live.png");
+
+    // The state marks in the title: recording, talking (music.g711) and listening.
+    panel->OnStartRecord();
+    panel->OnTalk();
+    panel->OnListen();
+    // Detection boxes come from the camera (the script has the emulator emit them).
+    Pause(3000);
+    save(w, "preview-marks-boxes.png");
+
+    video->ToggleFullScreen();
+    WaitUntil([&] { return video->Panel()->isVisible() && video->Panel()->isWindow(); }, 5000);
+    Pause(1000);
+    save(video->Panel(), "fullscreen.png");
+    video->ToggleFullScreen();
+    panel->OnStopRecord();
+    panel->OnTalk();
+    Pause(300);
+
+    {
+        CBrowserSDDlg sd(w);
+        sd.show();
+        WaitUntil([&] { return !sd.WebView()->CurrentPath().isEmpty() && !sd.WebView()->IsLoading(); }, 10000);
+        Pause(300);
+        save(&sd, "sdcard.png");
+    }
+    {
+        CPlaybackDlg playback(w);
+        playback.show();
+        WaitUntil([&] { return !playback.IsScanning(); }, 10000);
+        if (playback.RecordingList()->count() == 0) fail("no recordings");
+        playback.RecordingList()->setCurrentRow(0);
+        playback.OnPlay();
+        if (!WaitUntil([&] { return playback.Player()->FramesShown() >= 15; }, 15000)) fail("no playback frames");
+        save(&playback, "playback.png");
+        playback.OnStop();
+    }
 }

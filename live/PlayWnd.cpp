@@ -115,7 +115,9 @@ void CPlayWnd::TakeFrame() {
         picture.swap(m_pending);
         mode = m_pendingMode;
     }
+    const QSize before = m_picture.size();
     m_picture = std::move(picture);
+    if (m_picture.size() != before) UpdatePictureGeometry();
     ShowMode(mode);
 #ifdef QT_OPENGLWIDGETS_LIB
     if (GpuActive()) static_cast<CGlView*>(m_gl)->SetPicture(m_picture);
@@ -131,7 +133,7 @@ void CPlayWnd::ShowMode(int mode) {
     if (m_mode == 0 && GpuAvailable()) {
         if (!m_gl) {
             m_gl = new CGlView(this);
-            m_gl->setGeometry(rect());
+            m_gl->setGeometry(PictureRect());
         }
         if (m_gl->isHidden()) m_gl->show();
         return;
@@ -158,21 +160,33 @@ void CPlayWnd::Clear() {
     update();
 }
 
-void CPlayWnd::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    if (m_picture.isNull() || GpuActive())
-        painter.fillRect(rect(), Qt::black);
-    else
-        painter.drawImage(rect(), m_picture);   // stretched, as the SDK maps mouse positions
+QRect CPlayWnd::PictureRect() const {
+    if (m_picture.isNull() || m_picture.width() <= 0 || m_picture.height() <= 0) return rect();
+    // The largest rectangle of the picture's shape, centred: no distortion.
+    const QSize fitted = m_picture.size().scaled(size(), Qt::KeepAspectRatio);
+    return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
 }
 
-void CPlayWnd::resizeEvent(QResizeEvent*) {
-    m_viewWidth.store(width());
-    m_viewHeight.store(height());
-    if (m_gl) m_gl->setGeometry(rect());
+void CPlayWnd::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (!m_picture.isNull() && !GpuActive()) painter.drawImage(PictureRect(), m_picture);
+}
+
+void CPlayWnd::resizeEvent(QResizeEvent*) { UpdatePictureGeometry(); }
+
+// The SDK maps mouse positions over the view it is told about: the area the
+// picture covers, not the black bars beside it.
+void CPlayWnd::UpdatePictureGeometry() {
+    const QRect area = PictureRect();
+    m_viewWidth.store(area.width());
+    m_viewHeight.store(area.height());
+    if (m_gl) m_gl->setGeometry(area);
 }
 
 void CPlayWnd::PostMouse(int message, QPoint pos, QPoint globalPos) {
+    // Positions are passed relative to the picture's own area.
+    pos -= PictureRect().topLeft();
     if (QWidget* owner = parentWidget())
         QCoreApplication::postEvent(owner, new ky::video::CVideoMouseEvent(message, m_index, pos, globalPos));
 }

@@ -30,6 +30,8 @@ public:
 
     // The picture shown now (null when none) and how it is shown.
     const QImage& Picture() const { return m_picture; }
+    // Where the picture is painted: its own shape, centred, black around it.
+    QRect PictureRect() const;
     int DisplayMode() const { return m_mode; }
     // True while mode-0 pictures go through the OpenGL child widget.
     bool GpuActive() const;
@@ -55,6 +57,7 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    void UpdatePictureGeometry();
     void TakeFrame();
     void ShowMode(int mode);
     void PostMouse(int message, QPoint pos, QPoint globalPos);

@@ -18,11 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "app/services/TestSound.h"   // MakeTestSound, EnsureTestSound
 #include "live/sdk/KySdk.h"
 
 class ILiveControl;
 
-inline constexpr int kTalkPayload = 160;               // bytes of sound per frame (20 ms)
+inline constexpr int kTalkPayload = kTestSoundFrameBytes;   // bytes of sound per frame (20 ms)
 inline constexpr int kTalkFrame = 4 + kTalkPayload;    // 164 with the header
 inline constexpr const char* kTalkFileName = "music.g711";
 
@@ -63,14 +64,3 @@ int StopTalk(ILiveControl& live, CTalkSource& source);
 // Switches the camera's sound on or off; returns the new (or, on failure or
 // without a login, unchanged) listening state.
 bool ToggleListen(ILiveControl& live);
-
-// A small loudspeaker test in G.711 µ-law, 8 kHz mono: three rising beeps
-// (600, 800, 1000 Hz) with short pauses, then a second of silence; its
-// length is a whole number of talk frames.
-std::vector<uint8_t> MakeTestSound();
-// Writes MakeTestSound() to path unless a file is there already; true when
-// the file exists afterwards.
-bool EnsureTestSound(const std::string& path);
-
-// G.711 µ-law of one 16-bit sample.
-uint8_t LinearToUlaw(int16_t sample);

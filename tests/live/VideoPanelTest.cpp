@@ -259,7 +259,15 @@ TEST(PlaySurface, PicturesFromAnotherThreadAreCopiedAndShownInSoftwareMode) {
     EXPECT_FALSE(surface.GpuActive());
     ASSERT_TRUE(QTest::qWaitFor([&] { return states.count() == 1; }, kWaitMs));
     EXPECT_FALSE(states.at(0).at(0).toBool());
-    EXPECT_EQ(surface.grab().toImage().pixel(30, 20), 0xFF112233u);   // stretched over the surface
+    // A 2:1 picture in a 4:3 surface: full width, black bars above and below,
+    // and the SDK is told the picture's area for mapping mouse positions.
+    const QImage shown = surface.grab().toImage();
+    EXPECT_EQ(surface.PictureRect(), QRect(0, 8, 64, 32));
+    EXPECT_EQ(shown.pixel(30, 20), 0xFF112233u);
+    EXPECT_EQ(shown.pixel(30, 3), 0xFF000000u);
+    EXPECT_EQ(shown.pixel(30, 44), 0xFF000000u);
+    ASSERT_TRUE(surface.ViewSize(&vw, &vh));
+    EXPECT_EQ(QSize(vw, vh), QSize(64, 32));
 }
 
 TEST(PlaySurface, ClearDropsWhatTheEndedPlayStillHadQueued) {
