@@ -44,7 +44,7 @@ struct KY_PLAY_INFO {
 #pragma pack(pop)
 
 struct KY_COLOR {
-    uint32_t color;        // 0x00BBGGRR (COLORREF order: (0xFF red, 0xFFFF yellow, 0xFF00 green))
+    uint32_t color;        // 0x00BBGGRR (0xFF red, 0xFFFF yellow, 0xFF00 green)
     int32_t reserved0, visible, reserved1;   // (colour, 0, 1, 0)
 };
 
