@@ -128,13 +128,7 @@ int main(int argc, char** argv) {
         else
             emulatorPath = argv[i];
     }
-    if (emulatorPath.empty()) {
-        char self[4096] = {0};
-        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
-        dir = dir.substr(0, dir.rfind('/') + 1);
-        emulatorPath = dir + "kycam-emulator";
-    }
+    if (emulatorPath.empty()) emulatorPath = ky::test::EmulatorProcess::BinaryPath();
     Emulator emu;
     if (!emu.Start(emulatorPath)) {
         std::fprintf(stderr, "cannot start %s\n", emulatorPath.c_str());

@@ -26,6 +26,7 @@ public:
     // Sends SIGTERM and waits; returns the exit status (-1 when it had to be killed).
     int Stop();
 
+    // KYCAM_EMULATOR, else the path the build gave, else beside this program.
     static std::string BinaryPath();
 
 private:
