@@ -1,7 +1,7 @@
 // Base64 encoders agree on every input, and the password cipher stays inside
 // a buffer of exactly the size its callers are told to provide.
-#include "store/Base64.h"
-#include "store/Cipher.h"
+#include "core/store/Base64.h"
+#include "core/store/Cipher.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Camera web pages are untrusted: link extraction and listing parsing must
 // survive any bytes, and every path they yield must be a safe request path
 // on the same camera.
-#include "cgi/CameraWeb.h"
+#include "core/cgi/CameraWeb.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "discovery/lib/SearchProto.h"
+#include "core/discovery/SearchProto.h"
 
 using namespace ky::search;
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/services/IniFile.h"
+#include "core/services/IniFile.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cgi/CgiClient.h"
+#include "core/cgi/CgiClient.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "cgi/CgiClient.h"
+#include "core/cgi/CgiClient.h"
 #include "tests/support/ScriptedServer.h"
 
 using ky::test::ScriptedServer;

@@ -39,8 +39,8 @@
 #include <utility>
 #include <vector>
 
-#include "discovery/lib/SearchLib.h"
-#include "discovery/lib/SearchProto.h"
+#include "core/discovery/SearchLib.h"
+#include "core/discovery/SearchProto.h"
 
 namespace {
 

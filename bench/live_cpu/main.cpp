@@ -30,7 +30,7 @@
 #include <thread>
 #include <vector>
 
-#include "live/sdk/KySdk.h"
+#include "core/sdk/KySdk.h"
 #include "tests/support/EmulatorProcess.h"
 
 extern char** environ;

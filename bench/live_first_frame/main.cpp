@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "live/sdk/KySdk.h"
+#include "core/sdk/KySdk.h"
 #include "tests/support/EmulatorProcess.h"
 
 extern char** environ;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cgi/Catalogue.h"
+#include "core/cgi/Catalogue.h"
 #include "tests/support/ScriptedServer.h"
 
 namespace ky::test {

@@ -1,6 +1,6 @@
 #pragma once
 // Discovery tests broadcast and multicast, so they run only inside a private
-// network namespace (tests/discovery/run-in-netns.sh). They check this first
+// network namespace (tests/support/run-in-netns.sh). They check this first
 // and refuse to send anything anywhere else.
 #include <ifaddrs.h>
 

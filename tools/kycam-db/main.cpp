@@ -1,8 +1,8 @@
 // kycam-db: creates db.dat and manages its tool users. The tool itself never
 // writes USERINFO; installation scripts call this command instead.
-#include "app/services/AppDir.h"
-#include "store/LocalStore.h"
-#include "store/StoreAdmin.h"
+#include "core/services/AppDir.h"
+#include "core/store/LocalStore.h"
+#include "core/store/StoreAdmin.h"
 
 #include <cstdio>
 #include <cstring>

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "discovery/lib/SearchProto.h"
+#include "core/discovery/SearchProto.h"
 
 namespace emu {
 

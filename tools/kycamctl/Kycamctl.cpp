@@ -17,9 +17,9 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "cgi/Catalogue.h"
+#include "core/cgi/Catalogue.h"
 #include "tools/kycamctl/SdkCommands.h"
-#include "discovery/lib/SearchLib.h"
+#include "core/discovery/SearchLib.h"
 
 namespace ky::ctl {
 namespace {

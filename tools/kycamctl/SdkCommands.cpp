@@ -9,7 +9,7 @@
 #include <ostream>
 #include <thread>
 
-#include "live/sdk/KySdk.h"
+#include "core/sdk/KySdk.h"
 
 namespace ky::ctl {
 namespace {

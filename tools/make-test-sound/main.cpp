@@ -3,7 +3,7 @@
 //   make-test-sound OUTPUT
 #include <cstdio>
 
-#include "app/services/TestSound.h"
+#include "core/services/TestSound.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

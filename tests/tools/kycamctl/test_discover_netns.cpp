@@ -1,6 +1,6 @@
 // kycamctl discover against emulated cameras. It probes with broadcast and
 // multicast, so it runs only in a private network namespace whose sole
-// interface is loopback (tests/discovery/run-in-netns.sh); anywhere else it
+// interface is loopback (tests/support/run-in-netns.sh); anywhere else it
 // refuses to start.
 #include <ifaddrs.h>
 
@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "tests/support/Netns.h"
-#include "discovery/lib/SearchProto.h"
+#include "core/discovery/SearchProto.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tools/kycam-emulator/DiscoveryResponder.h"
 #include "tools/kycamctl/Kycamctl.h"
@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (!OnlyLoopback()) {
         std::printf("SKIP: kycamctl discover sends broadcast and multicast; run this through "
-                    "tests/discovery/run-in-netns.sh (a private network namespace with loopback only)\n");
+                    "tests/support/run-in-netns.sh (a private network namespace with loopback only)\n");
         return 77;
     }
     return RUN_ALL_TESTS();

@@ -8,7 +8,7 @@
 #include <thread>
 #include <chrono>
 
-#include "cgi/Catalogue.h"
+#include "core/cgi/Catalogue.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tools/kycamctl/Kycamctl.h"
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cgi/CgiClient.h"
+#include "core/cgi/CgiClient.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tools/kycamctl/Kycamctl.h"
 

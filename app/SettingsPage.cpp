@@ -1,5 +1,0 @@
-#include "app/SettingsPage.h"
-
-CSettingsPage::CSettingsPage(QWidget* parent) : QWidget(parent) {}
-
-CSettingsPage::~CSettingsPage() = default;

@@ -1,6 +1,0 @@
-#include "app/KyCamToolApp.h"
-
-int main(int argc, char** argv) {
-    CKyCamToolApp app;
-    return app.Run(argc, argv);
-}

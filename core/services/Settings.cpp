@@ -1,0 +1,56 @@
+#include "core/services/Settings.h"
+
+#include <climits>
+#include <filesystem>
+#include <system_error>
+
+#include "core/services/AppDir.h"
+#include "core/services/IniFile.h"
+#include "core/services/Trace.h"
+
+namespace {
+
+constexpr const char* kSection = "Config";
+constexpr const char* kPtzSpeedKey = "PTZSpeed";
+constexpr const char* kSnapKey = "SnapFiles";
+constexpr const char* kRecKey = "RecFiles";
+constexpr const char* kDisplayModeKey = "DisplayMode";
+constexpr int kDefaultPtzSpeed = 45;
+
+CIniFile Settings() { return CIniFile(SettingsFilePath()); }
+
+std::string GetFolder(const char* key, const char* defaultName) {
+    const CIniFile ini = Settings();
+    // A folder may be as long as any Linux path; the 300-character buffer was
+    // sized for Windows paths and would cut a deep folder into another one.
+    std::string dir = ini.GetString(kSection, key, "", PATH_MAX);
+    if (dir.empty()) {
+        dir = AppFilePath(defaultName);
+        ini.WriteString(kSection, key, dir);
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) {
+        std::filesystem::create_directories(dir, ec);
+        if (ec) KY_TRACE("Line-%d create folder [%s] failure\n", __LINE__, dir.c_str());
+    }
+    return dir;
+}
+
+}  // namespace
+
+std::string SettingsFilePath() { return AppFilePath("settings.ini"); }
+
+int GetPtzSpeed() {
+    const std::string v = Settings().GetString(kSection, kPtzSpeedKey, "");
+    return v.empty() ? kDefaultPtzSpeed : ky::ini::ParseLeadingInt(v);
+}
+
+bool SetPtzSpeed(int speed) { return Settings().WriteInt(kSection, kPtzSpeedKey, speed); }
+
+std::string GetSnapDir() { return GetFolder(kSnapKey, "SnapPic"); }
+std::string GetRecDir() { return GetFolder(kRecKey, "RecFiles"); }
+bool SetSnapDir(const std::string& dir) { return Settings().WriteString(kSection, kSnapKey, dir); }
+bool SetRecDir(const std::string& dir) { return Settings().WriteString(kSection, kRecKey, dir); }
+
+int GetDisplayMode() { return Settings().GetInt(kSection, kDisplayModeKey, 0); }
+bool SetDisplayMode(int mode) { return Settings().WriteInt(kSection, kDisplayModeKey, mode); }

@@ -1,0 +1,61 @@
+#include "gui/kit/MessagePresenter.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+#include "core/services/LangText.h"
+
+namespace {
+
+IMessagePresenter* g_installed = nullptr;
+
+QString BoxTitle() {
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("KyCameraTool") : name;
+}
+
+QString Tr(const std::string& section, const std::string& key) {
+    return QString::fromStdString(GetLangTextEx(section, key));
+}
+
+}  // namespace
+
+void CMessageBoxPresenter::Info(QWidget* parent, const QString& text) {
+    QMessageBox::information(parent, BoxTitle(), text, QMessageBox::Ok);
+}
+
+void CMessageBoxPresenter::Error(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, BoxTitle(), text, QMessageBox::Ok);
+}
+
+bool CMessageBoxPresenter::Question(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+IMessagePresenter& Presenter() {
+    static CMessageBoxPresenter boxes;
+    return g_installed ? *g_installed : boxes;
+}
+
+IMessagePresenter* InstallPresenter(IMessagePresenter* p) {
+    IMessagePresenter* before = g_installed;
+    g_installed = p;
+    return before;
+}
+
+void KyMessage(QWidget* parent, const std::string& key) { Presenter().Info(parent, Tr("CONFIG", key)); }
+
+void KyMessageEx(QWidget* parent, const std::string& section, const std::string& key) {
+    Presenter().Info(parent, Tr(section, key));
+}
+
+void KyError(QWidget* parent, const std::string& key) { Presenter().Error(parent, Tr("CONFIG", key)); }
+
+bool KyQuestion(QWidget* parent, const std::string& key) {
+    return Presenter().Question(parent, Tr("CONFIG", key));
+}
+
+bool KyQuestionEx(QWidget* parent, const std::string& section, const std::string& key) {
+    return Presenter().Question(parent, Tr(section, key));
+}

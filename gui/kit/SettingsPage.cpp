@@ -1,0 +1,5 @@
+#include "gui/kit/SettingsPage.h"
+
+CSettingsPage::CSettingsPage(QWidget* parent) : QWidget(parent) {}
+
+CSettingsPage::~CSettingsPage() = default;

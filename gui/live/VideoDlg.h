@@ -1,0 +1,162 @@
+#pragma once
+// The live-video dialog: the one camera connection of the program. It logs in
+// to a camera through the SDK, plays its live stream into video window 0,
+// keeps the state the play panel changes (recording, talking, listening),
+// draws the detection boxes the camera reports, and is the current camera
+// (ICameraSession) that every page asks for the connection record.
+//
+// The play panel reaches it through g_pVideoDlg (or CurrentCamera()) and uses
+// the operations below; it hears of state it shows on its buttons through
+// the signals.
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gui/kit/CameraSession.h"
+#include "core/sdk/KySdk.h"
+
+class CScreenPannel;
+class CVideoWnd;
+class CPlayWnd;
+class QMenu;
+
+// The connection's state block, zeroed whenever the connection ends.
+struct LiveState {
+    KY_HANDLE handle;           // SDK login handle; 0 = not logged in
+    char ip[64];
+    char user[32];
+    char password[32];
+    int32_t talking;
+    int32_t recording;
+    uint16_t port;
+    int32_t streamIndex;        // 0, 1
+    int32_t streamCode;         // 1 first stream, 2 second stream
+    int32_t listening;
+    uint8_t regions[4][32];     // first word of each set to 1 at login
+    int32_t capability[3];      // capability fields 12 and 16, and 0
+    int32_t capabilityValid;
+    int32_t humanoid[3];        // detection on, boxes around persons, alarm linkage
+    char capabilityRecord[KY_CAPABILITY_SIZE];
+    int32_t playing;
+};
+
+// Detection boxes as SDK draw items. Five-word records (number, x, y, width,
+// height) become at most four items; a longer list is cut to its first four
+// records and the rest are not drawn (the draw list holds four). Labels are
+// the number ("%d"), plus 100 for person boxes.
+struct DetectionDraw {
+    DetectionDraw() = default;
+    DetectionDraw(const DetectionDraw&) = delete;   // items point into colors
+    DetectionDraw& operator=(const DetectionDraw&) = delete;
+    int count = 0;
+    int penWidth = 0;
+    KY_DRAW_ITEM items[4]{};
+    KY_COLOR colors[4]{};   // items[i].color points here
+};
+// message: 4026 motion boxes (red, kind 4) or 4031 person boxes (yellow,
+// kind 15); penWidth as the caller worked it out.
+void MakeDetectionDraw(int message, const int32_t* words, size_t wordCount, int penWidth, DetectionDraw* out);
+// 4026: 10 for pictures larger than 1920 x 1080 in both directions, else 5.
+// 4031: 5 on the first stream, 2 on the second.
+int DetectionPenWidth(int message, int picWidth, int picHeight, int streamIndex);
+
+class CVideoDlg : public QWidget, public ICameraSession {
+    Q_OBJECT
+public:
+    static constexpr int kDisplayD3D = 3025;    // menu command ids
+    static constexpr int kDisplayDraw = 3026;
+
+    explicit CVideoDlg(QWidget* parent = nullptr);
+    ~CVideoDlg() override;
+
+    // ICameraSession.
+    bool IsLoggedIn() const override { return m_live.handle > 0; }
+    const DeviceRecord& GetDevice() const override;
+    bool IsPlaying() const override { return m_live.playing != 0; }
+    void PausePlay() override;
+    void ResumePlay() override;
+    // Copies the record, ends any connection and starts a new one; 0 when
+    // the camera is logged in and playing.
+    int Connect(const DeviceRecord& device) override;
+    void Disconnect();
+
+    const LiveState& GetLiveState() const { return m_live; }
+    // The login handle (0 none); safe from any thread (snapshot workers).
+    KY_HANDLE Handle() const { return m_handle.load(); }
+
+    // Recording into `path` (the play panel chooses folder and name).
+    // 0 on success: recording flag and mark set; otherwise both cleared.
+    int StartRecord(const std::string& path);
+    // Stops a running recording and clears the mark.
+    void StopRecord();
+    // A JPEG snapshot of the live picture; negative when it failed. Any thread.
+    int CaptureJpeg(const std::string& path) const;
+
+    // State the play panel changes through the SDK itself (talk, listen):
+    // sets the flag and refreshes the title's marks.
+    void SetRecording(bool on);
+    void SetTalking(bool on);
+    void SetListening(bool on);
+    bool IsRecording() const { return IsLoggedIn() && m_live.recording; }
+    bool IsTalking() const { return IsLoggedIn() && m_live.talking; }
+    bool IsListening() const { return IsLoggedIn() && m_live.listening; }
+
+    // Brings the play view to the front (Preview layout), which resumes a
+    // paused live view.
+    void ShowPlayView();
+
+    // Display mode (menu commands 3025/3026): stored in settings.ini and,
+    // while playing, applied at once.
+    void ChooseDisplayMode(int mode);
+    // The pop-up menu of the video (caller owns it).
+    QMenu* CreateDisplayMenu(QWidget* parent);
+
+    // Full screen: the panel leaves the dialog and covers the screen.
+    void ToggleFullScreen();
+    bool IsFullScreen() const { return m_fullScreen; }
+
+    CScreenPannel* Panel() const { return m_panel; }
+    CVideoWnd* VideoWnd() const;
+    CPlayWnd* PlayWnd() const;
+
+signals:
+    // Sound state after login (play panel: "Listen" when false, else "Mute").
+    void listenStateChanged(bool listening);
+    // The connection ended while talking (play panel: talk button "Talk").
+    void talkStopped();
+    // A connection was started or ended.
+    void connectionChanged(bool loggedIn);
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void StartLive();
+    void StopLive();
+    void ShowTitle(bool withMarks);
+    void RefreshMarks();
+    void OnStreamState(bool connected);
+    void DrawDetection(int message, const std::vector<int32_t>& words);
+    static int OnSdkMessage(KY_HANDLE handle, int32_t type, intptr_t p1, intptr_t p2, void* user);
+
+    CScreenPannel* m_panel;
+    int32_t m_active = 0;
+    LiveState m_live{};
+    std::atomic<KY_HANDLE> m_handle{0};
+    DeviceRecord m_device{};
+    int m_picHeight = 0, m_picWidth = 0;
+    bool m_streamLost = false;
+
+    bool m_fullScreen = false;
+    QRect m_savedPanelGeometry;
+    QPointer<QWidget> m_hiddenWindow;
+    Qt::WindowStates m_hiddenWindowState;
+};
+
+// The live-video dialog while it exists.
+extern CVideoDlg* g_pVideoDlg;

@@ -1,0 +1,293 @@
+#include "gui/pages/system/P_SystemDlg.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "gui/kit/AppEvents.h"
+#include "gui/kit/Translate.h"
+#include "gui/live/BrowserSDDlg.h"
+#include "gui/pages/PageContext.h"
+
+namespace {
+
+struct FieldDef {
+    int id;
+    const char* label;
+};
+// In page order; the SD status (1092) sits with the SD buttons below.
+constexpr FieldDef kFields[] = {
+    {1130, "Device ID:"},
+    {1131, "Device Type:"},
+    {1132, "Network connection:"},
+    {1133, "Current Client:"},
+    {1138, "Software Version:"},
+    {1135, "Webware Version:"},
+    {1137, "PTZ Version:"},
+    {1136, "Mac address:"},
+    {1139, "IP address:"},
+    {1140, "Subnet mask:"},
+    {1102, "Gateway:"},
+    {1106, "Primary DNS:"},
+    {1107, "Secondary DNS:"},
+    {1145, "UPnP\u72b6\u6001\uff1a"},
+    {1144, "Manufacture's DDNS status:"},
+    {1147, "Third Party DDNS status:"},
+    {1146, "Start Time:"},
+};
+constexpr int kSdStatusId = 1092;
+
+template <size_t N>
+QString FieldText(const char (&field)[N]) {
+    return QString::fromUtf8(field, static_cast<int>(strnlen(field, N)));
+}
+
+QString Id(int id) { return QString::number(id); }
+
+}  // namespace
+
+CP_SystemDlg::CP_SystemDlg(QWidget* parent) : CCameraPage(parent, "CONFIG"), m_job(std::make_shared<FormatJob>()) {
+    m_job->receiver = this;
+
+    auto* grid = new QGridLayout;
+    int row = 0;
+    for (const FieldDef& f : kFields) {
+        auto* label = new QLabel(QString::fromUtf8(f.label), this);
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(Id(f.id));
+        edit->setReadOnly(true);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(edit, row++, 1);
+    }
+    auto* sdLabel = new QLabel(QStringLiteral("SD status:"), this);
+    m_sdStatus = new QLineEdit(this);
+    m_sdStatus->setObjectName(Id(kSdStatusId));
+    m_sdStatus->setReadOnly(true);
+    grid->addWidget(sdLabel, row, 0);
+    grid->addWidget(m_sdStatus, row++, 1);
+    grid->setColumnStretch(1, 1);
+
+    m_browse = new QPushButton(QStringLiteral("Browse SD"), this);
+    m_browse->setObjectName(Id(1256));
+    m_format = new QPushButton(QStringLiteral("Format SD"), this);
+    m_format->setObjectName(Id(1173));
+    m_unplug = new QPushButton(QStringLiteral("Unplug SD"), this);
+    m_unplug->setObjectName(Id(1257));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_browse);
+    buttons->addWidget(m_format);
+    buttons->addWidget(m_unplug);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, row++, 1);
+
+    m_spinner = new QLabel(this);
+    m_spinner->setObjectName(Id(1258));
+    m_spinner->hide();
+    grid->addWidget(m_spinner, row++, 1);
+
+    auto* column = new QVBoxLayout;
+    column->addLayout(grid);
+    column->addStretch(1);
+    auto* outer = new QHBoxLayout(this);
+    outer->addLayout(column);
+    outer->addStretch(1);
+    setMinimumWidth(520);
+    for (QLineEdit* e : findChildren<QLineEdit*>()) e->setMinimumWidth(320);
+
+    Translate();
+    EnableSdButtons(false);
+
+    connect(m_browse, &QPushButton::clicked, this, &CP_SystemDlg::OnBrowseSd);
+    connect(m_format, &QPushButton::clicked, this, &CP_SystemDlg::OnFormatSd);
+    connect(m_unplug, &QPushButton::clicked, this, &CP_SystemDlg::OnUnplugSd);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(Id(kSpinnerTimerId));
+    m_timer->setInterval(kSpinnerPeriodMs);
+    connect(m_timer, &QTimer::timeout, this, &CP_SystemDlg::OnSpinnerTick);
+    m_timer->start();
+}
+
+CP_SystemDlg::~CP_SystemDlg() {
+    // A running format keeps its own reference to the job and posts nothing
+    // once the page is gone.
+    std::lock_guard lock(m_job->lock);
+    m_job->receiver = nullptr;
+}
+
+QLineEdit* CP_SystemDlg::Field(int id) const { return findChild<QLineEdit*>(Id(id)); }
+
+int CP_SystemDlg::FreePercent(const SdCardState& sd) {
+    if (sd.totalspace <= 0 || sd.freespace <= 0) return 0;
+    const double percent = static_cast<double>(sd.freespace) / static_cast<double>(sd.totalspace) * 100.0;
+    return percent >= 100.0 ? 100 : static_cast<int>(percent);
+}
+
+const char* CP_SystemDlg::NetworkTypeKey(const char* networktype) {
+    if (std::strcmp(networktype, "lan") == 0) return "LAN";
+    if (std::strcmp(networktype, "wireless lan") == 0) return "Wireless Lan";
+    if (std::strcmp(networktype, "4g") == 0) return "4G";
+    return "5G";
+}
+
+QString CP_SystemDlg::StatusText(const char* value) const {
+    return LangTextEx("SYSTEM", std::strcmp(value, "off") == 0 ? QStringLiteral("Off") : QStringLiteral("On"));
+}
+
+bool CP_SystemDlg::Load() {
+    DeviceNetInfo info{};
+    if (Run(&CCgiClient::GetDeviceInfo, &info) == 0)
+        ShowInfo(info);
+    else
+        ClearControls();
+    // The SD state is read either way.
+    ShowSd();
+    return true;
+}
+
+void CP_SystemDlg::ShowInfo(const DeviceNetInfo& info) {
+    auto set = [this](int id, const QString& text) { Field(id)->setText(text); };
+    set(1130, FieldText(info.name));
+    set(1131, FieldText(info.devtype));
+    set(1132, LangTextEx(Section(), QString::fromLatin1(NetworkTypeKey(info.networktype))));
+    set(1133, QString::number(info.stream_num));
+    set(1138, FieldText(info.softVersion));
+    set(1135, FieldText(info.webVersion));
+    set(1137, FieldText(info.rs485Version));
+    set(1136, FieldText(info.macaddress));
+    set(1139, FieldText(info.ip));
+    set(1140, FieldText(info.netmask));
+    set(1102, FieldText(info.gateway));
+    set(1106, FieldText(info.fdnsip));
+    set(1107, FieldText(info.sdnsip));
+    set(1145, StatusText(info.upnpstatus));
+    set(1144, StatusText(info.facddnsstatus));
+    set(1147, StatusText(info.th3ddnsstatus));
+    set(1146, FieldText(info.startdate));
+}
+
+void CP_SystemDlg::ShowSd() {
+    SdCardState sd{0, 0, 0};
+    if (Run(&CCgiClient::GetSdStatus, &sd) != 0) {
+        m_sdStatus->setText(LangTextEx(Section(), QStringLiteral("Card reading failed")));
+        EnableSdButtons(false);
+        return;
+    }
+    QString text;
+    if (sd.status == 0 || sd.status == 1) {
+        const QString key = sd.status == 0 ? QStringLiteral("Have card, free space") : QStringLiteral("Readonly, free space");
+        text = QStringLiteral("%1:%2%").arg(LangTextEx(Section(), key)).arg(FreePercent(sd));
+    } else {
+        text = LangTextEx(Section(), QStringLiteral("No card"));
+    }
+    m_sdStatus->setText(text);
+    EnableSdButtons(true);
+}
+
+void CP_SystemDlg::EnableSdButtons(bool on) {
+    for (QPushButton* b : {m_browse, m_format, m_unplug}) b->setEnabled(on);
+}
+
+void CP_SystemDlg::ClearControls() {
+    for (const FieldDef& f : kFields) Field(f.id)->clear();
+    m_sdStatus->clear();
+    EnableSdButtons(false);
+}
+
+void CP_SystemDlg::OnBrowseSd() {
+    if (ky::pages::OpenSdBrowser(this)) return;
+    CBrowserSDDlg browser(this);
+    browser.exec();
+}
+
+void CP_SystemDlg::OnFormatSd() {
+    if (!LoggedIn()) {
+        ClearControls();
+        return;
+    }
+    if (m_job->busy.load() != 0) {
+        Message("SD card is being formatted, please wait...");
+        return;
+    }
+    // Taken here: the session belongs to the GUI thread. Busy from now on, so
+    // a second press can never start a second worker.
+    const CameraTarget target = Target();
+    m_job->busy = 1;
+    try {
+        std::thread([job = m_job, target] {
+            CCgiClient client;
+            const int result = client.FormatSd(target.ip.c_str(), target.port, target.user.c_str(),
+                                               target.password.c_str(), nullptr, 600000);
+            {
+                std::lock_guard lock(job->lock);
+                if (job->receiver)
+                    QCoreApplication::postEvent(job->receiver, new CPageResultEvent(ky::msg::kWorkerResult, result));
+            }
+            job->busy = 0;
+        }).detach();
+    } catch (const std::system_error&) {
+        m_job->busy = 0;
+        Message("Attempt to format SD card failed!");
+    }
+}
+
+bool CP_SystemDlg::event(QEvent* e) {
+    if (e->type() == ky::msg::Type(ky::msg::kWorkerResult)) {
+        // The SD status text is not read again.
+        Message(static_cast<CPageResultEvent*>(e)->Result() == 0 ? "SD card format succeeded!"
+                                                                  : "SD card format failed!");
+        return true;
+    }
+    return CCameraPage::event(e);
+}
+
+void CP_SystemDlg::OnSpinnerTick() {
+    static const char* const kPhases[] = {"SD card is formatting --", "SD card is formatting \\",
+                                          "SD card is formatting |", "SD card is formatting /"};
+    if (m_job->busy.load() == 0) {
+        m_phase = 0;
+        if (!m_spinner->isHidden()) m_spinner->hide();
+        return;
+    }
+    ++m_phase;
+    if (m_spinner->isHidden()) m_spinner->show();
+    m_spinner->setText(LangTextEx(Section(), QString::fromLatin1(kPhases[m_phase - 1])));
+    if (m_phase == 4) m_phase = 0;
+}
+
+void CP_SystemDlg::OnUnplugSd() {
+    if (!LoggedIn()) {
+        ClearControls();
+        return;
+    }
+    // The camera may take up to ten minutes to answer. The exchange runs on a
+    // worker while a local event loop keeps the window painting and
+    // answering; the button is off meanwhile so it cannot start twice.
+    const CameraTarget target = Target();
+    QPointer<CP_SystemDlg> self(this);
+    m_unplug->setEnabled(false);
+    std::atomic<int> result{-1};
+    QEventLoop wait;
+    std::thread worker([&] {
+        CCgiClient client;
+        result = client.StopSd(target.ip.c_str(), target.port, target.user.c_str(), target.password.c_str(),
+                               nullptr, 600000);
+        QMetaObject::invokeMethod(&wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
+    });
+    wait.exec();
+    worker.join();
+    if (!self) return;
+    m_unplug->setEnabled(true);
+    Message(result == 0 ? "SD card stopped successfully" : "Failed to stop SD card");
+}

@@ -1,0 +1,6 @@
+#include "gui/shell/KyCamToolApp.h"
+
+int main(int argc, char** argv) {
+    CKyCamToolApp app;
+    return app.Run(argc, argv);
+}

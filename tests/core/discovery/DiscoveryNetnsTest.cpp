@@ -1,0 +1,249 @@
+// Multicast and broadcast search against several emulated cameras. Runs only
+// in a private network namespace whose sole interface is loopback (see
+// run-in-netns.sh); anywhere else it refuses to start.
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tests/support/Netns.h"
+#include "core/discovery/DeviceFinder.h"
+#include "core/discovery/SearchLib.h"
+#include "tools/kycam-emulator/DiscoveryResponder.h"
+
+using namespace ky;
+
+namespace {
+
+constexpr auto kPatience = std::chrono::seconds(5);   // only bounds a hung test
+constexpr int kCameras = 3;
+
+using ky::test::OnlyLoopback;
+
+DeviceInfo Camera(int n) {
+    DeviceInfo info{};
+    search::SetText(info.deviceId, "KY-CAM-" + std::to_string(n));
+    search::SetText(info.version, "V1.0." + std::to_string(n));
+    search::SetText(info.deviceName, "Caméra " + std::to_string(n));
+    search::SetText(info.deviceType, "KY7200");
+    search::SetText(info.httpPort, std::to_string(8080 + n));
+    search::SetText(info.ip, "127.0.0.1");
+    search::SetText(info.mac, "00:11:22:33:44:0" + std::to_string(n));
+    search::SetText(info.uuid, "UUID-" + std::to_string(n));
+    info.family = n;
+    return info;
+}
+
+struct Collector {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::vector<std::pair<int, DeviceInfo>> seen;   // (handle, record)
+
+    static int Callback(int handle, int, const DeviceInfo* info, void* user) {
+        auto* self = static_cast<Collector*>(user);
+        {
+            std::lock_guard lock(self->mutex);
+            self->seen.emplace_back(handle, *info);
+        }
+        self->cv.notify_all();
+        return 0;
+    }
+    // Replies per device identifier on one channel.
+    std::map<std::string, int> CountFor(int handle) {
+        std::lock_guard lock(mutex);
+        return Count(handle);
+    }
+    bool WaitUntil(int handle, int perDevice) {
+        std::unique_lock lock(mutex);
+        return cv.wait_for(lock, kPatience, [&] {
+            auto c = Count(handle);
+            if (c.size() < kCameras) return false;
+            for (auto& [id, n] : c)
+                if (n < perDevice) return false;
+            return true;
+        });
+    }
+
+private:
+    std::map<std::string, int> Count(int handle) {
+        std::map<std::string, int> c;
+        for (auto& [h, info] : seen)
+            if (h == handle) ++c[info.deviceId];
+        return c;
+    }
+};
+
+class DiscoveryNetns : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SearchSetLocalAddresses(nullptr, 0);   // automatic choice
+        for (int n = 1; n <= kCameras; ++n) {
+            cams_.push_back(std::make_unique<emu::DiscoveryResponder>(Camera(n)));
+            std::string error;
+            ASSERT_TRUE(cams_.back()->Start(&error)) << error;
+        }
+    }
+    std::vector<std::unique_ptr<emu::DiscoveryResponder>> cams_;
+};
+
+std::map<std::string, int> AllOnce() {
+    std::map<std::string, int> m;
+    for (int n = 1; n <= kCameras; ++n) m["KY-CAM-" + std::to_string(n)] = 1;
+    return m;
+}
+
+}  // namespace
+
+TEST_F(DiscoveryNetns, SearchesFromLoopbackWhenItIsAllThereIs) {
+    EXPECT_EQ(LocalSearchAddresses(), std::vector<std::string>{"127.0.0.1"});
+}
+
+TEST_F(DiscoveryNetns, BothChannelsFindEveryCameraAndReportEveryReply) {
+    Collector col;
+    int mc = 0, bc = 0;
+    ASSERT_EQ(0, SearchOpen(search::kMulticastAddress, search::kMulticastPort, &mc));
+    ASSERT_EQ(0, SearchOpen(search::kBroadcastAddress, search::kBroadcastPort, &bc));
+    ASSERT_EQ(0, SearchSetCallback(mc, &Collector::Callback, &col));
+    ASSERT_EQ(0, SearchSetCallback(bc, &Collector::Callback, &col));
+
+    ASSERT_EQ(0, SearchProbe(mc));
+    ASSERT_EQ(0, SearchProbe(bc));
+    ASSERT_TRUE(col.WaitUntil(mc, 1));
+    ASSERT_TRUE(col.WaitUntil(bc, 1));
+
+    // A second probe: the library reports the repeated answers, it does not
+    // filter them (that is the search view's job).
+    ASSERT_EQ(0, SearchProbe(bc));
+    ASSERT_TRUE(col.WaitUntil(bc, 2));
+    EXPECT_EQ(col.CountFor(mc), AllOnce());   // broadcast replies never leak into the multicast channel
+
+    {
+        std::lock_guard lock(col.mutex);
+        for (auto& [h, info] : col.seen) {
+            const int n = info.family;
+            ASSERT_TRUE(n >= 1 && n <= kCameras);
+            const DeviceInfo expected = cams_[n - 1]->GetDeviceInfo();
+            EXPECT_EQ(0, std::memcmp(&info, &expected, sizeof info)) << info.deviceId;
+        }
+    }
+    EXPECT_EQ(0, SearchClose(mc));
+    EXPECT_EQ(0, SearchClose(bc));
+    for (auto& cam : cams_) EXPECT_EQ(cam->ProbesAnswered(), 3u);
+}
+
+TEST_F(DiscoveryNetns, AnswersCarryTheCurrentDeviceInfo) {
+    DeviceInfo changed = Camera(2);
+    search::SetText(changed.httpPort, "9000");
+    search::SetText(changed.version, "V2.0.0");
+    cams_[1]->SetDeviceInfo(changed);
+
+    Collector col;
+    int bc = 0;
+    ASSERT_EQ(0, SearchOpen(search::kBroadcastAddress, search::kBroadcastPort, &bc));
+    ASSERT_EQ(0, SearchSetCallback(bc, &Collector::Callback, &col));
+    ASSERT_EQ(0, SearchProbe(bc));
+    ASSERT_TRUE(col.WaitUntil(bc, 1));
+    SearchClose(bc);
+    std::lock_guard lock(col.mutex);
+    for (auto& [h, info] : col.seen)
+        if (std::strcmp(info.deviceId, "KY-CAM-2") == 0) {
+            EXPECT_STREQ(info.httpPort, "9000");
+            EXPECT_STREQ(info.version, "V2.0.0");
+        }
+}
+
+TEST_F(DiscoveryNetns, RespondersAnswerOnlyValidProbes) {
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    const int on = 1;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(0, setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on));
+    ASSERT_EQ(0, ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local));
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(search::kBroadcastPort);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    auto send = [&](const std::vector<uint8_t>& m) {
+        ASSERT_EQ(::sendto(fd, m.data(), m.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+                  static_cast<ssize_t>(m.size()));
+    };
+
+    std::vector<uint8_t> probe(search::kMessageSize);
+    search::EncodeProbe(111, probe.data());
+    auto shortProbe = probe;
+    shortProbe.pop_back();
+    send(shortProbe);
+    search::EncodeProbe(222, probe.data());
+    auto stuffed = probe;
+    stuffed[100] = 1;
+    send(stuffed);
+    std::vector<uint8_t> reply(search::kMessageSize);
+    search::EncodeReply(333, Camera(9), reply.data());
+    send(reply);
+    search::EncodeProbe(444, probe.data());
+    send(probe);
+
+    // The valid probe came last; on loopback its answers arrive after any
+    // answer to the bad ones would have.
+    std::map<std::string, int> answers;
+    uint8_t buf[1024];
+    while (answers.size() < kCameras) {
+        pollfd p{fd, POLLIN, 0};
+        ASSERT_EQ(1, ::poll(&p, 1, 5000)) << "missing answers";
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        uint32_t id = 0;
+        DeviceInfo info;
+        ASSERT_TRUE(search::DecodeReply(buf, static_cast<size_t>(n), &id, &info));
+        EXPECT_EQ(id, 444u);
+        ++answers[info.deviceId];
+    }
+    ::close(fd);
+    EXPECT_EQ(answers, AllOnce());
+}
+
+TEST_F(DiscoveryNetns, DeviceFinderWaitsForOneDevice) {
+    DeviceInfo found{};
+    ASSERT_TRUE(DeviceFinder::Find("KY-CAM-2", &found));
+    EXPECT_STREQ(found.deviceId, "KY-CAM-2");
+    EXPECT_STREQ(found.httpPort, "8082");
+
+    DeviceFinder finder;
+    ASSERT_EQ(0, finder.Open());
+    int seen = 0;
+    EXPECT_FALSE(finder.Wait("KY-CAM-404", &found, &seen));   // gives up after its time-out
+    EXPECT_EQ(seen, kCameras);
+    finder.Close();
+}
+
+TEST_F(DiscoveryNetns, DeviceFinderMissesAStoppedCamera) {
+    cams_[0]->Stop();
+    EXPECT_FALSE(DeviceFinder::Find("KY-CAM-1"));
+    ASSERT_TRUE(cams_[0]->Start());
+    EXPECT_TRUE(DeviceFinder::Find("KY-CAM-1"));
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!OnlyLoopback()) {
+        std::printf("SKIP: this test sends broadcast and multicast; run it through run-in-netns.sh "
+                    "(a private network namespace with loopback only)\n");
+        return 77;
+    }
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,179 @@
+// Probe/reply encoding: the byte layout other implementations rely on, and
+// the strict decoder that drops everything that is not exactly one message.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/discovery/SearchProto.h"
+
+using namespace ky::search;
+
+namespace {
+
+DeviceInfo SampleInfo() {
+    DeviceInfo info{};
+    SetText(info.deviceId, "KY123456789");
+    SetText(info.version, "V5.2.1.20240101");
+    SetText(info.deviceName, "Caméra entrée");
+    SetText(info.deviceType, "KY7200-PTZ");
+    SetText(info.httpPort, "8080");
+    SetText(info.ip, "192.168.1.20");
+    SetText(info.mac, "00:11:22:33:44:55");
+    SetText(info.uuid, "KYCAM-000001-ABCDE");
+    info.family = -2;
+    return info;
+}
+
+std::vector<uint8_t> Reply(uint32_t id, const DeviceInfo& info) {
+    std::vector<uint8_t> msg(kMessageSize);
+    EncodeReply(id, info, msg.data());
+    return msg;
+}
+
+bool Decodes(const std::vector<uint8_t>& msg) {
+    uint32_t id;
+    DeviceInfo info;
+    return DecodeReply(msg.data(), msg.size(), &id, &info);
+}
+
+}  // namespace
+
+TEST(SearchProto, ReplyRoundTripAndWireLayout) {
+    const DeviceInfo in = SampleInfo();
+    const std::vector<uint8_t> msg = Reply(0xA1B2C3D4u, in);
+
+    // Header: magic, version, type, reserved, request id little-endian.
+    const uint8_t header[] = {'K', 'Y', 'S', 'R', 1, 2, 0, 0, 0xD4, 0xC3, 0xB2, 0xA1};
+    EXPECT_EQ(0, std::memcmp(msg.data(), header, sizeof header));
+    // Record fields at their fixed offsets after the header.
+    const char* body = reinterpret_cast<const char*>(msg.data()) + kHeaderSize;
+    EXPECT_STREQ(body + 0, "KY123456789");
+    EXPECT_STREQ(body + 107, "Caméra entrée");
+    EXPECT_STREQ(body + 214, "8080");
+    EXPECT_STREQ(body + 232, "192.168.1.20");
+    EXPECT_STREQ(body + 340, "KYCAM-000001-ABCDE");
+    const uint8_t family[] = {0xFE, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(0, std::memcmp(body + 480, family, 4));
+
+    uint32_t id = 0;
+    DeviceInfo out;
+    ASSERT_TRUE(DecodeReply(msg.data(), msg.size(), &id, &out));
+    EXPECT_EQ(id, 0xA1B2C3D4u);
+    EXPECT_EQ(0, std::memcmp(&in, &out, sizeof in));
+}
+
+TEST(SearchProto, ProbeRoundTripAndRules) {
+    std::vector<uint8_t> probe(kMessageSize);
+    EncodeProbe(7, probe.data());
+    uint32_t id = 0;
+    ASSERT_TRUE(DecodeProbe(probe.data(), probe.size(), &id));
+    EXPECT_EQ(id, 7u);
+
+    // Same size as a reply: a responder never sends more than it got.
+    EXPECT_EQ(probe.size(), Reply(7, SampleInfo()).size());
+
+    EXPECT_FALSE(DecodeProbe(probe.data(), probe.size() - 1, &id));
+    auto padded = probe;
+    padded.back() = 1;
+    EXPECT_FALSE(DecodeProbe(padded.data(), padded.size(), &id));
+    auto longer = probe;
+    longer.push_back(0);
+    EXPECT_FALSE(DecodeProbe(longer.data(), longer.size(), &id));
+    // A reply is not a probe and a probe is not a reply.
+    const auto reply = Reply(7, SampleInfo());
+    EXPECT_FALSE(DecodeProbe(reply.data(), reply.size(), &id));
+    EXPECT_FALSE(Decodes(probe));
+}
+
+TEST(SearchProto, MalformedRepliesAreDropped) {
+    const auto good = Reply(1, SampleInfo());
+    ASSERT_TRUE(Decodes(good));
+
+    auto truncated = good;
+    truncated.pop_back();
+    EXPECT_FALSE(Decodes(truncated));
+    auto oversized = good;
+    oversized.push_back(0);
+    EXPECT_FALSE(Decodes(oversized));
+    EXPECT_FALSE(Decodes({}));
+    EXPECT_FALSE(DecodeReply(nullptr, kMessageSize, nullptr, nullptr));
+
+    for (size_t at : {0u, 3u}) {
+        auto bad = good;
+        bad[at] ^= 0x20;
+        EXPECT_FALSE(Decodes(bad)) << "magic byte " << at;
+    }
+    for (uint8_t version : {0, 2, 255}) {
+        auto bad = good;
+        bad[4] = version;
+        EXPECT_FALSE(Decodes(bad)) << "version " << int(version);
+    }
+    for (uint8_t type : {0, 1, 3}) {
+        auto bad = good;
+        bad[5] = type;
+        EXPECT_FALSE(Decodes(bad)) << "type " << int(type);
+    }
+    for (size_t at : {6u, 7u}) {
+        auto bad = good;
+        bad[at] = 1;
+        EXPECT_FALSE(Decodes(bad)) << "reserved byte " << at;
+    }
+}
+
+TEST(SearchProto, ReplyWithUnterminatedFieldIsDroppedAndLeavesOutputAlone) {
+    const auto good = Reply(1, SampleInfo());
+    for (const TextField& f : kTextFields) {
+        auto bad = good;
+        std::memset(bad.data() + kHeaderSize + f.offset, 'A', f.width);
+        DeviceInfo out;
+        std::memset(&out, 0x5A, sizeof out);
+        uint32_t id = 99;
+        EXPECT_FALSE(DecodeReply(bad.data(), bad.size(), &id, &out)) << f.name;
+        EXPECT_EQ(id, 99u) << f.name;
+        EXPECT_EQ(out.deviceId[0], 0x5A) << f.name;
+
+        // The field filled right up to its last byte is still valid.
+        bad[kHeaderSize + f.offset + f.width - 1] = 0;
+        EXPECT_TRUE(Decodes(bad)) << f.name;
+    }
+}
+
+TEST(SearchProto, DecodedTextIsZeroFilledAfterItsEnd) {
+    auto msg = Reply(1, SampleInfo());
+    // Bytes after the NUL are not part of the text and must not leak into the record.
+    char* ip = reinterpret_cast<char*>(msg.data()) + kHeaderSize + 232;
+    ip[20] = 'X';
+    DeviceInfo out;
+    ASSERT_TRUE(DecodeReply(msg.data(), msg.size(), nullptr, &out));
+    EXPECT_STREQ(out.ip, "192.168.1.20");
+    EXPECT_EQ(out.ip[20], 0);
+}
+
+TEST(SearchProto, EncoderNeverEmitsWhatItsDecoderDrops) {
+    DeviceInfo info = SampleInfo();
+    std::memset(info.deviceName, 'n', sizeof info.deviceName);       // no NUL at all
+    std::memcpy(info.deviceType, "\xE6\x91\x84", 3);                 // multibyte at the end
+    std::memset(info.deviceType + 3, 'x', sizeof info.deviceType - 3);
+    std::memcpy(info.deviceType + sizeof info.deviceType - 2, "\xC3\xA9", 2);
+    const auto msg = Reply(5, info);
+    DeviceInfo out;
+    ASSERT_TRUE(DecodeReply(msg.data(), msg.size(), nullptr, &out));
+    EXPECT_EQ(FieldText(out.deviceName), std::string(40, 'n'));
+    // The two-byte sequence would not fit before the NUL: cut whole.
+    EXPECT_EQ(FieldText(out.deviceType).size(), sizeof info.deviceType - 2);
+}
+
+TEST(SearchProto, SetTextFitsTheFieldOnUtf8Boundaries) {
+    char field[6];
+    SetText(field, "abcdefgh");
+    EXPECT_STREQ(field, "abcde");
+    SetText(field, "ab\xE2\x82\xAC");   // "ab€" is exactly 5 bytes
+    EXPECT_STREQ(field, "ab\xE2\x82\xAC");
+    SetText(field, "abc\xE2\x82\xAC");  // the euro sign no longer fits
+    EXPECT_STREQ(field, "abc");
+    EXPECT_EQ(field[4], 0);
+    SetText(field, std::string_view("a\0b", 3));
+    EXPECT_STREQ(field, "a");
+}

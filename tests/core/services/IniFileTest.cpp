@@ -1,0 +1,311 @@
+#include "core/services/IniFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <climits>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "tests/core/services/TestFiles.h"
+
+using kytest::ReadBytes;
+using kytest::Repeat;
+using kytest::TempDir;
+using kytest::WriteBytes;
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+    std::string Write(const std::string& bytes) {
+        WriteBytes(m_path, bytes);
+        return m_path;
+    }
+    CIniFile Ini() const { return CIniFile(m_path); }
+    std::vector<std::string> FilesInDir() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(m_dir.path()))
+            names.push_back(e.path().filename().string());
+        return names;
+    }
+
+    TempDir m_dir;
+    std::string m_path = m_dir.file("test.ini");
+};
+
+// ---- lookup --------------------------------------------------------------
+
+TEST_F(IniFileTest, SectionsAndKeysMatchWithoutAsciiCase) {
+    Write("[config]\nptzspeed=30\n");
+    EXPECT_EQ(Ini().GetString("Config", "PTZSpeed", "x"), "30");
+    EXPECT_EQ(Ini().GetString("CONFIG", "PtzSpeed", "x"), "30");
+    EXPECT_EQ(Ini().GetInt("CoNfIg", "PTZSPEED", 7), 30);
+}
+
+TEST_F(IniFileTest, FirstMatchWins) {
+    Write("[A]\nk=first\nK=second\n[a]\nk=third\nonly=later\n");
+    EXPECT_EQ(Ini().GetString("A", "k", ""), "first");
+    // Only the first matching section is searched.
+    EXPECT_EQ(Ini().GetString("A", "only", "def"), "def");
+}
+
+TEST_F(IniFileTest, KeysAndValuesAreTrimmedAndKeyEndsAtFirstEquals) {
+    Write("  [ Sec ]  \n\t key one \t=  value with  inner blanks \t\nexpr = a=b=c\n");
+    EXPECT_EQ(Ini().GetString("Sec", "key one", ""), "value with  inner blanks");
+    EXPECT_EQ(Ini().GetString(" Sec ", " key one ", ""), "value with  inner blanks");
+    EXPECT_EQ(Ini().GetString("Sec", "expr", ""), "a=b=c");
+}
+
+TEST_F(IniFileTest, KeysWithPunctuationAndNonAscii) {
+    Write("[CONFIG]\n"
+          "Have card, free space=有卡，剩余空间\n"
+          "SD card is formatting \\=SD卡正在格式化\\\n"
+          "UPnP状态：=UPnP-Status:\n"
+          "Parameter setting succeeded!=Paramètres enregistrés !\n");
+    EXPECT_EQ(Ini().GetString("CONFIG", "Have card, free space", ""), "有卡，剩余空间");
+    EXPECT_EQ(Ini().GetString("CONFIG", "SD card is formatting \\", ""), "SD卡正在格式化\\");
+    EXPECT_EQ(Ini().GetString("CONFIG", "UPnP状态：", ""), "UPnP-Status:");
+    EXPECT_EQ(Ini().GetString("CONFIG", "Parameter setting succeeded!", ""), "Paramètres enregistrés !");
+}
+
+TEST_F(IniFileTest, CommentsHeadersAndNonEntries) {
+    Write("k=before any section\n"
+          "; k=commented\n"
+          "[S] ; trailing note\n"
+          "   ;k=also commented\n"
+          "k\n"              // no '=': not an entry
+          "[broken header\n"  // skipped, does not end the section
+          "k=real\n"
+          "empty=\n"
+          "dq=\"quoted  \"\n"
+          "sq='x'\n"
+          "half=\"open\n");
+    EXPECT_EQ(Ini().GetString("S", "k", "def"), "real");
+    EXPECT_EQ(Ini().GetString("S", "empty", "def"), "");  // present but empty: not the default
+    EXPECT_EQ(Ini().GetString("S", "dq", ""), "quoted  ");
+    EXPECT_EQ(Ini().GetString("S", "sq", ""), "x");
+    EXPECT_EQ(Ini().GetString("S", "half", ""), "\"open");
+    EXPECT_EQ(Ini().GetString("S", "missing", "def"), "def");
+    EXPECT_EQ(Ini().GetString("Missing", "k", "def"), "def");
+}
+
+TEST_F(IniFileTest, GetIntFollowsProfileRules) {
+    Write("[S]\nzero=0\nneg=-12\nplus=+7\nlead=  42abc\nword=abc\nempty=\nhuge=99999999999\nlow=-99999999999\n");
+    EXPECT_EQ(Ini().GetInt("S", "zero", 5), 0);
+    EXPECT_EQ(Ini().GetInt("S", "neg", 5), -12);
+    EXPECT_EQ(Ini().GetInt("S", "plus", 5), 7);
+    EXPECT_EQ(Ini().GetInt("S", "lead", 5), 42);
+    EXPECT_EQ(Ini().GetInt("S", "word", 5), 0);
+    EXPECT_EQ(Ini().GetInt("S", "empty", 5), 5);
+    EXPECT_EQ(Ini().GetInt("S", "missing", 5), 5);
+    EXPECT_EQ(Ini().GetInt("S", "huge", 5), INT_MAX);
+    EXPECT_EQ(Ini().GetInt("S", "low", 5), INT_MIN);
+}
+
+TEST_F(IniFileTest, MissingOrUnreadableFileGivesDefaults) {
+    EXPECT_EQ(Ini().GetString("S", "k", "def"), "def");
+    EXPECT_EQ(Ini().GetInt("S", "k", 9), 9);
+    std::filesystem::create_directory(m_path);  // a folder where the file should be
+    EXPECT_EQ(Ini().GetString("S", "k", "def"), "def");
+    EXPECT_EQ(CIniFile().GetString("S", "k", "def"), "def");
+}
+
+TEST_F(IniFileTest, NothingIsCached) {
+    Write("[S]\nk=1\n");
+    const CIniFile ini = Ini();
+    EXPECT_EQ(ini.GetInt("S", "k", 0), 1);
+    Write("[S]\nk=2\n");
+    EXPECT_EQ(ini.GetInt("S", "k", 0), 2);
+}
+
+// ---- encodings -----------------------------------------------------------
+
+TEST_F(IniFileTest, Utf8ByteOrderMarkIsSkipped) {
+    Write("\xEF\xBB\xBF[CONFIG]\nOK=确定\n");
+    EXPECT_EQ(Ini().GetString("CONFIG", "OK", ""), "确定");
+}
+
+TEST_F(IniFileTest, Utf16LeFileWithBom) {
+    Write(kytest::Utf16LeFile(u"[CONFIG]\r\nOK=确定\r\nUPnP状态：=状态 \U0001F600\r\n[P_NET_DLG]\r\nIP=地址\r\n"));
+    EXPECT_EQ(Ini().GetString("CONFIG", "OK", ""), "确定");
+    EXPECT_EQ(Ini().GetString("config", "UPnP状态：", ""), "状态 \U0001F600");
+    EXPECT_EQ(Ini().GetString("P_NET_DLG", "IP", ""), "地址");
+}
+
+TEST_F(IniFileTest, WindowsAndOldMacLineEndings) {
+    Write("[S]\r\na=1\r\nb=2\rc=3");
+    EXPECT_EQ(Ini().GetString("S", "a", ""), "1");
+    EXPECT_EQ(Ini().GetString("S", "b", ""), "2");
+    EXPECT_EQ(Ini().GetString("S", "c", ""), "3");
+}
+
+// ---- buffer cuts -----------------------------------------------------------
+
+TEST_F(IniFileTest, DefaultBufferKeeps299Characters) {
+    Write("[S]\nascii=" + Repeat("a", 400) + "\ncjk=" + Repeat("汉", 400) + "\nexact=" + Repeat("b", 299) + "\n");
+    EXPECT_EQ(Ini().GetString("S", "ascii", ""), Repeat("a", 299));
+    // Counted in characters, not bytes: 299 three-byte characters.
+    EXPECT_EQ(Ini().GetString("S", "cjk", ""), Repeat("汉", 299));
+    EXPECT_EQ(Ini().GetString("S", "exact", ""), Repeat("b", 299));
+    EXPECT_EQ(Ini().GetString("S", "missing", Repeat("d", 500)), Repeat("d", 299));
+}
+
+TEST_F(IniFileTest, CutNeverSplitsASequence) {
+    // Mixed widths around the cut: 198 ASCII then a 4-byte and a 2-byte character.
+    Write("[S]\nk=" + Repeat("x", 198) + "\U0001F600é tail\n");
+    const std::string v = Ini().GetString("S", "k", "", 200);
+    EXPECT_EQ(v, Repeat("x", 198) + "\U0001F600");
+    EXPECT_EQ(Ini().GetString("S", "k", "", 1), "");
+    EXPECT_EQ(Ini().GetString("S", "k", "", 0), "");
+}
+
+TEST(IniCutToChars, CountsCodePointsAndStrayBytes) {
+    using ky::ini::CutToChars;
+    EXPECT_EQ(CutToChars("aé汉\U0001F600z", 4), "aé汉\U0001F600");
+    EXPECT_EQ(CutToChars("aé汉\U0001F600z", 3), "aé汉");
+    // A truncated sequence counts byte by byte and is kept only as far as the limit.
+    EXPECT_EQ(CutToChars("\xE6\xB1x", 2), "\xE6\xB1");
+    EXPECT_EQ(CutToChars("abc", 10), "abc");
+}
+
+// ---- writing ---------------------------------------------------------------
+
+TEST_F(IniFileTest, UpdateInPlaceKeepsEverythingElse) {
+    Write("; settings\r\n[Other]\r\nPTZSpeed=1\r\n\r\n[config]\r\n  ptzspeed = 30 \r\nSnapFiles=/a\r\n");
+    ASSERT_TRUE(Ini().WriteInt("Config", "PTZSpeed", 60));
+    // First matching key in the first matching section, its spelling kept.
+    EXPECT_EQ(ReadBytes(m_path),
+              "; settings\r\n[Other]\r\nPTZSpeed=1\r\n\r\n[config]\r\nptzspeed=60\r\nSnapFiles=/a\r\n");
+}
+
+TEST_F(IniFileTest, NewKeyGoesToTheEndOfItsSection) {
+    Write("[A]\nx=1\n\n[B]\ny=2\n");
+    ASSERT_TRUE(Ini().WriteString("a", "new key, with blanks", "v"));
+    EXPECT_EQ(ReadBytes(m_path), "[A]\nx=1\nnew key, with blanks=v\n\n[B]\ny=2\n");
+    EXPECT_EQ(Ini().GetString("A", "new key, with blanks", ""), "v");
+}
+
+TEST_F(IniFileTest, MissingSectionIsAppendedAndMissingFileCreated) {
+    ASSERT_TRUE(Ini().WriteString("Config", "SnapFiles", "/snap"));
+    EXPECT_EQ(ReadBytes(m_path), "[Config]\nSnapFiles=/snap\n");
+    Write("[A]\r\nx=1");  // no final line break
+    ASSERT_TRUE(Ini().WriteInt("B", "y", 2));
+    EXPECT_EQ(ReadBytes(m_path), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
+    Write("[A]");
+    ASSERT_TRUE(Ini().WriteInt("A", "k", 1));
+    EXPECT_EQ(ReadBytes(m_path), "[A]\nk=1\n");
+}
+
+TEST_F(IniFileTest, EncodingOnRewrite) {
+    Write("\xEF\xBB\xBF[S]\nk=1\n");
+    ASSERT_TRUE(Ini().WriteInt("S", "k", 2));
+    EXPECT_EQ(ReadBytes(m_path), "\xEF\xBB\xBF[S]\nk=2\n");
+
+    Write(kytest::Utf16LeFile(u"[S]\r\nk=旧\r\nkeep=保留\r\n"));
+    ASSERT_TRUE(Ini().WriteString("S", "k", "新"));
+    EXPECT_EQ(ReadBytes(m_path), "[S]\r\nk=新\r\nkeep=保留\r\n");
+}
+
+TEST_F(IniFileTest, ValuesReadBackExactly) {
+    for (const std::string v : {"", " lead", "trail\t", "\"quoted\"", "'single'", "\"", "a=b;c", "路径 /x"}) {
+        ASSERT_TRUE(Ini().WriteString("S", "k", v)) << v;
+        EXPECT_EQ(Ini().GetString("S", "k", "def"), v);
+    }
+}
+
+TEST_F(IniFileTest, UnrepresentableEntriesAreRefused) {
+    Write("[S]\nk=1\n");
+    EXPECT_FALSE(Ini().WriteString("S", "k", "two\nlines"));
+    EXPECT_FALSE(Ini().WriteString("S", "k", "cr\r"));
+    EXPECT_FALSE(Ini().WriteString("S", "a=b", "v"));
+    EXPECT_FALSE(Ini().WriteString("S", ";k", "v"));
+    EXPECT_FALSE(Ini().WriteString("S", "[k", "v"));
+    EXPECT_FALSE(Ini().WriteString("S", "  ", "v"));
+    EXPECT_FALSE(Ini().WriteString("S]", "k", "v"));
+    EXPECT_FALSE(Ini().WriteString("", "k", "v"));
+    EXPECT_EQ(ReadBytes(m_path), "[S]\nk=1\n");
+}
+
+TEST_F(IniFileTest, UnreadableFileIsNeverReplaced) {
+    std::filesystem::create_directory(m_path);
+    std::filesystem::path inner = std::filesystem::path(m_path) / "inner";
+    WriteBytes(inner.string(), "data");
+    EXPECT_FALSE(Ini().WriteInt("S", "k", 1));
+    EXPECT_TRUE(std::filesystem::is_directory(m_path));
+    EXPECT_EQ(ReadBytes(inner.string()), "data");
+    EXPECT_FALSE(CIniFile().WriteInt("S", "k", 1));
+}
+
+// ---- atomic replacement ------------------------------------------------------
+
+TEST_F(IniFileTest, SuccessfulWriteLeavesNoTemporaryAndKeepsMode) {
+    Write("[S]\nk=1\n");
+    ::chmod(m_path.c_str(), 0640);
+    ASSERT_TRUE(Ini().WriteInt("S", "k", 2));
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{"test.ini"});
+    struct stat st {};
+    ASSERT_EQ(::stat(m_path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(IniFileTest, FailedWriteKeepsTheOldFileWhole) {
+    const std::string original = "[S]\nk=1\nother=keep\n";
+    Write(original);
+    // Limit file size so the temporary file cannot be completed (works as root too).
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = Ini().WriteString("S", "k", Repeat("v", 10000));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(ReadBytes(m_path), original);
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{"test.ini"});
+}
+
+TEST_F(IniFileTest, SymlinkedFileIsUpdatedThroughTheLink) {
+    const std::string real = m_dir.file("real.ini");
+    WriteBytes(real, "[S]\nk=1\n");
+    std::filesystem::create_symlink(real, m_path);
+    ASSERT_TRUE(Ini().WriteInt("S", "k", 2));
+    EXPECT_TRUE(std::filesystem::is_symlink(m_path));
+    EXPECT_EQ(ReadBytes(real), "[S]\nk=2\n");
+}
+
+TEST_F(IniFileTest, ReaderNeverSeesAPartialFile) {
+    Write("[S]\nk=start\n" + Repeat("filler=" + Repeat("f", 100) + "\n", 200));
+    std::atomic<bool> done{false};
+    std::atomic<int> misses{0};
+    std::thread reader([&] {
+        const CIniFile ini(m_path);
+        while (!done)
+            if (ini.GetString("S", "k", "").empty()) ++misses;
+    });
+    for (int i = 0; i < 200; ++i) ASSERT_TRUE(Ini().WriteString("S", "k", Repeat("v", 1 + i % 50)));
+    done = true;
+    reader.join();
+    EXPECT_EQ(misses, 0);
+}
+
+TEST_F(IniFileTest, ConcurrentWritersLoseNoKey) {
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t)
+        writers.emplace_back([this, t] {
+            for (int i = 0; i < 25; ++i) Ini().WriteInt("S", "t" + std::to_string(t) + "_" + std::to_string(i), i);
+        });
+    for (auto& w : writers) w.join();
+    for (int t = 0; t < 4; ++t)
+        for (int i = 0; i < 25; ++i) EXPECT_EQ(Ini().GetInt("S", "t" + std::to_string(t) + "_" + std::to_string(i), -1), i);
+}
+
+}  // namespace

@@ -1,0 +1,287 @@
+// The local store over real database files made by the admin functions.
+#include "core/services/AppDir.h"
+#include "core/store/LocalStore.h"
+#include "core/store/StoreAdmin.h"
+
+#include "tests/support/StoreTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class LocalStoreTest : public testing::Test {
+protected:
+    TempDir dir;
+    std::string db = dir.File("db.dat");
+
+    void Create(const std::string& user = "admin", const std::string& pwd = "admin", int stream = 0)
+    {
+        std::string error;
+        ASSERT_EQ(CreateDatabase(db, user, pwd, stream, &error), 0) << error;
+    }
+
+    // Opens the file and loads its defaults.
+    void OpenStore(CLocalStore& store)
+    {
+        ASSERT_EQ(store.Open(db), 0) << store.LastError();
+        store.LoadDefaults();
+    }
+
+    static void ExpectDefaults(CLocalStore& store, const std::string& user, const std::string& pwd,
+                               int stream)
+    {
+        const DeviceDefaults& d = store.GetDefaults();
+        EXPECT_EQ(d.strUser, user);
+        EXPECT_EQ(d.strPassword, pwd);
+        EXPECT_STREQ(d.user, user.c_str());
+        EXPECT_STREQ(d.password, pwd.c_str());
+        EXPECT_EQ(d.stream, stream);
+    }
+};
+
+}  // namespace
+
+TEST_F(LocalStoreTest, InitLoadsTheFirstRowOnly)
+{
+    Create("first", "pw-one", 1);
+    ExecSql(db, "INSERT INTO tblDeviceInfo VALUES('second', 'pw-two', '0')");
+    CLocalStore store;
+    ASSERT_TRUE(store.Init(dir.Path().string()));
+    ExpectDefaults(store, "first", "pw-one", 1);
+
+    // "First" is the lowest rowid, not the order of insertion.
+    ExecSql(db, "INSERT INTO tblDeviceInfo(rowid, DEF_USER, DEF_PWD, DEF_STREAM) "
+                "VALUES(-5, 'lowest', 'pw-low', '0')");
+    store.LoadDefaults();
+    ExpectDefaults(store, "lowest", "pw-low", 0);
+}
+
+TEST_F(LocalStoreTest, InitFindsTheFileInTheProgramFolder)
+{
+    const std::string saved = g_strAppDir;
+    SetAppDirForTesting(dir.Path().string());
+    CLocalStore store;
+    EXPECT_FALSE(store.Init());
+    EXPECT_FALSE(fs::exists(db));
+    Create("beside", "the-program", 1);
+    EXPECT_TRUE(store.Init());
+    ExpectDefaults(store, "beside", "the-program", 1);
+    SetAppDirForTesting(saved);
+}
+
+TEST_F(LocalStoreTest, ColumnValuesReadAsText)
+{
+    Create();
+    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_USER = 'root', DEF_PWD = '', DEF_STREAM = '1'");
+    CLocalStore store;
+    OpenStore(store);
+    ExpectDefaults(store, "root", "", 1);
+
+    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_USER = NULL, DEF_PWD = NULL, DEF_STREAM = 'abc'");
+    store.LoadDefaults();
+    ExpectDefaults(store, "", "", 0);
+
+    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_STREAM = NULL");
+    store.LoadDefaults();
+    EXPECT_EQ(store.GetDefaults().stream, 0);
+    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_STREAM = ' 1x'");
+    store.LoadDefaults();
+    EXPECT_EQ(store.GetDefaults().stream, 1);
+}
+
+TEST_F(LocalStoreTest, IntegerColumnsOfAForeignFileReadAsDecimalText)
+{
+    WriteFile(db, "");
+    ExecSql(db, "CREATE TABLE tblDeviceInfo(DEF_USER, DEF_PWD, DEF_STREAM INTEGER);"
+                "CREATE TABLE USERINFO(USERNAME, PASSWORD);"
+                "INSERT INTO tblDeviceInfo VALUES(42, -7, 1);");
+    CLocalStore store;
+    OpenStore(store);
+    ExpectDefaults(store, "42", "-7", 1);
+}
+
+TEST_F(LocalStoreTest, LongValuesAreCutToTheFieldWithoutSplittingUtf8)
+{
+    Create();
+    const std::string user = std::string(62, 'u') + "\xc3\xa9";   // 64 bytes, é at the end
+    const std::string pwd = std::string(80, 'p');
+    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_USER = '" + user + "', DEF_PWD = '" + pwd + "'");
+    CLocalStore store;
+    OpenStore(store);
+    ExpectDefaults(store, std::string(62, 'u'), std::string(63, 'p'), 0);
+}
+
+TEST_F(LocalStoreTest, EmptyTableKeepsBuiltInsAndSavingInsertsNothing)
+{
+    Create("root", "x", 1);
+    CLocalStore store;
+    OpenStore(store);
+    ExpectDefaults(store, "root", "x", 1);
+
+    ExecSql(db, "DELETE FROM tblDeviceInfo");
+    store.LoadDefaults();   // falls back to the built-in values
+    ExpectDefaults(store, "admin", "tovel", 0);
+    store.GetDefaults().SetUser("someone");
+    EXPECT_EQ(store.SaveDefaults(), 0);
+    EXPECT_EQ(QueryText(db, "SELECT count(*) FROM tblDeviceInfo"), "0");
+}
+
+TEST_F(LocalStoreTest, SaveThenLoadRoundTripTouchesOnlyTheFirstRow)
+{
+    Create();
+    ExecSql(db, "INSERT INTO tblDeviceInfo VALUES('other', 'other-pw', '0')");
+    {
+        CLocalStore store;
+        OpenStore(store);
+        DeviceDefaults& d = store.GetDefaults();
+        d.SetUser("j\xc3\xbcrgen");
+        d.SetPassword("it's \"quoted\"");
+        d.stream = 1;
+        EXPECT_EQ(store.SaveDefaults(), 1);
+    }
+    CLocalStore again;
+    OpenStore(again);
+    ExpectDefaults(again, "j\xc3\xbcrgen", "it's \"quoted\"", 1);
+    EXPECT_EQ(QueryText(db, "SELECT DEF_STREAM FROM tblDeviceInfo ORDER BY rowid LIMIT 1"), "1");
+    EXPECT_EQ(QueryText(db, "SELECT DEF_USER FROM tblDeviceInfo WHERE rowid = 2"), "other");
+
+    // A writer that changed only the text copy gets both copies saved in step.
+    again.GetDefaults().strUser = std::string(70, 'v');
+    EXPECT_EQ(again.SaveDefaults(), 1);
+    EXPECT_STREQ(again.GetDefaults().user, std::string(63, 'v').c_str());
+    EXPECT_EQ(QueryText(db, "SELECT DEF_USER FROM tblDeviceInfo WHERE rowid = 1"),
+              std::string(63, 'v'));
+}
+
+TEST_F(LocalStoreTest, WithoutConnectionNothingIsReadOrWritten)
+{
+    CLocalStore store;
+    ExpectDefaults(store, "admin", "tovel", 0);
+    store.GetDefaults().SetUser("kept");
+    store.LoadDefaults();
+    EXPECT_EQ(store.GetDefaults().strUser, "kept");
+    EXPECT_EQ(store.SaveDefaults(), 0);
+    EXPECT_EQ(store.CheckLogin("admin", "password"), 0);
+}
+
+TEST_F(LocalStoreTest, CheckLoginComparesTheEncodedPassword)
+{
+    Create();
+    std::string error;
+    ASSERT_EQ(SetToolUser(db, "admin", "password", &error), 0) << error;
+    ASSERT_EQ(SetToolUser(db, "o'brien", "0123456789abcdefX", &error), 0) << error;
+    // The stored form is the cipher's, so files made elsewhere keep working.
+    EXPECT_EQ(QueryText(db, "SELECT PASSWORD FROM USERINFO WHERE USERNAME = 'admin'"),
+              "cGFzc3dvcmQ=");
+    EXPECT_EQ(QueryText(db, "SELECT PASSWORD FROM USERINFO WHERE USERNAME = 'o''brien'"),
+              "o9gR6mdD0jQGVP+2ua/RkFg=");
+
+    CLocalStore store;
+    OpenStore(store);
+    EXPECT_EQ(store.CheckLogin("admin", "password"), 1);
+    EXPECT_EQ(store.CheckLogin("admin", "Password"), 0);
+    EXPECT_EQ(store.CheckLogin("admin", ""), 0);
+    EXPECT_EQ(store.CheckLogin("root", "password"), 0);
+    EXPECT_EQ(store.CheckLogin("o'brien", "0123456789abcdefX"), 1);
+    EXPECT_EQ(store.CheckLogin("o'brien", "0123456789abcdef"), 0);
+    // Text that would rewrite a pasted-together query is only a name here.
+    EXPECT_EQ(store.CheckLogin("x' OR '1'='1", "password"), 0);
+    EXPECT_EQ(store.CheckLogin("admin' --", "wrong-password"), 0);
+}
+
+TEST_F(LocalStoreTest, PasswordsBeyondTheLoginBufferAreRefused)
+{
+    Create();
+    const std::string longest(kMaxToolPasswordBytes, 'L');   // Base64 fills 508 of 512 bytes
+    std::string error;
+    ASSERT_EQ(SetToolUser(db, "admin", longest, &error), 0) << error;
+    EXPECT_NE(SetToolUser(db, "admin", longest + "L", &error), 0);
+    CLocalStore store;
+    OpenStore(store);
+    EXPECT_EQ(store.CheckLogin("admin", longest), 1);
+    EXPECT_EQ(store.CheckLogin("admin", longest + "L"), 0);
+    EXPECT_EQ(store.CheckLogin("admin", std::string(100000, 'L')), 0);
+}
+
+TEST_F(LocalStoreTest, ReplacingAUserKeepsOneRow)
+{
+    Create();
+    std::string error;
+    ASSERT_EQ(SetToolUser(db, "admin", "first-password", &error), 0) << error;
+    ASSERT_EQ(SetToolUser(db, "admin", "second-password", &error), 0) << error;
+    EXPECT_EQ(QueryText(db, "SELECT count(*) FROM USERINFO"), "1");
+    CLocalStore store;
+    OpenStore(store);
+    EXPECT_EQ(store.CheckLogin("admin", "first-password"), 0);
+    EXPECT_EQ(store.CheckLogin("admin", "second-password"), 1);
+    EXPECT_NE(SetToolUser(db, "", "second-password", &error), 0);
+}
+
+TEST_F(LocalStoreTest, BadFilesFailCleanly)
+{
+    Create();
+    const std::string good = ReadFile(db);
+    ASSERT_GE(good.size(), 3 * 4096u);
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    std::string damaged = good;
+    for (size_t i = 4096 + 100; i < 2 * 4096; ++i)   // inside the first table's page
+        damaged[i] = static_cast<char>(i * 7);
+    const Case cases[] = {
+        {"empty.dat", ""},
+        {"text.dat", "DEF_USER=admin\nDEF_PWD=admin\n"},
+        {"truncated.dat", good.substr(0, 4096 + 1000)},
+        {"header-only.dat", good.substr(0, 100)},
+        {"damaged.dat", damaged},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.File(c.name);
+        WriteFile(path, c.bytes);
+        CLocalStore store;
+        EXPECT_EQ(store.Open(path), -1) << c.name;
+        EXPECT_FALSE(store.IsOpen()) << c.name;
+        EXPECT_FALSE(store.LastError().empty()) << c.name;
+        EXPECT_EQ(ReadFile(path), c.bytes) << c.name << " was changed";
+        EXPECT_EQ(store.CheckLogin("admin", "password"), 0);
+    }
+}
+
+TEST_F(LocalStoreTest, FilesWithoutTheToolsTablesFail)
+{
+    const std::string other = dir.File("other.dat");
+    WriteFile(other, "");
+    ExecSql(other, "CREATE TABLE tblDeviceInfo(DEF_USER TEXT, DEF_PWD TEXT, DEF_STREAM TEXT)");
+    CLocalStore store;
+    EXPECT_EQ(store.Open(other), -1);   // USERINFO missing
+    ExecSql(other, "CREATE TABLE USERINFO(USERNAME TEXT)");
+    EXPECT_EQ(store.Open(other), -1);   // PASSWORD column missing
+    EXPECT_EQ(store.Open(dir.Path().string()), -1);   // a directory
+    EXPECT_EQ(store.Open(""), -1);
+}
+
+TEST_F(LocalStoreTest, MissingFileIsNeverCreated)
+{
+    CLocalStore store;
+    EXPECT_FALSE(store.Init(dir.Path().string()));
+    EXPECT_FALSE(store.IsOpen());
+    EXPECT_NE(store.LastErrorCode(), 0);
+    EXPECT_FALSE(store.LastError().empty());
+    EXPECT_EQ(store.Open(dir.File("nested/db.dat")), -1);
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+    ExpectDefaults(store, "admin", "tovel", 0);
+
+    // A failed open closes the connection that was open before.
+    Create();
+    ASSERT_EQ(store.Open(db), 0);
+    EXPECT_EQ(store.Open(dir.File("missing.dat")), -1);
+    EXPECT_FALSE(store.IsOpen());
+    EXPECT_FALSE(fs::exists(dir.File("missing.dat")));
+}

@@ -1,0 +1,97 @@
+#include "tests/gui/pages/PageTestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <algorithm>
+#include <cctype>
+
+#include "core/cgi/HttpFetch.h"
+
+namespace kytest {
+
+namespace {
+
+// Percent-encodes every byte but unreserved ones (state keys and values).
+std::string Encode(const std::string& s) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : s) {
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+void PumpEvents(int ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
+    QThread::msleep(static_cast<unsigned long>(ms));
+    QCoreApplication::processEvents();
+}
+
+void PageTest::SetUp() {
+    emulator = std::make_unique<ky::test::EmulatorProcess>(
+        std::vector<std::string>{"--no-rtsp", "--no-discovery", "--password", kPassword});
+    ASSERT_TRUE(emulator->Ok()) << "kycam-emulator did not start";
+    DeviceRecord& d = camera.device;
+    std::strcpy(d.info.ip, "127.0.0.1");
+    std::snprintf(d.info.httpPort, sizeof d.info.httpPort, "%d", emulator->HttpPort());
+    std::strcpy(d.user, "admin");
+    std::strcpy(d.password, kPassword);
+    camera.loggedIn = true;
+    // What the emulator's SDK reports by default.
+    SetCapability("7", "41;40;42;48;");
+    ky::pages::SetCapabilitySource([this]() -> const CapabilityRecord* {
+        return camera.IsLoggedIn() && capabilityValid ? &capability : nullptr;
+    });
+}
+
+void PageTest::TearDown() {
+    ky::pages::SetCapabilitySource({});
+    ky::pages::SetSdBrowserOpener({});
+}
+
+void PageTest::SetCapability(const char* profiles, const char* modes) {
+    capability = CapabilityRecord{};
+    // Fields may fill all 16 bytes without a NUL, as the camera sends them.
+    std::memcpy(capability.field[ky::pages::kCapProfiles], profiles,
+                std::min(std::strlen(profiles), CapabilityRecord::kFieldSize));
+    std::memcpy(capability.field[ky::pages::kCapVideoModes], modes,
+                std::min(std::strlen(modes), CapabilityRecord::kFieldSize));
+}
+
+std::string PageTest::EmuGet(const std::string& key) {
+    HttpPage page;
+    const auto r = CHttpFetch::Get("127.0.0.1", static_cast<uint16_t>(emulator->HttpPort()), "admin", kPassword,
+                                   "/emu/get?key=" + Encode(key), {}, &page);
+    if (r != HttpFetchResult::Ok || page.status != 200) return "<absent>";
+    std::string v = page.body;
+    while (!v.empty() && (v.back() == '\n' || v.back() == '\r')) v.pop_back();
+    return v;
+}
+
+void PageTest::EmuSet(const std::string& key, const std::string& value) {
+    HttpPage page;
+    const auto r = CHttpFetch::Get("127.0.0.1", static_cast<uint16_t>(emulator->HttpPort()), "admin", kPassword,
+                                   "/emu/set?key=" + Encode(key) + "&value=" + Encode(value), {}, &page);
+    ASSERT_TRUE(r == HttpFetchResult::Ok && page.status == 200) << "emu/set " << key;
+}
+
+std::string PageTest::EmuAwait(const std::string& key, const std::string& want) {
+    std::string v;
+    for (int i = 0; i < 100; ++i) {
+        v = EmuGet(key);
+        if (v == want) break;
+        QThread::msleep(20);
+    }
+    return v;
+}
+
+}  // namespace kytest

@@ -1,0 +1,58 @@
+#pragma once
+// A logged-in fake camera session pointing at a fresh kycam-emulator, the
+// capability record the live view would report, the recording presenter,
+// and direct access to the emulator's state.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "gui/pages/PageContext.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/EmulatorProcess.h"
+
+namespace kytest {
+
+class PageTest : public ::testing::Test {
+protected:
+    static constexpr const char* kPassword = "pw";
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Capability fields as the camera reports them (16 bytes each).
+    void SetCapability(const char* profiles, const char* modes);
+    // The device record is valid only while this is true (and logged in).
+    bool capabilityValid = true;
+
+    // The emulator's state, through its control requests.
+    std::string EmuGet(const std::string& key);
+    void EmuSet(const std::string& key, const std::string& value);
+    // Send-only writes reach the camera a little after the page returns:
+    // polls until the key holds `want` (bounded), and returns what it holds.
+    std::string EmuAwait(const std::string& key, const std::string& want);
+
+    // Runs the event loop until pred() holds (bounded); true when it did.
+    template <class Pred>
+    static bool PumpUntil(Pred pred, int rounds = 600);
+
+    GuiAppDir appDir;
+    RecordingPresenter presenter;
+    FakeCamera camera;
+    CapabilityRecord capability{};
+    std::unique_ptr<ky::test::EmulatorProcess> emulator;
+};
+
+void PumpEvents(int ms);
+
+template <class Pred>
+bool PageTest::PumpUntil(Pred pred, int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+        if (pred()) return true;
+        PumpEvents(50);
+    }
+    return pred();
+}
+
+}  // namespace kytest

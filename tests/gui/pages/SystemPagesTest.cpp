@@ -1,0 +1,307 @@
+// The device information page (fields, SD card, format worker, spinner,
+// unplug) and the system log page against the emulated camera.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include "gui/pages/system/P_LogDlg.h"
+#include "gui/pages/system/P_SystemDlg.h"
+#include "tests/gui/pages/PageTestSupport.h"
+
+namespace {
+
+class SystemPageTest : public kytest::PageTest {
+protected:
+    void SetUp() override {
+        kytest::PageTest::SetUp();
+        page = std::make_unique<CP_SystemDlg>();
+        // Ticks are driven by hand so the phases are known.
+        page->findChild<QTimer*>("3456")->stop();
+    }
+    void TearDown() override {
+        // A format still running must not outlive the test's camera.
+        PumpUntil([&] { return !page->FormatBusy(); });
+        page.reset();
+        kytest::PageTest::TearDown();
+    }
+    QString F(int id) const { return page->Field(id)->text(); }
+    bool SdButtonsEnabled() const {
+        return page->BrowseButton()->isEnabled() && page->FormatButton()->isEnabled() &&
+               page->UnplugButton()->isEnabled();
+    }
+    bool SdButtonsDisabled() const {
+        return !page->BrowseButton()->isEnabled() && !page->FormatButton()->isEnabled() &&
+               !page->UnplugButton()->isEnabled();
+    }
+    // Waits for the format result posted by the worker.
+    QString FormatResult() {
+        EXPECT_TRUE(PumpUntil([&] { return !presenter.texts.isEmpty() && !page->FormatBusy(); }));
+        return presenter.Last();
+    }
+    std::unique_ptr<CP_SystemDlg> page;
+};
+
+TEST_F(SystemPageTest, ShowsDeviceInformation) {
+    EmuSet("networktype", "wireless lan");
+    EmuSet("stream_num", "3");
+    EmuSet("facddnsstatus", "OFF");
+    EmuSet("th3ddnsstatus", "");
+    page->RefreshFromDevice();
+    EXPECT_EQ(F(1130), "KY7200-EMU-000001");
+    EXPECT_EQ(F(1131), QString::fromStdString(EmuGet("devtype")));
+    EXPECT_EQ(F(1132), "Wireless Lan");
+    EXPECT_EQ(F(1133), "3");
+    EXPECT_EQ(F(1138), QString::fromStdString(EmuGet("softVersion")));
+    EXPECT_EQ(F(1135), QString::fromStdString(EmuGet("webVersion")));
+    EXPECT_EQ(F(1137), QString::fromStdString(EmuGet("rs485Version")));
+    EXPECT_EQ(F(1136), QString::fromStdString(EmuGet("macaddress")));
+    EXPECT_EQ(F(1139), "127.0.0.1");
+    EXPECT_EQ(F(1140), QString::fromStdString(EmuGet("netmask")));
+    EXPECT_EQ(F(1102), QString::fromStdString(EmuGet("gateway")));
+    EXPECT_EQ(F(1106), QString::fromStdString(EmuGet("fdnsip")));
+    EXPECT_EQ(F(1107), QString::fromStdString(EmuGet("sdnsip")));
+    EXPECT_EQ(F(1146), "2024-01-15 08:00:00");
+    // Only the exact "off" reads Off; capitals and an empty value read On.
+    EXPECT_EQ(F(1145), "Off");
+    EXPECT_EQ(F(1144), "On");
+    EXPECT_EQ(F(1147), "On");
+    EXPECT_EQ(F(1092), "Have card, free space:80%");
+    EXPECT_TRUE(SdButtonsEnabled());
+    EXPECT_TRUE(presenter.texts.isEmpty());
+}
+
+TEST_F(SystemPageTest, NetworkTypeNames) {
+    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("lan"), "LAN");
+    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("wireless lan"), "Wireless Lan");
+    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("4g"), "4G");
+    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("5g"), "5G");
+    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("LAN"), "5G");
+    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey(""), "5G");
+}
+
+TEST_F(SystemPageTest, SdStatusText) {
+    struct Case {
+        const char* status;
+        const char* freeSpace;
+        const char* total;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"READY", "1", "3", "Have card, free space:33%"},
+        {"Readonly", "15000", "15000", "Readonly, free space:100%"},
+        {"Ready", "500", "0", "Have card, free space:0%"},     // no total: guarded
+        {"Ready", "-5", "100", "Have card, free space:0%"},
+        {"Ready", "2000000000", "1", "Have card, free space:100%"},
+        {"out", "1", "2", "No card"},
+        {"busy", "1", "2", "No card"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        EmuSet("sdstatus", c.status);
+        EmuSet("sdfreespace", c.freeSpace);
+        EmuSet("sdtotalspace", c.total);
+        page->RefreshFromDevice();
+        EXPECT_EQ(F(1092), c.text);
+        EXPECT_TRUE(SdButtonsEnabled());
+    }
+}
+
+TEST_F(SystemPageTest, WithoutCameraEverythingIsEmptyAndDisabled) {
+    page->RefreshFromDevice();
+    camera.loggedIn = false;
+    page->RefreshFromDevice();
+    for (int id : {1130, 1131, 1132, 1133, 1138, 1135, 1137, 1136, 1139, 1140, 1102, 1106, 1107, 1145, 1144, 1147,
+                   1146, 1092})
+        EXPECT_TRUE(F(id).isEmpty()) << id;
+    EXPECT_TRUE(SdButtonsDisabled());
+
+    // Format and unplug without a camera clear the page and say nothing.
+    page->OnFormatSd();
+    page->OnUnplugSd();
+    EXPECT_TRUE(presenter.texts.isEmpty());
+    EXPECT_FALSE(page->FormatBusy());
+}
+
+TEST_F(SystemPageTest, CameraGoneShowsCardReadingFailed) {
+    page->RefreshFromDevice();
+    emulator->Stop();
+    page->RefreshFromDevice();
+    EXPECT_TRUE(F(1130).isEmpty());
+    EXPECT_EQ(F(1092), "Card reading failed");
+    EXPECT_TRUE(SdButtonsDisabled());
+    EXPECT_TRUE(presenter.texts.isEmpty());
+}
+
+TEST_F(SystemPageTest, FormatRunsOnAWorkerWithSpinnerAndRefusesASecondStart) {
+    EmuSet("sdfreespace", "10");
+    EmuSet("emu.sd_delay_ms", "1500");
+    page->RefreshFromDevice();
+    page->OnFormatSd();
+    ASSERT_TRUE(page->FormatBusy());
+
+    page->OnFormatSd();
+    EXPECT_EQ(presenter.texts, QStringList{"SD card is being formatted, please wait..."});
+    presenter.Clear();
+
+    QStringList shown;
+    std::vector<int> phases;
+    for (int i = 0; i < 5; ++i) {
+        page->OnSpinnerTick();
+        EXPECT_FALSE(page->Spinner()->isHidden());
+        shown << page->Spinner()->text();
+        phases.push_back(page->SpinnerPhase());
+    }
+    EXPECT_EQ(shown, (QStringList{"SD card is formatting --", "SD card is formatting \\", "SD card is formatting |",
+                                  "SD card is formatting /", "SD card is formatting --"}));
+    EXPECT_EQ(phases, (std::vector<int>{1, 2, 3, 0, 1}));
+
+    EXPECT_EQ(FormatResult(), "SD card format succeeded!");
+    EXPECT_EQ(presenter.texts.size(), 1);
+    EXPECT_EQ(EmuGet("sdfreespace"), EmuGet("sdtotalspace"));
+    // The SD text is not read again.
+    EXPECT_EQ(F(1092), "Have card, free space:0%");
+
+    page->OnSpinnerTick();
+    EXPECT_TRUE(page->Spinner()->isHidden());
+    EXPECT_EQ(page->SpinnerPhase(), 0);
+}
+
+TEST_F(SystemPageTest, FormatFailures) {
+    page->RefreshFromDevice();
+    EmuSet("sdstatus", "out");
+    page->OnFormatSd();
+    EXPECT_EQ(FormatResult(), "SD card format failed!");
+
+    // A camera that does not answer.
+    presenter.Clear();
+    EmuSet("sdstatus", "Ready");
+    emulator->Stop();
+    page->OnFormatSd();
+    EXPECT_EQ(FormatResult(), "SD card format failed!");
+}
+
+TEST_F(SystemPageTest, PageGoingAwayDuringFormatIsSafe) {
+    EmuSet("emu.sd_delay_ms", "300");
+    page->RefreshFromDevice();
+    page->OnFormatSd();
+    page.reset();
+    // The worker finishes on its own and posts to no one.
+    const std::string total = EmuGet("sdtotalspace");
+    EXPECT_EQ(EmuAwait("sdfreespace", total), total);
+    kytest::PumpEvents(100);
+    EXPECT_TRUE(presenter.texts.isEmpty());
+    page = std::make_unique<CP_SystemDlg>();
+}
+
+TEST_F(SystemPageTest, UnplugStopsTheCard) {
+    page->RefreshFromDevice();
+    page->OnUnplugSd();
+    EXPECT_EQ(presenter.texts, QStringList{"SD card stopped successfully"});
+    EXPECT_EQ(EmuGet("sdstatus"), "out");
+    page->RefreshFromDevice();
+    EXPECT_EQ(F(1092), "No card");
+
+    presenter.Clear();
+    emulator->Stop();
+    page->OnUnplugSd();
+    EXPECT_EQ(presenter.texts, QStringList{"Failed to stop SD card"});
+}
+
+TEST_F(SystemPageTest, UnplugKeepsTheWindowResponsive) {
+    page->RefreshFromDevice();
+    EmuSet("emu.sd_delay_ms", "800");
+    // A timer of the window fires while the camera is still answering.
+    bool ticked = false;
+    bool buttonOffWhileWaiting = false;
+    QTimer::singleShot(200, page.get(), [&] {
+        ticked = true;
+        buttonOffWhileWaiting = !page->UnplugButton()->isEnabled();
+    });
+    page->OnUnplugSd();
+    EXPECT_TRUE(ticked);
+    EXPECT_TRUE(buttonOffWhileWaiting);
+    EXPECT_TRUE(page->UnplugButton()->isEnabled());
+    EXPECT_EQ(presenter.texts, QStringList{"SD card stopped successfully"});
+}
+
+TEST_F(SystemPageTest, BrowseOpensTheSdBrowser) {
+    QWidget* openedOver = nullptr;
+    ky::pages::SetSdBrowserOpener([&](QWidget* parent) { openedOver = parent; });
+    page->RefreshFromDevice();
+    page->BrowseButton()->click();
+    EXPECT_EQ(openedOver, page.get());
+}
+
+using LogPageTest = kytest::PageTest;
+
+TEST_F(LogPageTest, ShowsTheLogAndClearsIt) {
+    CP_LogDlg log;
+    log.RefreshFromDevice();
+    EXPECT_TRUE(log.View()->toPlainText().contains("2024-01-15 08:00:00 system start"));
+    EXPECT_TRUE(log.View()->toPlainText().contains("sd card ready"));
+    // The address names the camera, never the credentials.
+    EXPECT_EQ(log.Address(), QString("http://127.0.0.1:%1/log/syslog.txt").arg(emulator->HttpPort()));
+
+    EmuSet("emu.syslog", "line one\nline two\n");
+    log.OnRefresh();
+    EXPECT_EQ(log.View()->toPlainText(), "line one\nline two\n");
+
+    log.OnClearLog();
+    EXPECT_EQ(EmuGet("emu.syslog"), "");
+    EXPECT_TRUE(log.View()->toPlainText().isEmpty());
+    EXPECT_TRUE(presenter.texts.isEmpty());
+}
+
+TEST_F(LogPageTest, WithoutCameraNothingHappens) {
+    CP_LogDlg log;
+    log.RefreshFromDevice();
+    const QString before = log.View()->toPlainText();
+    ASSERT_FALSE(before.isEmpty());
+    camera.loggedIn = false;
+    log.OnRefresh();
+    log.OnClearLog();
+    EXPECT_EQ(log.View()->toPlainText(), before);
+    EXPECT_NE(EmuGet("emu.syslog"), "");
+}
+
+TEST_F(LogPageTest, WrongPasswordShowsNoLog) {
+    CP_LogDlg log;
+    std::strcpy(camera.device.password, "wrong");
+    log.RefreshFromDevice();
+    EXPECT_TRUE(log.View()->toPlainText().isEmpty());
+}
+
+}  // namespace
+
+// With KY_PAGES_SHOTS set (under Xvfb), each page is saved as a PNG there
+// after reading the emulated camera, for a look at the layout.
+#include <QDir>
+
+#include "gui/pages/media/P_VideoDlg.h"
+
+namespace {
+
+using PageShots = kytest::PageTest;
+
+TEST_F(PageShots, SavePictures) {
+    const QString dir = qEnvironmentVariable("KY_PAGES_SHOTS");
+    if (dir.isEmpty()) GTEST_SKIP() << "KY_PAGES_SHOTS not set";
+    QDir().mkpath(dir);
+    CPVideoDlg video;
+    CP_SystemDlg system;
+    CP_LogDlg log;
+    video.RefreshFromDevice();
+    system.RefreshFromDevice();
+    log.RefreshFromDevice();
+    const std::pair<QWidget*, const char*> pages[] = {{&video, "video"}, {&system, "system"}, {&log, "log"}};
+    for (auto [w, name] : pages) {
+        w->resize(1400, 900);
+        w->show();
+        kytest::PumpEvents(50);
+        EXPECT_TRUE(w->grab().save(dir + "/" + name + ".png"));
+    }
+}
+
+}  // namespace
