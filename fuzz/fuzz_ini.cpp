@@ -29,7 +29,7 @@ bool SameSection(std::string_view a, std::string_view b) {
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace ky::ini;

@@ -30,11 +30,10 @@ constexpr const char* kUser = "admin";
 constexpr const char* kPassword = "123456";
 constexpr int kBatch = 50;   // ours and peer alternate in batches to share any drift
 
-std::string ReplyBody()
-{
+std::string ReplyBody() {
     std::string body;
-    const char* keys[] = {"brightness", "saturation", "contrast", "sharpness", "hue",
-                          "flip", "mirror", "scene", "ircut", "wdr", "denoise", "infrared"};
+    const char* keys[] = {"brightness", "saturation", "contrast", "sharpness", "hue",     "flip",
+                          "mirror",     "scene",      "ircut",    "wdr",       "denoise", "infrared"};
     for (int round = 0; round < 3; ++round)
         for (const char* k : keys)
             body += "var " + std::string(k) + (round ? std::to_string(round) : "") + "=\"" +
@@ -56,21 +55,17 @@ struct Result {
 class OursClient {
 public:
     explicit OursClient(const Target& t) : target_(t) {}
-    bool Once()
-    {
+    bool Once() {
         CCgiClient client;
         char auth[CCgiClient::kCredentialSize] = {};
-        if (CCgiClient::MakeAuthorization(kUser, kPassword, auth) != 0)
-            return false;
+        if (CCgiClient::MakeAuthorization(kUser, kPassword, auth) != 0) return false;
         std::string request = std::string("GET ") + kPath;
         char buf[4096];
         uint32_t capacity = sizeof(buf);
         int sock = -1;
-        if (client.ConnectTo(target_.host.c_str(), target_.port, CCgiClient::kConnectTimeoutMs,
-                             sock) != 0)
+        if (client.ConnectTo(target_.host.c_str(), target_.port, CCgiClient::kConnectTimeoutMs, sock) != 0)
             return false;
-        int rc = client.Request(sock, CCgiClient::kLocalHost, request.c_str(), buf, capacity, auth,
-                                3000);
+        int rc = client.Request(sock, CCgiClient::kLocalHost, request.c_str(), buf, capacity, auth, 3000);
         client.CloseSocket(sock);
         return rc == 0;
     }
@@ -79,16 +74,14 @@ private:
     Target target_;
 };
 
-size_t Collect(char* data, size_t size, size_t n, void* user)
-{
+size_t Collect(char* data, size_t size, size_t n, void* user) {
     static_cast<std::string*>(user)->append(data, size * n);
     return size * n;
 }
 
 class PeerClient {
 public:
-    explicit PeerClient(const Target& t)
-    {
+    explicit PeerClient(const Target& t) {
         url_ = "http://" + t.host + ":" + std::to_string(t.port) + kPath;
         curl_ = curl_easy_init();
         curl_easy_setopt(curl_, CURLOPT_URL, url_.c_str());
@@ -107,12 +100,10 @@ public:
     PeerClient(const PeerClient&) = delete;
     PeerClient& operator=(const PeerClient&) = delete;
 
-    bool Once()
-    {
+    bool Once() {
         body_.clear();
         long status = 0;
-        if (curl_easy_perform(curl_) != CURLE_OK)
-            return false;
+        if (curl_easy_perform(curl_) != CURLE_OK) return false;
         curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
         return status == 200 && body_.find("[Error]") == std::string::npos;
     }
@@ -123,12 +114,10 @@ private:
     std::string body_;
 };
 
-Result Summarize(std::vector<double>& ms, int failures)
-{
+Result Summarize(std::vector<double>& ms, int failures) {
     Result r;
     r.failures = failures;
-    if (ms.empty())
-        return r;
+    if (ms.empty()) return r;
     std::sort(ms.begin(), ms.end());
     r.medianMs = ms[ms.size() / 2];
     r.p90Ms = ms[ms.size() * 9 / 10];
@@ -136,20 +125,17 @@ Result Summarize(std::vector<double>& ms, int failures)
 }
 
 template <class Client>
-void RunBatch(Client& client, int n, std::vector<double>& ms, int& failures)
-{
+void RunBatch(Client& client, int n, std::vector<double>& ms, int& failures) {
     for (int i = 0; i < n; ++i) {
         auto t0 = Clock::now();
         bool ok = client.Once();
         auto t1 = Clock::now();
         ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        if (!ok)
-            ++failures;
+        if (!ok) ++failures;
     }
 }
 
-void Measure(const Target& t, int count, Result& ours, Result& peer)
-{
+void Measure(const Target& t, int count, Result& ours, Result& peer) {
     OursClient oursClient(t);
     PeerClient peerClient(t);
     // Warm both paths (resolver, curl's first-use set-up, server thread).
@@ -168,43 +154,35 @@ void Measure(const Target& t, int count, Result& ours, Result& peer)
     peer = Summarize(peerMs, peerFail);
 }
 
-void Print(const char* mode, const Result& ours, const Result& peer)
-{
-    printf("%-22s ours median %.3f ms p90 %.3f ms (%d failed) | libcurl median %.3f ms p90 %.3f ms "
-           "(%d failed) | ratio %.2f\n",
-           mode, ours.medianMs, ours.p90Ms, ours.failures, peer.medianMs, peer.p90Ms, peer.failures,
-           peer.medianMs > 0 ? ours.medianMs / peer.medianMs : 0.0);
+void Print(const char* mode, const Result& ours, const Result& peer) {
+    printf(
+        "%-22s ours median %.3f ms p90 %.3f ms (%d failed) | libcurl median %.3f ms p90 %.3f ms "
+        "(%d failed) | ratio %.2f\n",
+        mode, ours.medianMs, ours.p90Ms, ours.failures, peer.medianMs, peer.p90Ms, peer.failures,
+        peer.medianMs > 0 ? ours.medianMs / peer.medianMs : 0.0);
 }
 
-double Ratio(const Result& ours, const Result& peer)
-{
-    return peer.medianMs > 0 ? ours.medianMs / peer.medianMs : 0.0;
-}
+double Ratio(const Result& ours, const Result& peer) { return peer.medianMs > 0 ? ours.medianMs / peer.medianMs : 0.0; }
 
-bool IsLoopback(const std::string& host)
-{
+bool IsLoopback(const std::string& host) {
     in_addr a{};
-    if (inet_pton(AF_INET, host.c_str(), &a) != 1)
-        return false;
+    if (inet_pton(AF_INET, host.c_str(), &a) != 1) return false;
     return (ntohl(a.s_addr) >> 24) == 127;
 }
 
-int Usage()
-{
+int Usage() {
     fprintf(stderr, "usage: bench_cgi_roundtrip [--count N] [--host 127.x.x.x --port P]\n");
     return 2;
 }
 
-}  // namespace
+}   // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     int count = 1000;
     Target external;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (i + 1 >= argc)
-            return Usage();
+        if (i + 1 >= argc) return Usage();
         if (a == "--count")
             count = atoi(argv[++i]);
         else if (a == "--host")
@@ -214,11 +192,9 @@ int main(int argc, char** argv)
         else
             return Usage();
     }
-    if (count <= 0 || external.host.empty() != (external.port == 0))
-        return Usage();
+    if (count <= 0 || external.host.empty() != (external.port == 0)) return Usage();
     if (!external.host.empty() && !IsLoopback(external.host)) {
-        fprintf(stderr, "refusing %s: only numeric IPv4 loopback addresses (127.0.0.0/8)\n",
-                external.host.c_str());
+        fprintf(stderr, "refusing %s: only numeric IPv4 loopback addresses (127.0.0.0/8)\n", external.host.c_str());
         return 2;
     }
 
@@ -229,8 +205,7 @@ int main(int argc, char** argv)
         Result ours, peer;
         Measure(external, count, ours, peer);
         Print("external server", ours, peer);
-        printf("ours_ms=%.3f peer_ms=%.3f ratio=%.2f\n", ours.medianMs, peer.medianMs,
-               Ratio(ours, peer));
+        printf("ours_ms=%.3f peer_ms=%.3f ratio=%.2f\n", ours.medianMs, peer.medianMs, Ratio(ours, peer));
         curl_global_cleanup();
         return ours.failures || peer.failures ? 1 : 0;
     }
@@ -265,9 +240,8 @@ int main(int argc, char** argv)
     }
     curl_global_cleanup();
 
-    printf("ours_ms=%.3f peer_ms=%.3f ratio=%.2f ka_ours_ms=%.3f ka_peer_ms=%.3f ka_ratio=%.2f\n",
-           ours.medianMs, peer.medianMs, Ratio(ours, peer), kaOurs.medianMs, kaPeer.medianMs,
-           Ratio(kaOurs, kaPeer));
+    printf("ours_ms=%.3f peer_ms=%.3f ratio=%.2f ka_ours_ms=%.3f ka_peer_ms=%.3f ka_ratio=%.2f\n", ours.medianMs,
+           peer.medianMs, Ratio(ours, peer), kaOurs.medianMs, kaPeer.medianMs, Ratio(kaOurs, kaPeer));
     int failures = ours.failures + peer.failures + kaOurs.failures + kaPeer.failures;
     return failures ? 1 : 0;
 }

@@ -55,7 +55,7 @@ std::string SelfPath(const char* argv0) {
 }
 
 bool Exists(const std::string& p) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(p.c_str(), &st) == 0;
 }
 
@@ -168,12 +168,16 @@ int ReexecInNamespace(const std::string& self, int argc, char** argv) {
     if (!UnsharePermitted()) {
         std::fprintf(stderr,
                      "bench_discovery_scale: cannot create a private network namespace (`unshare -rn` failed: "
-                     "not installed or not permitted here). Discovery sends broadcast and multicast, so this benchmark runs only "
+                     "not installed or not permitted here). Discovery sends broadcast and multicast, so this benchmark "
+                     "runs only "
                      "inside such a namespace; enable unprivileged user namespaces "
                      "(kernel.unprivileged_userns_clone=1) or run it where they are allowed.\n");
         return 77;
     }
-    std::vector<std::string> args = {"unshare", "-rn", "sh", "-c",
+    std::vector<std::string> args = {"unshare",
+                                     "-rn",
+                                     "sh",
+                                     "-c",
                                      "ip link set lo up; ip link set lo multicast on; ip route add default dev lo; "
                                      "exec \"$0\" --inside \"$@\"",
                                      self};
@@ -235,11 +239,11 @@ struct Collector {
 
 struct RunResult {
     bool sent = false;
-    int found = 0;          // expected identifiers listed
-    int unexpected = 0;     // identifiers that are none of the emulator's
-    int duplicates = 0;     // listed entries naming a camera already listed
+    int found = 0;        // expected identifiers listed
+    int unexpected = 0;   // identifiers that are none of the emulator's
+    int duplicates = 0;   // listed entries naming a camera already listed
     int replies = 0;
-    double lastSeconds = 0; // arrival of the last expected camera
+    double lastSeconds = 0;   // arrival of the last expected camera
     double medianSeconds = 0;
 };
 
@@ -419,8 +423,7 @@ int Inside(const std::string& self, int runs, int cameras, int timeoutMs) {
         return at != std::string::npos && t.find('\n', at) != std::string::npos;
     });
     if (!ready) {
-        std::fprintf(stderr, "bench_discovery_scale: no READY line from the emulator within 120 s: %s\n",
-                     text.c_str());
+        std::fprintf(stderr, "bench_discovery_scale: no READY line from the emulator within 120 s: %s\n", text.c_str());
         return 1;
     }
     const size_t at = text.find("READY");
@@ -435,8 +438,7 @@ int Inside(const std::string& self, int runs, int cameras, int timeoutMs) {
     // Nothing more is expected on stdout, but a full pipe must never stall it.
     std::thread drain([fd = emu.out] {
         char buf[4096];
-        while (::read(fd, buf, sizeof buf) > 0) {
-        }
+        while (::read(fd, buf, sizeof buf) > 0) {}
     });
     const std::set<std::string> expected = ExpectedIds(cameras);
 
@@ -459,8 +461,8 @@ int Inside(const std::string& self, int runs, int cameras, int timeoutMs) {
 
     const PeerResult peer = RunKycamctl(kycamctl, timeoutMs, expected);
     if (peer.ok) {
-        std::printf("kycamctl discover --timeout %d: %.3f s wall, %d lines, %d of %d found, %d duplicates\n",
-                    timeoutMs, peer.seconds, peer.lines, peer.found, cameras, peer.duplicates);
+        std::printf("kycamctl discover --timeout %d: %.3f s wall, %d lines, %d of %d found, %d duplicates\n", timeoutMs,
+                    peer.seconds, peer.lines, peer.found, cameras, peer.duplicates);
     } else {
         std::printf("kycamctl discover: %s\n", peer.error.c_str());
     }
@@ -471,21 +473,21 @@ int Inside(const std::string& self, int runs, int cameras, int timeoutMs) {
                 Seconds(Clock::now() - stopStart));
     drain.join();
 
-    const bool goal = allSent && foundMin == cameras && duplicates == 0 && unexpected == 0 &&
-                      secondsMax <= timeoutMs / 1000.0;
-    std::printf("goal (all %d found in every run, no duplicates, within %.1f s): %s\n", cameras,
-                timeoutMs / 1000.0, goal ? "met" : "NOT met");
+    const bool goal =
+        allSent && foundMin == cameras && duplicates == 0 && unexpected == 0 && secondsMax <= timeoutMs / 1000.0;
+    std::printf("goal (all %d found in every run, no duplicates, within %.1f s): %s\n", cameras, timeoutMs / 1000.0,
+                goal ? "met" : "NOT met");
     // ratio: the library's time until the last camera arrived against the
     // wall time after which kycamctl had listed them.
-    std::printf("runs=%d expected=%d found_min=%d duplicates=%d losses=%d seconds_max=%.3f kycamctl_found=%d "
-                "kycamctl_lines=%d kycamctl_duplicates=%d kycamctl_seconds=%.3f ratio=%.3f\n",
-                runs, cameras, foundMin, duplicates, losses, secondsMax, peer.ok ? peer.found : -1,
-                peer.ok ? peer.lines : -1, peer.ok ? peer.duplicates : -1, peer.seconds,
-                peer.ok && peer.seconds > 0 ? secondsMax / peer.seconds : 0.0);
+    std::printf(
+        "runs=%d expected=%d found_min=%d duplicates=%d losses=%d seconds_max=%.3f kycamctl_found=%d "
+        "kycamctl_lines=%d kycamctl_duplicates=%d kycamctl_seconds=%.3f ratio=%.3f\n",
+        runs, cameras, foundMin, duplicates, losses, secondsMax, peer.ok ? peer.found : -1, peer.ok ? peer.lines : -1,
+        peer.ok ? peer.duplicates : -1, peer.seconds, peer.ok && peer.seconds > 0 ? secondsMax / peer.seconds : 0.0);
     return goal && peer.ok ? 0 : 1;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
@@ -500,11 +502,16 @@ int main(int argc, char** argv) {
             return *out >= lo && *out <= hi;
         };
         bool ok = true;
-        if (a == "--inside") inside = true;
-        else if (a == "--runs") ok = value(1, 1000, &runs);
-        else if (a == "--cameras") ok = value(1, 5000, &cameras);
-        else if (a == "--timeout") ok = value(100, 60000, &timeoutMs);
-        else ok = false;
+        if (a == "--inside")
+            inside = true;
+        else if (a == "--runs")
+            ok = value(1, 1000, &runs);
+        else if (a == "--cameras")
+            ok = value(1, 5000, &cameras);
+        else if (a == "--timeout")
+            ok = value(100, 60000, &timeoutMs);
+        else
+            ok = false;
         if (!ok) {
             std::fprintf(stderr, "usage: bench_discovery_scale [--runs N] [--cameras N] [--timeout MS]\n");
             return 2;

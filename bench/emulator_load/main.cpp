@@ -150,11 +150,11 @@ int HttpPortOf(const std::string& ready) {
 }
 
 bool Exists(const std::string& p) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(p.c_str(), &st) == 0;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
@@ -162,8 +162,10 @@ int main(int argc, char** argv) {
     int seconds = 5;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--seconds" && i + 1 < argc) seconds = std::max(1, std::atoi(argv[++i]));
-        else emulator = a;
+        if (a == "--seconds" && i + 1 < argc)
+            seconds = std::max(1, std::atoi(argv[++i]));
+        else
+            emulator = a;
     }
     if (emulator.empty()) {
         char self[4096] = {};

@@ -11,30 +11,22 @@
 
 namespace {
 
-char Lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string LowerText(std::string s)
-{
-    for (char& c : s)
-        c = Lower(c);
+std::string LowerText(std::string s) {
+    for (char& c : s) c = Lower(c);
     return s;
 }
 
-std::string TrimSpace(const std::string& s)
-{
+std::string TrimSpace(const std::string& s) {
     const char* ws = " \t\r\n\f\v";
     const size_t b = s.find_first_not_of(ws);
-    if (b == std::string::npos)
-        return {};
+    if (b == std::string::npos) return {};
     return s.substr(b, s.find_last_not_of(ws) - b + 1);
 }
 
 // The common named entities and numeric references; anything else stays.
-std::string DecodeEntities(const std::string& s)
-{
+std::string DecodeEntities(const std::string& s) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size();) {
@@ -81,18 +73,14 @@ std::string DecodeEntities(const std::string& s)
     return out;
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
     c = Lower(c);
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
 
-std::string PercentDecodeText(const std::string& s)
-{
+std::string PercentDecodeText(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '%' && i + 2 < s.size() && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
@@ -107,22 +95,19 @@ std::string PercentDecodeText(const std::string& s)
 
 // RFC 3986 remove_dot_segments on an absolute path; ".." never climbs above
 // the root.
-std::string RemoveDotSegments(const std::string& path)
-{
+std::string RemoveDotSegments(const std::string& path) {
     std::vector<std::string> segments;
     size_t pos = 1;   // path starts with '/'
     bool trailingSlash = false;
     while (pos <= path.size()) {
         size_t next = path.find('/', pos);
         const bool last = next == std::string::npos;
-        if (last)
-            next = path.size();
+        if (last) next = path.size();
         const std::string seg = path.substr(pos, next - pos);
         if (seg == ".") {
             trailingSlash = last;
         } else if (seg == "..") {
-            if (!segments.empty())
-                segments.pop_back();
+            if (!segments.empty()) segments.pop_back();
             trailingSlash = true;
         } else {
             segments.push_back(seg);
@@ -132,17 +117,14 @@ std::string RemoveDotSegments(const std::string& path)
     }
     // A trailing empty segment is kept by the loop itself ("a/" gives "a", "").
     std::string out;
-    for (const auto& seg : segments)
-        out += "/" + seg;
-    if (out.empty() || trailingSlash)
-        out += "/";
+    for (const auto& seg : segments) out += "/" + seg;
+    if (out.empty() || trailingSlash) out += "/";
     return out;
 }
 
 // Keeps the path sendable: bytes outside printable ASCII and blanks are
 // percent-encoded, existing escapes stay as they are.
-std::string EncodeUnsafe(const std::string& s)
-{
+std::string EncodeUnsafe(const std::string& s) {
     static const char* hex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : s) {
@@ -158,16 +140,12 @@ std::string EncodeUnsafe(const std::string& s)
 }
 
 // Splits "//authority/rest" and checks that the authority names this camera.
-std::optional<std::string> SameCameraPath(const std::string& afterScheme, const std::string& ip,
-                                          uint16_t port)
-{
-    if (afterScheme.compare(0, 2, "//") != 0)
-        return std::nullopt;
+std::optional<std::string> SameCameraPath(const std::string& afterScheme, const std::string& ip, uint16_t port) {
+    if (afterScheme.compare(0, 2, "//") != 0) return std::nullopt;
     const size_t end = afterScheme.find_first_of("/?#", 2);
     const std::string authority = afterScheme.substr(2, end == std::string::npos ? std::string::npos : end - 2);
     // Credentials in an address are never followed (nor sent anywhere).
-    if (authority.find('@') != std::string::npos)
-        return std::nullopt;
+    if (authority.find('@') != std::string::npos) return std::nullopt;
     std::string host = authority;
     uint16_t linkPort = 80;
     const size_t colon = authority.rfind(':');
@@ -175,55 +153,43 @@ std::optional<std::string> SameCameraPath(const std::string& afterScheme, const 
         host = authority.substr(0, colon);
         const std::string digits = authority.substr(colon + 1);
         if (!digits.empty()) {
-            if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
-                return std::nullopt;
+            if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
             const unsigned long v = std::stoul(digits);
-            if (v > 65535)
-                return std::nullopt;
+            if (v > 65535) return std::nullopt;
             linkPort = static_cast<uint16_t>(v);
         }
     }
-    if (LowerText(host) != LowerText(ip) || linkPort != port)
-        return std::nullopt;
-    if (end == std::string::npos)
-        return std::string("/");
+    if (LowerText(host) != LowerText(ip) || linkPort != port) return std::nullopt;
+    if (end == std::string::npos) return std::string("/");
     std::string rest = afterScheme.substr(end);
-    if (rest[0] != '/')
-        rest = "/" + rest;
+    if (rest[0] != '/') rest = "/" + rest;
     return rest;
 }
 
-}  // namespace
+}   // namespace
 
 std::optional<std::string> ResolveCameraLink(const std::string& basePath, const std::string& href,
-                                             const std::string& ip, uint16_t port)
-{
+                                             const std::string& ip, uint16_t port) {
     std::string link = TrimSpace(href);
     for (unsigned char c : link)
-        if (c < 0x20 || c == 0x7f)
-            return std::nullopt;
+        if (c < 0x20 || c == 0x7f) return std::nullopt;
     const size_t hash = link.find('#');
-    if (hash != std::string::npos)
-        link.erase(hash);
+    if (hash != std::string::npos) link.erase(hash);
 
     std::string base = basePath.empty() || basePath[0] != '/' ? "/" : basePath;
     const size_t baseQuery = base.find('?');
-    if (baseQuery != std::string::npos)
-        base.erase(baseQuery);
+    if (baseQuery != std::string::npos) base.erase(baseQuery);
 
     std::string target;
     const size_t schemeEnd = link.find_first_of(":/?");
     if (schemeEnd != std::string::npos && link[schemeEnd] == ':' && schemeEnd > 0) {
-        if (LowerText(link.substr(0, schemeEnd)) != "http")
-            return std::nullopt;
+        if (LowerText(link.substr(0, schemeEnd)) != "http") return std::nullopt;
         auto same = SameCameraPath(link.substr(schemeEnd + 1), ip, port);
-        if (!same)
-            return std::nullopt;
+        if (!same) return std::nullopt;
         target = *same;
     } else if (link.compare(0, 2, "//") == 0) {
         auto same = SameCameraPath(link, ip, port);
-        if (!same)
-            return std::nullopt;
+        if (!same) return std::nullopt;
         target = *same;
     } else if (!link.empty() && link[0] == '/') {
         target = link;
@@ -245,13 +211,11 @@ std::optional<std::string> ResolveCameraLink(const std::string& basePath, const 
     // before removing dot segments so "..\" cannot slip through.
     std::replace(target.begin(), target.end(), '\\', '/');
     std::string path = EncodeUnsafe(RemoveDotSegments(target)) + EncodeUnsafe(query);
-    if (!CHttpFetch::IsSafePath(path))
-        return std::nullopt;
+    if (!CHttpFetch::IsSafePath(path)) return std::nullopt;
     return path;
 }
 
-std::vector<HtmlLink> ExtractLinks(const std::string& html)
-{
+std::vector<HtmlLink> ExtractLinks(const std::string& html) {
     std::vector<HtmlLink> links;
     const std::string lower = LowerText(html);
     const size_t n = html.size();
@@ -268,10 +232,8 @@ std::vector<HtmlLink> ExtractLinks(const std::string& html)
         bool found = false;
         bool closed = false;
         while (i < n) {
-            while (i < n && isSpace(html[i]))
-                ++i;
-            if (i >= n)
-                break;
+            while (i < n && isSpace(html[i])) ++i;
+            if (i >= n) break;
             if (html[i] == '>') {
                 ++i;
                 closed = true;
@@ -282,16 +244,13 @@ std::vector<HtmlLink> ExtractLinks(const std::string& html)
                 continue;
             }
             const size_t nameAt = i;
-            while (i < n && !isSpace(html[i]) && html[i] != '=' && html[i] != '>' && html[i] != '/')
-                ++i;
+            while (i < n && !isSpace(html[i]) && html[i] != '=' && html[i] != '>' && html[i] != '/') ++i;
             const std::string name = lower.substr(nameAt, i - nameAt);
-            while (i < n && isSpace(html[i]))
-                ++i;
+            while (i < n && isSpace(html[i])) ++i;
             std::string value;
             if (i < n && html[i] == '=') {
                 ++i;
-                while (i < n && isSpace(html[i]))
-                    ++i;
+                while (i < n && isSpace(html[i])) ++i;
                 if (i < n && (html[i] == '"' || html[i] == '\'')) {
                     const char quote = html[i];
                     const size_t close = html.find(quote, i + 1);
@@ -303,8 +262,7 @@ std::vector<HtmlLink> ExtractLinks(const std::string& html)
                     i = close + 1;
                 } else {
                     const size_t at = i;
-                    while (i < n && !isSpace(html[i]) && html[i] != '>')
-                        ++i;
+                    while (i < n && !isSpace(html[i]) && html[i] != '>') ++i;
                     value = html.substr(at, i - at);
                 }
             }
@@ -313,8 +271,7 @@ std::vector<HtmlLink> ExtractLinks(const std::string& html)
                 found = true;
             }
         }
-        if (!closed)
-            break;
+        if (!closed) break;
         const size_t close = lower.find("</a", i);
         const std::string inner = html.substr(i, close == std::string::npos ? std::string::npos : close - i);
         std::string text;
@@ -327,43 +284,36 @@ std::vector<HtmlLink> ExtractLinks(const std::string& html)
             else if (!inTag)
                 text += c;
         }
-        if (found)
-            links.push_back({DecodeEntities(href), TrimSpace(DecodeEntities(text))});
+        if (found) links.push_back({DecodeEntities(href), TrimSpace(DecodeEntities(text))});
         pos = close == std::string::npos ? i : close + 3;
     }
     return links;
 }
 
-std::string PathFileName(const std::string& path)
-{
+std::string PathFileName(const std::string& path) {
     std::string p = path.substr(0, path.find('?'));
-    while (p.size() > 1 && p.back() == '/')
-        p.pop_back();
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
     const size_t slash = p.rfind('/');
     return PercentDecodeText(slash == std::string::npos ? p : p.substr(slash + 1));
 }
 
-std::vector<SdEntry> ParseSdListing(const std::string& html, const std::string& basePath,
-                                    const std::string& ip, uint16_t port)
-{
+std::vector<SdEntry> ParseSdListing(const std::string& html, const std::string& basePath, const std::string& ip,
+                                    uint16_t port) {
     std::vector<SdEntry> entries;
     std::set<std::string> seen;
     const auto base = ResolveCameraLink("/", basePath, ip, port);
-    if (!base)
-        return entries;
+    if (!base) return entries;
     std::string folder = base->substr(0, base->find('?'));
     folder = folder.substr(0, folder.rfind('/') + 1);
     for (const auto& link : ExtractLinks(html)) {
         auto path = ResolveCameraLink(*base, link.href, ip, port);
-        if (!path)
-            continue;
+        if (!path) continue;
         const std::string plain = path->substr(0, path->find('?'));
         // Only what lies below this folder: no parent, no self, no sort links.
         if (plain.size() <= folder.size() || plain.compare(0, folder.size(), folder) != 0 ||
             path->find('?') != std::string::npos)
             continue;
-        if (!seen.insert(plain).second)
-            continue;
+        if (!seen.insert(plain).second) continue;
         SdEntry e;
         e.path = plain;
         e.folder = plain.back() == '/';
@@ -373,22 +323,19 @@ std::vector<SdEntry> ParseSdListing(const std::string& html, const std::string& 
     return entries;
 }
 
-bool IsRecordingPath(const std::string& path)
-{
-    static const char* const kExtensions[] = {".mp4", ".avi", ".mkv", ".mov", ".ts",
+bool IsRecordingPath(const std::string& path) {
+    static const char* const kExtensions[] = {".mp4", ".avi",  ".mkv", ".mov",  ".ts",
                                               ".264", ".h264", ".265", ".h265", ".flv"};
     const std::string name = LowerText(PathFileName(path));
     for (const char* ext : kExtensions) {
         const size_t n = std::strlen(ext);
-        if (name.size() > n && name.compare(name.size() - n, n, ext) == 0)
-            return true;
+        if (name.size() > n && name.compare(name.size() - n, n, ext) == 0) return true;
     }
     return false;
 }
 
-SdScanResult ScanSdRecordings(const CameraAddress& camera, const std::string& root,
-                              const HttpFetchOptions& options, const SdScanLimits& limits)
-{
+SdScanResult ScanSdRecordings(const CameraAddress& camera, const std::string& root, const HttpFetchOptions& options,
+                              const SdScanLimits& limits) {
     SdScanResult result;
     struct Pending {
         std::string path;
@@ -399,10 +346,8 @@ SdScanResult ScanSdRecordings(const CameraAddress& camera, const std::string& ro
     int fetched = 0;
     for (size_t i = 0; i < queue.size(); ++i) {
         const Pending item = queue[i];
-        if (!visited.insert(item.path).second)
-            continue;
-        if (fetched >= limits.maxFolders)
-            break;
+        if (!visited.insert(item.path).second) continue;
+        if (fetched >= limits.maxFolders) break;
         ++fetched;
         HttpPage page;
         const HttpFetchResult r =
@@ -418,8 +363,7 @@ SdScanResult ScanSdRecordings(const CameraAddress& camera, const std::string& ro
         }
         for (auto& entry : ParseSdListing(page.body, item.path, camera.ip, camera.port)) {
             if (entry.folder) {
-                if (item.depth + 1 <= limits.maxDepth)
-                    queue.push_back({entry.path, item.depth + 1});
+                if (item.depth + 1 <= limits.maxDepth) queue.push_back({entry.path, item.depth + 1});
             } else if (IsRecordingPath(entry.path) && result.recordings.size() < limits.maxRecordings) {
                 result.recordings.push_back(std::move(entry));
             }

@@ -43,8 +43,8 @@ std::vector<HtmlLink> ExtractLinks(const std::string& html);
 
 // The entries of a listing page at basePath that lie below it (the parent
 // link and links elsewhere are left out), without duplicates, in page order.
-std::vector<SdEntry> ParseSdListing(const std::string& html, const std::string& basePath,
-                                    const std::string& ip, uint16_t port);
+std::vector<SdEntry> ParseSdListing(const std::string& html, const std::string& basePath, const std::string& ip,
+                                    uint16_t port);
 
 // A video file the player can open, judged by the path's extension.
 bool IsRecordingPath(const std::string& path);
@@ -53,8 +53,8 @@ bool IsRecordingPath(const std::string& path);
 std::string PathFileName(const std::string& path);
 
 struct SdScanLimits {
-    int maxDepth = 3;        // folder levels below the root
-    int maxFolders = 200;    // listings fetched
+    int maxDepth = 3;       // folder levels below the root
+    int maxFolders = 200;   // listings fetched
     size_t maxRecordings = 5000;
 };
 
@@ -67,5 +67,5 @@ struct SdScanResult {
     std::vector<SdEntry> recordings;
     bool Ok() const { return fetch == HttpFetchResult::Ok && status == 200; }
 };
-SdScanResult ScanSdRecordings(const CameraAddress& camera, const std::string& root,
-                              const HttpFetchOptions& options, const SdScanLimits& limits = {});
+SdScanResult ScanSdRecordings(const CameraAddress& camera, const std::string& root, const HttpFetchOptions& options,
+                              const SdScanLimits& limits = {});

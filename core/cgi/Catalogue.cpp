@@ -11,7 +11,7 @@ std::vector<const T*> Concat(std::initializer_list<std::span<const T* const>> pa
     for (auto part : parts) all.insert(all.end(), part.begin(), part.end());
     return all;
 }
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> AllCommands() {
     static const auto all = Concat<CommandDesc>({
@@ -43,4 +43,4 @@ const PageDesc* FindPage(std::string_view name) {
     return nullptr;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -35,8 +35,8 @@ struct PageContext {
 // One page of camera settings as kycamctl sees it: the record, the command(s)
 // that read it, the command(s) that write it, and the page's own validation.
 struct PageDesc {
-    const char* name;       // kycamctl page name, e.g. "cloud"
-    const char* summary;    // one line for --help
+    const char* name;      // kycamctl page name, e.g. "cloud"
+    const char* summary;   // one line for --help
     const RecordInfo* record;
     std::span<const CommandDesc* const> gets = {};
     std::span<const CommandDesc* const> sets = {};
@@ -55,17 +55,17 @@ std::span<const PageDesc* const> AllPages();
 const PageDesc* FindPage(std::string_view name);
 
 // Family tables, defined in cgi/commands/<Family>Commands.cpp.
-#define KY_CGI_FAMILY(Family)                                \
+#define KY_CGI_FAMILY(Family)                               \
     std::span<const CommandDesc* const> Family##Commands(); \
     std::span<const PageDesc* const> Family##Pages();
 #include "core/cgi/Families.inc"
 #undef KY_CGI_FAMILY
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 // Defines the CCgiClient method for a described command.
-#define KY_DEFINE_COMMAND(Method, Record, Desc)                                                 \
-    int CCgiClient::Method(const char* ip, uint16_t port, const char* user, const char* password, \
-                           Record* rec, int timeoutMs) {                                        \
-        return ::ky::cgi::RunCommand(Desc, {ip, port, user, password}, rec, timeoutMs);         \
+#define KY_DEFINE_COMMAND(Method, Record, Desc)                                                                \
+    int CCgiClient::Method(const char* ip, uint16_t port, const char* user, const char* password, Record* rec, \
+                           int timeoutMs) {                                                                    \
+        return ::ky::cgi::RunCommand(Desc, {ip, port, user, password}, rec, timeoutMs);                        \
     }

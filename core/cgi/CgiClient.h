@@ -28,14 +28,14 @@ public:
     // reply into buf (at most capacity-1 bytes, zero-terminated) until the
     // camera closes, goes quiet for timeoutMs, or a Content-Length body is
     // complete. Result is CheckReply of what arrived.
-    int Request(int sock, const char* host, const char* requestText, char* buf,
-                uint32_t& capacity, const char* auth, int timeoutMs);
+    int Request(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity, const char* auth,
+                int timeoutMs);
     // As Request, for operations that take minutes (EAGAIN keeps waiting).
-    int RequestLong(int sock, const char* host, const char* requestText, char* buf,
-                    uint32_t& capacity, const char* auth, int timeoutMs);
+    int RequestLong(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
+                    const char* auth, int timeoutMs);
     // Sends the same request bytes and reads nothing.
-    int SendRequestOnly(int sock, const char* host, const char* requestText, char* buf,
-                        uint32_t& capacity, const char* auth, int timeoutMs);
+    int SendRequestOnly(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
+                        const char* auth, int timeoutMs);
     // "200 OK" and "Content-Type:text/html" present, "[Error]" absent.
     int CheckReply(const char* reply);
     void CloseSocket(int sock);
@@ -43,8 +43,7 @@ public:
     // Writes the request bytes (request line, fixed headers, Host, optional
     // Authorization, blank line) into buf. Returns the length, or -1 when the
     // request does not fit capacity-1 bytes or auth is longer than 255 bytes.
-    static int BuildRequest(const char* host, const char* requestText, const char* auth,
-                            char* buf, uint32_t capacity);
+    static int BuildRequest(const char* host, const char* requestText, const char* auth, char* buf, uint32_t capacity);
     // Base64 of "user:password" into out (kCredentialSize bytes); -1 when
     // either text is too long for the credential buffers.
     static int MakeAuthorization(const char* user, const char* password, char* out);
@@ -56,8 +55,7 @@ public:
 
     // ---- camera commands (declared in cgi/Commands.inc) -----------------
 #define KY_CGI_COMMAND(Name, Record) \
-    int Name(const char* ip, uint16_t port, const char* user, const char* password, \
-             Record* rec, int timeoutMs);
+    int Name(const char* ip, uint16_t port, const char* user, const char* password, Record* rec, int timeoutMs);
 #include "core/cgi/Commands.inc"
 #undef KY_CGI_COMMAND
 

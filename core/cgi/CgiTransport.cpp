@@ -23,11 +23,9 @@ using Clock = std::chrono::steady_clock;
 constexpr int kSendWaitMs = 1000;
 constexpr size_t kMaxAuthLength = CCgiClient::kCredentialSize - 1;
 
-bool SetNonBlocking(int fd, bool on)
-{
+bool SetNonBlocking(int fd, bool on) {
     int flags = fcntl(fd, F_GETFL, 0);
-    if (flags < 0)
-        return false;
+    if (flags < 0) return false;
     flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
     return fcntl(fd, F_SETFL, flags) == 0;
 }
@@ -35,10 +33,8 @@ bool SetNonBlocking(int fd, bool on)
 // Waits for `events` on fd for at most timeoutMs, resuming after signals
 // with the time that is left. Returns poll's result (0 on time-out) and the
 // returned events in `revents`.
-int WaitFor(int fd, short events, int timeoutMs, short& revents)
-{
-    if (timeoutMs < 0)
-        timeoutMs = 0;
+int WaitFor(int fd, short events, int timeoutMs, short& revents) {
+    if (timeoutMs < 0) timeoutMs = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         pollfd p{fd, events, 0};
@@ -52,21 +48,16 @@ int WaitFor(int fd, short events, int timeoutMs, short& revents)
     }
 }
 
-const char* FindBytes(const char* hay, size_t hayLen, const char* needle, size_t needleLen)
-{
+const char* FindBytes(const char* hay, size_t hayLen, const char* needle, size_t needleLen) {
     return static_cast<const char*>(memmem(hay, hayLen, needle, needleLen));
 }
 
-bool StartsWithNoCase(const char* p, const char* end, const char* word)
-{
+bool StartsWithNoCase(const char* p, const char* end, const char* word) {
     for (; *word; ++p, ++word) {
-        if (p == end)
-            return false;
+        if (p == end) return false;
         char c = *p;
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != *word)
-            return false;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != *word) return false;
     }
     return true;
 }
@@ -74,33 +65,26 @@ bool StartsWithNoCase(const char* p, const char* end, const char* word)
 // Content-Length of the header block [begin, end) (which ends before the
 // blank line), or -1 when absent, malformed or given twice with different
 // values; the reply is then read until the camera closes or goes quiet.
-long long ContentLength(const char* begin, const char* end)
-{
+long long ContentLength(const char* begin, const char* end) {
     static constexpr char kName[] = "content-length:";
     long long found = -1;
     const char* line = begin;
     while (line < end) {
         const char* eol = FindBytes(line, static_cast<size_t>(end - line), "\r\n", 2);
-        if (!eol)
-            eol = end;
+        if (!eol) eol = end;
         if (line != begin && StartsWithNoCase(line, eol, kName)) {
             const char* p = line + sizeof(kName) - 1;
-            while (p < eol && (*p == ' ' || *p == '\t'))
-                ++p;
+            while (p < eol && (*p == ' ' || *p == '\t')) ++p;
             long long v = 0;
             const char* digits = p;
             while (p < eol && *p >= '0' && *p <= '9') {
-                if (v > (1LL << 40))
-                    return -1;
+                if (v > (1LL << 40)) return -1;
                 v = v * 10 + (*p - '0');
                 ++p;
             }
-            while (p < eol && (*p == ' ' || *p == '\t'))
-                ++p;
-            if (p == digits || p != eol)
-                return -1;
-            if (found >= 0 && found != v)
-                return -1;
+            while (p < eol && (*p == ' ' || *p == '\t')) ++p;
+            if (p == digits || p != eol) return -1;
+            if (found >= 0 && found != v) return -1;
             found = v;
         }
         line = eol + 2;
@@ -108,13 +92,11 @@ long long ContentLength(const char* begin, const char* end)
     return found;
 }
 
-}  // namespace
+}   // namespace
 
-int CCgiClient::ConnectTo(const char* ip, uint16_t port, int timeoutMs, int& sock)
-{
+int CCgiClient::ConnectTo(const char* ip, uint16_t port, int timeoutMs, int& sock) {
     sock = -1;
-    if (!ip)
-        return -1;
+    if (!ip) return -1;
 
     addrinfo hints{};
     hints.ai_flags = AI_PASSIVE;
@@ -122,8 +104,7 @@ int CCgiClient::ConnectTo(const char* ip, uint16_t port, int timeoutMs, int& soc
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = 0;
     addrinfo* res = nullptr;
-    if (getaddrinfo(ip, nullptr, &hints, &res) != 0 || !res)
-        return -1;
+    if (getaddrinfo(ip, nullptr, &hints, &res) != 0 || !res) return -1;
 
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -135,13 +116,10 @@ int CCgiClient::ConnectTo(const char* ip, uint16_t port, int timeoutMs, int& soc
     return sock < 0 ? -1 : 0;
 }
 
-int CCgiClient::ConnectWithTimeout(const sockaddr_in* addr, socklen_t len, int timeoutMs)
-{
-    if (!addr || len < static_cast<socklen_t>(sizeof(sockaddr_in)))
-        return -1;
+int CCgiClient::ConnectWithTimeout(const sockaddr_in* addr, socklen_t len, int timeoutMs) {
+    if (!addr || len < static_cast<socklen_t>(sizeof(sockaddr_in))) return -1;
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
+    if (fd < 0) return -1;
 
     bool ok = SetNonBlocking(fd, true);
     if (ok) {
@@ -151,8 +129,7 @@ int CCgiClient::ConnectWithTimeout(const sockaddr_in* addr, socklen_t len, int t
             ok = (errno == EINPROGRESS || errno == EINTR);
             if (ok) {
                 short revents = 0;
-                ok = WaitFor(fd, POLLOUT, timeoutMs, revents) > 0 &&
-                     (revents & (POLLOUT | POLLERR | POLLHUP)) != 0;
+                ok = WaitFor(fd, POLLOUT, timeoutMs, revents) > 0 && (revents & (POLLOUT | POLLERR | POLLHUP)) != 0;
             }
             if (ok) {
                 int err = 0;
@@ -162,8 +139,7 @@ int CCgiClient::ConnectWithTimeout(const sockaddr_in* addr, socklen_t len, int t
         }
         // rc == 0: connected at once (possible on loopback), which is success.
     }
-    if (ok)
-        ok = SetNonBlocking(fd, false);
+    if (ok) ok = SetNonBlocking(fd, false);
     if (!ok) {
         close(fd);
         return -1;
@@ -171,18 +147,14 @@ int CCgiClient::ConnectWithTimeout(const sockaddr_in* addr, socklen_t len, int t
     return fd;
 }
 
-int CCgiClient::SendAll(int sock, const char* data, size_t len)
-{
-    if (sock < 0 || (!data && len))
-        return -1;
+int CCgiClient::SendAll(int sock, const char* data, size_t len) {
+    if (sock < 0 || (!data && len)) return -1;
     while (len > 0) {
         short revents = 0;
-        if (WaitFor(sock, POLLOUT, kSendWaitMs, revents) <= 0 || !(revents & POLLOUT))
-            return -1;
+        if (WaitFor(sock, POLLOUT, kSendWaitMs, revents) <= 0 || !(revents & POLLOUT)) return -1;
         ssize_t n = send(sock, data, len, MSG_NOSIGNAL);
         if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
-                continue;
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
             return -1;
         }
         data += n;
@@ -191,16 +163,12 @@ int CCgiClient::SendAll(int sock, const char* data, size_t len)
     return 0;
 }
 
-int CCgiClient::BuildRequest(const char* host, const char* requestText, const char* auth,
-                             char* buf, uint32_t capacity)
-{
-    if (!buf || capacity == 0)
-        return -1;
+int CCgiClient::BuildRequest(const char* host, const char* requestText, const char* auth, char* buf,
+                             uint32_t capacity) {
+    if (!buf || capacity == 0) return -1;
     memset(buf, 0, capacity);
-    if (!host || !requestText)
-        return -1;
-    if (auth && strnlen(auth, kMaxAuthLength + 1) > kMaxAuthLength)
-        return -1;
+    if (!host || !requestText) return -1;
+    if (auth && strnlen(auth, kMaxAuthLength + 1) > kMaxAuthLength) return -1;
 
     // snprintf reports the full length even when cut, so an over-long request
     // is detected after the fact and the partial text wiped.
@@ -226,19 +194,14 @@ int CCgiClient::BuildRequest(const char* host, const char* requestText, const ch
     return n;
 }
 
-int CCgiClient::MakeAuthorization(const char* user, const char* password, char* out)
-{
-    if (!out)
-        return -1;
+int CCgiClient::MakeAuthorization(const char* user, const char* password, char* out) {
+    if (!out) return -1;
     out[0] = '\0';
-    if (!user)
-        user = "";
-    if (!password)
-        password = "";
+    if (!user) user = "";
+    if (!password) password = "";
     char credential[kCredentialSize] = {};
     int n = snprintf(credential, sizeof(credential), "%s:%s", user, password);
-    if (n < 0 || static_cast<size_t>(n) >= sizeof(credential))
-        return -1;
+    if (n < 0 || static_cast<size_t>(n) >= sizeof(credential)) return -1;
     if (Base64EncodeText(credential, out, kCredentialSize) < 0) {
         out[0] = '\0';
         return -1;
@@ -246,37 +209,29 @@ int CCgiClient::MakeAuthorization(const char* user, const char* password, char* 
     return 0;
 }
 
-int CCgiClient::Receive(int sock, char* buf, uint32_t capacity, int timeoutMs, bool longWait)
-{
-    if (!buf || capacity == 0)
-        return -1;
+int CCgiClient::Receive(int sock, char* buf, uint32_t capacity, int timeoutMs, bool longWait) {
+    if (!buf || capacity == 0) return -1;
     memset(buf, 0, capacity);
-    if (sock < 0)
-        return -1;
+    if (sock < 0) return -1;
 
     const size_t limit = capacity - 1;   // one byte stays for the terminating zero
     size_t received = 0;
-    size_t headerEnd = 0;                // offset of the body once "\r\n\r\n" arrived
-    long long bodyLength = -1;           // Content-Length, when the headers gave one
+    size_t headerEnd = 0;        // offset of the body once "\r\n\r\n" arrived
+    long long bodyLength = -1;   // Content-Length, when the headers gave one
 
     while (received < limit) {
         short revents = 0;
-        if (WaitFor(sock, POLLIN, timeoutMs, revents) <= 0 ||
-            !(revents & (POLLIN | POLLERR | POLLHUP)))
-            break;
+        if (WaitFor(sock, POLLIN, timeoutMs, revents) <= 0 || !(revents & (POLLIN | POLLERR | POLLHUP))) break;
         ssize_t n = recv(sock, buf + received, limit - received, 0);
         if (n < 0) {
             int err = errno;
-            if (err == EINTR)
-                continue;
+            if (err == EINTR) continue;
             KY_TRACE("LINE-%d Sockerrorid=%d\n", __LINE__, err);
-            if (longWait && (err == EAGAIN || err == EWOULDBLOCK))
-                continue;
+            if (longWait && (err == EAGAIN || err == EWOULDBLOCK)) continue;
             break;
         }
         if (n == 0) {
-            if (longWait)
-                KY_TRACE("Line-%d SOCKET_ERROR,recvBytes=%zu\n", __LINE__, received);
+            if (longWait) KY_TRACE("Line-%d SOCKET_ERROR,recvBytes=%zu\n", __LINE__, received);
             break;
         }
         const size_t before = received;
@@ -293,58 +248,44 @@ int CCgiClient::Receive(int sock, char* buf, uint32_t capacity, int timeoutMs, b
                 bodyLength = ContentLength(buf, end);
             }
         }
-        if (headerEnd != 0 && bodyLength >= 0 &&
-            received - headerEnd >= static_cast<unsigned long long>(bodyLength))
+        if (headerEnd != 0 && bodyLength >= 0 && received - headerEnd >= static_cast<unsigned long long>(bodyLength))
             break;
     }
     buf[received] = '\0';
     return static_cast<int>(received);
 }
 
-int CCgiClient::Request(int sock, const char* host, const char* requestText, char* buf,
-                        uint32_t& capacity, const char* auth, int timeoutMs)
-{
+int CCgiClient::Request(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
+                        const char* auth, int timeoutMs) {
     int len = BuildRequest(host, requestText, auth, buf, capacity);
-    if (len < 0 || SendAll(sock, buf, static_cast<size_t>(len)) != 0)
-        return -1;
+    if (len < 0 || SendAll(sock, buf, static_cast<size_t>(len)) != 0) return -1;
     Receive(sock, buf, capacity, timeoutMs, false);
     return CheckReply(buf);
 }
 
-int CCgiClient::RequestLong(int sock, const char* host, const char* requestText, char* buf,
-                            uint32_t& capacity, const char* auth, int timeoutMs)
-{
+int CCgiClient::RequestLong(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
+                            const char* auth, int timeoutMs) {
     int len = BuildRequest(host, requestText, auth, buf, capacity);
-    if (len < 0 || SendAll(sock, buf, static_cast<size_t>(len)) != 0)
-        return -1;
+    if (len < 0 || SendAll(sock, buf, static_cast<size_t>(len)) != 0) return -1;
     Receive(sock, buf, capacity, timeoutMs, true);
     return CheckReply(buf);
 }
 
-int CCgiClient::SendRequestOnly(int sock, const char* host, const char* requestText, char* buf,
-                                uint32_t& capacity, const char* auth, int /*timeoutMs*/)
-{
+int CCgiClient::SendRequestOnly(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
+                                const char* auth, int /*timeoutMs*/) {
     int len = BuildRequest(host, requestText, auth, buf, capacity);
-    if (len < 0 || SendAll(sock, buf, static_cast<size_t>(len)) != 0)
-        return -1;
+    if (len < 0 || SendAll(sock, buf, static_cast<size_t>(len)) != 0) return -1;
     return 0;
 }
 
-int CCgiClient::CheckReply(const char* reply)
-{
-    if (!reply)
-        return -1;
-    if (!strstr(reply, "200 OK"))
-        return -1;
-    if (!strstr(reply, "Content-Type:text/html"))
-        return -1;
-    if (strstr(reply, "[Error]"))
-        return -1;
+int CCgiClient::CheckReply(const char* reply) {
+    if (!reply) return -1;
+    if (!strstr(reply, "200 OK")) return -1;
+    if (!strstr(reply, "Content-Type:text/html")) return -1;
+    if (strstr(reply, "[Error]")) return -1;
     return 0;
 }
 
-void CCgiClient::CloseSocket(int sock)
-{
-    if (sock >= 0)
-        close(sock);
+void CCgiClient::CloseSocket(int sock) {
+    if (sock >= 0) close(sock);
 }

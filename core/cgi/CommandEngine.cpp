@@ -50,23 +50,18 @@ std::string_view ReadText(const FieldInfo& f, const void* rec, uint32_t element)
 void Apply(const KeySpec& k, const FieldInfo& f, void* rec, uint32_t element, const std::string& v) {
     const bool empty = v.empty();
     switch (k.conv) {
-    case Conv::Text:
-        if (!empty) CopyText(ElementPtr(f, rec, element), f.size, v);
-        break;
-    case Conv::TextAlways:
-        CopyText(ElementPtr(f, rec, element), f.size, v);
-        break;
-    case Conv::Int:
-        if (!empty) WriteInt(f, rec, element, std::atoi(v.c_str()));
-        break;
-    case Conv::IntAlways:
-        WriteInt(f, rec, element, std::atoi(v.c_str()));
-        break;
-    case Conv::OnOff:
-    case Conv::OnOffAlways:
-        if (!empty || k.conv == Conv::OnOffAlways)
-            WriteInt(f, rec, element, v == (k.word ? k.word : "on") ? 1 : 0);
-        break;
+        case Conv::Text:
+            if (!empty) CopyText(ElementPtr(f, rec, element), f.size, v);
+            break;
+        case Conv::TextAlways: CopyText(ElementPtr(f, rec, element), f.size, v); break;
+        case Conv::Int:
+            if (!empty) WriteInt(f, rec, element, std::atoi(v.c_str()));
+            break;
+        case Conv::IntAlways: WriteInt(f, rec, element, std::atoi(v.c_str())); break;
+        case Conv::OnOff:
+        case Conv::OnOffAlways:
+            if (!empty || k.conv == Conv::OnOffAlways) WriteInt(f, rec, element, v == (k.word ? k.word : "on") ? 1 : 0);
+            break;
     }
 }
 
@@ -93,7 +88,7 @@ std::string LineSafe(std::string_view v) {
     return out;
 }
 
-}  // namespace
+}   // namespace
 
 void CopyText(char* field, size_t width, std::string_view text) {
     if (width == 0) return;
@@ -120,16 +115,14 @@ int FormatRequest(const CommandDesc& cmd, const void* rec, char* out, size_t out
             text += '%';
             continue;
         }
-        if ((spec != 'd' && spec != 's') || arg >= cmd.args.size() || cmd.record == nullptr ||
-            rec == nullptr)
+        if ((spec != 'd' && spec != 's') || arg >= cmd.args.size() || cmd.record == nullptr || rec == nullptr)
             return -1;
         const ArgSpec& a = cmd.args[arg++];
         const FieldInfo& f = cmd.record->fields[static_cast<size_t>(a.field)];
         if (spec == 'd') {
             if (f.type != FieldType::Int) return -1;
             const int32_t v = ReadInt(f, rec, static_cast<uint32_t>(a.element));
-            text += std::to_string(a.enc == Enc::Flag ? (v == 1 ? 1 : 0)
-                                                      : static_cast<int64_t>(v) + a.offset);
+            text += std::to_string(a.enc == Enc::Flag ? (v == 1 ? 1 : 0) : static_cast<int64_t>(v) + a.offset);
         } else if (a.enc == Enc::OnOff || a.enc == Enc::OnIfOne) {
             if (f.type != FieldType::Int) return -1;
             const int32_t v = ReadInt(f, rec, static_cast<uint32_t>(a.element));
@@ -157,8 +150,7 @@ void ParseReply(const CommandDesc& cmd, const char* reply, uint32_t capacity, vo
         }
         int32_t n = static_cast<int32_t>(f.count);
         int64_t base = k.indexBase;
-        if (k.indexField >= 0)
-            base += ReadInt(cmd.record->fields[static_cast<size_t>(k.indexField)], rec, 0);
+        if (k.indexField >= 0) base += ReadInt(cmd.record->fields[static_cast<size_t>(k.indexField)], rec, 0);
         if (k.countField >= 0) {
             const int32_t c = ReadInt(cmd.record->fields[static_cast<size_t>(k.countField)], rec, 0);
             n = c < 0 ? 0 : (c < n ? c : n);
@@ -197,15 +189,15 @@ int RunCommand(const CommandDesc& cmd, const Target& target, void* rec, int time
     const int timeout = cmd.fixedTimeoutMs ? cmd.fixedTimeoutMs : timeoutMs;
     int result = -1;
     switch (cmd.exchange) {
-    case Exchange::Request:
-        result = client.Request(sock, host, request.get(), buffer.get(), capacity, auth, timeout);
-        break;
-    case Exchange::RequestLong:
-        result = client.RequestLong(sock, host, request.get(), buffer.get(), capacity, auth, timeout);
-        break;
-    case Exchange::SendOnly:
-        result = client.SendRequestOnly(sock, host, request.get(), buffer.get(), capacity, auth, timeout);
-        break;
+        case Exchange::Request:
+            result = client.Request(sock, host, request.get(), buffer.get(), capacity, auth, timeout);
+            break;
+        case Exchange::RequestLong:
+            result = client.RequestLong(sock, host, request.get(), buffer.get(), capacity, auth, timeout);
+            break;
+        case Exchange::SendOnly:
+            result = client.SendRequestOnly(sock, host, request.get(), buffer.get(), capacity, auth, timeout);
+            break;
     }
     client.CloseSocket(sock);
     if (result != 0) {
@@ -231,8 +223,7 @@ std::string FieldToText(const FieldInfo& f, const void* rec, uint32_t element) {
     return std::string(ReadText(f, rec, element));
 }
 
-bool FieldFromText(const FieldInfo& f, void* rec, std::string_view text, std::string* why,
-                   uint32_t element) {
+bool FieldFromText(const FieldInfo& f, void* rec, std::string_view text, std::string* why, uint32_t element) {
     if (element >= f.count) {
         if (why) *why = "index out of range";
         return false;
@@ -262,4 +253,4 @@ bool FieldFromText(const FieldInfo& f, void* rec, std::string_view text, std::st
     return true;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

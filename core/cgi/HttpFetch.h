@@ -26,8 +26,8 @@ enum class HttpFetchResult {
 
 struct HttpFetchOptions {
     int connectTimeoutMs = 1000;
-    int idleTimeoutMs = 3000;               // longest silence while receiving
-    int totalTimeoutMs = 15000;             // whole exchange; 0: no limit
+    int idleTimeoutMs = 3000;     // longest silence while receiving
+    int totalTimeoutMs = 15000;   // whole exchange; 0: no limit
     uint64_t maxBodyBytes = 4u << 20;
     std::vector<std::pair<std::string, std::string>> extraHeaders;   // e.g. Range
     const std::atomic<bool>* cancel = nullptr;
@@ -37,11 +37,11 @@ struct HttpFetchOptions {
 };
 
 struct HttpPage {
-    int status = 0;                          // 0 until a status line arrived
+    int status = 0;   // 0 until a status line arrived
     std::vector<std::pair<std::string, std::string>> headers;
-    int64_t contentLength = -1;              // -1: the body ends when the camera closes
-    uint64_t bodyBytes = 0;                  // body bytes received
-    std::string body;                        // empty when a sink took the body
+    int64_t contentLength = -1;   // -1: the body ends when the camera closes
+    uint64_t bodyBytes = 0;       // body bytes received
+    std::string body;             // empty when a sink took the body
 
     // First header of that name (ASCII case ignored), "" when absent.
     std::string Header(const std::string& name) const;
@@ -56,8 +56,8 @@ public:
     // GET path (starting with '/', no blanks or control characters) from
     // ip:port with Basic authentication when user is not empty.
     static HttpFetchResult Get(const std::string& ip, uint16_t port, const std::string& user,
-                               const std::string& password, const std::string& path,
-                               const HttpFetchOptions& options, HttpPage* page);
+                               const std::string& password, const std::string& path, const HttpFetchOptions& options,
+                               HttpPage* page);
 
     // The request bytes Get sends, or "" when the path, a header or the
     // credentials cannot be sent safely.

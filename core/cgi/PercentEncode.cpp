@@ -10,8 +10,8 @@ std::string PercentEncode(std::string_view bytes) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == ' ') {
             out += '+';
-        } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                   c == '-' || c == '.' || c == '*' || c == '@' || c == '_') {
+        } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+                   c == '*' || c == '@' || c == '_') {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -22,4 +22,4 @@ std::string PercentEncode(std::string_view bytes) {
     return out;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -8,4 +8,4 @@ namespace ky::cgi {
 // "-.*@_" stay, every other byte becomes "%XX" (upper-case hex).
 std::string PercentEncode(std::string_view bytes);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -69,4 +69,4 @@ int DeviceFinder::OnReply(int, int, const DeviceInfo* info, void* user) {
     return 0;
 }
 
-}  // namespace ky
+}   // namespace ky

@@ -54,4 +54,4 @@ private:
     std::map<std::string, DeviceInfo> devices_;   // by identifier
 };
 
-}  // namespace ky
+}   // namespace ky

@@ -26,15 +26,15 @@ namespace ky {
 
 namespace {
 
-constexpr int kPollMs = 50;          // upper bound on how long SearchClose waits
-constexpr size_t kRecentProbes = 32;  // replies to older probes are stale
+constexpr int kPollMs = 50;            // upper bound on how long SearchClose waits
+constexpr size_t kRecentProbes = 32;   // replies to older probes are stale
 
 // The sockets of one channel, one per local address; closed with the set.
 // The receive thread keeps its own reference, so a set replaced by a probe
 // is closed only after the thread has stopped polling it.
 struct SocketSet {
     std::vector<std::string> addresses;
-    std::vector<int> fds;        // -1 where the address could not be used
+    std::vector<int> fds;   // -1 where the address could not be used
     ~SocketSet() {
         for (int fd : fds)
             if (fd >= 0) ::close(fd);
@@ -105,9 +105,7 @@ uint32_t NewRequestId() {
     return static_cast<uint32_t>(gen());
 }
 
-bool ParseIPv4(const char* text, in_addr* out) {
-    return text != nullptr && inet_pton(AF_INET, text, out) == 1;
-}
+bool ParseIPv4(const char* text, in_addr* out) { return text != nullptr && inet_pton(AF_INET, text, out) == 1; }
 
 int OpenProbeSocket(const ChannelState& st, const std::string& local) {
     sockaddr_in addr{};
@@ -204,7 +202,7 @@ bool IsPrivate(uint32_t a) {
     return (a >> 24) == 10 || (a >> 20) == ((172u << 4) | 1) || (a >> 16) == ((192u << 8) | 168);
 }
 
-}  // namespace
+}   // namespace
 
 int SearchOpen(const char* address, int port, int* handle) {
     if (handle == nullptr || port <= 0 || port > 65535) return -1;
@@ -328,8 +326,7 @@ std::vector<LocalInterface> ListLocalInterfaces() {
     return out;
 }
 
-std::vector<std::string> ChooseSearchAddresses(const std::vector<LocalInterface>& interfaces,
-                                               size_t maxCount) {
+std::vector<std::string> ChooseSearchAddresses(const std::vector<LocalInterface>& interfaces, size_t maxCount) {
     struct Candidate {
         int rank;
         std::string address;
@@ -353,8 +350,7 @@ std::vector<std::string> ChooseSearchAddresses(const std::vector<LocalInterface>
         normal.push_back({rank, canon});
     }
     std::vector<Candidate>& pick = normal.empty() ? loop : normal;
-    std::stable_sort(pick.begin(), pick.end(),
-                     [](const Candidate& x, const Candidate& y) { return x.rank < y.rank; });
+    std::stable_sort(pick.begin(), pick.end(), [](const Candidate& x, const Candidate& y) { return x.rank < y.rank; });
     std::vector<std::string> out;
     for (const Candidate& c : pick) {
         if (out.size() >= maxCount) break;
@@ -363,8 +359,6 @@ std::vector<std::string> ChooseSearchAddresses(const std::vector<LocalInterface>
     return out;
 }
 
-std::vector<std::string> LocalSearchAddresses() {
-    return ChooseSearchAddresses(ListLocalInterfaces());
-}
+std::vector<std::string> LocalSearchAddresses() { return ChooseSearchAddresses(ListLocalInterfaces()); }
 
-}  // namespace ky
+}   // namespace ky

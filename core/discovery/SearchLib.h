@@ -74,4 +74,4 @@ std::vector<std::string> ChooseSearchAddresses(const std::vector<LocalInterface>
 // ChooseSearchAddresses(ListLocalInterfaces()).
 std::vector<std::string> LocalSearchAddresses();
 
-}  // namespace ky
+}   // namespace ky

@@ -17,8 +17,8 @@ void PutU32(uint8_t* p, uint32_t v) {
 }
 
 uint32_t GetU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
 }
 
 void PutHeader(uint8_t* out, uint8_t type, uint32_t requestId) {
@@ -39,7 +39,7 @@ bool CheckHeader(const uint8_t* data, size_t size, uint8_t type, uint32_t* reque
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 void EncodeProbe(uint32_t requestId, uint8_t* out) {
     std::memset(out, 0, kMessageSize);
@@ -106,4 +106,4 @@ std::string_view FieldText(const char* field, size_t width) {
     return std::string_view(field, nul ? static_cast<const char*>(nul) - field : width);
 }
 
-}  // namespace ky::search
+}   // namespace ky::search

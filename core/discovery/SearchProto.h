@@ -110,4 +110,4 @@ std::string_view FieldText(const char (&field)[N]) {
     return FieldText(field, N);
 }
 
-}  // namespace ky::search
+}   // namespace ky::search

@@ -11,18 +11,23 @@ namespace {
 constexpr int kRequestMs = 5000;
 constexpr size_t kFramesPerPost = 50;   // one second of audio at most per request
 
-}  // namespace
+}   // namespace
 
 void JoinOrDetach(std::thread& t) {
     if (!t.joinable()) return;
-    if (t.get_id() == std::this_thread::get_id()) t.detach();
-    else t.join();
+    if (t.get_id() == std::this_thread::get_id())
+        t.detach();
+    else
+        t.join();
 }
 
 // ---- talk ---------------------------------------------------------------------
 
 TalkChannel::TalkChannel(std::shared_ptr<Session> session, KY_VoiceCallBack cb, void* user, int64_t id)
-    : session_(std::move(session)), cb_(cb), user_(user), id_(id),
+    : session_(std::move(session)),
+      cb_(cb),
+      user_(user),
+      id_(id),
       http_(session_->host, session_->httpPort, session_->user, session_->password) {}
 
 TalkChannel::~TalkChannel() {
@@ -260,4 +265,4 @@ HttpFail EventChannel::Poll(int64_t* since, int waitMs, int timeoutMs) {
     return HttpFail::None;
 }
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -21,13 +21,12 @@ namespace ky::sdk {
 class TalkChannel : public std::enable_shared_from_this<TalkChannel> {
 public:
     static constexpr int kFrameMs = 20;
-    static constexpr size_t kMaxQueuedFrames = 500;    // 10 s of frames
+    static constexpr size_t kMaxQueuedFrames = 500;   // 10 s of frames
     static constexpr int kMaxFrameBytes = 4096;
-    static constexpr int kFlushMs = 3000;              // StopVoiceCom waits at most this for queued frames
+    static constexpr int kFlushMs = 3000;   // StopVoiceCom waits at most this for queued frames
 
     // Opens the talk session on the camera; null when it refuses or is unreachable.
-    static std::shared_ptr<TalkChannel> Open(const std::shared_ptr<Session>& session, KY_VoiceCallBack cb,
-                                             void* user);
+    static std::shared_ptr<TalkChannel> Open(const std::shared_ptr<Session>& session, KY_VoiceCallBack cb, void* user);
     ~TalkChannel();
 
     // Queues one frame; false when the frame is empty or too long, the queue
@@ -89,4 +88,4 @@ private:
 // Joins t unless called on t itself, where it is detached instead.
 void JoinOrDetach(std::thread& t);
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -75,11 +75,10 @@ bool ParseHead(std::string_view head, Head* h) {
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 int64_t SteadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -103,8 +102,8 @@ std::string PercentEncode(std::string_view text) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : text) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-            c == '_' || c == '.' || c == '~') {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+            c == '.' || c == '~') {
             out += char(c);
         } else {
             out += '%';
@@ -218,8 +217,10 @@ int ControlHttp::ConnectSocket(int64_t deadline, HttpFail* fail) {
             socklen_t len = sizeof err;
             rc = (w > 0 && ::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0) ? 0 : -1;
         }
-        if (rc == 0) fd = s;
-        else ::close(s);
+        if (rc == 0)
+            fd = s;
+        else
+            ::close(s);
     }
     ::freeaddrinfo(res);
     if (fd >= 0) *fail = HttpFail::None;
@@ -293,14 +294,16 @@ ControlHttp::Step ControlHttp::Once(std::string_view request, int64_t deadline, 
     return Step::Ok;
 }
 
-HttpFail ControlHttp::Exchange(std::string_view method, std::string_view target, std::string_view body,
-                               int timeoutMs, HttpReply* reply) {
+HttpFail ControlHttp::Exchange(std::string_view method, std::string_view target, std::string_view body, int timeoutMs,
+                               HttpReply* reply) {
     if (aborted_) return HttpFail::Aborted;
     std::string req;
     req.reserve(256 + body.size());
     req.append(method).append(" ").append(target).append(" HTTP/1.1\r\nHost: ");
-    if (host_.find(':') != std::string::npos) req.append("[").append(host_).append("]");
-    else req.append(host_);
+    if (host_.find(':') != std::string::npos)
+        req.append("[").append(host_).append("]");
+    else
+        req.append(host_);
     req.append(":").append(std::to_string(port_)).append("\r\n");
     req.append("Authorization: Basic ").append(auth_).append("\r\n");
     req.append("Connection: keep-alive\r\n");
@@ -327,4 +330,4 @@ HttpFail ControlHttp::Exchange(std::string_view method, std::string_view target,
     return HttpFail::Transport;
 }
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -35,8 +35,8 @@ public:
     // A kept-open connection is reused; when it turns out to be closed by the
     // camera before any reply byte arrived, the request is sent once more on
     // a new connection. Not for concurrent use of one object (Abort excepted).
-    HttpFail Exchange(std::string_view method, std::string_view target, std::string_view body,
-                      int timeoutMs, HttpReply* reply);
+    HttpFail Exchange(std::string_view method, std::string_view target, std::string_view body, int timeoutMs,
+                      HttpReply* reply);
 
     // Any thread: wakes a blocked Exchange; it and every later one fail.
     void Abort();
@@ -70,4 +70,4 @@ bool ParseInt32(std::string_view text, int32_t* out);
 
 int64_t SteadyMs();
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -12,12 +12,12 @@ using KY_HANDLE = int32_t;   // login handle: small positive integer, 0 = none
 
 // ---- configuration codes -----------------------------------------------------
 enum : int32_t {
-    KY_CFG_DEVTYPE = 0x1000,     // 64 bytes of text
-    KY_CFG_MDAREA = 0x1011,      // one 32-byte motion-detection area (get and set)
-    KY_CFG_RESTART = 0x1018,     // set, 4-byte 0
-    KY_CFG_FACTORY = 0x1019,     // set, 4-byte 0
-    KY_CFG_CAPABILITY = 0x1087,  // 896 bytes: 56 text fields of 16 bytes
-    KY_CFG_HUMANOID = 0x1089,    // three int32: detection, boxes, linkage
+    KY_CFG_DEVTYPE = 0x1000,      // 64 bytes of text
+    KY_CFG_MDAREA = 0x1011,       // one 32-byte motion-detection area (get and set)
+    KY_CFG_RESTART = 0x1018,      // set, 4-byte 0
+    KY_CFG_FACTORY = 0x1019,      // set, 4-byte 0
+    KY_CFG_CAPABILITY = 0x1087,   // 896 bytes: 56 text fields of 16 bytes
+    KY_CFG_HUMANOID = 0x1089,     // three int32: detection, boxes, linkage
 };
 constexpr int KY_CAPABILITY_SIZE = 896;
 constexpr int KY_CAPABILITY_FIELD = 16;
@@ -25,12 +25,22 @@ constexpr int KY_CAPABILITY_FIELD = 16;
 // ---- PTZ command codes -----------------------------------------------------------
 enum : int32_t {
     // KY_SDK_PTZControlEx(handle, code)
-    KY_PTZ_UP = 0x3001, KY_PTZ_DOWN = 0x3002, KY_PTZ_LEFT = 0x3003, KY_PTZ_RIGHT = 0x3004,
-    KY_PTZ_ZOOMIN = 0x3005, KY_PTZ_ZOOMOUT = 0x3006, KY_PTZ_FOCUSIN = 0x3007, KY_PTZ_FOCUSOUT = 0x3008,
+    KY_PTZ_UP = 0x3001,
+    KY_PTZ_DOWN = 0x3002,
+    KY_PTZ_LEFT = 0x3003,
+    KY_PTZ_RIGHT = 0x3004,
+    KY_PTZ_ZOOMIN = 0x3005,
+    KY_PTZ_ZOOMOUT = 0x3006,
+    KY_PTZ_FOCUSIN = 0x3007,
+    KY_PTZ_FOCUSOUT = 0x3008,
     // KY_SDK_PTZPreset(handle, code, number - 1)
-    KY_PRESET_CALL = 0x3015, KY_PRESET_SET = 0x3016, KY_PRESET_DELETE = 0x3017,
+    KY_PRESET_CALL = 0x3015,
+    KY_PRESET_SET = 0x3016,
+    KY_PRESET_DELETE = 0x3017,
     // KY_SDK_PTZControl(handle, code, speed): home with speed 5, cruises with the stored speed
-    KY_PTZ_HOME = 0x3027, KY_PTZ_VCRUISE = 0x3028, KY_PTZ_HCRUISE = 0x3029,
+    KY_PTZ_HOME = 0x3027,
+    KY_PTZ_VCRUISE = 0x3028,
+    KY_PTZ_HCRUISE = 0x3029,
 };
 
 // ---- records -------------------------------------------------------------------
@@ -44,20 +54,20 @@ struct KY_PLAY_INFO {
 #pragma pack(pop)
 
 struct KY_COLOR {
-    uint32_t color;        // 0x00BBGGRR (0xFF red, 0xFFFF yellow, 0xFF00 green)
+    uint32_t color;                          // 0x00BBGGRR (0xFF red, 0xFFFF yellow, 0xFF00 green)
     int32_t reserved0, visible, reserved1;   // (colour, 0, 1, 0)
 };
 
 // One named rectangle of the drawing layer, in picture coordinates.
 struct KY_DRAW_ITEM {
-    char label[32];        // name/label text ("%d" of the box or region number)
+    char label[32];   // name/label text ("%d" of the box or region number)
     int32_t left, top, right, bottom;
-    int32_t shape;         // 1 rectangle
-    int32_t style;         // 3
-    int32_t kind;          // 4 motion box, 15 person box, other values for region editors
-    int32_t fontSize;      // 24
-    int32_t lineStyle;     // 2
-    KY_COLOR* color;       // owned by the caller; copied by InputDrawData
+    int32_t shape;       // 1 rectangle
+    int32_t style;       // 3
+    int32_t kind;        // 4 motion box, 15 person box, other values for region editors
+    int32_t fontSize;    // 24
+    int32_t lineStyle;   // 2
+    KY_COLOR* color;     // owned by the caller; copied by InputDrawData
 };
 
 // Window rectangle passed by value to KY_SDK_MouseMove.
@@ -117,8 +127,8 @@ int KY_SDK_Cleanup();
 // Checks the credentials against the camera's HTTP port within timeoutMs and
 // learns what later calls need (RTSP port...). Returns the handle, 0 on failure;
 // *error receives a reason code (0 none, 1 connect, 2 credentials, 3 protocol).
-KY_HANDLE KY_SDK_LoginExt(const char* host, const char* user, const char* password, uint16_t port,
-                          int timeoutMs, int* error);
+KY_HANDLE KY_SDK_LoginExt(const char* host, const char* user, const char* password, uint16_t port, int timeoutMs,
+                          int* error);
 int KY_SDK_Logout(KY_HANDLE handle);
 
 int KY_SDK_GetConfig(KY_HANDLE handle, int32_t code, void* buffer, int size);

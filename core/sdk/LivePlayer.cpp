@@ -55,7 +55,7 @@ std::string PercentEncode(const std::string& s) {
     return out;
 }
 
-}  // namespace
+}   // namespace
 
 std::string BuildRtspUrl(const std::string& host, int port, const std::string& user, const std::string& password,
                          const std::string& path) {
@@ -348,8 +348,8 @@ void LivePlayer::DecodeAudio(const AVPacket* pkt) {
     if (!audioDec_ || avcodec_send_packet(audioDec_, pkt) < 0) return;
     while (avcodec_receive_frame(audioDec_, audioFrame_) == 0) {
         const AVFrame* f = audioFrame_;
-        const bool direct = f->format == AV_SAMPLE_FMT_S16 && f->sample_rate == kOutRate &&
-                            f->ch_layout.nb_channels == 1;
+        const bool direct =
+            f->format == AV_SAMPLE_FMT_S16 && f->sample_rate == kOutRate && f->ch_layout.nb_channels == 1;
         if (direct) {
             config_.audio->Write(reinterpret_cast<const int16_t*>(f->data[0]), f->nb_samples);
         } else {
@@ -434,4 +434,4 @@ bool LivePlayer::Recording() const {
     return recorder_ != nullptr;
 }
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -52,7 +52,7 @@ struct Canvas {
 
 constexpr int32_t kMinSize = 4;
 
-}  // namespace
+}   // namespace
 
 uint32_t ColorRefToArgb(uint32_t colorRef) {
     const uint32_t r = colorRef & 0xFF, g = (colorRef >> 8) & 0xFF, b = (colorRef >> 16) & 0xFF;
@@ -132,10 +132,14 @@ bool DrawLayer::Select(int32_t x, int32_t y, int32_t grab) {
             const DrawRect& r = item->rect;
             if (x < r.left - grab || x > r.right + grab || y < r.top - grab || y > r.bottom + grab) continue;
             unsigned grip = 0;
-            if (std::abs(x - r.left) <= grab) grip |= kLeft;
-            else if (std::abs(x - r.right) <= grab) grip |= kRight;
-            if (std::abs(y - r.top) <= grab) grip |= kTop;
-            else if (std::abs(y - r.bottom) <= grab) grip |= kBottom;
+            if (std::abs(x - r.left) <= grab)
+                grip |= kLeft;
+            else if (std::abs(x - r.right) <= grab)
+                grip |= kRight;
+            if (std::abs(y - r.top) <= grab)
+                grip |= kTop;
+            else if (std::abs(y - r.bottom) <= grab)
+                grip |= kBottom;
             if (grip == 0) {
                 if (x <= r.left || x >= r.right || y <= r.top || y >= r.bottom) continue;
                 grip = kMove;
@@ -187,7 +191,8 @@ std::optional<DrawEdit> DrawLayer::Drag(int32_t x, int32_t y, int32_t width, int
         if (grip_ & kLeft)
             r.left = static_cast<int32_t>(std::clamp<int64_t>(start_.left + dx, 0, std::max(0, r.right - minW)));
         if (grip_ & kRight)
-            r.right = static_cast<int32_t>(std::clamp<int64_t>(start_.right + dx, std::min(width, r.left + minW), width));
+            r.right =
+                static_cast<int32_t>(std::clamp<int64_t>(start_.right + dx, std::min(width, r.left + minW), width));
         if (grip_ & kTop)
             r.top = static_cast<int32_t>(std::clamp<int64_t>(start_.top + dy, 0, std::max(0, r.bottom - minH)));
         if (grip_ & kBottom)
@@ -247,4 +252,4 @@ std::optional<DrawRect> DrawLayer::Find(const std::string& name, int32_t layer) 
     return std::nullopt;
 }
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

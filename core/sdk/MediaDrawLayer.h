@@ -95,4 +95,4 @@ private:
 // 0x00BBGGRR as the caller writes colours, to 0xAARRGGBB pixels.
 uint32_t ColorRefToArgb(uint32_t colorRef);
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -41,12 +41,12 @@ bool HasPicture(const uint8_t* p, int size) {
 
 int64_t ToUs(int64_t ts, AVRational tb) { return av_rescale_q(ts, tb, AVRational{1, 1000000}); }
 
-}  // namespace
+}   // namespace
 
 MediaRecorder::~MediaRecorder() { Finish(); }
 
-bool MediaRecorder::Open(const std::string& path, const AVCodecParameters* video, AVRational videoTimeBase,
-                         double fps, const AVCodecParameters* audio, AVRational audioTimeBase, std::string* error) {
+bool MediaRecorder::Open(const std::string& path, const AVCodecParameters* video, AVRational videoTimeBase, double fps,
+                         const AVCodecParameters* audio, AVRational audioTimeBase, std::string* error) {
     Finish();
     auto fail = [&](const char* what, int err) {
         if (error) {
@@ -213,4 +213,4 @@ void MediaRecorder::Finish() {
     videoIndex_ = audioIndex_ = -1;
 }
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

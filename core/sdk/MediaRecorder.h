@@ -48,11 +48,11 @@ private:
     AVRational frameRate_{25, 1};
     bool started_ = false;
     bool failed_ = false;
-    int64_t startUs_ = 0;            // input time of the first key frame
+    int64_t startUs_ = 0;   // input time of the first key frame
     int64_t lastVideoDts_ = -1;
     int64_t lastVideoIn_ = AV_NOPTS_VALUE;
     int64_t videoFrames_ = 0;
-    int64_t audioNext_ = -1;         // next audio sample position in the file
+    int64_t audioNext_ = -1;   // next audio sample position in the file
 };
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -25,7 +25,7 @@ struct SwsFree {
     void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
 
-}  // namespace
+}   // namespace
 
 int WriteJpeg(const AVFrame* picture, const std::string& path) {
     if (!picture || picture->width <= 0 || picture->height <= 0 || picture->format < 0) return -1;
@@ -71,8 +71,7 @@ int WriteJpeg(const AVFrame* picture, const std::string& path) {
     const std::string tmp = path + ".part";
     FILE* f = std::fopen(tmp.c_str(), "wb");
     if (!f) return -2;
-    const bool written = std::fwrite(pkt->data, 1, static_cast<size_t>(pkt->size), f) ==
-                         static_cast<size_t>(pkt->size);
+    const bool written = std::fwrite(pkt->data, 1, static_cast<size_t>(pkt->size), f) == static_cast<size_t>(pkt->size);
     const bool closed = std::fclose(f) == 0;
     if (!written || !closed || std::rename(tmp.c_str(), path.c_str()) != 0) {
         std::remove(tmp.c_str());
@@ -81,4 +80,4 @@ int WriteJpeg(const AVFrame* picture, const std::string& path) {
     return 0;
 }
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -13,4 +13,4 @@ namespace ky::sdk {
 // cannot be written (nothing is left behind then).
 int WriteJpeg(const AVFrame* picture, const std::string& path);
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -105,7 +105,7 @@ void EnsureEvents(const Entry& e) {
     ch->Stop();   // another thread was first, or the login is closing
 }
 
-}  // namespace
+}   // namespace
 
 std::shared_ptr<Session> FindSession(KY_HANDLE handle) {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -113,7 +113,7 @@ std::shared_ptr<Session> FindSession(KY_HANDLE handle) {
     return it == g_table.end() ? nullptr : it->second.session;
 }
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk
 
 using namespace ky::sdk;
 
@@ -194,41 +194,41 @@ int KY_SDK_GetConfig(KY_HANDLE handle, int32_t code, void* buffer, int size) {
     auto* out = static_cast<char*>(buffer);
     std::map<std::string, std::string> f;
     switch (code) {
-    case KY_CFG_CAPABILITY: {
-        if (size < KY_CAPABILITY_SIZE || !Call(*e.session, "/sdk/getconfig?code=" + std::to_string(code), &f))
-            return -1;
-        for (int i = 0; i < KY_CAPABILITY_SIZE / KY_CAPABILITY_FIELD; ++i)
-            CopyText(out + i * KY_CAPABILITY_FIELD, KY_CAPABILITY_FIELD, f["cap." + std::to_string(i)]);
-        return 0;
-    }
-    case KY_CFG_DEVTYPE:
-        if (size < 64 || !Call(*e.session, "/sdk/getconfig?code=" + std::to_string(code), &f) || !f.count("devtype"))
-            return -1;
-        CopyText(out, 64, f["devtype"]);
-        return 0;
-    case KY_CFG_HUMANOID: {
-        int32_t v[3];
-        if (size < 12 || !Call(*e.session, "/sdk/getconfig?code=" + std::to_string(code), &f) ||
-            !FieldInt(f, "detect", &v[0]) || !FieldInt(f, "boxes", &v[1]) || !FieldInt(f, "linkage", &v[2]))
-            return -1;
-        std::memcpy(out, v, sizeof v);
-        return 0;
-    }
-    case KY_CFG_MDAREA: {
-        int32_t w[8];
-        if (size < 32) return -1;
-        std::memcpy(w, out, sizeof w);
-        if (w[1] < 1 || w[1] > 4) return -1;   // the caller names the area in word 1
-        if (!Call(*e.session, "/sdk/getconfig?code=" + std::to_string(code) + "&area=" + std::to_string(w[1]), &f))
-            return -1;
-        static const char* const kWords[8] = {"word0", "area", "enable", "sensitivity", "x", "y", "w", "h"};
-        for (int i = 0; i < 8; ++i)
-            if (!FieldInt(f, kWords[i], &w[i])) return -1;
-        std::memcpy(out, w, sizeof w);
-        return 0;
-    }
-    default:
-        return -1;
+        case KY_CFG_CAPABILITY: {
+            if (size < KY_CAPABILITY_SIZE || !Call(*e.session, "/sdk/getconfig?code=" + std::to_string(code), &f))
+                return -1;
+            for (int i = 0; i < KY_CAPABILITY_SIZE / KY_CAPABILITY_FIELD; ++i)
+                CopyText(out + i * KY_CAPABILITY_FIELD, KY_CAPABILITY_FIELD, f["cap." + std::to_string(i)]);
+            return 0;
+        }
+        case KY_CFG_DEVTYPE:
+            if (size < 64 || !Call(*e.session, "/sdk/getconfig?code=" + std::to_string(code), &f) ||
+                !f.count("devtype"))
+                return -1;
+            CopyText(out, 64, f["devtype"]);
+            return 0;
+        case KY_CFG_HUMANOID: {
+            int32_t v[3];
+            if (size < 12 || !Call(*e.session, "/sdk/getconfig?code=" + std::to_string(code), &f) ||
+                !FieldInt(f, "detect", &v[0]) || !FieldInt(f, "boxes", &v[1]) || !FieldInt(f, "linkage", &v[2]))
+                return -1;
+            std::memcpy(out, v, sizeof v);
+            return 0;
+        }
+        case KY_CFG_MDAREA: {
+            int32_t w[8];
+            if (size < 32) return -1;
+            std::memcpy(w, out, sizeof w);
+            if (w[1] < 1 || w[1] > 4) return -1;   // the caller names the area in word 1
+            if (!Call(*e.session, "/sdk/getconfig?code=" + std::to_string(code) + "&area=" + std::to_string(w[1]), &f))
+                return -1;
+            static const char* const kWords[8] = {"word0", "area", "enable", "sensitivity", "x", "y", "w", "h"};
+            for (int i = 0; i < 8; ++i)
+                if (!FieldInt(f, kWords[i], &w[i])) return -1;
+            std::memcpy(out, w, sizeof w);
+            return 0;
+        }
+        default: return -1;
     }
 }
 
@@ -238,34 +238,33 @@ int KY_SDK_SetConfig(KY_HANDLE handle, int32_t code, const void* buffer, int siz
     const std::string base = "/sdk/setconfig?code=" + std::to_string(code);
     std::map<std::string, std::string> f;
     switch (code) {
-    case KY_CFG_RESTART:
-    case KY_CFG_FACTORY:
-        // The camera answers first, then goes down; this login stays and
-        // works again once it is back.
-        return Call(*e.session, base, &f) ? 0 : -1;
-    case KY_CFG_HUMANOID: {
-        if (size < 12) return -1;
-        int32_t v[3];
-        std::memcpy(v, buffer, sizeof v);
-        return Call(*e.session, base + "&detect=" + std::to_string(v[0]) + "&boxes=" + std::to_string(v[1]) +
-                                    "&linkage=" + std::to_string(v[2]))
-                   ? 0
-                   : -1;
-    }
-    case KY_CFG_MDAREA: {
-        if (size < 32) return -1;
-        int32_t w[8];
-        std::memcpy(w, buffer, sizeof w);
-        if (w[1] < 1 || w[1] > 4) return -1;
-        return Call(*e.session, base + "&area=" + std::to_string(w[1]) + "&word0=" + std::to_string(w[0]) +
-                                    "&enable=" + std::to_string(w[2]) + "&sensitivity=" + std::to_string(w[3]) +
-                                    "&x=" + std::to_string(w[4]) + "&y=" + std::to_string(w[5]) +
-                                    "&w=" + std::to_string(w[6]) + "&h=" + std::to_string(w[7]))
-                   ? 0
-                   : -1;
-    }
-    default:
-        return -1;   // read-only or unknown
+        case KY_CFG_RESTART:
+        case KY_CFG_FACTORY:
+            // The camera answers first, then goes down; this login stays and
+            // works again once it is back.
+            return Call(*e.session, base, &f) ? 0 : -1;
+        case KY_CFG_HUMANOID: {
+            if (size < 12) return -1;
+            int32_t v[3];
+            std::memcpy(v, buffer, sizeof v);
+            return Call(*e.session, base + "&detect=" + std::to_string(v[0]) + "&boxes=" + std::to_string(v[1]) +
+                                        "&linkage=" + std::to_string(v[2]))
+                       ? 0
+                       : -1;
+        }
+        case KY_CFG_MDAREA: {
+            if (size < 32) return -1;
+            int32_t w[8];
+            std::memcpy(w, buffer, sizeof w);
+            if (w[1] < 1 || w[1] > 4) return -1;
+            return Call(*e.session, base + "&area=" + std::to_string(w[1]) + "&word0=" + std::to_string(w[0]) +
+                                        "&enable=" + std::to_string(w[2]) + "&sensitivity=" + std::to_string(w[3]) +
+                                        "&x=" + std::to_string(w[4]) + "&y=" + std::to_string(w[5]) +
+                                        "&w=" + std::to_string(w[6]) + "&h=" + std::to_string(w[7]))
+                       ? 0
+                       : -1;
+        }
+        default: return -1;   // read-only or unknown
     }
 }
 

@@ -130,7 +130,7 @@ bool ToPicture(Media& m, const std::shared_ptr<LivePlayer>& player, const KY_REC
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 void MediaRelease(KY_HANDLE handle) {
     std::shared_ptr<Media> m;
@@ -144,7 +144,7 @@ void MediaRelease(KY_HANDLE handle) {
     Shutdown(m);
 }
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk
 
 using namespace ky::sdk;
 

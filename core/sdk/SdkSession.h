@@ -37,4 +37,4 @@ std::shared_ptr<Session> FindSession(KY_HANDLE handle);
 // KY_SDK_Cleanup for every handle.
 void MediaRelease(KY_HANDLE handle);
 
-}  // namespace ky::sdk
+}   // namespace ky::sdk

@@ -24,7 +24,7 @@ void InitAppDir() {
                 g_strAppDir = slash == 0 ? std::string("/") : path.substr(0, slash);
             return;
         }
-        buf.resize(buf.size() * 2);  // possibly truncated: retry larger
+        buf.resize(buf.size() * 2);   // possibly truncated: retry larger
     }
 }
 

@@ -70,8 +70,8 @@ enum class LineKind { Other, Header, Entry };
 
 struct ParsedLine {
     LineKind kind = LineKind::Other;
-    std::string_view name;   // section name or key, trimmed
-    std::string_view value;  // entry value, trimmed (still quoted)
+    std::string_view name;    // section name or key, trimmed
+    std::string_view value;   // entry value, trimmed (still quoted)
 };
 
 ParsedLine ParseLine(std::string_view content) {
@@ -84,7 +84,7 @@ ParsedLine ParseLine(std::string_view content) {
             p.kind = LineKind::Header;
             p.name = Trim(t.substr(1, close - 1));
         }
-        return p;  // a '[' line without ']' is neither header nor entry
+        return p;   // a '[' line without ']' is neither header nor entry
     }
     const size_t eq = t.find('=');
     if (eq == std::string_view::npos) return p;
@@ -168,7 +168,7 @@ bool WriteAll(int fd, std::string_view data) {
 std::mutex g_writeLock;
 std::atomic<unsigned> g_tempCounter{0};
 
-}  // namespace
+}   // namespace
 
 std::string DecodeProfileBytes(std::string_view bytes) {
     if (bytes.substr(0, 2) == kUtf16LeBom) return Utf16LeToUtf8(bytes.substr(2));
@@ -185,7 +185,7 @@ std::optional<std::string> FindValue(std::string_view text, std::string_view sec
     while (r.Next(l)) {
         const ParsedLine p = ParseLine(text.substr(l.begin, l.contentEnd - l.begin));
         if (p.kind == LineKind::Header) {
-            if (inSection) return std::nullopt;  // only the first matching section counts
+            if (inSection) return std::nullopt;   // only the first matching section counts
             inSection = EqualsNoCase(p.name, section);
         } else if (inSection && p.kind == LineKind::Entry && EqualsNoCase(p.name, key)) {
             return std::string(Unquote(p.value));
@@ -200,14 +200,14 @@ std::optional<std::string> SetValue(std::string_view text, std::string_view sect
     key = Trim(key);
     auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
     if (section.empty() || key.empty() || hasBreak(section) || hasBreak(key) || hasBreak(value) ||
-        section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
-        key.front() == ';' || key.front() == '[')
+        section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos || key.front() == ';' ||
+        key.front() == '[')
         return std::nullopt;
 
     const std::string_view eol = FirstTerminator(text);
     const std::string stored = QuoteForStore(value);
     bool inSection = false;
-    size_t insertAt = std::string_view::npos;  // after the section's last non-blank line
+    size_t insertAt = std::string_view::npos;   // after the section's last non-blank line
     LineReader r(text);
     Line l;
     while (r.Next(l)) {
@@ -294,8 +294,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir + "/." + base + "." + std::to_string(::getpid()) + "." +
-               std::to_string(g_tempCounter.fetch_add(1)) + ".tmp";
+        temp = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(g_tempCounter.fetch_add(1)) +
+               ".tmp";
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
@@ -322,7 +322,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
     return true;
 }
 
-}  // namespace ky::ini
+}   // namespace ky::ini
 
 namespace {
 
@@ -333,7 +333,7 @@ std::optional<std::string> ReadValue(const std::string& path, const std::string&
     return ky::ini::FindValue(ky::ini::DecodeProfileBytes(bytes), section, key);
 }
 
-}  // namespace
+}   // namespace
 
 int CIniFile::GetInt(const std::string& section, const std::string& key, int def) const {
     const std::optional<std::string> v = ReadValue(m_path, section, key);
@@ -356,7 +356,7 @@ bool CIniFile::WriteString(const std::string& section, const std::string& key, c
     bool exists = false;
     if (!ReadWholeFile(m_path, bytes, exists)) {
         KY_TRACE("Line-%d read [%s] failure\n", __LINE__, m_path.c_str());
-        return false;  // never replace a file we could not read
+        return false;   // never replace a file we could not read
     }
     const bool utf8Bom = bytes.substr(0, 3) == kUtf8Bom;
     std::optional<std::string> text = SetValue(DecodeProfileBytes(bytes), section, key, value);

@@ -41,8 +41,8 @@ public:
     int GetInt(const std::string& section, const std::string& key, int def) const;
 
     // Value (or def when the key is missing) cut to bufferChars - 1 characters.
-    std::string GetString(const std::string& section, const std::string& key,
-                          const std::string& def, size_t bufferChars = kDefaultBufferChars) const;
+    std::string GetString(const std::string& section, const std::string& key, const std::string& def,
+                          size_t bufferChars = kDefaultBufferChars) const;
 
     // Updates the first matching key in place, or adds the key at the end of
     // its section, or adds the section at the end of the file. The rest of the
@@ -86,4 +86,4 @@ int ParseLeadingInt(std::string_view s);
 // Writes data to path through a synced temporary file renamed over it.
 bool WriteFileAtomically(const std::string& path, std::string_view data);
 
-}  // namespace ky::ini
+}   // namespace ky::ini

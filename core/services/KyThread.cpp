@@ -8,12 +8,12 @@ namespace {
 // The object the current worker runs, cleared when that object detaches or
 // is deleted on its own thread.
 thread_local CKyThread* t_current = nullptr;
-}  // namespace
+}   // namespace
 
 CKyThread::~CKyThread() {
     if (!m_thread.joinable()) return;
     if (m_thread.get_id() == std::this_thread::get_id())
-        DetachSelf();  // deleted by its own Run
+        DetachSelf();   // deleted by its own Run
     else
         m_thread.join();
 }
@@ -24,7 +24,7 @@ int CKyThread::Start() {
     running = 1;
     try {
         m_thread = std::thread(&CKyThread::ThreadProc, this);
-    } catch (const std::exception& e) {  // std::system_error, std::bad_alloc
+    } catch (const std::exception& e) {   // std::system_error, std::bad_alloc
         running = 0;
         KY_TRACE("Line-%d start thread failure: %s\n", __LINE__, e.what());
         return 0;

@@ -45,5 +45,5 @@ private:
     static void ThreadProc(CKyThread* self);
 
     std::thread m_thread;
-    std::mutex m_startLock;  // held by Start until m_thread is assigned
+    std::mutex m_startLock;   // held by Start until m_thread is assigned
 };

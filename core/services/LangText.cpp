@@ -18,7 +18,7 @@ constexpr const char* kLangFiles[] = {
 constexpr size_t kLangBufferChars = 200;
 
 std::mutex g_langLock;
-int g_langChoice = -1;  // guarded by g_langLock, as is g_strLangFile
+int g_langChoice = -1;   // guarded by g_langLock, as is g_strLangFile
 
 void ChooseLanguageLocked() {
     int number = 1;
@@ -37,7 +37,7 @@ void ChooseLanguageLocked() {
     g_strLangFile = AppFilePath(kLangFiles[0]);
 }
 
-}  // namespace
+}   // namespace
 
 std::string GetLangFile() {
     std::lock_guard<std::mutex> lock(g_langLock);

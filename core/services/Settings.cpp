@@ -36,7 +36,7 @@ std::string GetFolder(const char* key, const char* defaultName) {
     return dir;
 }
 
-}  // namespace
+}   // namespace
 
 std::string SettingsFilePath() { return AppFilePath("settings.ini"); }
 

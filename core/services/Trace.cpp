@@ -27,4 +27,4 @@ void TraceWrite(const char* fmt, ...) {
     (void)rc;
 }
 
-}  // namespace ky
+}   // namespace ky

@@ -17,9 +17,9 @@ inline bool TraceEnabled() {
 // Formats and writes one trace text to stderr in a single write.
 void TraceWrite(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
-}  // namespace ky
+}   // namespace ky
 
-#define KY_TRACE(...)                                         \
-    do {                                                      \
+#define KY_TRACE(...)                                            \
+    do {                                                         \
         if (::ky::TraceEnabled()) ::ky::TraceWrite(__VA_ARGS__); \
     } while (0)

@@ -15,7 +15,7 @@ size_t SequenceLength(std::string_view s, size_t i) {
     return n;
 }
 
-}  // namespace
+}   // namespace
 
 void AppendUtf8(std::string& out, unsigned long cp) {
     if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
@@ -71,4 +71,4 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
     return out;
 }
 
-}  // namespace ky
+}   // namespace ky

@@ -21,4 +21,4 @@ void AppendUtf8(std::string& out, unsigned long codePoint);
 // UTF-16LE bytes (no BOM) to UTF-8; unpaired surrogates become U+FFFD.
 std::string Utf16LeToUtf8(std::string_view bytes);
 
-}  // namespace ky
+}   // namespace ky

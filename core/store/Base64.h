@@ -4,10 +4,7 @@
 
 // Length of the Base64 text of `length` bytes, without the terminating zero:
 // ceil(length / 3) * 4. Callers size their buffers with this plus one.
-constexpr size_t Base64TextLength(size_t length)
-{
-    return (length + 2) / 3 * 4;
-}
+constexpr size_t Base64TextLength(size_t length) { return (length + 2) / 3 * 4; }
 
 // Encodes `length` bytes into `out` and zero-terminates it. `out` must hold
 // Base64TextLength(length) + 1 bytes.

@@ -13,8 +13,8 @@ extern const char* const kStoreSchema;
 // file is removed. The user name and password are cut to 63 bytes like the
 // store's fields. The file is readable by its owner only (it holds the
 // default camera password in clear). 0 on success; `error` says why not.
-int CreateDatabase(const std::string& path, const std::string& defUser,
-                   const std::string& defPwd, int defStream, std::string* error = nullptr);
+int CreateDatabase(const std::string& path, const std::string& defUser, const std::string& defPwd, int defStream,
+                   std::string* error = nullptr);
 
 // Adds the tool user, or replaces the password of every row with that name,
 // storing the encoded password. The file must exist and hold both tables.
@@ -24,10 +24,10 @@ int SetToolUser(const std::string& path, const std::string& user, const std::str
 
 // What the admin command shows. Passwords are never read out.
 struct StoreSummary {
-    size_t defaultRows = 0;        // rows in tblDeviceInfo; the first one counts
-    std::string defUser;           // first row, as stored
+    size_t defaultRows = 0;   // rows in tblDeviceInfo; the first one counts
+    std::string defUser;      // first row, as stored
     bool defPasswordEmpty = true;
-    std::string defStream;         // first row, the stored text
+    std::string defStream;            // first row, the stored text
     std::vector<std::string> users;   // USERINFO names in row order
 };
 int ReadStoreSummary(const std::string& path, StoreSummary& summary, std::string* error = nullptr);

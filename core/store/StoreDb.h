@@ -49,4 +49,4 @@ sqlite3* OpenExisting(const std::string& path, OpenError& error);
 // path that begins with "file:" is anchored with "./" to stay a plain file.
 std::string PlainFilePath(const std::string& path);
 
-}  // namespace ky::store
+}   // namespace ky::store

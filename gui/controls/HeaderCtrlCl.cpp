@@ -9,8 +9,7 @@
 
 namespace ky {
 
-QFont MakeControlFont(const QStringList& families, int height, int width, int weight)
-{
+QFont MakeControlFont(const QStringList& families, int height, int width, int weight) {
     QFont font;
     font.setFamilies(families);
     font.setStyleHint(QFont::SansSerif);
@@ -23,27 +22,20 @@ QFont MakeControlFont(const QStringList& families, int height, int width, int we
         font.setPixelSize(height);
         const QFontMetrics fm(font);
         const int cell = fm.ascent() + fm.descent();
-        if (cell > height)
-            font.setPixelSize(std::max(1, height * height / cell));
+        if (cell > height) font.setPixelSize(std::max(1, height * height / cell));
     }
     if (width > 0) {
         const int average = QFontMetrics(font).averageCharWidth();
-        if (average > 0)
-            font.setStretch(std::clamp(width * 100 / average, 1, 4000));
+        if (average > 0) font.setStretch(std::clamp(width * 100 / average, 1, 4000));
     }
     return font;
 }
 
-QStringList ListFontFamilies()
-{
-    return {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")};
-}
+QStringList ListFontFamilies() { return {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")}; }
 
-void DrawAlignedText(QPainter& p, const QRect& cell, QChar alignCode, const QString& text,
-                     const QFont& font, const QColor& color)
-{
-    if (text.isEmpty())
-        return;
+void DrawAlignedText(QPainter& p, const QRect& cell, QChar alignCode, const QString& text, const QFont& font,
+                     const QColor& color) {
+    if (text.isEmpty()) return;
     QRect box = cell;
     Qt::Alignment horizontal = Qt::AlignHCenter;
     if (alignCode == QLatin1Char(kAlignLeft)) {
@@ -65,45 +57,37 @@ void DrawAlignedText(QPainter& p, const QRect& cell, QChar alignCode, const QStr
     p.restore();
 }
 
-}  // namespace ky
+}   // namespace ky
 
-CHeaderCtrlCl::CHeaderCtrlCl(QWidget* parent)
-    : QHeaderView(Qt::Horizontal, parent)
-{
+CHeaderCtrlCl::CHeaderCtrlCl(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
     setStretchLastSection(false);
     setSectionsClickable(false);
     setHighlightSections(false);
     m_font = ky::MakeControlFont(ky::ListFontFamilies(), m_fontHeight, m_fontWidth);
 }
 
-void CHeaderCtrlCl::InsertColumnText(int index, const QString& text, QChar alignCode)
-{
+void CHeaderCtrlCl::InsertColumnText(int index, const QString& text, QChar alignCode) {
     index = std::clamp(index, 0, int(m_texts.size()));
     m_texts.insert(index, text);
     // Codes and texts are kept at the same positions; a code string shorter
     // than the text list (never the case through InsertColumn) is padded.
-    while (m_alignCodes.size() < index)
-        m_alignCodes.append(QLatin1Char(ky::kAlignLeft));
+    while (m_alignCodes.size() < index) m_alignCodes.append(QLatin1Char(ky::kAlignLeft));
     m_alignCodes.insert(index, alignCode);
     viewport()->update();
 }
 
-void CHeaderCtrlCl::ClearColumnTexts()
-{
+void CHeaderCtrlCl::ClearColumnTexts() {
     m_texts.clear();
     m_alignCodes.clear();
     viewport()->update();
 }
 
-QChar CHeaderCtrlCl::AlignCode(int column) const
-{
-    if (column < 0 || column >= m_alignCodes.size())
-        return QLatin1Char(ky::kAlignLeft);
+QChar CHeaderCtrlCl::AlignCode(int column) const {
+    if (column < 0 || column >= m_alignCodes.size()) return QLatin1Char(ky::kAlignLeft);
     return m_alignCodes.at(column);
 }
 
-void CHeaderCtrlCl::SetBkColor(int r, int g, int b, int step)
-{
+void CHeaderCtrlCl::SetBkColor(int r, int g, int b, int step) {
     m_r = r;
     m_g = g;
     m_b = b;
@@ -111,28 +95,24 @@ void CHeaderCtrlCl::SetBkColor(int r, int g, int b, int step)
     viewport()->update();
 }
 
-void CHeaderCtrlCl::SetHeight(float scale)
-{
+void CHeaderCtrlCl::SetHeight(float scale) {
     m_heightScale = scale;
     Changed();
 }
 
-void CHeaderCtrlCl::SetFontHW(int height, int width)
-{
+void CHeaderCtrlCl::SetFontHW(int height, int width) {
     m_fontHeight = height;
     m_fontWidth = width;
     m_font = ky::MakeControlFont(ky::ListFontFamilies(), height, width);
     viewport()->update();
 }
 
-void CHeaderCtrlCl::SetTextColor(const QColor& color)
-{
+void CHeaderCtrlCl::SetTextColor(const QColor& color) {
     m_textColor = color;
     viewport()->update();
 }
 
-QColor CHeaderCtrlCl::GradientColorAt(int row) const
-{
+QColor CHeaderCtrlCl::GradientColorAt(int row) const {
     // Each pixel row takes the step off the previous one, never below 0.
     const auto channel = [&](int start) {
         const long long v = static_cast<long long>(start) - static_cast<long long>(m_step) * row;
@@ -141,32 +121,27 @@ QColor CHeaderCtrlCl::GradientColorAt(int row) const
     return QColor(channel(m_r), channel(m_g), channel(m_b));
 }
 
-QSize CHeaderCtrlCl::sizeHint() const
-{
+QSize CHeaderCtrlCl::sizeHint() const {
     QSize size = QHeaderView::sizeHint();
     const double scaled = std::trunc(double(size.height()) * double(m_heightScale));
     size.setHeight(int(std::clamp(scaled, 0.0, 32767.0)));
     return size;
 }
 
-void CHeaderCtrlCl::FillGradient(QPainter& p, const QRect& rect) const
-{
+void CHeaderCtrlCl::FillGradient(QPainter& p, const QRect& rect) const {
     // The gradient runs from the header's top, whatever part is repainted.
     for (int y = rect.top(); y <= rect.bottom(); ++y)
         p.fillRect(QRect(rect.left(), y, rect.width(), 1), GradientColorAt(y));
 }
 
-void CHeaderCtrlCl::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
-{
-    if (!rect.isValid())
-        return;
+void CHeaderCtrlCl::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    if (!rect.isValid()) return;
     FillGradient(*painter, rect);
     const QString text = logicalIndex < m_texts.size() ? m_texts.at(logicalIndex) : QString();
     ky::DrawAlignedText(*painter, rect, AlignCode(logicalIndex), text, m_font, m_textColor);
 }
 
-void CHeaderCtrlCl::paintEvent(QPaintEvent* event)
-{
+void CHeaderCtrlCl::paintEvent(QPaintEvent* event) {
     QHeaderView::paintEvent(event);
     // The strip right of the last column carries the same gradient.
     const int end = length() - offset();
@@ -177,8 +152,7 @@ void CHeaderCtrlCl::paintEvent(QPaintEvent* event)
     }
 }
 
-void CHeaderCtrlCl::Changed()
-{
+void CHeaderCtrlCl::Changed() {
     updateGeometry();
     viewport()->update();
 }

@@ -16,8 +16,7 @@ namespace ky {
 // character cell height in pixels (ascent + descent), < 0 the em height, 0 the
 // default size; `width` > 0 is the average character width (0 keeps the
 // natural width). The first family that is installed is used.
-QFont MakeControlFont(const QStringList& families, int height, int width,
-                      int weight = QFont::Normal);
+QFont MakeControlFont(const QStringList& families, int height, int width, int weight = QFont::Normal);
 
 // The family list of the list and header texts (SimSun, under either name).
 QStringList ListFontFamilies();
@@ -31,10 +30,10 @@ inline constexpr char kAlignRight = '2';
 // share: left text starts 3 pixels in, right text ends 3 pixels in, centred
 // text is centred; vertically the box is moved down by half the difference
 // between its height and the text height.
-void DrawAlignedText(QPainter& p, const QRect& cell, QChar alignCode,
-                     const QString& text, const QFont& font, const QColor& color);
+void DrawAlignedText(QPainter& p, const QRect& cell, QChar alignCode, const QString& text, const QFont& font,
+                     const QColor& color);
 
-}  // namespace ky
+}   // namespace ky
 
 class CHeaderCtrlCl : public QHeaderView {
     Q_OBJECT

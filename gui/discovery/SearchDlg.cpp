@@ -30,13 +30,12 @@ namespace {
 
 struct ColumnSpec {
     const char* heading;
-    int width;        // at a scale of 1
+    int width;   // at a scale of 1
     bool scaled;
 };
 constexpr ColumnSpec kColumnSpecs[CSearchDlg::kColumns] = {
-    {"Seq", 50, false},          {"IP Address", 140, true}, {"Version", 250, true},
-    {"Device Type", 140, true},  {"Device Name", 180, true}, {"UUID", 180, true},
-    {"MAC", 180, true},          {"Port", 60, true},
+    {"Seq", 50, false},         {"IP Address", 140, true}, {"Version", 250, true}, {"Device Type", 140, true},
+    {"Device Name", 180, true}, {"UUID", 180, true},       {"MAC", 180, true},     {"Port", 60, true},
 };
 
 QString Text(const char* field, size_t width) {
@@ -48,7 +47,7 @@ QString Text(const char (&field)[N]) {
     return Text(field, N);
 }
 
-}  // namespace
+}   // namespace
 
 CSearchReplyEvent::CSearchReplyEvent(int message, const DeviceRecord& device)
     : QEvent(ky::msg::Type(message)), m_device(device) {}
@@ -209,9 +208,8 @@ void CSearchDlg::SortByIp() {
         std::lock_guard lock(m_devicesMutex);
         if (m_devices.empty()) return;
         // Stable: cameras behind one address keep their arrival order.
-        std::stable_sort(m_devices.begin(), m_devices.end(), [](const auto& a, const auto& b) {
-            return IpSortKey(a->info.ip) < IpSortKey(b->info.ip);
-        });
+        std::stable_sort(m_devices.begin(), m_devices.end(),
+                         [](const auto& a, const auto& b) { return IpSortKey(a->info.ip) < IpSortKey(b->info.ip); });
         for (const auto& d : m_devices) order.push_back(d.get());
     }
     m_list->DeleteAllItems();

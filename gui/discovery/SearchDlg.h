@@ -55,8 +55,8 @@ public:
     using Clock = std::function<qint64()>;
 
     struct Options {
-        int screenWidth = 0;             // 0: the primary screen's width
-        CLocalStore* store = nullptr;    // default credentials; nullptr: the application's
+        int screenWidth = 0;            // 0: the primary screen's width
+        CLocalStore* store = nullptr;   // default credentials; nullptr: the application's
         std::string multicastAddress = ky::search::kMulticastAddress;
         int multicastPort = ky::search::kMulticastPort;
         std::string broadcastAddress = ky::search::kBroadcastAddress;
@@ -64,7 +64,7 @@ public:
         // Local addresses to probe from; empty: the PC's interface addresses
         // (ChooseSearchAddresses), taken afresh at every search.
         std::vector<std::string> localAddresses;
-        Clock clock;                     // empty: a monotonic clock
+        Clock clock;   // empty: a monotonic clock
     };
 
     explicit CSearchDlg(QWidget* parent = nullptr);

@@ -10,7 +10,7 @@ CNoCameraSession& NoCamera() {
     return none;
 }
 
-}  // namespace
+}   // namespace
 
 ICameraSession::~ICameraSession() {
     // A session that goes away must not stay reachable.

@@ -18,7 +18,7 @@ QString Tr(const std::string& section, const std::string& key) {
     return QString::fromStdString(GetLangTextEx(section, key));
 }
 
-}  // namespace
+}   // namespace
 
 void CMessageBoxPresenter::Info(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, BoxTitle(), text, QMessageBox::Ok);
@@ -29,8 +29,8 @@ void CMessageBoxPresenter::Error(QWidget* parent, const QString& text) {
 }
 
 bool CMessageBoxPresenter::Question(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(parent, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 IMessagePresenter& Presenter() {
@@ -52,9 +52,7 @@ void KyMessageEx(QWidget* parent, const std::string& section, const std::string&
 
 void KyError(QWidget* parent, const std::string& key) { Presenter().Error(parent, Tr("CONFIG", key)); }
 
-bool KyQuestion(QWidget* parent, const std::string& key) {
-    return Presenter().Question(parent, Tr("CONFIG", key));
-}
+bool KyQuestion(QWidget* parent, const std::string& key) { return Presenter().Question(parent, Tr("CONFIG", key)); }
 
 bool KyQuestionEx(QWidget* parent, const std::string& section, const std::string& key) {
     return Presenter().Question(parent, Tr(section, key));

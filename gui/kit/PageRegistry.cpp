@@ -7,10 +7,10 @@ namespace {
 
 // The order in which the pages join the right-hand area (the OSD page first;
 // the live-video and search windows come between it and the rest).
-constexpr int kCreationOrder[] = {7,  6,  9,  8,  10, 13, 14, 15, 16, 12, 17, 19, 20, 21, 22, 35,
-                                  36, 37, 38, 23, 25, 26, 29, 30, 31, 32, 33, 34, 24, 11};
+constexpr int kCreationOrder[] = {7,  6,  9,  8,  10, 13, 14, 15, 16, 12, 17, 19, 20, 21, 22,
+                                  35, 36, 37, 38, 23, 25, 26, 29, 30, 31, 32, 33, 34, 24, 11};
 
-}  // namespace
+}   // namespace
 
 CPageRegistry& CPageRegistry::Instance() {
     static CPageRegistry registry = [] {

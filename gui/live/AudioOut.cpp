@@ -125,7 +125,7 @@ private:
     CPcmBuffer* m_buffer = nullptr;
 };
 
-}  // namespace
+}   // namespace
 
 KySdkAudioOutput* CreateQtAudioOutput() { return new CQtAudioOutput; }
 

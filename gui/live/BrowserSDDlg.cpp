@@ -11,8 +11,7 @@
 #include "gui/live/CameraWebView.h"
 #include "gui/live/PlaybackDlg.h"
 
-CBrowserSDDlg::CBrowserSDDlg(QWidget* parent) : QDialog(parent)
-{
+CBrowserSDDlg::CBrowserSDDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("SD Card"));
     m_web = new CCameraWebView(this);
     m_web->setObjectName(QStringLiteral("web"));
@@ -38,8 +37,7 @@ CBrowserSDDlg::CBrowserSDDlg(QWidget* parent) : QDialog(parent)
     OnRefresh();
 }
 
-void CBrowserSDDlg::OnRefresh()
-{
+void CBrowserSDDlg::OnRefresh() {
     ICameraSession& session = CurrentCamera();
     if (!session.IsLoggedIn()) {
         m_web->ClearPage();
@@ -49,16 +47,14 @@ void CBrowserSDDlg::OnRefresh()
     m_web->OpenPath(QString::fromLatin1(kSdPath));
 }
 
-void CBrowserSDDlg::OnRecordingClicked(const QString& path)
-{
+void CBrowserSDDlg::OnRecordingClicked(const QString& path) {
     const QString name = QString::fromStdString(PathFileName(path.toStdString()));
     if (!Presenter().Question(this, LangText(QStringLiteral("Play this recording?")) + QLatin1Char('\n') + name))
         return;
     RunPlayback(path);
 }
 
-void CBrowserSDDlg::RunPlayback(const QString& path)
-{
+void CBrowserSDDlg::RunPlayback(const QString& path) {
     CPlaybackDlg dlg(this);
     dlg.PlayPath(path);
     dlg.exec();

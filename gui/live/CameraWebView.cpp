@@ -11,28 +11,21 @@
 
 namespace {
 
-std::string FieldText(const char* field, size_t width)
-{
-    return std::string(field, strnlen(field, width));
-}
+std::string FieldText(const char* field, size_t width) { return std::string(field, strnlen(field, width)); }
 
-bool IsRedirect(int status)
-{
+bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-std::string LowerAscii(std::string s)
-{
+std::string LowerAscii(std::string s) {
     for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
 }
 
-}  // namespace
+}   // namespace
 
-CameraAddress CameraAddressOf(const DeviceRecord& device)
-{
+CameraAddress CameraAddressOf(const DeviceRecord& device) {
     CameraAddress a;
     a.ip = FieldText(device.info.ip, sizeof device.info.ip);
     const std::string port = FieldText(device.info.httpPort, sizeof device.info.httpPort);
@@ -43,24 +36,20 @@ CameraAddress CameraAddressOf(const DeviceRecord& device)
     return a;
 }
 
-std::string CameraWebErrorKey(HttpFetchResult result, int status)
-{
+std::string CameraWebErrorKey(HttpFetchResult result, int status) {
     switch (result) {
-    case HttpFetchResult::Ok: break;
-    case HttpFetchResult::Cancelled: return {};
-    case HttpFetchResult::Connect:
-    case HttpFetchResult::Send: return "Failed to connect to the camera!";
-    case HttpFetchResult::TimedOut: return "The camera did not answer in time!";
-    case HttpFetchResult::TooLarge: return "The camera's page is too large to show!";
-    case HttpFetchResult::Malformed: return "The camera's reply cannot be read!";
-    case HttpFetchResult::BadRequest: return "The camera address cannot be opened!";
+        case HttpFetchResult::Ok: break;
+        case HttpFetchResult::Cancelled: return {};
+        case HttpFetchResult::Connect:
+        case HttpFetchResult::Send: return "Failed to connect to the camera!";
+        case HttpFetchResult::TimedOut: return "The camera did not answer in time!";
+        case HttpFetchResult::TooLarge: return "The camera's page is too large to show!";
+        case HttpFetchResult::Malformed: return "The camera's reply cannot be read!";
+        case HttpFetchResult::BadRequest: return "The camera address cannot be opened!";
     }
-    if (status == 200)
-        return {};
-    if (status == 401 || status == 403)
-        return "The camera rejected the user name or password!";
-    if (status == 404)
-        return "The camera has no such page (is an SD card inserted?)";
+    if (status == 200) return {};
+    if (status == 401 || status == 403) return "The camera rejected the user name or password!";
+    if (status == 404) return "The camera has no such page (is an SD card inserted?)";
     return "The camera could not show this page!";
 }
 
@@ -73,37 +62,24 @@ struct CCameraWebView::Job {
     HttpPage page;
 };
 
-CCameraWebView::CCameraWebView(QWidget* parent) : QTextBrowser(parent)
-{
+CCameraWebView::CCameraWebView(QWidget* parent) : QTextBrowser(parent) {
     // Links are judged and followed by FollowLink alone.
     setOpenLinks(false);
     setOpenExternalLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this, &CCameraWebView::FollowLink);
 }
 
-CCameraWebView::~CCameraWebView()
-{
-    StopWorker();
+CCameraWebView::~CCameraWebView() { StopWorker(); }
+
+void CCameraWebView::SetCamera(const CameraAddress& camera) { m_camera = camera; }
+
+void CCameraWebView::OpenPath(const QString& path) { Start(path.toStdString(), 0); }
+
+void CCameraWebView::Reload() {
+    if (!m_path.isEmpty()) Start(m_path.toStdString(), 0);
 }
 
-void CCameraWebView::SetCamera(const CameraAddress& camera)
-{
-    m_camera = camera;
-}
-
-void CCameraWebView::OpenPath(const QString& path)
-{
-    Start(path.toStdString(), 0);
-}
-
-void CCameraWebView::Reload()
-{
-    if (!m_path.isEmpty())
-        Start(m_path.toStdString(), 0);
-}
-
-void CCameraWebView::ClearPage()
-{
+void CCameraWebView::ClearPage() {
     StopWorker();
     m_loading = false;
     m_path.clear();
@@ -111,20 +87,16 @@ void CCameraWebView::ClearPage()
     clear();
 }
 
-QVariant CCameraWebView::loadResource(int /*type*/, const QUrl& /*name*/)
-{
+QVariant CCameraWebView::loadResource(int /*type*/, const QUrl& /*name*/) {
     // Camera pages may name images, style sheets or local files; none is
     // loaded, so a page can never make the tool read anything else.
     return {};
 }
 
-void CCameraWebView::FollowLink(const QUrl& link)
-{
+void CCameraWebView::FollowLink(const QUrl& link) {
     const std::string href = link.toEncoded().toStdString();
-    auto path = ResolveCameraLink(m_path.isEmpty() ? "/" : m_path.toStdString(), href, m_camera.ip,
-                                  m_camera.port);
-    if (!path)
-        return;   // leaves the camera: never followed
+    auto path = ResolveCameraLink(m_path.isEmpty() ? "/" : m_path.toStdString(), href, m_camera.ip, m_camera.port);
+    if (!path) return;   // leaves the camera: never followed
     if (IsRecordingPath(*path)) {
         emit recordingClicked(QString::fromStdString(*path));
         return;
@@ -132,17 +104,13 @@ void CCameraWebView::FollowLink(const QUrl& link)
     Start(*path, 0);
 }
 
-void CCameraWebView::StopWorker()
-{
-    if (m_job)
-        m_job->cancel = true;
-    if (m_worker.joinable())
-        m_worker.join();
+void CCameraWebView::StopWorker() {
+    if (m_job) m_job->cancel = true;
+    if (m_worker.joinable()) m_worker.join();
     m_job.reset();
 }
 
-void CCameraWebView::Start(const std::string& path, int redirects)
-{
+void CCameraWebView::Start(const std::string& path, int redirects) {
     StopWorker();
     m_path = QString::fromStdString(path);
     m_loading = true;
@@ -158,19 +126,17 @@ void CCameraWebView::Start(const std::string& path, int redirects)
         options.totalTimeoutMs = 30000;
         options.maxBodyBytes = kMaxPageBytes;
         options.cancel = &job->cancel;
-        job->result = CHttpFetch::Get(job->camera.ip, job->camera.port, job->camera.user,
-                                      job->camera.password, job->path, options, &job->page);
+        job->result = CHttpFetch::Get(job->camera.ip, job->camera.port, job->camera.user, job->camera.password,
+                                      job->path, options, &job->page);
         // Dropped by Qt when the view is gone; the view joins this thread first.
-        QMetaObject::invokeMethod(this, [this, job] { Finish(job); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, job] { Finish(job); }, Qt::QueuedConnection);
     });
 }
 
-void CCameraWebView::Finish(const std::shared_ptr<Job>& job)
-{
-    if (job != m_job)
-        return;   // a later request replaced it
-    if (m_worker.joinable())
-        m_worker.join();
+void CCameraWebView::Finish(const std::shared_ptr<Job>& job) {
+    if (job != m_job) return;   // a later request replaced it
+    if (m_worker.joinable()) m_worker.join();
     m_job.reset();
     m_loading = false;
 
@@ -183,21 +149,18 @@ void CCameraWebView::Finish(const std::shared_ptr<Job>& job)
         }
     }
     const std::string key = CameraWebErrorKey(job->result, page.status);
-    if (job->result == HttpFetchResult::Cancelled)
-        return;
+    if (job->result == HttpFetchResult::Cancelled) return;
     if (!key.empty()) {
         m_lastError = QString::fromStdString(key);
         emit loadFailed(m_path, m_lastError);
-        if (m_reportErrors)
-            KyError(window(), key);
+        if (m_reportErrors) KyError(window(), key);
         return;
     }
     const std::string type = LowerAscii(page.ContentType());
     if (!type.empty() && type.compare(0, 5, "text/") != 0) {
         m_lastError = QStringLiteral("The camera sent a file that cannot be shown here!");
         emit loadFailed(m_path, m_lastError);
-        if (m_reportErrors)
-            KyError(window(), m_lastError.toStdString());
+        if (m_reportErrors) KyError(window(), m_lastError.toStdString());
         return;
     }
     m_lastError.clear();
@@ -205,13 +168,11 @@ void CCameraWebView::Finish(const std::shared_ptr<Job>& job)
     emit pageLoaded(m_path);
 }
 
-void CCameraWebView::ShowPage(const HttpPage& page)
-{
+void CCameraWebView::ShowPage(const HttpPage& page) {
     const std::string type = LowerAscii(page.ContentType());
     const QString text = QString::fromUtf8(page.body.data(), static_cast<qsizetype>(page.body.size()));
     bool html = type.find("text/html") != std::string::npos;
-    if (type.empty())
-        html = LowerAscii(page.body.substr(0, 512)).find("<html") != std::string::npos;
+    if (type.empty()) html = LowerAscii(page.body.substr(0, 512)).find("<html") != std::string::npos;
     if (html)
         setHtml(text);
     else

@@ -17,8 +17,7 @@ extern "C" {
 
 namespace {
 
-int64_t NowMs()
-{
+int64_t NowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
@@ -28,26 +27,23 @@ constexpr const char* kNoVideo = "The recording holds no video!";
 constexpr const char* kTempFailed = "The recording cannot be saved to a temporary file!";
 constexpr uint64_t kProgressStep = 256 * 1024;
 
-}  // namespace
+}   // namespace
 
 CClipPlayer::CClipPlayer(QObject* parent) : QObject(parent) {}
 
-CClipPlayer::~CClipPlayer()
-{
+CClipPlayer::~CClipPlayer() {
     Stop();
     DropCache();
 }
 
-int CClipPlayer::Play(const CameraAddress& camera, const std::string& path)
-{
+int CClipPlayer::Play(const CameraAddress& camera, const std::string& path) {
     Stop();
     const int session = ++m_session;
     const std::string key = camera.ip + ":" + std::to_string(camera.port) + ":" + camera.user + path;
     std::string cached;
     {
         std::lock_guard lock(m_mutex);
-        if (key == m_cacheKey && !m_cacheFile.empty() && access(m_cacheFile.c_str(), R_OK) == 0)
-            cached = m_cacheFile;
+        if (key == m_cacheKey && !m_cacheFile.empty() && access(m_cacheFile.c_str(), R_OK) == 0) cached = m_cacheFile;
         m_frame = QImage();
     }
     if (cached.empty()) {
@@ -63,8 +59,7 @@ int CClipPlayer::Play(const CameraAddress& camera, const std::string& path)
     return session;
 }
 
-void CClipPlayer::SetPaused(bool paused)
-{
+void CClipPlayer::SetPaused(bool paused) {
     {
         std::lock_guard lock(m_mutex);
         m_paused = paused;
@@ -72,8 +67,7 @@ void CClipPlayer::SetPaused(bool paused)
     m_wake.notify_all();
 }
 
-void CClipPlayer::Seek(qint64 ms)
-{
+void CClipPlayer::Seek(qint64 ms) {
     {
         std::lock_guard lock(m_mutex);
         m_seekMs = ms < 0 ? 0 : ms;
@@ -81,49 +75,39 @@ void CClipPlayer::Seek(qint64 ms)
     m_wake.notify_all();
 }
 
-void CClipPlayer::Stop()
-{
+void CClipPlayer::Stop() {
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
     m_wake.notify_all();
-    if (m_worker.joinable())
-        m_worker.join();
+    if (m_worker.joinable()) m_worker.join();
     m_stop = false;
     m_running = false;
     m_paused = false;
 }
 
-QImage CClipPlayer::LatestFrame() const
-{
+QImage CClipPlayer::LatestFrame() const {
     std::lock_guard lock(m_mutex);
     m_framePending = false;
     return m_frame;
 }
 
-std::string CClipPlayer::CachedFile() const
-{
+std::string CClipPlayer::CachedFile() const {
     std::lock_guard lock(m_mutex);
     return m_cacheFile;
 }
 
-void CClipPlayer::DropCache()
-{
+void CClipPlayer::DropCache() {
     std::lock_guard lock(m_mutex);
-    if (!m_cacheFile.empty())
-        unlink(m_cacheFile.c_str());
+    if (!m_cacheFile.empty()) unlink(m_cacheFile.c_str());
     m_cacheFile.clear();
     m_cacheKey.clear();
 }
 
-int CClipPlayer::Interrupt(void* self)
-{
-    return static_cast<CClipPlayer*>(self)->m_stop.load() ? 1 : 0;
-}
+int CClipPlayer::Interrupt(void* self) { return static_cast<CClipPlayer*>(self)->m_stop.load() ? 1 : 0; }
 
-void CClipPlayer::Run(int session, CameraAddress camera, std::string path, std::string cached)
-{
+void CClipPlayer::Run(int session, CameraAddress camera, std::string path, std::string cached) {
     std::string error;
     std::string file = cached;
     if (file.empty()) {
@@ -133,16 +117,13 @@ void CClipPlayer::Run(int session, CameraAddress camera, std::string path, std::
             m_cacheFile = file;
         }
     }
-    if (!file.empty() && !m_stop)
-        error = Decode(session, file);
+    if (!file.empty() && !m_stop) error = Decode(session, file);
     m_running = false;
-    if (!m_stop)
-        emit finished(session, QString::fromStdString(error));
+    if (!m_stop) emit finished(session, QString::fromStdString(error));
 }
 
 std::string CClipPlayer::Download(int session, const CameraAddress& camera, const std::string& path,
-                                  std::string* errorKey)
-{
+                                  std::string* errorKey) {
     std::string name = QDir::tempPath().toStdString() + "/kycam-clip-XXXXXX";
     const int fd = mkstemp(name.data());
     FILE* out = fd >= 0 ? fdopen(fd, "wb") : nullptr;
@@ -183,8 +164,8 @@ std::string CClipPlayer::Download(int session, const CameraAddress& camera, cons
         }
         return true;
     };
-    const HttpFetchResult r = CHttpFetch::Get(camera.ip, camera.port, camera.user, camera.password, path,
-                                              options, &page);
+    const HttpFetchResult r =
+        CHttpFetch::Get(camera.ip, camera.port, camera.user, camera.password, path, options, &page);
     const bool closed = fclose(out) == 0;
     if (r == HttpFetchResult::Ok && page.status == 200 && closed && !writeFailed) {
         emit downloadProgress(session, static_cast<qint64>(received), page.contentLength);
@@ -198,11 +179,9 @@ std::string CClipPlayer::Download(int session, const CameraAddress& camera, cons
     return {};
 }
 
-std::string CClipPlayer::Decode(int session, const std::string& file)
-{
+std::string CClipPlayer::Decode(int session, const std::string& file) {
     AVFormatContext* fmt = avformat_alloc_context();
-    if (!fmt)
-        return kUnplayable;
+    if (!fmt) return kUnplayable;
     fmt->interrupt_callback.callback = &CClipPlayer::Interrupt;
     fmt->interrupt_callback.opaque = this;
     if (avformat_open_input(&fmt, file.c_str(), nullptr, nullptr) < 0)
@@ -243,11 +222,9 @@ std::string CClipPlayer::Decode(int session, const std::string& file)
         // Shows one decoded frame when its time has come; false on stop.
         auto present = [&](AVFrame* f) -> bool {
             int64_t ts = f->best_effort_timestamp;
-            if (ts == AV_NOPTS_VALUE)
-                ts = f->pts;
+            if (ts == AV_NOPTS_VALUE) ts = f->pts;
             const int64_t ms = ts == AV_NOPTS_VALUE ? lastMs + 40 : av_rescale_q(ts, tb, AVRational{1, 1000});
-            if (skipUntil >= 0 && ms < skipUntil)
-                return true;   // decoded on the way to a seek target, not shown
+            if (skipUntil >= 0 && ms < skipUntil) return true;   // decoded on the way to a seek target, not shown
             skipUntil = -1;
             if (showNow || baseWall < 0) {
                 baseWall = NowMs();
@@ -257,13 +234,10 @@ std::string CClipPlayer::Decode(int session, const std::string& file)
                 std::unique_lock lock(m_mutex);
                 int64_t pausedAt = -1;
                 for (;;) {
-                    if (m_stop)
-                        return false;
-                    if (m_seekMs >= 0)
-                        return true;   // dropped; the loop seeks
+                    if (m_stop) return false;
+                    if (m_seekMs >= 0) return true;   // dropped; the loop seeks
                     if (m_paused) {
-                        if (pausedAt < 0)
-                            pausedAt = NowMs();
+                        if (pausedAt < 0) pausedAt = NowMs();
                         m_wake.wait(lock);
                         continue;
                     }
@@ -273,20 +247,16 @@ std::string CClipPlayer::Decode(int session, const std::string& file)
                     }
                     const int64_t due = baseWall + (ms - basePts);
                     const int64_t now = NowMs();
-                    if (now >= due)
-                        break;
+                    if (now >= due) break;
                     m_wake.wait_for(lock, std::chrono::milliseconds(due - now));
                 }
             }
-            if (f->width <= 0 || f->height <= 0)
-                return true;
+            if (f->width <= 0 || f->height <= 0) return true;
             sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width,
                                        f->height, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
-            if (!sws)
-                return true;
+            if (!sws) return true;
             QImage image(f->width, f->height, QImage::Format_RGB32);
-            if (image.isNull())
-                return true;
+            if (image.isNull()) return true;
             uint8_t* dst[4] = {image.bits(), nullptr, nullptr, nullptr};
             int dstStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
             sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);
@@ -296,8 +266,7 @@ std::string CClipPlayer::Decode(int session, const std::string& file)
             }
             ++m_framesShown;
             lastMs = ms;
-            if (!m_framePending.exchange(true))
-                emit frameReady(session);
+            if (!m_framePending.exchange(true)) emit frameReady(session);
             emit positionChanged(session, ms);
             return true;
         };
@@ -311,12 +280,10 @@ std::string CClipPlayer::Decode(int session, const std::string& file)
                 showNow = true;
                 eof = false;
             }
-            if (eof)
-                break;
+            if (eof) break;
             const int rc = av_read_frame(fmt, pkt);
             if (rc < 0) {
-                if (m_stop)
-                    break;
+                if (m_stop) break;
                 eof = true;
                 avcodec_send_packet(dec, nullptr);   // drain what the decoder holds
             } else if (pkt->stream_index != vs) {

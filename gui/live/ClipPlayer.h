@@ -50,8 +50,7 @@ signals:
 
 private:
     void Run(int session, CameraAddress camera, std::string path, std::string cached);
-    std::string Download(int session, const CameraAddress& camera, const std::string& path,
-                         std::string* errorKey);
+    std::string Download(int session, const CameraAddress& camera, const std::string& path, std::string* errorKey);
     std::string Decode(int session, const std::string& file);
     static int Interrupt(void* self);
     void DropCache();

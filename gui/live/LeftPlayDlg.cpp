@@ -1,6 +1,5 @@
 #include "gui/live/LeftPlayDlg.h"
 
-
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -45,11 +44,13 @@ void CopyField(char* field, size_t width, const std::string& text) {
     std::memcpy(field, cut.data(), cut.size());
 }
 
-QString FieldText(const char* field, size_t width) { return QString::fromUtf8(field, qsizetype(strnlen(field, width))); }
+QString FieldText(const char* field, size_t width) {
+    return QString::fromUtf8(field, qsizetype(strnlen(field, width)));
+}
 
 bool IsAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
-}  // namespace
+}   // namespace
 
 QPushButton* CLeftPlayDlg::MakeButton(const char* text, const char* name, QWidget* parent) {
     auto* b = new QPushButton(QString::fromUtf8(text), parent);
@@ -231,8 +232,8 @@ CLeftPlayDlg::CLeftPlayDlg(QWidget* parent) : QWidget(parent) {
     connect(preview, &QPushButton::clicked, this, &CLeftPlayDlg::OnPreview);
     connect(stop, &QPushButton::clicked, this, &CLeftPlayDlg::OnStop);
     const std::pair<QPushButton*, int32_t> steps[] = {
-        {up, kPtzUp},         {down, kPtzDown},       {left, kPtzLeft},       {right, kPtzRight},
-        {zoomIn, kZoomIn},    {zoomOut, kZoomOut},    {focusIn, kFocusIn},    {focusOut, kFocusOut},
+        {up, kPtzUp},      {down, kPtzDown},    {left, kPtzLeft},    {right, kPtzRight},
+        {zoomIn, kZoomIn}, {zoomOut, kZoomOut}, {focusIn, kFocusIn}, {focusOut, kFocusOut},
     };
     for (const auto& [button, command] : steps) {
         const int32_t code = command;
@@ -272,9 +273,7 @@ CLeftPlayDlg::~CLeftPlayDlg() {
     QCoreApplication::removePostedEvents(this, ky::msg::kSnapDone);
 }
 
-QPushButton* CLeftPlayDlg::Button(const char* name) const {
-    return findChild<QPushButton*>(QString::fromLatin1(name));
-}
+QPushButton* CLeftPlayDlg::Button(const char* name) const { return findChild<QPushButton*>(QString::fromLatin1(name)); }
 
 void CLeftPlayDlg::SetTalkFile(const std::string& path) { m_talkSource = std::make_unique<CTalkSource>(path); }
 

@@ -39,10 +39,20 @@ public:
 
     // PTZ and preset command codes as the camera's SDK takes them.
     enum : int32_t {
-        kPtzUp = 0x3001, kPtzDown = 0x3002, kPtzLeft = 0x3003, kPtzRight = 0x3004,
-        kZoomIn = 0x3005, kZoomOut = 0x3006, kFocusIn = 0x3007, kFocusOut = 0x3008,
-        kPresetCall = 0x3015, kPresetSet = 0x3016, kPresetDelete = 0x3017,
-        kPtzHome = 0x3027, kCruiseVertical = 0x3028, kCruiseHorizontal = 0x3029,
+        kPtzUp = 0x3001,
+        kPtzDown = 0x3002,
+        kPtzLeft = 0x3003,
+        kPtzRight = 0x3004,
+        kZoomIn = 0x3005,
+        kZoomOut = 0x3006,
+        kFocusIn = 0x3007,
+        kFocusOut = 0x3008,
+        kPresetCall = 0x3015,
+        kPresetSet = 0x3016,
+        kPresetDelete = 0x3017,
+        kPtzHome = 0x3027,
+        kCruiseVertical = 0x3028,
+        kCruiseHorizontal = 0x3029,
     };
     static constexpr int kHomeSpeed = 5;
 
@@ -111,10 +121,10 @@ public:
 public slots:
     void OnPreview();
     void OnStop();
-    void OnPtz(int32_t command);         // the eight step buttons
+    void OnPtz(int32_t command);   // the eight step buttons
     void OnHome();
-    void OnCruiseHorizontal();           // "Left and right"
-    void OnCruiseVertical();             // "Up and down"
+    void OnCruiseHorizontal();   // "Left and right"
+    void OnCruiseVertical();     // "Up and down"
     void OnSpeedChanged(int index);
     void OnPresetSet();
     void OnPresetCall();

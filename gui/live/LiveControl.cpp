@@ -20,7 +20,7 @@ public:
     void SetListening(bool on) override { dlg->SetListening(on); }
 };
 
-}  // namespace
+}   // namespace
 
 ILiveControl* CurrentLiveControl() {
     ICameraSession& session = CurrentCamera();

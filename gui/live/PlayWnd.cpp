@@ -18,9 +18,7 @@ namespace {
 // (QPainter on an OpenGL widget uses the OpenGL paint engine).
 class CGlView final : public QOpenGLWidget {
 public:
-    explicit CGlView(QWidget* parent) : QOpenGLWidget(parent) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
+    explicit CGlView(QWidget* parent) : QOpenGLWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
     void SetPicture(const QImage& picture) {
         m_picture = picture;
         update();
@@ -39,7 +37,7 @@ private:
     QImage m_picture;
 };
 
-}  // namespace
+}   // namespace
 #endif
 
 CPlayWnd::CPlayWnd(int index, QWidget* parent) : QWidget(parent), m_index(index) {
@@ -84,7 +82,8 @@ void CPlayWnd::PresentFrame(const uint8_t* pixels, int width, int height, int st
     // One queued hand-over at a time; a picture that arrives meanwhile
     // replaces the pending one instead of piling up events.
     if (!m_takePosted.exchange(true))
-        QMetaObject::invokeMethod(this, [this] { TakeFrame(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { TakeFrame(); }, Qt::QueuedConnection);
 }
 
 void CPlayWnd::StreamState(bool connected) {

@@ -20,34 +20,29 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole + 1;
 
-QString Clock(qint64 ms)
-{
+QString Clock(qint64 ms) {
     const qint64 s = ms / 1000;
     return QStringLiteral("%1:%2").arg(s / 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
-}  // namespace
+}   // namespace
 
 // ---- video widget ---------------------------------------------------------
 
-CClipVideoWidget::CClipVideoWidget(QWidget* parent) : QWidget(parent)
-{
+CClipVideoWidget::CClipVideoWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 240);
 }
 
-void CClipVideoWidget::SetImage(const QImage& image)
-{
+void CClipVideoWidget::SetImage(const QImage& image) {
     m_image = image;
     update();
 }
 
-void CClipVideoWidget::paintEvent(QPaintEvent*)
-{
+void CClipVideoWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    if (m_image.isNull())
-        return;
+    if (m_image.isNull()) return;
     QSize size = m_image.size().scaled(this->size(), Qt::KeepAspectRatio);
     QRect target(QPoint(0, 0), size);
     target.moveCenter(rect().center());
@@ -63,8 +58,7 @@ struct CPlaybackDlg::Scan {
     SdScanResult result;
 };
 
-CPlaybackDlg::CPlaybackDlg(QWidget* parent) : QDialog(parent)
-{
+CPlaybackDlg::CPlaybackDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Playback"));
 
     m_list = new QListWidget(this);
@@ -118,8 +112,7 @@ CPlaybackDlg::CPlaybackDlg(QWidget* parent) : QDialog(parent)
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { OnPlay(); });
     connect(m_list, &QListWidget::currentRowChanged, this, [this](int) { UpdateButtons(); });
     connect(m_slider, &QSlider::sliderReleased, this, [this] {
-        if (m_player->IsRunning())
-            m_player->Seek(m_slider->value());
+        if (m_player->IsRunning()) m_player->Seek(m_slider->value());
     });
 
     TranslateWindow(this);
@@ -134,42 +127,30 @@ CPlaybackDlg::CPlaybackDlg(QWidget* parent) : QDialog(parent)
     UpdateButtons();
 }
 
-CPlaybackDlg::~CPlaybackDlg()
-{
+CPlaybackDlg::~CPlaybackDlg() {
     StopScan();
     m_player->Stop();
 }
 
-void CPlaybackDlg::done(int result)
-{
+void CPlaybackDlg::done(int result) {
     // Closing ends the download and the decoder at once.
     StopScan();
     m_player->Stop();
     QDialog::done(result);
 }
 
-QString CPlaybackDlg::StatusText() const
-{
-    return m_status->text();
-}
+QString CPlaybackDlg::StatusText() const { return m_status->text(); }
 
-void CPlaybackDlg::SetStatus(const QString& text)
-{
-    m_status->setText(text);
-}
+void CPlaybackDlg::SetStatus(const QString& text) { m_status->setText(text); }
 
-void CPlaybackDlg::StopScan()
-{
-    if (m_scan)
-        m_scan->cancel = true;
-    if (m_scanThread.joinable())
-        m_scanThread.join();
+void CPlaybackDlg::StopScan() {
+    if (m_scan) m_scan->cancel = true;
+    if (m_scanThread.joinable()) m_scanThread.join();
     m_scan.reset();
     m_scanning = false;
 }
 
-void CPlaybackDlg::RefreshList()
-{
+void CPlaybackDlg::RefreshList() {
     StopScan();
     m_list->clear();
     ICameraSession& session = CurrentCamera();
@@ -193,17 +174,15 @@ void CPlaybackDlg::RefreshList()
         options.maxBodyBytes = CCameraWebView::kMaxPageBytes;
         options.cancel = &scan->cancel;
         scan->result = ScanSdRecordings(scan->camera, "/sd/", options);
-        QMetaObject::invokeMethod(this, [this, scan] { FinishScan(scan); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, scan] { FinishScan(scan); }, Qt::QueuedConnection);
     });
     UpdateButtons();
 }
 
-void CPlaybackDlg::FinishScan(const std::shared_ptr<Scan>& scan)
-{
-    if (scan != m_scan)
-        return;
-    if (m_scanThread.joinable())
-        m_scanThread.join();
+void CPlaybackDlg::FinishScan(const std::shared_ptr<Scan>& scan) {
+    if (scan != m_scan) return;
+    if (m_scanThread.joinable()) m_scanThread.join();
     m_scan.reset();
     m_scanning = false;
     for (const SdEntry& e : scan->result.recordings) {
@@ -217,22 +196,18 @@ void CPlaybackDlg::FinishScan(const std::shared_ptr<Scan>& scan)
     if (!scan->result.Ok()) {
         SetStatus(QString());
         const std::string key = CameraWebErrorKey(scan->result.fetch, scan->result.status);
-        if (!key.empty())
-            KyError(this, key);
+        if (!key.empty()) KyError(this, key);
     } else if (m_list->count() == 0) {
         SetStatus(LangText(QStringLiteral("No recordings on the SD card")));
     } else {
         SetStatus(LangText(QStringLiteral("Recordings:")) + QLatin1Char(' ') + QString::number(m_list->count()));
-        if (m_list->currentRow() < 0)
-            m_list->setCurrentRow(0);
+        if (m_list->currentRow() < 0) m_list->setCurrentRow(0);
     }
     UpdateButtons();
 }
 
-void CPlaybackDlg::PlayPath(const QString& path)
-{
-    if (!m_loggedIn)
-        return;
+void CPlaybackDlg::PlayPath(const QString& path) {
+    if (!m_loggedIn) return;
     m_playingPath = path;
     m_durationMs = 0;
     m_slider->setRange(0, 0);
@@ -244,20 +219,17 @@ void CPlaybackDlg::PlayPath(const QString& path)
     UpdateButtons();
 }
 
-void CPlaybackDlg::OnPlay()
-{
+void CPlaybackDlg::OnPlay() {
     if (m_player->IsRunning() && m_player->IsPaused()) {
         OnPause();   // Play on a paused clip goes on
         return;
     }
     QListWidgetItem* item = m_list->currentItem();
-    if (!item)
-        return;
+    if (!item) return;
     PlayPath(item->data(kPathRole).toString());
 }
 
-void CPlaybackDlg::OnPause()
-{
+void CPlaybackDlg::OnPause() {
     if (!m_player->IsRunning()) {
         m_pause->setChecked(false);
         return;
@@ -268,8 +240,7 @@ void CPlaybackDlg::OnPause()
     UpdateButtons();
 }
 
-void CPlaybackDlg::OnStop()
-{
+void CPlaybackDlg::OnStop() {
     m_player->Stop();
     m_pause->setChecked(false);
     m_slider->setValue(0);
@@ -278,8 +249,7 @@ void CPlaybackDlg::OnStop()
     UpdateButtons();
 }
 
-void CPlaybackDlg::UpdateButtons()
-{
+void CPlaybackDlg::UpdateButtons() {
     const bool running = m_player->IsRunning();
     m_play->setEnabled(m_loggedIn && (m_list->currentItem() != nullptr || (running && m_player->IsPaused())));
     m_pause->setEnabled(running);
@@ -288,49 +258,36 @@ void CPlaybackDlg::UpdateButtons()
     m_refresh->setEnabled(!m_scanning);
 }
 
-void CPlaybackDlg::OnOpened(int session, qint64 durationMs)
-{
-    if (session != m_player->Session())
-        return;
+void CPlaybackDlg::OnOpened(int session, qint64 durationMs) {
+    if (session != m_player->Session()) return;
     m_durationMs = durationMs;
     m_slider->setRange(0, static_cast<int>(std::min<qint64>(durationMs, INT32_MAX)));
     SetStatus(QString::fromStdString(PathFileName(m_playingPath.toStdString())));
     UpdateButtons();
 }
 
-void CPlaybackDlg::OnFrame(int session)
-{
-    if (session != m_player->Session())
-        return;
+void CPlaybackDlg::OnFrame(int session) {
+    if (session != m_player->Session()) return;
     m_video->SetImage(m_player->LatestFrame());
 }
 
-void CPlaybackDlg::OnPosition(int session, qint64 ms)
-{
-    if (session != m_player->Session() || !m_player->IsRunning())
-        return;
-    if (!m_slider->isSliderDown())
-        m_slider->setValue(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
+void CPlaybackDlg::OnPosition(int session, qint64 ms) {
+    if (session != m_player->Session() || !m_player->IsRunning()) return;
+    if (!m_slider->isSliderDown()) m_slider->setValue(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
     m_time->setText(QStringLiteral("%1 / %2").arg(Clock(ms), Clock(m_durationMs)));
 }
 
-void CPlaybackDlg::OnProgress(int session, qint64 received, qint64 total)
-{
-    if (session != m_player->Session() || !m_player->IsRunning())
-        return;
+void CPlaybackDlg::OnProgress(int session, qint64 received, qint64 total) {
+    if (session != m_player->Session() || !m_player->IsRunning()) return;
     QString text = LangText(QStringLiteral("Downloading the recording..."));
-    if (total > 0)
-        text += QStringLiteral(" %1%").arg(received * 100 / total);
+    if (total > 0) text += QStringLiteral(" %1%").arg(received * 100 / total);
     SetStatus(text);
 }
 
-void CPlaybackDlg::OnFinished(int session, const QString& errorKey)
-{
-    if (session != m_player->Session())
-        return;
+void CPlaybackDlg::OnFinished(int session, const QString& errorKey) {
+    if (session != m_player->Session()) return;
     m_pause->setChecked(false);
     SetStatus(QString());
     UpdateButtons();
-    if (!errorKey.isEmpty())
-        KyError(this, errorKey.toStdString());
+    if (!errorKey.isEmpty()) KyError(this, errorKey.toStdString());
 }

@@ -22,7 +22,7 @@ QRect Cell(QSize size, int n, int col, int row, int spanCols = 1, int spanRows =
     return QRect(left, top, qMax(0, right - left), qMax(0, bottom - top));
 }
 
-}  // namespace
+}   // namespace
 
 CScreenPannel::CScreenPannel(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -97,30 +97,28 @@ void CScreenPannel::LayOut() {
 void CScreenPannel::PassOn(QEvent* event) {
     auto* mouse = static_cast<ky::video::CVideoMouseEvent*>(event);
     if (m_target)
-        QCoreApplication::postEvent(m_target, new ky::video::CVideoMouseEvent(static_cast<int>(event->type()),
-                                                                             mouse->window, mouse->pos,
-                                                                             mouse->globalPos));
+        QCoreApplication::postEvent(
+            m_target, new ky::video::CVideoMouseEvent(static_cast<int>(event->type()), mouse->window, mouse->pos,
+                                                      mouse->globalPos));
 }
 
 bool CScreenPannel::event(QEvent* event) {
     using namespace ky::video;
     if (auto* mouse = dynamic_cast<CVideoMouseEvent*>(event)) {
         switch (static_cast<int>(event->type())) {
-        case kLeftDown:
-            SetActiveWindow(mouse->window);
-            break;
-        case kContextMenu:
-            SetActiveWindow(mouse->window);
-            PassOn(event);
-            break;
-        case kDoubleClick:
-            SetActiveWindow(mouse->window);
-            SetEnlarged(!m_enlarged);
-            PassOn(event);
-            break;
-        default:   // move, button up, leave
-            PassOn(event);
-            break;
+            case kLeftDown: SetActiveWindow(mouse->window); break;
+            case kContextMenu:
+                SetActiveWindow(mouse->window);
+                PassOn(event);
+                break;
+            case kDoubleClick:
+                SetActiveWindow(mouse->window);
+                SetEnlarged(!m_enlarged);
+                PassOn(event);
+                break;
+            default:   // move, button up, leave
+                PassOn(event);
+                break;
         }
         return true;
     }

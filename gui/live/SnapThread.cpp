@@ -17,7 +17,7 @@ namespace {
 
 std::atomic<int> g_snapCounter{0};
 
-}  // namespace
+}   // namespace
 
 void ResetSnapCounter() { g_snapCounter = 0; }
 
@@ -25,15 +25,15 @@ int NextSnapCounter() { return g_snapCounter.fetch_add(1); }
 
 std::string SnapFileName(const std::tm& t, int counter) {
     char name[96];
-    std::snprintf(name, sizeof name, "Snap_%04d%02d%02d-%02d%02d%02d_%d.jpg", t.tm_year + 1900, t.tm_mon + 1,
-                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, counter);
+    std::snprintf(name, sizeof name, "Snap_%04d%02d%02d-%02d%02d%02d_%d.jpg", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                  t.tm_hour, t.tm_min, t.tm_sec, counter);
     return name;
 }
 
 std::string RecFileName(const std::tm& t) {
     char name[96];
-    std::snprintf(name, sizeof name, "RecFile_%04d%02d%02d-%02d%02d%02d.avi", t.tm_year + 1900, t.tm_mon + 1,
-                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(name, sizeof name, "RecFile_%04d%02d%02d-%02d%02d%02d.avi", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                  t.tm_hour, t.tm_min, t.tm_sec);
     return name;
 }
 
@@ -81,10 +81,8 @@ unsigned CSnapThread::Run() {
             m_result = GetLangText("Capture failed");
         }
     }
-    if (auto* owner = static_cast<QObject*>(notifyTarget))
-        QCoreApplication::postEvent(owner, new CSnapDoneEvent(this));
+    if (auto* owner = static_cast<QObject*>(notifyTarget)) QCoreApplication::postEvent(owner, new CSnapDoneEvent(this));
     return 0;
 }
 
-CSnapDoneEvent::CSnapDoneEvent(CSnapThread* worker)
-    : QEvent(ky::msg::Type(ky::msg::kSnapDone)), m_worker(worker) {}
+CSnapDoneEvent::CSnapDoneEvent(CSnapThread* worker) : QEvent(ky::msg::Type(ky::msg::kSnapDone)), m_worker(worker) {}

@@ -9,7 +9,7 @@ namespace {
 
 constexpr uint8_t kHeader[4] = {0x00, 0x01, 0x50, 0x00};
 
-}  // namespace
+}   // namespace
 
 CTalkSource::CTalkSource(std::string path) : m_path(std::move(path)) {}
 

@@ -24,7 +24,7 @@
 class ILiveControl;
 
 inline constexpr int kTalkPayload = kTestSoundFrameBytes;   // bytes of sound per frame (20 ms)
-inline constexpr int kTalkFrame = 4 + kTalkPayload;    // 164 with the header
+inline constexpr int kTalkFrame = 4 + kTalkPayload;         // 164 with the header
 inline constexpr const char* kTalkFileName = "music.g711";
 
 // The talk file and its read position. The SDK's talk thread reads frames

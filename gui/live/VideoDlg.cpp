@@ -29,8 +29,8 @@ namespace {
 using ky::search::FieldText;
 using ky::search::SetText;
 
-constexpr int kBoxWords = 5;      // number, x, y, width, height
-constexpr int kMaxDrawItems = 4;  // the draw list's room
+constexpr int kBoxWords = 5;       // number, x, y, width, height
+constexpr int kMaxDrawItems = 4;   // the draw list's room
 constexpr int32_t kDrawLayer = 2;
 
 const DeviceRecord& NoDevice() {
@@ -39,8 +39,8 @@ const DeviceRecord& NoDevice() {
 }
 
 int32_t Clamp32(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // Decimal value of a text field ("" or garbage: 0).
@@ -49,7 +49,7 @@ int FieldInt(const char* field, size_t width) {
     return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
 }
 
-}  // namespace
+}   // namespace
 
 // ---- detection boxes -------------------------------------------------------------
 
@@ -109,9 +109,7 @@ CVideoDlg::~CVideoDlg() {
 CVideoWnd* CVideoDlg::VideoWnd() const { return m_panel->Window(0); }
 CPlayWnd* CVideoDlg::PlayWnd() const { return VideoWnd()->PlayWnd(); }
 
-const DeviceRecord& CVideoDlg::GetDevice() const {
-    return FieldText(m_device.info.ip).empty() ? NoDevice() : m_device;
-}
+const DeviceRecord& CVideoDlg::GetDevice() const { return FieldText(m_device.info.ip).empty() ? NoDevice() : m_device; }
 
 int CVideoDlg::Connect(const DeviceRecord& device) {
     m_device = device;
@@ -151,8 +149,7 @@ void CVideoDlg::StartLive() {
 
     int error = 0;
     const KY_HANDLE handle = KY_SDK_LoginExt(ip.c_str(), user.c_str(), password.c_str(),
-                                             static_cast<uint16_t>(port > 0 && port <= 65535 ? port : 0), 5000,
-                                             &error);
+                                             static_cast<uint16_t>(port > 0 && port <= 65535 ? port : 0), 5000, &error);
     if (handle <= 0) {
         KyMessage(this, "Login device failed!");
         return;
@@ -429,32 +426,28 @@ void CVideoDlg::DrawDetection(int message, const std::vector<int32_t>& words) {
 bool CVideoDlg::event(QEvent* event) {
     using namespace ky::video;
     switch (static_cast<int>(event->type())) {
-    case kMotionBoxes:
-    case kPersonBoxes: {
-        auto* boxes = dynamic_cast<CDetectionEvent*>(event);
-        // A late message of an ended login is dropped.
-        if (boxes && boxes->handle == m_live.handle) DrawDetection(static_cast<int>(event->type()), boxes->words);
-        return true;
-    }
-    case kDoubleClick:
-        ToggleFullScreen();
-        return true;
-    case kFullScreenEscape:
-        if (m_fullScreen) ToggleFullScreen();
-        return true;
-    case kContextMenu: {
-        auto* mouse = dynamic_cast<CVideoMouseEvent*>(event);
-        QMenu* menu = CreateDisplayMenu(this);
-        menu->exec(mouse ? mouse->globalPos : QCursor::pos());
-        delete menu;
-        return true;
-    }
-    case kMouseMove:
-    case kLeftUp:
-    case kMouseLeave:
-        return true;
-    default:
-        return QWidget::event(event);
+        case kMotionBoxes:
+        case kPersonBoxes: {
+            auto* boxes = dynamic_cast<CDetectionEvent*>(event);
+            // A late message of an ended login is dropped.
+            if (boxes && boxes->handle == m_live.handle) DrawDetection(static_cast<int>(event->type()), boxes->words);
+            return true;
+        }
+        case kDoubleClick: ToggleFullScreen(); return true;
+        case kFullScreenEscape:
+            if (m_fullScreen) ToggleFullScreen();
+            return true;
+        case kContextMenu: {
+            auto* mouse = dynamic_cast<CVideoMouseEvent*>(event);
+            QMenu* menu = CreateDisplayMenu(this);
+            menu->exec(mouse ? mouse->globalPos : QCursor::pos());
+            delete menu;
+            return true;
+        }
+        case kMouseMove:
+        case kLeftUp:
+        case kMouseLeave: return true;
+        default: return QWidget::event(event);
     }
 }
 

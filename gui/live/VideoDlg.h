@@ -25,20 +25,20 @@ class QMenu;
 
 // The connection's state block, zeroed whenever the connection ends.
 struct LiveState {
-    KY_HANDLE handle;           // SDK login handle; 0 = not logged in
+    KY_HANDLE handle;   // SDK login handle; 0 = not logged in
     char ip[64];
     char user[32];
     char password[32];
     int32_t talking;
     int32_t recording;
     uint16_t port;
-    int32_t streamIndex;        // 0, 1
-    int32_t streamCode;         // 1 first stream, 2 second stream
+    int32_t streamIndex;   // 0, 1
+    int32_t streamCode;    // 1 first stream, 2 second stream
     int32_t listening;
-    uint8_t regions[4][32];     // first word of each set to 1 at login
-    int32_t capability[3];      // capability fields 12 and 16, and 0
+    uint8_t regions[4][32];   // first word of each set to 1 at login
+    int32_t capability[3];    // capability fields 12 and 16, and 0
     int32_t capabilityValid;
-    int32_t humanoid[3];        // detection on, boxes around persons, alarm linkage
+    int32_t humanoid[3];   // detection on, boxes around persons, alarm linkage
     char capabilityRecord[KY_CAPABILITY_SIZE];
     int32_t playing;
 };
@@ -66,7 +66,7 @@ int DetectionPenWidth(int message, int picWidth, int picHeight, int streamIndex)
 class CVideoDlg : public QWidget, public ICameraSession {
     Q_OBJECT
 public:
-    static constexpr int kDisplayD3D = 3025;    // menu command ids
+    static constexpr int kDisplayD3D = 3025;   // menu command ids
     static constexpr int kDisplayDraw = 3026;
 
     explicit CVideoDlg(QWidget* parent = nullptr);

@@ -12,15 +12,15 @@
 
 namespace ky::video {
 
-inline constexpr int kDoubleClick = 1124;      // left double click: enlarge / full screen
-inline constexpr int kLeftDown = 1126;         // makes the window active
-inline constexpr int kContextMenu = 1127;      // right button: display-mode menu
+inline constexpr int kDoubleClick = 1124;   // left double click: enlarge / full screen
+inline constexpr int kLeftDown = 1126;      // makes the window active
+inline constexpr int kContextMenu = 1127;   // right button: display-mode menu
 inline constexpr int kMouseMove = 1128;
 inline constexpr int kLeftUp = 1129;
 inline constexpr int kMouseLeave = 1130;
-inline constexpr int kFullScreenEscape = 4028; // Escape while the panel covers the screen
-inline constexpr int kMotionBoxes = 4026;      // SDK message type 0
-inline constexpr int kPersonBoxes = 4031;      // SDK message type 6
+inline constexpr int kFullScreenEscape = 4028;   // Escape while the panel covers the screen
+inline constexpr int kMotionBoxes = 4026;        // SDK message type 0
+inline constexpr int kPersonBoxes = 4031;        // SDK message type 6
 
 inline QEvent::Type Type(int message) { return static_cast<QEvent::Type>(message); }
 
@@ -45,4 +45,4 @@ public:
     std::vector<int32_t> words;   // records of five: number, x, y, width, height
 };
 
-}  // namespace ky::video
+}   // namespace ky::video

@@ -14,55 +14,55 @@ constexpr QColor kTitleColor{0, 255, 0};
 constexpr int kMarkSize = 14;
 constexpr int kMarkGap = 4;
 
-}  // namespace
+}   // namespace
 
 void DrawStateMark(QPainter& painter, const QRect& box, StateMark mark) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF r = QRectF(box).adjusted(1, 1, -1, -1);
     switch (mark) {
-    case StateMark::Recording: {
-        // A red recording dot with a light rim.
-        painter.setPen(QPen(QColor(255, 220, 220), 1.2));
-        painter.setBrush(QColor(230, 20, 20));
-        painter.drawEllipse(r.adjusted(1, 1, -1, -1));
-        break;
-    }
-    case StateMark::Talking: {
-        // A microphone: capsule, holder arc and stand.
-        const QColor c(255, 200, 0);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(c);
-        const double w = r.width(), h = r.height();
-        painter.drawRoundedRect(QRectF(r.left() + w * 0.32, r.top(), w * 0.36, h * 0.6), w * 0.18, w * 0.18);
-        painter.setPen(QPen(c, 1.5));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawArc(QRectF(r.left() + w * 0.16, r.top() + h * 0.2, w * 0.68, h * 0.56), 180 * 16, 180 * 16);
-        painter.drawLine(QPointF(r.center().x(), r.top() + h * 0.76), QPointF(r.center().x(), r.bottom()));
-        painter.drawLine(QPointF(r.left() + w * 0.3, r.bottom()), QPointF(r.right() - w * 0.3, r.bottom()));
-        break;
-    }
-    case StateMark::Listening: {
-        // A loudspeaker with two sound waves.
-        const QColor c(0, 200, 255);
-        const double w = r.width(), h = r.height();
-        QPainterPath speaker;
-        speaker.moveTo(r.left(), r.top() + h * 0.35);
-        speaker.lineTo(r.left() + w * 0.2, r.top() + h * 0.35);
-        speaker.lineTo(r.left() + w * 0.45, r.top() + h * 0.1);
-        speaker.lineTo(r.left() + w * 0.45, r.top() + h * 0.9);
-        speaker.lineTo(r.left() + w * 0.2, r.top() + h * 0.65);
-        speaker.lineTo(r.left(), r.top() + h * 0.65);
-        speaker.closeSubpath();
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(c);
-        painter.drawPath(speaker);
-        painter.setPen(QPen(c, 1.3));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawArc(QRectF(r.left() + w * 0.3, r.top() + h * 0.3, w * 0.4, h * 0.4), -50 * 16, 100 * 16);
-        painter.drawArc(QRectF(r.left() + w * 0.2, r.top() + h * 0.1, w * 0.75, h * 0.8), -50 * 16, 100 * 16);
-        break;
-    }
+        case StateMark::Recording: {
+            // A red recording dot with a light rim.
+            painter.setPen(QPen(QColor(255, 220, 220), 1.2));
+            painter.setBrush(QColor(230, 20, 20));
+            painter.drawEllipse(r.adjusted(1, 1, -1, -1));
+            break;
+        }
+        case StateMark::Talking: {
+            // A microphone: capsule, holder arc and stand.
+            const QColor c(255, 200, 0);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(c);
+            const double w = r.width(), h = r.height();
+            painter.drawRoundedRect(QRectF(r.left() + w * 0.32, r.top(), w * 0.36, h * 0.6), w * 0.18, w * 0.18);
+            painter.setPen(QPen(c, 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawArc(QRectF(r.left() + w * 0.16, r.top() + h * 0.2, w * 0.68, h * 0.56), 180 * 16, 180 * 16);
+            painter.drawLine(QPointF(r.center().x(), r.top() + h * 0.76), QPointF(r.center().x(), r.bottom()));
+            painter.drawLine(QPointF(r.left() + w * 0.3, r.bottom()), QPointF(r.right() - w * 0.3, r.bottom()));
+            break;
+        }
+        case StateMark::Listening: {
+            // A loudspeaker with two sound waves.
+            const QColor c(0, 200, 255);
+            const double w = r.width(), h = r.height();
+            QPainterPath speaker;
+            speaker.moveTo(r.left(), r.top() + h * 0.35);
+            speaker.lineTo(r.left() + w * 0.2, r.top() + h * 0.35);
+            speaker.lineTo(r.left() + w * 0.45, r.top() + h * 0.1);
+            speaker.lineTo(r.left() + w * 0.45, r.top() + h * 0.9);
+            speaker.lineTo(r.left() + w * 0.2, r.top() + h * 0.65);
+            speaker.lineTo(r.left(), r.top() + h * 0.65);
+            speaker.closeSubpath();
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(c);
+            painter.drawPath(speaker);
+            painter.setPen(QPen(c, 1.3));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawArc(QRectF(r.left() + w * 0.3, r.top() + h * 0.3, w * 0.4, h * 0.4), -50 * 16, 100 * 16);
+            painter.drawArc(QRectF(r.left() + w * 0.2, r.top() + h * 0.1, w * 0.75, h * 0.8), -50 * 16, 100 * 16);
+            break;
+        }
     }
     painter.restore();
 }
@@ -95,9 +95,9 @@ bool CVideoWnd::event(QEvent* event) {
     // The surface's mouse actions go on to the panel.
     if (auto* mouse = dynamic_cast<ky::video::CVideoMouseEvent*>(event)) {
         if (QWidget* panel = parentWidget())
-            QCoreApplication::postEvent(panel, new ky::video::CVideoMouseEvent(static_cast<int>(mouse->type()),
-                                                                              mouse->window, mouse->pos,
-                                                                              mouse->globalPos));
+            QCoreApplication::postEvent(
+                panel, new ky::video::CVideoMouseEvent(static_cast<int>(mouse->type()), mouse->window, mouse->pos,
+                                                       mouse->globalPos));
         return true;
     }
     return QWidget::event(event);

@@ -16,7 +16,7 @@ std::string FieldText(const char (&field)[N]) {
     return std::string(field, strnlen(field, N));
 }
 
-}  // namespace
+}   // namespace
 
 CCameraPage::CCameraPage(QWidget* parent, const char* section) : CSettingsPage(parent), m_section(section) {}
 

@@ -43,8 +43,8 @@ public:
     static constexpr int kReplyTimeoutMs = 3000;
 
     template <class Rec>
-    using Command = int (CCgiClient::*)(const char* ip, uint16_t port, const char* user, const char* password,
-                                        Rec* rec, int timeoutMs);
+    using Command = int (CCgiClient::*)(const char* ip, uint16_t port, const char* user, const char* password, Rec* rec,
+                                        int timeoutMs);
 
     // section: the language-file section of the page's messages.
     explicit CCameraPage(QWidget* parent = nullptr, const char* section = "CONFIG");

@@ -23,7 +23,7 @@ SdBrowserOpener& Opener() {
     return opener;
 }
 
-}  // namespace
+}   // namespace
 
 void SetCapabilitySource(CapabilitySource source) { Source() = std::move(source); }
 
@@ -37,4 +37,4 @@ bool OpenSdBrowser(QWidget* parent) {
     return true;
 }
 
-}  // namespace ky::pages
+}   // namespace ky::pages

@@ -42,4 +42,4 @@ void SetSdBrowserOpener(SdBrowserOpener opener);
 // Runs the opener; false when none is set.
 bool OpenSdBrowser(QWidget* parent);
 
-}  // namespace ky::pages
+}   // namespace ky::pages

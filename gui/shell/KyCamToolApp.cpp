@@ -148,9 +148,11 @@ bool WaitUntil(Cond cond, int ms) {
     return true;
 }
 
-void Pause(int ms) { WaitUntil([] { return false; }, ms); }
+void Pause(int ms) {
+    WaitUntil([] { return false; }, ms);
+}
 
-}  // namespace
+}   // namespace
 
 void CKyCamToolApp::TakeLiveScreenshots(const QString& out, const std::string& camera) {
     QDir().mkpath(out);

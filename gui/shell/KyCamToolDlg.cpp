@@ -35,12 +35,12 @@ enum ButtonId { kPreview = 1, kSettings = 2, kSearchDevice = 1007, kSearchConnec
 // A group node shows the page of its first child.
 int GroupPage(int number) {
     switch (number) {
-    case 1: return 6;    // Media: video encoding
-    case 2: return 10;   // Network
-    case 3: return 17;   // Alarm settings: humanoid alarm
-    case 4: return 23;   // Advanced: camera user
-    case 5: return 35;   // System: time
-    default: return number;
+        case 1: return 6;    // Media: video encoding
+        case 2: return 10;   // Network
+        case 3: return 17;   // Alarm settings: humanoid alarm
+        case 4: return 23;   // Advanced: camera user
+        case 5: return 35;   // System: time
+        default: return number;
     }
 }
 
@@ -59,7 +59,7 @@ QWidget* Placeholder(QWidget* parent, const char* name, bool dark) {
 
 QIcon AppIcon(const QWidget* w) { return w->style()->standardIcon(QStyle::SP_DesktopIcon); }
 
-}  // namespace
+}   // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("关于 KyCamTool"));
@@ -368,18 +368,17 @@ bool CKyCamToolDlg::InThisWindow(QObject* object) const {
 
 bool CKyCamToolDlg::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-    case QEvent::KeyPress: {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) && InThisWindow(watched))
-            return true;
-        break;
-    }
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        if (InThisWindow(watched) && !NoteActivity()) return true;
-        break;
-    default:
-        break;
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if ((key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) && InThisWindow(watched))
+                return true;
+            break;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            if (InThisWindow(watched) && !NoteActivity()) return true;
+            break;
+        default: break;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -39,9 +39,9 @@ public:
     enum class Layout { Preview, Settings, DeviceList };
 
     struct Options {
-        int screenWidth = 0;                   // 0: the primary screen's width
-        const CPageRegistry* pages = nullptr;  // nullptr: CPageRegistry::Instance()
-        const ShellParts* parts = nullptr;     // nullptr: ShellParts::Instance()
+        int screenWidth = 0;                    // 0: the primary screen's width
+        const CPageRegistry* pages = nullptr;   // nullptr: CPageRegistry::Instance()
+        const ShellParts* parts = nullptr;      // nullptr: ShellParts::Instance()
     };
 
     explicit CKyCamToolDlg(QWidget* parent = nullptr);

@@ -73,7 +73,7 @@ bool IsAncestorOrSelf(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* it
     return false;
 }
 
-}  // namespace
+}   // namespace
 
 CShowPageEvent::CShowPageEvent(int page, const TreeNodeRecord* record)
     : QEvent(ky::msg::Type(ky::msg::kShowPage)), m_page(page), m_record(record) {}

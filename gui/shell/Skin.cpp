@@ -18,7 +18,7 @@ int SlotOf(int id) {
     return -1;
 }
 
-}  // namespace
+}   // namespace
 
 void LoadSkinImages() {
     for (size_t i = 0; i < kSkinIds.size(); ++i) {

@@ -44,4 +44,4 @@ inline std::string FormattedRequest(const char* name, const void* rec) {
     return n < 0 ? "<refused>" : std::string(out.data(), static_cast<size_t>(n));
 }
 
-}  // namespace ky::test
+}   // namespace ky::test

@@ -19,7 +19,7 @@ int FirstNumberAfter(const std::string& line, const std::string& key) {
     if (at == std::string::npos) return 0;
     return std::atoi(line.c_str() + at + key.size());
 }
-}  // namespace
+}   // namespace
 
 std::string EmulatorProcess::BinaryPath() {
     if (const char* env = std::getenv("KYCAM_EMULATOR")) return env;
@@ -60,7 +60,8 @@ EmulatorProcess::EmulatorProcess(std::vector<std::string> extraArgs, int readyTi
         return at != std::string::npos && text.find('\n', at) != std::string::npos;
     };
     while (!complete()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return;
         pollfd p{out_, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return;
@@ -97,4 +98,4 @@ EmulatorProcess::~EmulatorProcess() {
     if (out_ >= 0) close(out_);
 }
 
-}  // namespace ky::test
+}   // namespace ky::test

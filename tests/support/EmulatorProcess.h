@@ -37,4 +37,4 @@ private:
     std::string ready_;
 };
 
-}  // namespace ky::test
+}   // namespace ky::test

@@ -23,8 +23,14 @@ public:
     RecordingPresenter() : m_before(InstallPresenter(this)) {}
     ~RecordingPresenter() override { InstallPresenter(m_before); }
 
-    void Info(QWidget*, const QString& text) override { texts << text; kinds += 'i'; }
-    void Error(QWidget*, const QString& text) override { texts << text; kinds += 'e'; }
+    void Info(QWidget*, const QString& text) override {
+        texts << text;
+        kinds += 'i';
+    }
+    void Error(QWidget*, const QString& text) override {
+        texts << text;
+        kinds += 'e';
+    }
     bool Question(QWidget*, const QString& text) override {
         texts << text;
         kinds += 'q';
@@ -34,7 +40,10 @@ public:
         return yes;
     }
     QString Last() const { return texts.isEmpty() ? QString() : texts.back(); }
-    void Clear() { texts.clear(); kinds.clear(); }
+    void Clear() {
+        texts.clear();
+        kinds.clear();
+    }
 
     QStringList texts;
     std::string kinds;
@@ -73,8 +82,14 @@ public:
     bool IsLoggedIn() const override { return loggedIn; }
     const DeviceRecord& GetDevice() const override { return device; }
     bool IsPlaying() const override { return playing; }
-    void PausePlay() override { ++pauses; playing = false; }
-    void ResumePlay() override { ++resumes; playing = true; }
+    void PausePlay() override {
+        ++pauses;
+        playing = false;
+    }
+    void ResumePlay() override {
+        ++resumes;
+        playing = true;
+    }
 
     // A login to a camera of this device type, as the live view reports it.
     void Login(const char* deviceType) {
@@ -92,4 +107,4 @@ public:
     int resumes = 0;
 };
 
-}  // namespace kytest
+}   // namespace kytest

@@ -19,4 +19,4 @@ inline bool OnlyLoopback() {
     return only;
 }
 
-}  // namespace ky::test
+}   // namespace ky::test

@@ -22,13 +22,13 @@ public:
 
     struct Script {
         Mode mode = Mode::ReplyThenClose;
-        std::string reply;                // bytes written after each request
+        std::string reply;   // bytes written after each request
         // Optional: builds the reply from the request text (headers included)
         // instead of `reply`.
         std::function<std::string(const std::string& request)> handler;
-        size_t chunkSize = 0;             // >0: write the reply in pieces of this size...
-        int chunkGapMs = 0;               // ...with this pause between them
-        bool record = true;               // keep the received bytes (off for benchmarks)
+        size_t chunkSize = 0;   // >0: write the reply in pieces of this size...
+        int chunkGapMs = 0;     // ...with this pause between them
+        bool record = true;     // keep the received bytes (off for benchmarks)
     };
 
     explicit ScriptedServer(Script script);
@@ -43,7 +43,7 @@ public:
     // Everything received so far on all connections, in order.
     std::string Received() const;
     int Accepted() const;
-    int Finished() const;                 // connections the server has closed
+    int Finished() const;   // connections the server has closed
     // Waits until `count` connections are finished (the client closed, or the
     // server closed after replying). False when that does not happen in time.
     bool WaitFinished(int count, int timeoutMs = 10000) const;
@@ -59,7 +59,7 @@ private:
     void Run();
     void Serve(int fd);
     bool WriteReply(int fd, const std::string& reply);
-    bool WaitReadable(int fd);            // false when told to stop
+    bool WaitReadable(int fd);   // false when told to stop
 
     Script script_;
     int listenFd_ = -1;
@@ -74,4 +74,4 @@ private:
     int finished_ = 0;
 };
 
-}  // namespace ky::test
+}   // namespace ky::test

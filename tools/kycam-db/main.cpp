@@ -37,25 +37,21 @@ const char kUsage[] =
     "so that a NAME or PASSWORD may begin with \"-\".\n"
     "Exit status: 0 done, 1 failed, 2 usage error.\n";
 
-int UsageError(const std::string& text)
-{
+int UsageError(const std::string& text) {
     std::cerr << "kycam-db: " << text << "\n" << kUsage;
     return kExitUsage;
 }
 
-int Failure(const std::string& text)
-{
+int Failure(const std::string& text) {
     std::cerr << "kycam-db: " << text << "\n";
     return kExitFailure;
 }
 
 // Characters as the login dialog counts them: UTF-16 code units.
-size_t Utf16Units(const std::string& s)
-{
+size_t Utf16Units(const std::string& s) {
     size_t units = 0;
     for (unsigned char c : s) {
-        if ((c & 0xC0) == 0x80)
-            continue;   // continuation byte
+        if ((c & 0xC0) == 0x80) continue;   // continuation byte
         units += c >= 0xF0 ? 2 : 1;
     }
     return units;
@@ -71,9 +67,7 @@ struct Args {
 
 // Options may come anywhere after the command; "--" ends them. Both
 // "--opt VALUE" and "--opt=VALUE" are accepted.
-bool ParseArgs(const std::vector<std::string>& argv, bool createOptions, Args& args,
-               std::string& problem)
-{
+bool ParseArgs(const std::vector<std::string>& argv, bool createOptions, Args& args, std::string& problem) {
     bool optionsEnded = false;
     for (size_t i = 0; i < argv.size(); ++i) {
         const std::string& a = argv[i];
@@ -119,81 +113,61 @@ bool ParseArgs(const std::vector<std::string>& argv, bool createOptions, Args& a
         }
         *target = value;
     }
-    if (args.db.empty())
-        args.db = AppFilePath("db.dat");
+    if (args.db.empty()) args.db = AppFilePath("db.dat");
     return true;
 }
 
-int RunCreate(const Args& args)
-{
-    if (!args.positional.empty())
-        return UsageError("create takes no arguments besides options");
-    if (args.defStream != "0" && args.defStream != "1")
-        return UsageError("--def-stream must be 0 or 1");
+int RunCreate(const Args& args) {
+    if (!args.positional.empty()) return UsageError("create takes no arguments besides options");
+    if (args.defStream != "0" && args.defStream != "1") return UsageError("--def-stream must be 0 or 1");
     std::string error;
-    if (CreateDatabase(args.db, args.defUser, args.defPassword, args.defStream == "1" ? 1 : 0,
-                       &error) != 0)
+    if (CreateDatabase(args.db, args.defUser, args.defPassword, args.defStream == "1" ? 1 : 0, &error) != 0)
         return Failure(error);
     std::cout << "created " << args.db << "\n";
     return kExitOk;
 }
 
-int RunUser(const Args& args)
-{
-    if (args.positional.size() != 2)
-        return UsageError("user needs NAME and PASSWORD");
+int RunUser(const Args& args) {
+    if (args.positional.size() != 2) return UsageError("user needs NAME and PASSWORD");
     const std::string& name = args.positional[0];
     std::string password = args.positional[1];
-    if (name.empty())
-        return UsageError("the user name is empty");
+    if (name.empty()) return UsageError("the user name is empty");
     if (password == "-") {
-        if (!std::getline(std::cin, password))
-            return Failure("no password on standard input");
-        if (!password.empty() && password.back() == '\r')
-            password.pop_back();
+        if (!std::getline(std::cin, password)) return Failure("no password on standard input");
+        if (!password.empty() && password.back() == '\r') password.pop_back();
     }
     const size_t length = Utf16Units(password);
-    if (length < kMinPassword || length > kMaxPassword)
-        return UsageError("the password must have 8 to 31 characters");
+    if (length < kMinPassword || length > kMaxPassword) return UsageError("the password must have 8 to 31 characters");
     std::string error;
-    if (SetToolUser(args.db, name, password, &error) != 0)
-        return Failure(error);
+    if (SetToolUser(args.db, name, password, &error) != 0) return Failure(error);
     std::cout << "user " << name << " stored in " << args.db << "\n";
     return kExitOk;
 }
 
-int RunShow(const Args& args)
-{
-    if (!args.positional.empty())
-        return UsageError("show takes no arguments besides options");
+int RunShow(const Args& args) {
+    if (!args.positional.empty()) return UsageError("show takes no arguments besides options");
     StoreSummary summary;
     std::string error;
-    if (ReadStoreSummary(args.db, summary, &error) != 0)
-        return Failure(error);
+    if (ReadStoreSummary(args.db, summary, &error) != 0) return Failure(error);
     std::cout << "database: " << args.db << "\n";
     if (summary.defaultRows == 0) {
         std::cout << "defaults: none (the tool uses admin / built-in password / stream 0)\n";
     } else {
         std::cout << "defaults: user \"" << summary.defUser << "\", password "
-                  << (summary.defPasswordEmpty ? "empty" : "set") << ", stream \""
-                  << summary.defStream << "\"";
-        if (summary.defaultRows > 1)
-            std::cout << " (first of " << summary.defaultRows << " rows)";
+                  << (summary.defPasswordEmpty ? "empty" : "set") << ", stream \"" << summary.defStream << "\"";
+        if (summary.defaultRows > 1) std::cout << " (first of " << summary.defaultRows << " rows)";
         std::cout << "\n";
     }
     std::cout << "users: " << summary.users.size() << "\n";
-    for (const std::string& u : summary.users)
-        std::cout << "  " << u << "\n";
+    for (const std::string& u : summary.users) std::cout << "  " << u << "\n";
     return kExitOk;
 }
 
-}  // namespace
+}   // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::vector<std::string> rest(argv + (argc > 1 ? 2 : argc), argv + argc);
-    if (argc < 2)
-        return UsageError("no command");
+    if (argc < 2) return UsageError("no command");
     InitAppDir();
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
@@ -201,8 +175,7 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     for (const std::string& a : rest) {
-        if (a == "--")
-            break;
+        if (a == "--") break;
         if (a == "--help") {
             std::cout << kUsage;
             return kExitOk;
@@ -211,13 +184,9 @@ int main(int argc, char** argv)
 
     Args args;
     std::string problem;
-    if (command != "create" && command != "user" && command != "show")
-        return UsageError("unknown command " + command);
-    if (!ParseArgs(rest, command == "create", args, problem))
-        return UsageError(problem);
-    if (command == "create")
-        return RunCreate(args);
-    if (command == "user")
-        return RunUser(args);
+    if (command != "create" && command != "user" && command != "show") return UsageError("unknown command " + command);
+    if (!ParseArgs(rest, command == "create", args, problem)) return UsageError(problem);
+    if (command == "create") return RunCreate(args);
+    if (command == "user") return RunUser(args);
     return RunShow(args);
 }

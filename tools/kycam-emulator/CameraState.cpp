@@ -55,10 +55,10 @@ std::string Escape(const std::string& s) {
     out.reserve(s.size());
     for (char c : s) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c;
         }
     }
     return out;
@@ -73,10 +73,13 @@ std::string Unescape(const std::string& s) {
             continue;
         }
         char n = s[++i];
-        if (n == 'n') out += '\n';
-        else if (n == 'r') out += '\r';
-        else if (n == '\\') out += '\\';
-        else {  // unknown escape: keep it as written
+        if (n == 'n')
+            out += '\n';
+        else if (n == 'r')
+            out += '\r';
+        else if (n == '\\')
+            out += '\\';
+        else {   // unknown escape: keep it as written
             out += '\\';
             out += n;
         }
@@ -88,7 +91,7 @@ void SetError(std::string* error, std::string text) {
     if (error) *error = std::move(text);
 }
 
-}  // namespace
+}   // namespace
 
 bool CameraState::LoadFile(const std::string& path, std::string* error) {
     std::ifstream in(path, std::ios::binary);
@@ -146,4 +149,4 @@ bool CameraState::SaveFile(const std::string& path, std::string* error) const {
     return true;
 }
 
-}  // namespace emu
+}   // namespace emu

@@ -28,4 +28,4 @@ private:
     std::map<std::string, std::string> kv_;
 };
 
-}  // namespace emu
+}   // namespace emu

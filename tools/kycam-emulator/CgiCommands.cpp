@@ -24,19 +24,19 @@ using table::Kind;
 using table::Param;
 using table::Special;
 
-constexpr size_t kMaxText = 127;  // the tool holds at most 127 value bytes
+constexpr size_t kMaxText = 127;   // the tool holds at most 127 value bytes
 
 struct Request {
     const Command* def = nullptr;
-    std::vector<std::pair<std::string, std::string>> params;  // name, decoded value
+    std::vector<std::pair<std::string, std::string>> params;   // name, decoded value
 };
 
 // One checked command, ready to run.
 struct Step {
     const Command* def = nullptr;
-    std::vector<std::string> tokens;  // selector tokens (one for sets)
-    std::vector<std::pair<std::string, std::string>> writes;  // state key, value
-    std::map<std::string, std::string> extra;  // checked values the special uses
+    std::vector<std::string> tokens;                           // selector tokens (one for sets)
+    std::vector<std::pair<std::string, std::string>> writes;   // state key, value
+    std::map<std::string, std::string> extra;                  // checked values the special uses
 };
 
 std::string Lower(std::string_view s) {
@@ -94,8 +94,8 @@ bool ParseTimeText(std::string_view v, std::tm* tm) {
     t.tm_hour = num(11, 2);
     t.tm_min = num(14, 2);
     t.tm_sec = num(17, 2);
-    if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday < 1 || t.tm_mday > 31 || t.tm_hour > 23 ||
-        t.tm_min > 59 || t.tm_sec > 59)
+    if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday < 1 || t.tm_mday > 31 || t.tm_hour > 23 || t.tm_min > 59 ||
+        t.tm_sec > 59)
         return false;
     if (tm) *tm = t;
     return true;
@@ -105,12 +105,11 @@ bool ParseTimeText(std::string_view v, std::tm* tm) {
 bool CheckValue(const Param& p, const std::string& value, std::string& out) {
     out = value;
     switch (p.kind) {
-        case Kind::Int:
-            return IsInt32(value);
+        case Kind::Int: return IsInt32(value);
         case Kind::Text:
             if (value.size() > kMaxText) return false;
             for (unsigned char c : value)
-                if (c < 0x20 || c == 0x7F) return false;  // no line breaks into replies
+                if (c < 0x20 || c == 0x7F) return false;   // no line breaks into replies
             return true;
         case Kind::Word: {
             std::string_view words = p.arg;
@@ -128,20 +127,21 @@ bool CheckValue(const Param& p, const std::string& value, std::string& out) {
         }
         case Kind::OnOff01: {
             const std::string v = Lower(value);
-            if (v == "on" || v == "1") out = "1";
-            else if (v == "off" || v == "0") out = "0";
-            else return false;
+            if (v == "on" || v == "1")
+                out = "1";
+            else if (v == "off" || v == "0")
+                out = "0";
+            else
+                return false;
             return true;
         }
-        case Kind::Ipv4:
-            return IsIpv4(value);
+        case Kind::Ipv4: return IsIpv4(value);
         case Kind::Week:
             if (value.size() != 48) return false;
             for (char c : value)
                 if (c != 'P' && c != 'N') return false;
             return true;
-        case Kind::Time:
-            return ParseTimeText(value, nullptr);
+        case Kind::Time: return ParseTimeText(value, nullptr);
     }
     return false;
 }
@@ -150,8 +150,7 @@ std::string ErrorBody(const std::string& why) { return "[Error] " + why + "\r\n"
 
 // Splits a query into commands. With `implied` (getvencattr.cgi) the query
 // holds only that command's parameters.
-bool ParseQuery(std::string_view query, std::vector<Request>& out, std::string& err,
-                const Command* implied = nullptr) {
+bool ParseQuery(std::string_view query, std::vector<Request>& out, std::string& err, const Command* implied = nullptr) {
     if (implied) out.push_back({implied, {}});
     size_t pos = 0;
     while (pos <= query.size()) {
@@ -159,7 +158,7 @@ bool ParseQuery(std::string_view query, std::vector<Request>& out, std::string& 
         if (amp == std::string_view::npos) amp = query.size();
         const std::string_view seg = query.substr(pos, amp - pos);
         pos = amp + 1;
-        if (seg.empty()) continue;  // "?&cmd=..." and "&&" occur in real requests
+        if (seg.empty()) continue;   // "?&cmd=..." and "&&" occur in real requests
         if (!implied && seg.substr(0, 4) == "cmd=") {
             std::string name = PercentDecode(seg.substr(4));
             const Command* def = table::FindCommand(name);
@@ -178,8 +177,7 @@ bool ParseQuery(std::string_view query, std::vector<Request>& out, std::string& 
                 err = "parameter before any command: " + std::string(seg);
                 return false;
             }
-            out.back().params.emplace_back(std::string(seg.substr(1, eq - 1)),
-                                           PercentDecode(seg.substr(eq + 1)));
+            out.back().params.emplace_back(std::string(seg.substr(1, eq - 1)), PercentDecode(seg.substr(eq + 1)));
         } else {
             err = "malformed query part: " + std::string(seg);
             return false;
@@ -259,8 +257,7 @@ bool CheckRequest(const CameraState& state, const Request& req, Step& step, std:
         if (p->key.empty()) {
             step.extra[name] = stored;
         } else {
-            step.writes.emplace_back(table::Expand(def.statePrefix, token) + table::Expand(p->key, token),
-                                     stored);
+            step.writes.emplace_back(table::Expand(def.statePrefix, token) + table::Expand(p->key, token), stored);
         }
     }
 
@@ -283,8 +280,7 @@ bool CheckRequest(const CameraState& state, const Request& req, Step& step, std:
             }
             break;
         }
-        default:
-            break;
+        default: break;
     }
     return true;
 }
@@ -308,23 +304,22 @@ std::string ClockText(const CameraState& state) {
     std::tm tm{};
     gmtime_r(&now, &tm);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d.%02d.%02d.%02d.%02d.%02d", tm.tm_year + 1900,
-                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buf, sizeof buf, "%04d.%02d.%02d.%02d.%02d.%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec);
     return buf;
 }
 
-std::optional<std::string> KeyValue(const CameraState& state, const Command& def,
-                                    const std::string& token, const std::string& reply) {
+std::optional<std::string> KeyValue(const CameraState& state, const Command& def, const std::string& token,
+                                    const std::string& reply) {
     if (def.special == Special::ServerTime && reply == "time") return ClockText(state);
-    if (def.special == Special::VencSize &&
-        (reply.rfind("width_", 0) == 0 || reply.rfind("height_", 0) == 0)) {
+    if (def.special == Special::VencSize && (reply.rfind("width_", 0) == 0 || reply.rfind("height_", 0) == 0)) {
         int w = 0, h = 0;
-        table::VideoModeSize(state.GetInt("videomode", 0), state.Get("vinorm") == "P",
-                             std::atoi(token.c_str()), &w, &h);
+        table::VideoModeSize(state.GetInt("videomode", 0), state.Get("vinorm") == "P", std::atoi(token.c_str()), &w,
+                             &h);
         return std::to_string(reply[0] == 'w' ? w : h);
     }
     std::string key = table::Expand(def.statePrefix, token) + reply;
-    if (!state.Has(key)) return std::nullopt;  // a model without this value
+    if (!state.Has(key)) return std::nullopt;   // a model without this value
     return state.Get(key);
 }
 
@@ -387,9 +382,7 @@ std::string RunSet(CameraState& state, const Step& step) {
             body += Line("result", "Succeed", false);
             break;
         }
-        case Special::CleanLog:
-            state.Set("emu.syslog", "");
-            break;
+        case Special::CleanLog: state.Set("emu.syslog", ""); break;
         case Special::WifiCheck: {
             std::string ssid;
             for (const auto& [key, value] : step.writes)
@@ -417,7 +410,7 @@ std::string RunSet(CameraState& state, const Step& step) {
             auto t = step.extra.find("time");
             if (t == step.extra.end()) break;
             if (!state.Get("time").empty()) {
-                state.Set("time", t->second);  // a fixed clock stays fixed
+                state.Set("time", t->second);   // a fixed clock stays fixed
             } else {
                 std::tm tm{};
                 ParseTimeText(t->second, &tm);
@@ -430,8 +423,7 @@ std::string RunSet(CameraState& state, const Step& step) {
             state.Set("emu.user", step.extra.at("at_newname"));
             state.Set("emu.password", step.extra.at("at_password"));
             break;
-        default:
-            break;
+        default: break;
     }
     return body;
 }
@@ -456,7 +448,7 @@ CgiReply Run(CameraState& state, const std::vector<Request>& requests) {
     return reply;
 }
 
-}  // namespace
+}   // namespace
 
 void LoadDefaultProfile(CameraState& state) {
     for (const auto& [key, value] : ExpandedDefaults()) state.Set(key, value);
@@ -472,8 +464,7 @@ CgiReply HandleParamCgi(CameraState& state, std::string_view query) {
 CgiReply HandleVencAttrCgi(CameraState& state, std::string_view query) {
     std::vector<Request> requests;
     std::string err;
-    if (!ParseQuery(query, requests, err, table::FindCommand("getvencattr")))
-        return {200, ErrorBody(err)};
+    if (!ParseQuery(query, requests, err, table::FindCommand("getvencattr"))) return {200, ErrorBody(err)};
     return Run(state, requests);
 }
 
@@ -490,15 +481,14 @@ std::string PercentDecode(std::string_view text) {
         const char c = text[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
-                   hex(text[i + 2]) >= 0) {
+        } else if (c == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
             out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
             i += 2;
         } else {
-            out += c;  // a '%' without two hex digits stays as it is
+            out += c;   // a '%' without two hex digits stays as it is
         }
     }
     return out;
 }
 
-}  // namespace emu
+}   // namespace emu

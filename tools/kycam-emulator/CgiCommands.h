@@ -32,4 +32,4 @@ CgiReply HandleVencAttrCgi(CameraState& state, std::string_view query);
 // Percent-decoding of query values ("+" is a blank).
 std::string PercentDecode(std::string_view text);
 
-}  // namespace emu
+}   // namespace emu

@@ -47,25 +47,15 @@
 namespace emu::table {
 namespace {
 
-Param I(std::string_view name, std::string_view key = {}) {
-    return {name, Kind::Int, key.empty() ? name : key};
-}
-Param T(std::string_view name, std::string_view key = {}) {
-    return {name, Kind::Text, key.empty() ? name : key};
-}
+Param I(std::string_view name, std::string_view key = {}) { return {name, Kind::Int, key.empty() ? name : key}; }
+Param T(std::string_view name, std::string_view key = {}) { return {name, Kind::Text, key.empty() ? name : key}; }
 Param W(std::string_view name, std::string_view words, std::string_view key = {}) {
     return {name, Kind::Word, key.empty() ? name : key, words};
 }
-Param B(std::string_view name, std::string_view key = {}) {
-    return {name, Kind::OnOff01, key.empty() ? name : key};
-}
-Param A(std::string_view name, std::string_view key) {
-    return {name, Kind::Ipv4, key};
-}
+Param B(std::string_view name, std::string_view key = {}) { return {name, Kind::OnOff01, key.empty() ? name : key}; }
+Param A(std::string_view name, std::string_view key) { return {name, Kind::Ipv4, key}; }
 // A parameter that is checked but stored by the command's own behaviour.
-Param X(std::string_view name, Kind kind, std::string_view words = {}) {
-    return {name, kind, {}, words};
-}
+Param X(std::string_view name, Kind kind, std::string_view words = {}) { return {name, kind, {}, words}; }
 
 const Selector kAencChn{"chn", {{"11", "1"}, {"12", "2"}, {"13", "3"}}, "11"};
 const Selector kVencChn{"chn", {{"11", "1"}, {"12", "2"}}, "11"};
@@ -85,20 +75,16 @@ const Selector kSnapType{"as_type", {{"snap", ""}}};
 const Selector kLogName{"name", {{"sys", ""}}};
 
 const std::vector<std::string_view> kImageKeys = {
-    "display_mode", "brightness", "saturation", "sharpness", "contrast", "hue",
-    "wdr",          "wdrvalue",   "night",      "shutter",   "flash_shutter",
-    "flip",         "mirror",     "gc",         "ae",        "targety",
-    "noise",        "gamma",      "aemode",     "imgmode",   "ratioslope",
-    "histoffset",   "defag"};
+    "display_mode", "brightness", "saturation",    "sharpness", "contrast",   "hue",        "wdr",  "wdrvalue",
+    "night",        "shutter",    "flash_shutter", "flip",      "mirror",     "gc",         "ae",   "targety",
+    "noise",        "gamma",      "aemode",        "imgmode",   "ratioslope", "histoffset", "defag"};
 
-const std::vector<std::string_view> kVencKeys = {
-    "bps_{}", "fps_{}", "gop_{}", "brmode_{}", "imagegrade_{}", "width_{}", "height_{}"};
-const std::vector<Param> kVencParams = {I("bps", "bps_{}"), I("fps", "fps_{}"),
-                                        I("gop", "gop_{}"), I("brmode", "brmode_{}"),
-                                        I("imagegrade", "imagegrade_{}")};
+const std::vector<std::string_view> kVencKeys = {"bps_{}",        "fps_{}",   "gop_{}",   "brmode_{}",
+                                                 "imagegrade_{}", "width_{}", "height_{}"};
+const std::vector<Param> kVencParams = {I("bps", "bps_{}"), I("fps", "fps_{}"), I("gop", "gop_{}"),
+                                        I("brmode", "brmode_{}"), I("imagegrade", "imagegrade_{}")};
 
-const std::vector<std::string_view> kWeekKeys = {"week0", "week1", "week2", "week3",
-                                                 "week4", "week5", "week6"};
+const std::vector<std::string_view> kWeekKeys = {"week0", "week1", "week2", "week3", "week4", "week5", "week6"};
 std::vector<Param> WeekParams() {
     std::vector<Param> p;
     for (auto k : kWeekKeys) p.push_back({k, Kind::Week, k});
@@ -112,9 +98,8 @@ std::vector<Command> BuildCommands() {
     return {
         // --- device information, SD card, log
         {.name = "getserverinfo",
-         .keys = {"model", "hardVersion", "softVersion", "webVersion", "rs485Version", "name",
-                  "startdate", "upnpstatus", "facddnsstatus", "th3ddnsstatus", "sdstatus",
-                  "sdfreespace", "sdtotalspace"}},
+         .keys = {"model", "hardVersion", "softVersion", "webVersion", "rs485Version", "name", "startdate",
+                  "upnpstatus", "facddnsstatus", "th3ddnsstatus", "sdstatus", "sdfreespace", "sdtotalspace"}},
         {.name = "getdevtype", .keys = {"devtype"}},
         {.name = "getstreamnum", .keys = {"stream_num"}},
         {.name = "sdfrmt", .isSet = true, .special = S::SdFormat},
@@ -123,28 +108,25 @@ std::vector<Command> BuildCommands() {
 
         // --- network
         {.name = "getnetattr",
-         .keys = {"ip", "netmask", "gateway", "macaddress", "dhcpflag", "dnsstat", "fdnsip",
-                  "sdnsip", "networktype"}},
+         .keys = {"ip", "netmask", "gateway", "macaddress", "dhcpflag", "dnsstat", "fdnsip", "sdnsip", "networktype"}},
         {.name = "gethttpport", .keys = {"httpport"}},
         {.name = "getrtspport", .keys = {"rtspport"}},
         {.name = "getrtspauth", .keys = {"rtsp_aenable"}},
         {.name = "getrtmpattr", .keys = {"rtmpport"}},
         {.name = "setnetattr",
          .isSet = true,
-         .params = {W("dhcp", onoff, "dhcpflag"), A("ipaddr", "ip"), A("netmask", "netmask"),
-                    A("gateway", "gateway"), I("dnsstat"), T("fdnsip"), T("sdnsip")}},
+         .params = {W("dhcp", onoff, "dhcpflag"), A("ipaddr", "ip"), A("netmask", "netmask"), A("gateway", "gateway"),
+                    I("dnsstat"), T("fdnsip"), T("sdnsip")}},
         {.name = "sethttpport", .isSet = true, .params = {I("httpport")}},
         {.name = "setrtspport", .isSet = true, .params = {I("rtspport")}},
         {.name = "setrtspauth", .isSet = true, .params = {I("rtsp_aenable")}},
         {.name = "setrtmpattr", .isSet = true, .params = {I("rtmpport")}},
 
         // --- wireless
-        {.name = "getwirelessattr",
-         .keys = {"wf_enable", "wf_ssid", "wf_auth", "wf_key", "wf_enc", "wf_mode"}},
+        {.name = "getwirelessattr", .keys = {"wf_enable", "wf_ssid", "wf_auth", "wf_key", "wf_enc", "wf_mode"}},
         {.name = "setwirelessattr",
          .isSet = true,
-         .params = {I("wf_enable"), T("wf_ssid"), I("wf_auth"), T("wf_key"), I("wf_enc"),
-                    I("wf_mode")}},
+         .params = {I("wf_enable"), T("wf_ssid"), I("wf_auth"), T("wf_key"), I("wf_enc"), I("wf_mode")}},
         {.name = "chkwirelessattr",
          .isSet = true,
          .params = {T("wf_ssid"), I("wf_auth"), T("wf_key"), I("wf_enc"), I("wf_mode")},
@@ -154,49 +136,43 @@ std::vector<Command> BuildCommands() {
         {.name = "searchwireless", .special = S::WifiScan},
 
         // --- DDNS, UPnP, internet address
-        {.name = "get3thddnsattr",
-         .keys = {"d3th_enable", "d3th_service", "d3th_uname", "d3th_passwd", "d3th_domain"}},
+        {.name = "get3thddnsattr", .keys = {"d3th_enable", "d3th_service", "d3th_uname", "d3th_passwd", "d3th_domain"}},
         {.name = "getupnpattr", .keys = {"upm_enable"}},
         {.name = "getourddnsattr",
-         .keys = {"our_enable", "our_server", "our_port", "our_uname", "our_passwd",
-                  "our_domain", "our_interval"}},
+         .keys = {"our_enable", "our_server", "our_port", "our_uname", "our_passwd", "our_domain", "our_interval"}},
         {.name = "set3thddnsattr",
          .isSet = true,
-         .params = {I("d3th_enable"), I("d3th_service"), T("d3th_uname"), T("d3th_passwd"),
-                    T("d3th_domain")}},
+         .params = {I("d3th_enable"), I("d3th_service"), T("d3th_uname"), T("d3th_passwd"), T("d3th_domain")}},
         {.name = "setupnpattr", .isSet = true, .params = {I("upm_enable")}},
         {.name = "setourddnsattr",
          .isSet = true,
-         .params = {I("our_enable"), I("our_port"), T("our_uname"), T("our_passwd"),
-                    T("our_server"), T("our_domain"), I("our_interval")}},
+         .params = {I("our_enable"), I("our_port"), T("our_uname"), T("our_passwd"), T("our_server"), T("our_domain"),
+                    I("our_interval")}},
         {.name = "getinterip", .keys = {"interip"}},
 
         // --- ONVIF, GB28181
         {.name = "getonvifattr",
-         .keys = {"ov_enable", "ov_port", "ov_authflag", "ov_forbitset", "ov_subchn",
-                  "ov_snapchn", "ov_nvctype"}},
+         .keys = {"ov_enable", "ov_port", "ov_authflag", "ov_forbitset", "ov_subchn", "ov_snapchn", "ov_nvctype"}},
         {.name = "setonvifattr",
          .isSet = true,
-         .params = {I("ov_enable"), I("ov_port"), I("ov_authflag"), I("ov_forbitset"),
-                    I("ov_subchn"), I("ov_snapchn"), I("ov_nvctype")}},
+         .params = {I("ov_enable"), I("ov_port"), I("ov_authflag"), I("ov_forbitset"), I("ov_subchn"), I("ov_snapchn"),
+                    I("ov_nvctype")}},
         {.name = "getgb28181attr",
-         .keys = {"gb_enable", "gb_svrid", "gb_svrip", "gb_svrport", "gb_devid", "gb_devport",
-                  "gb_devpwd", "gb_alarmid", "gb_heartcycle", "gb_heartcount", "gb_regtime"}},
+         .keys = {"gb_enable", "gb_svrid", "gb_svrip", "gb_svrport", "gb_devid", "gb_devport", "gb_devpwd",
+                  "gb_alarmid", "gb_heartcycle", "gb_heartcount", "gb_regtime"}},
         {.name = "setgb28181attr",
          .isSet = true,
-         .params = {I("gb_enable"), T("gb_svrid"), T("gb_svrip"), I("gb_svrport"),
-                    T("gb_devid"), I("gb_devport"), T("gb_devpwd"), T("gb_alarmid"),
-                    I("gb_heartcycle"), I("gb_heartcount"), I("gb_regtime")}},
+         .params = {I("gb_enable"), T("gb_svrid"), T("gb_svrip"), I("gb_svrport"), T("gb_devid"), I("gb_devport"),
+                    T("gb_devpwd"), T("gb_alarmid"), I("gb_heartcycle"), I("gb_heartcount"), I("gb_regtime")}},
 
         // --- cellular
         {.name = "get4gattr",
-         .keys = {"g4_runmode", "g4_simcard", "g4_status", "g4_quality", "g4_authtype",
-                  "g4_ver", "g4_mcc", "g4_mnc", "g4_carrier", "g4_apn", "g4_username",
-                  "g4_password", "g4_imei", "g4_iccid"}},
+         .keys = {"g4_runmode", "g4_simcard", "g4_status", "g4_quality", "g4_authtype", "g4_ver", "g4_mcc", "g4_mnc",
+                  "g4_carrier", "g4_apn", "g4_username", "g4_password", "g4_imei", "g4_iccid"}},
         {.name = "set4gattr",
          .isSet = true,
-         .params = {I("g4_runmode"), T("g4_carrier"), T("g4_apn"), I("g4_authtype"),
-                    T("g4_username"), T("g4_password")}},
+         .params = {I("g4_runmode"), T("g4_carrier"), T("g4_apn"), I("g4_authtype"), T("g4_username"),
+                    T("g4_password")}},
 
         // --- P2P, cloud, Tmall
         {.name = "getkyp2pattr", .keys = {"kyp2p_enable", "kyp2p_mode", "kyp2p_uid"}},
@@ -215,9 +191,7 @@ std::vector<Command> BuildCommands() {
          .params = {I("aeswitch", "aeswitch_{}"), W("aeformat", "g711a|g711u|g726", "aeformat_{}")},
          .selector = &kAencChn},
         {.name = "getaudioinvolume", .keys = {"volume", "aec", "denoise", "volin_type"}},
-        {.name = "setaudioinvolume",
-         .isSet = true,
-         .params = {I("volume"), I("volin_type"), I("aec"), I("denoise")}},
+        {.name = "setaudioinvolume", .isSet = true, .params = {I("volume"), I("volin_type"), I("aec"), I("denoise")}},
         {.name = "getaudiooutvolume", .keys = {"ao_volume"}},
         {.name = "setaudiooutvolume", .isSet = true, .params = {I("volume", "ao_volume")}},
         {.name = "getoverlayattr",
@@ -227,38 +201,31 @@ std::vector<Command> BuildCommands() {
          .escapeValues = true},
         {.name = "setoverlayattr",
          .isSet = true,
-         .params = {I("show", "show_{}"), I("place", "place_{}"), T("name", "name_{}"),
-                    I("x", "x_{}"), I("y", "y_{}"), I("w", "w_{}"), I("h", "h_{}")},
+         .params = {I("show", "show_{}"), I("place", "place_{}"), T("name", "name_{}"), I("x", "x_{}"), I("y", "y_{}"),
+                    I("w", "w_{}"), I("h", "h_{}")},
          .statePrefix = "overlay.",
          .selector = &kOsdRegion},
 
         // --- PTZ, RS-485, lens
         {.name = "getmotorattr",
-         .keys = {"panscan", "tiltscan", "panspeed", "tiltspeed", "movehome", "ptzalarmmask",
-                  "alarmpresetindex"}},
+         .keys = {"panscan", "tiltscan", "panspeed", "tiltspeed", "movehome", "ptzalarmmask", "alarmpresetindex"}},
         {.name = "setmotorattr",
          .isSet = true,
-         .params = {I("tiltscan"), I("tiltspeed"), I("panscan"), I("panspeed"),
-                    W("movehome", onoff), T("ptzalarmmask"), I("alarmpresetindex")}},
+         .params = {I("tiltscan"), I("tiltspeed"), I("panscan"), I("panspeed"), W("movehome", onoff), T("ptzalarmmask"),
+                    I("alarmpresetindex")}},
         {.name = "getsmartrackattr", .keys = {"smartrack_enable", "smartrack_flag", "smartrack_mode"}},
-        {.name = "setsmartrackattr",
-         .isSet = true,
-         .params = {I("smartrack_enable"), I("smartrack_mode")}},
+        {.name = "setsmartrackattr", .isSet = true, .params = {I("smartrack_enable"), I("smartrack_mode")}},
         {.name = "getlightattr", .keys = {"light_enable"}},
         {.name = "setlightattr", .isSet = true, .params = {B("light_enable")}},
-        {.name = "getptzcomattr",
-         .keys = {"protocal", "address", "speed", "baud", "databit", "stopbit", "check"}},
+        {.name = "getptzcomattr", .keys = {"protocal", "address", "speed", "baud", "databit", "stopbit", "check"}},
         {.name = "setptzcomattr",
          .isSet = true,
-         .params = {I("protocal"), I("address"), I("speed"), I("baud"), I("databit"),
-                    I("stopbit"), I("check")}},
+         .params = {I("protocal"), I("address"), I("speed"), I("baud"), I("databit"), I("stopbit"), I("check")}},
         {.name = "getmotorrange", .keys = {"lenstype"}},
 
         // --- video encoding
         {.name = "getvideoattr", .keys = {"videomode", "vinorm", "profile", "maxchn"}},
-        {.name = "setvideoattr",
-         .isSet = true,
-         .params = {I("profile"), W("vinorm", "P|N"), I("videomode")}},
+        {.name = "setvideoattr", .isSet = true, .params = {I("profile"), W("vinorm", "P|N"), I("videomode")}},
         {.name = "getvencattr", .keys = kVencKeys, .selector = &kVencChn, .special = S::VencSize},
         {.name = "setvencattr", .isSet = true, .params = kVencParams, .selector = &kVencChn},
 
@@ -269,10 +236,9 @@ std::vector<Command> BuildCommands() {
         {.name = "getlampattrex", .keys = {"lamp_mode"}},
         {.name = "setimageattr",
          .isSet = true,
-         .params = {I("brightness"), I("saturation"), I("sharpness"), I("contrast"), I("hue"),
-                    I("targety"), W("flip", onoff), W("mirror", onoff), W("wdr", onoff),
-                    W("night", onoff), I("imgmode"), I("image_type", "display_mode"),
-                    X("default", K::Word, "on")},
+         .params = {I("brightness"), I("saturation"), I("sharpness"), I("contrast"), I("hue"), I("targety"),
+                    W("flip", onoff), W("mirror", onoff), W("wdr", onoff), W("night", onoff), I("imgmode"),
+                    I("image_type", "display_mode"), X("default", K::Word, "on")},
          .special = S::ImageSet},
         {.name = "setircutattr", .isSet = true, .params = {I("saradc_switch_value")}},
         {.name = "setinfrared", .isSet = true, .params = {W("infraredstat", "auto|open|close")}},
@@ -280,9 +246,7 @@ std::vector<Command> BuildCommands() {
 
         // --- time
         {.name = "getntpattr", .keys = {"ntpenable", "ntpserver", "ntpinterval"}},
-        {.name = "setntpattr",
-         .isSet = true,
-         .params = {I("ntpenable"), T("ntpserver"), I("ntpinterval")}},
+        {.name = "setntpattr", .isSet = true, .params = {I("ntpenable"), T("ntpserver"), I("ntpinterval")}},
         {.name = "getservertime", .keys = {"time", "timeZone", "dstmode"}, .special = S::ServerTime},
         {.name = "setservertime",
          .isSet = true,
@@ -296,8 +260,8 @@ std::vector<Command> BuildCommands() {
          .selector = &kCoverRegion},
         {.name = "setcover",
          .isSet = true,
-         .params = {I("show", "show_{}"), T("color", "color_{}"), I("x", "x_{}"),
-                    I("y", "y_{}"), I("w", "w_{}"), I("h", "h_{}")},
+         .params = {I("show", "show_{}"), T("color", "color_{}"), I("x", "x_{}"), I("y", "y_{}"), I("w", "w_{}"),
+                    I("h", "h_{}")},
          .statePrefix = "cover.",
          .selector = &kCoverRegion},
 
@@ -317,11 +281,7 @@ std::vector<Command> BuildCommands() {
         {.name = "getalarmsoundattr", .keys = {"sound_type", "sound_time"}},
         {.name = "setalarmsoundattr", .isSet = true, .params = {I("sound_type"), I("sound_time")}},
         {.name = "getscheduleex", .keys = kWeekKeys, .statePrefix = "{}.", .selector = &kSchedule},
-        {.name = "setscheduleex",
-         .isSet = true,
-         .params = WeekParams(),
-         .statePrefix = "{}.",
-         .selector = &kSchedule},
+        {.name = "setscheduleex", .isSet = true, .params = WeekParams(), .statePrefix = "{}.", .selector = &kSchedule},
 
         // --- scheduled tasks
         {.name = "gettimerreboot", .keys = {"sr_enable", "sr_day", "sr_clock", "sr_hour"}},
@@ -337,9 +297,7 @@ std::vector<Command> BuildCommands() {
          .params = {I("as_interval", "as_snap_interval"), I("as_enable", "as_snap_enable")},
          .selector = &kSnapType},
         {.name = "getplanrecattr", .keys = {"planrec_enable", "planrec_chn", "planrec_time"}},
-        {.name = "setplanrecattr",
-         .isSet = true,
-         .params = {I("planrec_enable"), I("planrec_chn"), I("planrec_time")}},
+        {.name = "setplanrecattr", .isSet = true, .params = {I("planrec_enable"), I("planrec_chn"), I("planrec_time")}},
 
         // --- camera user
         {.name = "setuserattr",
@@ -616,7 +574,7 @@ const std::vector<Default> kDefaults = {
 #undef KY_WEEK_N
 #undef KY_WEEK_P
 
-}  // namespace
+}   // namespace
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = BuildCommands();
@@ -637,29 +595,25 @@ struct Size {
     int w, h;
 };
 // Resolution index -> size; indices 3, 4 and 5 differ between 50 and 60 Hz.
-const Size kResolution[] = {{640, 480},   {320, 240},   {160, 112},  {704, 576},
-                            {352, 288},   {176, 144},   {1280, 720}, {640, 352},
-                            {320, 176},   {1280, 960},  {1920, 1080}, {1536, 1536},
-                            {768, 768},   {800, 448},   {2304, 1296}, {1152, 648},
-                            {2560, 1440}, {2560, 1920}, {800, 600},  {3840, 2160},
-                            {640, 360},   {2880, 1620}};
-const Size kResolution60[] = {{704, 480}, {352, 240}, {176, 120}};  // indices 3..5
+const Size kResolution[] = {{640, 480},  {320, 240},   {160, 112},   {704, 576},  {352, 288},   {176, 144},
+                            {1280, 720}, {640, 352},   {320, 176},   {1280, 960}, {1920, 1080}, {1536, 1536},
+                            {768, 768},  {800, 448},   {2304, 1296}, {1152, 648}, {2560, 1440}, {2560, 1920},
+                            {800, 600},  {3840, 2160}, {640, 360},   {2880, 1620}};
+const Size kResolution60[] = {{704, 480}, {352, 240}, {176, 120}};   // indices 3..5
 
 struct Mode {
     int mode, first, second;
 };
 const Mode kVideoModes[] = {
-    {17, 0, 1},   {18, 0, 1},   {19, 0, 2},   {20, 1, 1},   {21, 1, 1},   {22, 1, 2},
-    {24, 2, 1},   {25, 2, 2},   {32, 6, 8},   {33, 7, 7},   {34, 7, 8},   {35, 6, 3},
-    {36, 6, 4},   {40, 10, 10}, {41, 10, 7},  {42, 10, 8},  {43, 7, 7},   {44, 7, 8},
-    {45, 10, 3},  {46, 10, 4},  {47, 10, 1},  {48, 10, 6},  {49, 10, 20}, {51, 9, 0},
-    {52, 9, 1},   {53, 0, 0},   {54, 0, 1},   {55, 9, 3},   {56, 9, 4},   {61, 11, 12},
-    {62, 12, 12}, {63, 14, 13}, {64, 14, 7},  {65, 10, 13}, {66, 10, 7},  {67, 14, 6},
-    {68, 14, 20}, {81, 16, 13}, {82, 16, 7},  {83, 16, 10}, {84, 16, 20}, {85, 16, 6},
-    {101, 17, 18}, {102, 17, 0}, {111, 21, 13}, {112, 19, 10}, {121, 19, 10}, {122, 19, 6},
-    {123, 19, 7}};
+    {17, 0, 1},    {18, 0, 1},   {19, 0, 2},    {20, 1, 1},    {21, 1, 1},    {22, 1, 2},   {24, 2, 1},
+    {25, 2, 2},    {32, 6, 8},   {33, 7, 7},    {34, 7, 8},    {35, 6, 3},    {36, 6, 4},   {40, 10, 10},
+    {41, 10, 7},   {42, 10, 8},  {43, 7, 7},    {44, 7, 8},    {45, 10, 3},   {46, 10, 4},  {47, 10, 1},
+    {48, 10, 6},   {49, 10, 20}, {51, 9, 0},    {52, 9, 1},    {53, 0, 0},    {54, 0, 1},   {55, 9, 3},
+    {56, 9, 4},    {61, 11, 12}, {62, 12, 12},  {63, 14, 13},  {64, 14, 7},   {65, 10, 13}, {66, 10, 7},
+    {67, 14, 6},   {68, 14, 20}, {81, 16, 13},  {82, 16, 7},   {83, 16, 10},  {84, 16, 20}, {85, 16, 6},
+    {101, 17, 18}, {102, 17, 0}, {111, 21, 13}, {112, 19, 10}, {121, 19, 10}, {122, 19, 6}, {123, 19, 7}};
 
-}  // namespace
+}   // namespace
 
 void VideoModeSize(int mode, bool pal, int stream, int* width, int* height) {
     int index = stream == 1 ? 6 : 7;
@@ -745,4 +699,4 @@ std::string CommandTableMarkdown() {
     return md.str();
 }
 
-}  // namespace emu::table
+}   // namespace emu::table

@@ -13,25 +13,25 @@ namespace emu::table {
 
 // How a set parameter's (percent-decoded) value is checked and stored.
 enum class Kind {
-    Int,     // optional '-' and 1..10 digits, within 32 bits
-    Text,    // at most 127 bytes, no control characters
-    Word,    // one of `arg` ("on|off"), case-insensitive, stored as listed
-    OnOff01, // "on"/"off"/"1"/"0", stored as "1"/"0"
-    Ipv4,    // dotted quad, each part 0..255
-    Week,    // 48 half-hour flags, each 'P' or 'N'
-    Time,    // "YYYY.MM.DD.hh.mm.ss" with month/day/hour/minute/second ranges
+    Int,       // optional '-' and 1..10 digits, within 32 bits
+    Text,      // at most 127 bytes, no control characters
+    Word,      // one of `arg` ("on|off"), case-insensitive, stored as listed
+    OnOff01,   // "on"/"off"/"1"/"0", stored as "1"/"0"
+    Ipv4,      // dotted quad, each part 0..255
+    Week,      // 48 half-hour flags, each 'P' or 'N'
+    Time,      // "YYYY.MM.DD.hh.mm.ss" with month/day/hour/minute/second ranges
 };
 
 struct Param {
-    std::string_view name;  // without the leading '-'
+    std::string_view name;   // without the leading '-'
     Kind kind;
-    std::string_view key;   // reply-name template of the key written
-    std::string_view arg = {};  // Word: the allowed words, '|'-separated
+    std::string_view key;        // reply-name template of the key written
+    std::string_view arg = {};   // Word: the allowed words, '|'-separated
 };
 
 struct SelectorValue {
-    std::string_view value;  // as sent: "11", "md", "type"
-    std::string_view token;  // substituted for "{}"
+    std::string_view value;   // as sent: "11", "md", "type"
+    std::string_view token;   // substituted for "{}"
 };
 
 // A parameter that picks which instance a command addresses (-chn, -region,
@@ -47,33 +47,33 @@ struct Selector {
 // Behaviour beyond storing and answering keys.
 enum class Special {
     None,
-    ServerTime,    // get: "time" from the emulated clock
-    VencSize,      // get: width/height from the video mode
-    WifiScan,      // get: the scan list (count and indexed keys)
-    WifiCheck,     // test a Wi-Fi setting against the scan list
-    SdFormat,      // wait emu.sd_delay_ms, card emptied, "Succeed"
-    SdStop,        // wait emu.sd_delay_ms, card out, "Succeed"
-    CleanLog,      // empties emu.syslog
-    ImageSet,      // -default=on restores the image keys and answers them
-    SetTime,       // -time moves the emulated clock
-    UserAttr,      // changes emu.user / emu.password
+    ServerTime,   // get: "time" from the emulated clock
+    VencSize,     // get: width/height from the video mode
+    WifiScan,     // get: the scan list (count and indexed keys)
+    WifiCheck,    // test a Wi-Fi setting against the scan list
+    SdFormat,     // wait emu.sd_delay_ms, card emptied, "Succeed"
+    SdStop,       // wait emu.sd_delay_ms, card out, "Succeed"
+    CleanLog,     // empties emu.syslog
+    ImageSet,     // -default=on restores the image keys and answers them
+    SetTime,      // -time moves the emulated clock
+    UserAttr,     // changes emu.user / emu.password
 };
 
 struct Command {
     std::string_view name = {};
     bool isSet = false;
-    std::vector<std::string_view> keys = {};  // get: reply-name templates, in order
-    std::vector<Param> params = {};           // set: accepted parameters
-    std::string_view statePrefix = {};   // template, see above
+    std::vector<std::string_view> keys = {};   // get: reply-name templates, in order
+    std::vector<Param> params = {};            // set: accepted parameters
+    std::string_view statePrefix = {};         // template, see above
     const Selector* selector = nullptr;
     Special special = Special::None;
-    bool escapeValues = false;  // camera-name escaping of \ " ` in replies
+    bool escapeValues = false;   // camera-name escaping of \ " ` in replies
 };
 
 struct Default {
-    std::string_view key;     // state-key template
+    std::string_view key;   // state-key template
     std::string_view value;
-    std::string_view tokens = {};  // '|'-separated tokens for "{}", or none
+    std::string_view tokens = {};   // '|'-separated tokens for "{}", or none
 };
 
 const std::vector<Command>& Commands();
@@ -90,4 +90,4 @@ void VideoModeSize(int mode, bool pal, int stream, int* width, int* height);
 // The table as a short Markdown document (docs/emulator-commands.md).
 std::string CommandTableMarkdown();
 
-}  // namespace emu::table
+}   // namespace emu::table

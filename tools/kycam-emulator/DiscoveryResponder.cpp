@@ -45,11 +45,11 @@ int OpenListener(int port, std::string* error) {
 // Answers go only to an ordinary unicast sender.
 bool IsUnicastSource(const sockaddr_in& from) {
     const uint32_t a = ntohl(from.sin_addr.s_addr);
-    return from.sin_family == AF_INET && from.sin_port != 0 && a != INADDR_ANY &&
-           a != INADDR_BROADCAST && !IN_MULTICAST(a);
+    return from.sin_family == AF_INET && from.sin_port != 0 && a != INADDR_ANY && a != INADDR_BROADCAST &&
+           !IN_MULTICAST(a);
 }
 
-}  // namespace
+}   // namespace
 
 DiscoveryResponder::DiscoveryResponder() : DiscoveryResponder(DeviceInfo{}) {}
 
@@ -158,4 +158,4 @@ void DiscoveryResponder::Answer(int fd) {
     }
 }
 
-}  // namespace emu
+}   // namespace emu

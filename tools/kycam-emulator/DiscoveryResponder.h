@@ -68,4 +68,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace emu
+}   // namespace emu

@@ -17,13 +17,12 @@ namespace emu {
 namespace {
 
 constexpr uint64_t kMaxUploadBytes = 1ull << 30;
-constexpr size_t kOversizeBytes = 12288;  // above every exchange buffer of the tool
+constexpr size_t kOversizeBytes = 12288;   // above every exchange buffer of the tool
 
 bool IEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -61,10 +60,14 @@ std::string TodayFolder() {
 std::string EscapeStateText(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out;
 }
@@ -73,26 +76,24 @@ std::string HtmlEscape(std::string_view s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
         }
     }
     return out;
 }
 
 bool FileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
-ReplyPlan Plain(int status, const std::string& body) {
-    return MakeReply(status, "text/plain", body, FaultSet{});
-}
+ReplyPlan Plain(int status, const std::string& body) { return MakeReply(status, "text/plain", body, FaultSet{}); }
 
-}  // namespace
+}   // namespace
 
 // ---- options ----------------------------------------------------------------
 
@@ -133,8 +134,8 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, std::string* 
             std::string s;
             if (!need(&s)) return false;
             if (!ParseInt(s, lo, hi, v)) {
-                *error = arg + ": expected a number from " + std::to_string(lo) + " to " +
-                         std::to_string(hi) + ", got \"" + s + "\"";
+                *error = arg + ": expected a number from " + std::to_string(lo) + " to " + std::to_string(hi) +
+                         ", got \"" + s + "\"";
                 return false;
             }
             return true;
@@ -207,14 +208,19 @@ struct FaultNameEntry {
     FaultKind kind;
 };
 constexpr FaultNameEntry kFaultNames[] = {
-    {"keepalive-cl", FaultKind::KeepAliveCl}, {"keepalive-nocl", FaultKind::KeepAliveNoCl},
-    {"slow", FaultKind::Slow},                {"silent", FaultKind::Silent},
-    {"close-mid", FaultKind::CloseMid},       {"no-200", FaultKind::No200},
-    {"error", FaultKind::Error},              {"ctype-blank", FaultKind::CtypeBlank},
-    {"oversize", FaultKind::Oversize},        {"drop-first", FaultKind::DropFirst},
+    {"keepalive-cl", FaultKind::KeepAliveCl},
+    {"keepalive-nocl", FaultKind::KeepAliveNoCl},
+    {"slow", FaultKind::Slow},
+    {"silent", FaultKind::Silent},
+    {"close-mid", FaultKind::CloseMid},
+    {"no-200", FaultKind::No200},
+    {"error", FaultKind::Error},
+    {"ctype-blank", FaultKind::CtypeBlank},
+    {"oversize", FaultKind::Oversize},
+    {"drop-first", FaultKind::DropFirst},
     {"refuse-upload", FaultKind::RefuseUpload},
 };
-}  // namespace
+}   // namespace
 
 bool ParseFault(const std::string& text, FaultKind* kind, int* count) {
     std::string name = text;
@@ -226,8 +232,7 @@ bool ParseFault(const std::string& text, FaultKind* kind, int* count) {
     for (const auto& e : kFaultNames) {
         if (name == e.name) {
             *kind = e.kind;
-            if (*count < 0 && (e.kind == FaultKind::DropFirst || e.kind == FaultKind::RefuseUpload))
-                *count = 1;
+            if (*count < 0 && (e.kind == FaultKind::DropFirst || e.kind == FaultKind::RefuseUpload)) *count = 1;
             return true;
         }
     }
@@ -242,29 +247,29 @@ const char* FaultName(FaultKind k) {
 
 const char* StatusReason(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 206: return "Partial Content";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 409: return "Conflict";
-    case 411: return "Length Required";
-    case 413: return "Payload Too Large";
-    case 414: return "URI Too Long";
-    case 416: return "Range Not Satisfiable";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Error";
+        case 200: return "OK";
+        case 206: return "Partial Content";
+        case 400: return "Bad Request";
+        case 401: return "Unauthorized";
+        case 404: return "Not Found";
+        case 405: return "Method Not Allowed";
+        case 408: return "Request Timeout";
+        case 409: return "Conflict";
+        case 411: return "Length Required";
+        case 413: return "Payload Too Large";
+        case 414: return "URI Too Long";
+        case 416: return "Range Not Satisfiable";
+        case 431: return "Request Header Fields Too Large";
+        case 500: return "Internal Server Error";
+        case 501: return "Not Implemented";
+        case 503: return "Service Unavailable";
+        case 505: return "HTTP Version Not Supported";
+        default: return "Error";
     }
 }
 
-ReplyPlan MakeReply(int status, const std::string& contentType, const std::string& body,
-                    const FaultSet& f, const std::string& extraHeaders, bool headOnly) {
+ReplyPlan MakeReply(int status, const std::string& contentType, const std::string& body, const FaultSet& f,
+                    const std::string& extraHeaders, bool headOnly) {
     std::string b = body;
     if (f.error) b += "[Error] emulated fault\r\n";
     for (int i = 0; f.oversize && b.size() < kOversizeBytes; ++i)
@@ -298,8 +303,7 @@ ReplyPlan MakeReply(int status, const std::string& contentType, const std::strin
 class UploadSink : public BodySink {
 public:
     UploadSink(Camera& cam, std::string boundary, FaultSet f, std::string query, uint64_t length)
-        : cam_(cam), reader_(std::move(boundary)), faults_(f), query_(std::move(query)),
-          length_(length) {}
+        : cam_(cam), reader_(std::move(boundary)), faults_(f), query_(std::move(query)), length_(length) {}
 
     void Feed(std::string_view data) override {
         received_ += data.size();
@@ -312,8 +316,8 @@ public:
             return Action::Reply(MakeReply(status, "text/html", why + "\r\n", faults_));
         };
         if (!complete)
-            return refuse(400, "truncated upload: " + std::to_string(received_) + " of " +
-                                   std::to_string(length_) + " bytes");
+            return refuse(
+                400, "truncated upload: " + std::to_string(received_) + " of " + std::to_string(length_) + " bytes");
         if (reader_.Failed()) return refuse(400, "malformed multipart body: " + reader_.Error());
         if (!reader_.Complete()) return refuse(400, "multipart body without closing boundary");
         const MultipartReader::Part* file = nullptr;
@@ -338,8 +342,8 @@ public:
         st.Set("emu.upgrade.size", std::to_string(file->size));
         st.Set("emu.upgrade.fnv1a", hash);
         st.Set("emu.upgrade.count", std::to_string(st.GetInt("emu.upgrade.count", 0) + 1));
-        cam_.AppendLog("upgrade package " + UrlDecode(file->filename) + " (" +
-                       std::to_string(file->size) + " bytes) accepted; restarting as " + version);
+        cam_.AppendLog("upgrade package " + UrlDecode(file->filename) + " (" + std::to_string(file->size) +
+                       " bytes) accepted; restarting as " + version);
 
         ReplyPlan plan = MakeReply(200, "text/html", "var upgrade=\"Succeed\";\r\n", faults_);
         Camera* cam = &cam_;
@@ -388,8 +392,7 @@ std::string Camera::FaultsText() const {
 bool Camera::TakeFault(FaultKind k) {
     for (size_t i = 0; i < faults_.size(); ++i) {
         if (faults_[i].kind != k) continue;
-        if (faults_[i].remaining > 0 && --faults_[i].remaining == 0)
-            faults_.erase(faults_.begin() + long(i));
+        if (faults_[i].remaining > 0 && --faults_[i].remaining == 0) faults_.erase(faults_.begin() + long(i));
         return true;
     }
     return false;
@@ -422,7 +425,7 @@ void Camera::AppendLog(const std::string& line) {
     std::string log = state_.Get("emu.syslog");
     if (!log.empty() && log.back() != '\n') log += '\n';
     log += LocalTimeText() + " " + line + "\n";
-    constexpr size_t kMaxLog = 256 * 1024;  // keep the newest lines
+    constexpr size_t kMaxLog = 256 * 1024;   // keep the newest lines
     if (log.size() > kMaxLog) {
         size_t cut = log.find('\n', log.size() - kMaxLog);
         log.erase(0, cut == std::string::npos ? log.size() - kMaxLog : cut + 1);
@@ -431,8 +434,7 @@ void Camera::AppendLog(const std::string& line) {
 }
 
 Action Camera::OnRequest(const RequestHead& head) {
-    if (!CheckBasicAuth(head.Header("Authorization"), state_.Get("emu.user"),
-                        state_.Get("emu.password"))) {
+    if (!CheckBasicAuth(head.Header("Authorization"), state_.Get("emu.user"), state_.Get("emu.password"))) {
         return Action::Reply(MakeReply(401, "text/html", "401 Unauthorized\r\n", FaultSet{},
                                        "WWW-Authenticate: Basic realm=\"ky7200\"\r\n"));
     }
@@ -443,8 +445,8 @@ Action Camera::OnRequest(const RequestHead& head) {
     FaultSet f = TakeFaults();
     bool isGet = head.method == "GET";
     auto notAllowed = [&](const char* allow) {
-        return Action::Reply(MakeReply(405, "text/html", "Method Not Allowed\r\n", f,
-                                       std::string("Allow: ") + allow + "\r\n"));
+        return Action::Reply(
+            MakeReply(405, "text/html", "Method Not Allowed\r\n", f, std::string("Allow: ") + allow + "\r\n"));
     };
 
     if (p == "/cgi-bin/ky7200/param.cgi" || p == "/web/cgi-bin/ky7200/param.cgi") {
@@ -463,13 +465,12 @@ Action Camera::OnRequest(const RequestHead& head) {
             return MakeReply(r.status, "text/html", r.body, f);
         });
     }
-    if (p == "/web/cgi-bin/ky7200/upgrade.cgi" || p == "/cgi-bin/ky7200/upgrade.cgi")
-        return UploadRequest(head, f);
+    if (p == "/web/cgi-bin/ky7200/upgrade.cgi" || p == "/cgi-bin/ky7200/upgrade.cgi") return UploadRequest(head, f);
     if (p == "/sd" || p.rfind("/sd/", 0) == 0) return SdRequest(head, f);
     if (p == "/log/syslog.txt") {
         if (!isGet && head.method != "HEAD") return notAllowed("GET, HEAD");
-        return Action::Reply(MakeReply(200, "text/plain; charset=utf-8", state_.Get("emu.syslog"), f,
-                                       {}, head.method == "HEAD"));
+        return Action::Reply(
+            MakeReply(200, "text/plain; charset=utf-8", state_.Get("emu.syslog"), f, {}, head.method == "HEAD"));
     }
     return Action::Reply(MakeReply(404, "text/html", "Not Found\r\n", f));
 }
@@ -511,7 +512,7 @@ Action Camera::SdRequest(const RequestHead& head, const FaultSet& f) {
         if (!total.empty() && freeSpace == total) files.clear();
 
         if (rel.empty() || rel.back() == '/') {
-            std::vector<std::pair<std::string, std::string>> entries;  // name, size text
+            std::vector<std::pair<std::string, std::string>> entries;   // name, size text
             for (const auto& sf : files) {
                 if (sf.path.compare(0, rel.size(), rel) != 0) continue;
                 std::string rest = sf.path.substr(rel.size());
@@ -522,15 +523,13 @@ Action Camera::SdRequest(const RequestHead& head, const FaultSet& f) {
                 for (auto& e : entries) dup = dup || e.first == name;
                 if (!dup) entries.emplace_back(name, size);
             }
-            if (entries.empty() && !rel.empty())
-                return MakeReply(404, "text/html", "Not Found\r\n", f, {}, headOnly);
+            if (entries.empty() && !rel.empty()) return MakeReply(404, "text/html", "Not Found\r\n", f, {}, headOnly);
             std::string title = "Index of /sd/" + HtmlEscape(rel);
-            std::string html = "<html><head><title>" + title + "</title></head>\r\n<body><h1>" +
-                               title + "</h1>\r\n<pre>\r\n";
+            std::string html =
+                "<html><head><title>" + title + "</title></head>\r\n<body><h1>" + title + "</h1>\r\n<pre>\r\n";
             if (!rel.empty()) html += "<a href=\"../\">../</a>\r\n";
             for (const auto& [name, size] : entries)
-                html += "<a href=\"/sd/" + HtmlEscape(rel + name) + "\">" + HtmlEscape(name) +
-                        "</a> " + size + "\r\n";
+                html += "<a href=\"/sd/" + HtmlEscape(rel + name) + "\">" + HtmlEscape(name) + "</a> " + size + "\r\n";
             html += "</pre>\r\n</body></html>\r\n";
             return MakeReply(200, "text/html", html, f, {}, headOnly);
         }
@@ -542,14 +541,12 @@ Action Camera::SdRequest(const RequestHead& head, const FaultSet& f) {
                 auto r = ParseRange(range, data.size(), &unsat);
                 if (unsat)
                     return MakeReply(416, "text/html", "Range Not Satisfiable\r\n", f,
-                                     "Content-Range: bytes */" + std::to_string(data.size()) + "\r\n",
-                                     headOnly);
+                                     "Content-Range: bytes */" + std::to_string(data.size()) + "\r\n", headOnly);
                 if (r) {
                     std::string cr = "Content-Range: bytes " + std::to_string(r->first) + "-" +
                                      std::to_string(r->second) + "/" + std::to_string(data.size()) +
                                      "\r\nAccept-Ranges: bytes\r\n";
-                    return MakeReply(206, sf.mime, data.substr(r->first, r->second - r->first + 1), f,
-                                     cr, headOnly);
+                    return MakeReply(206, sf.mime, data.substr(r->first, r->second - r->first + 1), f, cr, headOnly);
                 }
             }
             return MakeReply(200, sf.mime, data, f, "Accept-Ranges: bytes\r\n", headOnly);
@@ -713,8 +710,7 @@ bool Emulator::Start(std::string* error) {
         char text[64];
         std::snprintf(text, sizeof text, "KY7200-EMU-%06d", i + 1);
         st.Set("name", text);
-        std::snprintf(text, sizeof text, "02:4B:59:%02X:%02X:%02X", (i >> 16) & 0xff, (i >> 8) & 0xff,
-                      i & 0xff);
+        std::snprintf(text, sizeof text, "02:4B:59:%02X:%02X:%02X", (i >> 16) & 0xff, (i >> 8) & 0xff, i & 0xff);
         st.Set("macaddress", text);
         std::snprintf(text, sizeof text, "6b79656d-0000-4000-8000-%012d", i + 1);
         st.Set("emu.uuid", text);
@@ -798,4 +794,4 @@ std::string Emulator::ReadyLine() const {
     return "READY http=" + http + " rtsp=" + rtsp + " cameras=" + std::to_string(cameras_.size());
 }
 
-}  // namespace emu
+}   // namespace emu

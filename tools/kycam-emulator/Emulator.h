@@ -22,18 +22,18 @@ class DiscoveryResponder;
 
 struct Options {
     std::string bind = "127.0.0.1";
-    int httpPort = 8080;          // camera i listens on httpPort + i (0: any free port)
-    int rtspPort = 8554;          // camera i on rtspPort + i (0: any free port)
+    int httpPort = 8080;   // camera i listens on httpPort + i (0: any free port)
+    int rtspPort = 8554;   // camera i on rtspPort + i (0: any free port)
     int cameras = 1;
     std::string user = "admin";
     std::string password = "admin";
-    bool userGiven = false;       // --user / --password given (override a state file)
+    bool userGiven = false;   // --user / --password given (override a state file)
     bool passwordGiven = false;
-    std::string stateFile;        // camera 0: FILE, camera i > 0: FILE.i
-    std::vector<std::string> faults;  // "NAME" or "NAME=N", applied to every camera
+    std::string stateFile;             // camera 0: FILE, camera i > 0: FILE.i
+    std::vector<std::string> faults;   // "NAME" or "NAME=N", applied to every camera
     bool rtsp = true;
     bool discovery = true;
-    int sdDelayMs = -1;           // -1: keep the profile's / state file's value
+    int sdDelayMs = -1;   // -1: keep the profile's / state file's value
     int restartMs = 3000;
     std::string upgradeVersion;   // version after any upload (else from the file name)
     std::string sdCacheDir;       // empty: SdMedia::DefaultCacheDir()
@@ -67,15 +67,14 @@ const char* FaultName(FaultKind k);
 
 // Which fault modes shape one reply.
 struct FaultSet {
-    bool keepAliveCl = false, keepAliveNoCl = false, slow = false, silent = false,
-         closeMid = false, no200 = false, error = false, ctypeBlank = false, oversize = false;
+    bool keepAliveCl = false, keepAliveNoCl = false, slow = false, silent = false, closeMid = false, no200 = false,
+         error = false, ctypeBlank = false, oversize = false;
 };
 
 // Builds a reply as the camera writes it ("Content-Type:text/html" without a
 // blank) and applies the fault modes to bytes and delivery.
-ReplyPlan MakeReply(int status, const std::string& contentType, const std::string& body,
-                    const FaultSet& faults, const std::string& extraHeaders = {},
-                    bool headOnly = false);
+ReplyPlan MakeReply(int status, const std::string& contentType, const std::string& body, const FaultSet& faults,
+                    const std::string& extraHeaders = {}, bool headOnly = false);
 const char* StatusReason(int status);
 
 class Emulator;
@@ -114,7 +113,7 @@ private:
     friend class UploadSink;
     struct Fault {
         FaultKind kind;
-        int remaining;  // -1: unlimited
+        int remaining;   // -1: unlimited
     };
     FaultSet TakeFaults();
     bool TakeFault(FaultKind k);
@@ -125,7 +124,7 @@ private:
     void StartServices();
     void RequestStopDiscovery();
     void StopServices();
-    void RefreshServices();  // discovery record and RTSP credentials from the state
+    void RefreshServices();   // discovery record and RTSP credentials from the state
 
     Emulator& emu_;
     int index_;
@@ -144,7 +143,7 @@ private:
 class Emulator {
 public:
     explicit Emulator(Options options);
-    ~Emulator();  // Stop()
+    ~Emulator();   // Stop()
     Emulator(const Emulator&) = delete;
     Emulator& operator=(const Emulator&) = delete;
 
@@ -171,4 +170,4 @@ private:
     bool started_ = false;
 };
 
-}  // namespace emu
+}   // namespace emu

@@ -40,7 +40,7 @@ int HexValue(char c) {
     return -1;
 }
 
-}  // namespace
+}   // namespace
 
 const std::string* RequestHead::Header(std::string_view name) const {
     for (const auto& [k, v] : headers)
@@ -113,8 +113,8 @@ HeadError ParseRequestHead(std::string_view head, RequestHead* out) {
     if (target.front() != '/') return HeadError::BadRequest;
     for (char c : target)
         if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) return HeadError::BadRequest;
-    if (version.size() != 8 || version.substr(0, 5) != "HTTP/" || version[6] != '.' ||
-        version[5] < '0' || version[5] > '9' || version[7] < '0' || version[7] > '9')
+    if (version.size() != 8 || version.substr(0, 5) != "HTTP/" || version[6] != '.' || version[5] < '0' ||
+        version[5] > '9' || version[7] < '0' || version[7] > '9')
         return HeadError::BadRequest;
     if (version[5] != '1') return HeadError::BadVersion;
 
@@ -127,7 +127,7 @@ HeadError ParseRequestHead(std::string_view head, RequestHead* out) {
 
     while (nextLine(&line)) {
         if (line.empty()) return HeadError::None;
-        if (line.front() == ' ' || line.front() == '\t') return HeadError::BadRequest;  // folding
+        if (line.front() == ' ' || line.front() == '\t') return HeadError::BadRequest;   // folding
         size_t colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0) return HeadError::BadRequest;
         std::string_view name = line.substr(0, colon);
@@ -136,16 +136,16 @@ HeadError ParseRequestHead(std::string_view head, RequestHead* out) {
         if (out->headers.size() >= kMaxHeaders) return HeadError::HeadTooLarge;
         out->headers.emplace_back(std::string(name), std::string(Trim(line.substr(colon + 1))));
     }
-    return HeadError::BadRequest;  // no blank line
+    return HeadError::BadRequest;   // no blank line
 }
 
 int HeadErrorStatus(HeadError e) {
     switch (e) {
-    case HeadError::None: return 200;
-    case HeadError::BadRequest: return 400;
-    case HeadError::UriTooLong: return 414;
-    case HeadError::HeadTooLarge: return 431;
-    case HeadError::BadVersion: return 505;
+        case HeadError::None: return 200;
+        case HeadError::BadRequest: return 400;
+        case HeadError::UriTooLong: return 414;
+        case HeadError::HeadTooLarge: return 431;
+        case HeadError::BadVersion: return 505;
     }
     return 400;
 }
@@ -157,8 +157,7 @@ std::string UrlDecode(std::string_view text) {
         char c = text[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-                   HexValue(text[i + 2]) >= 0) {
+        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
             out += char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
             i += 2;
         } else {
@@ -199,13 +198,20 @@ std::optional<std::string> Base64Decode(std::string_view text) {
     for (; i < text.size(); ++i) {
         char c = text[i];
         int v;
-        if (c >= 'A' && c <= 'Z') v = c - 'A';
-        else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
-        else if (c >= '0' && c <= '9') v = c - '0' + 52;
-        else if (c == '+') v = 62;
-        else if (c == '/') v = 63;
-        else if (c == '=') break;
-        else return std::nullopt;
+        if (c >= 'A' && c <= 'Z')
+            v = c - 'A';
+        else if (c >= 'a' && c <= 'z')
+            v = c - 'a' + 26;
+        else if (c >= '0' && c <= '9')
+            v = c - '0' + 52;
+        else if (c == '+')
+            v = 62;
+        else if (c == '/')
+            v = 63;
+        else if (c == '=')
+            break;
+        else
+            return std::nullopt;
         acc = (acc << 6) | uint32_t(v);
         bits += 6;
         if (bits >= 8) {
@@ -254,8 +260,7 @@ std::string MultipartBoundary(std::string_view contentType) {
         if (eq == std::string_view::npos) continue;
         if (!IEquals(Trim(param.substr(0, eq)), "boundary")) continue;
         std::string_view value = Trim(param.substr(eq + 1));
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
         if (value.empty() || value.size() > 70) return {};
         for (char c : value)
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return {};
@@ -264,8 +269,7 @@ std::string MultipartBoundary(std::string_view contentType) {
     return {};
 }
 
-std::optional<std::pair<uint64_t, uint64_t>> ParseRange(std::string_view header, uint64_t size,
-                                                        bool* unsatisfiable) {
+std::optional<std::pair<uint64_t, uint64_t>> ParseRange(std::string_view header, uint64_t size, bool* unsatisfiable) {
     *unsatisfiable = false;
     std::string_view h = Trim(header);
     if (!IStartsWith(h, "bytes=")) return std::nullopt;
@@ -284,7 +288,7 @@ std::optional<std::pair<uint64_t, uint64_t>> ParseRange(std::string_view header,
         return v;
     };
     std::string_view a = Trim(h.substr(0, dash)), b = Trim(h.substr(dash + 1));
-    if (a.empty()) {  // suffix range
+    if (a.empty()) {   // suffix range
         auto n = num(b);
         if (!n) return std::nullopt;
         if (*n == 0 || size == 0) {
@@ -311,8 +315,7 @@ std::optional<std::pair<uint64_t, uint64_t>> ParseRange(std::string_view header,
 
 // ---- multipart ------------------------------------------------------------
 
-MultipartReader::MultipartReader(std::string boundary)
-    : delimiter_("\r\n--" + boundary), pending_("\r\n") {
+MultipartReader::MultipartReader(std::string boundary) : delimiter_("\r\n--" + boundary), pending_("\r\n") {
     // The leading CR LF lets a body that starts with the delimiter line match
     // the same delimiter as every later part.
     if (boundary.empty()) Fail("empty boundary");
@@ -402,76 +405,74 @@ bool MultipartReader::Feed(std::string_view data) {
     pending_.append(data);
     for (;;) {
         switch (state_) {
-        case State::Preamble: {
-            size_t at = pending_.find(delimiter_);
-            if (at == std::string::npos) {
-                if (pending_.size() > delimiter_.size())
-                    pending_.erase(0, pending_.size() - delimiter_.size() + 1);
-                return true;
-            }
-            pending_.erase(0, at + delimiter_.size());
-            state_ = State::AfterDelimiter;
-            break;
-        }
-        case State::AfterDelimiter: {
-            if (pending_.size() < 2) return true;
-            if (pending_.compare(0, 2, "--") == 0) {
-                state_ = State::Epilogue;
-                pending_.clear();
-                return true;
-            }
-            // Transport padding (blanks) may precede the line end.
-            size_t nl = pending_.find("\r\n");
-            if (nl == std::string::npos) {
-                if (pending_.size() > 256) return Fail("garbage after delimiter");
-                for (char c : pending_)
-                    if (c != ' ' && c != '\t' && c != '\r') return Fail("garbage after delimiter");
-                return true;
-            }
-            for (size_t i = 0; i < nl; ++i)
-                if (pending_[i] != ' ' && pending_[i] != '\t') return Fail("garbage after delimiter");
-            pending_.erase(0, nl + 2);
-            state_ = State::PartHeaders;
-            break;
-        }
-        case State::PartHeaders: {
-            size_t end;
-            if (pending_.compare(0, 2, "\r\n") == 0) {
-                end = 0;
-            } else {
-                size_t at = pending_.find("\r\n\r\n");
+            case State::Preamble: {
+                size_t at = pending_.find(delimiter_);
                 if (at == std::string::npos) {
-                    if (pending_.size() > 8192) return Fail("part headers too long");
+                    if (pending_.size() > delimiter_.size()) pending_.erase(0, pending_.size() - delimiter_.size() + 1);
                     return true;
                 }
-                end = at + 2;
+                pending_.erase(0, at + delimiter_.size());
+                state_ = State::AfterDelimiter;
+                break;
             }
-            if (end > 8192) return Fail("part headers too long");
-            if (!ParsePartHeaders(std::string_view(pending_).substr(0, end))) return false;
-            pending_.erase(0, end + 2);
-            state_ = State::Content;
-            break;
-        }
-        case State::Content: {
-            size_t at = pending_.find(delimiter_);
-            if (at == std::string::npos) {
-                size_t keep = delimiter_.size() - 1;
-                if (pending_.size() > keep) {
-                    size_t n = pending_.size() - keep;
-                    Consume(std::string_view(pending_).substr(0, n));
-                    pending_.erase(0, n);
+            case State::AfterDelimiter: {
+                if (pending_.size() < 2) return true;
+                if (pending_.compare(0, 2, "--") == 0) {
+                    state_ = State::Epilogue;
+                    pending_.clear();
+                    return true;
                 }
-                return true;
+                // Transport padding (blanks) may precede the line end.
+                size_t nl = pending_.find("\r\n");
+                if (nl == std::string::npos) {
+                    if (pending_.size() > 256) return Fail("garbage after delimiter");
+                    for (char c : pending_)
+                        if (c != ' ' && c != '\t' && c != '\r') return Fail("garbage after delimiter");
+                    return true;
+                }
+                for (size_t i = 0; i < nl; ++i)
+                    if (pending_[i] != ' ' && pending_[i] != '\t') return Fail("garbage after delimiter");
+                pending_.erase(0, nl + 2);
+                state_ = State::PartHeaders;
+                break;
             }
-            Consume(std::string_view(pending_).substr(0, at));
-            parts_.back().complete = true;
-            pending_.erase(0, at + delimiter_.size());
-            state_ = State::AfterDelimiter;
-            break;
-        }
-        case State::Epilogue:
-        case State::Failed:
-            return state_ != State::Failed;
+            case State::PartHeaders: {
+                size_t end;
+                if (pending_.compare(0, 2, "\r\n") == 0) {
+                    end = 0;
+                } else {
+                    size_t at = pending_.find("\r\n\r\n");
+                    if (at == std::string::npos) {
+                        if (pending_.size() > 8192) return Fail("part headers too long");
+                        return true;
+                    }
+                    end = at + 2;
+                }
+                if (end > 8192) return Fail("part headers too long");
+                if (!ParsePartHeaders(std::string_view(pending_).substr(0, end))) return false;
+                pending_.erase(0, end + 2);
+                state_ = State::Content;
+                break;
+            }
+            case State::Content: {
+                size_t at = pending_.find(delimiter_);
+                if (at == std::string::npos) {
+                    size_t keep = delimiter_.size() - 1;
+                    if (pending_.size() > keep) {
+                        size_t n = pending_.size() - keep;
+                        Consume(std::string_view(pending_).substr(0, n));
+                        pending_.erase(0, n);
+                    }
+                    return true;
+                }
+                Consume(std::string_view(pending_).substr(0, at));
+                parts_.back().complete = true;
+                pending_.erase(0, at + delimiter_.size());
+                state_ = State::AfterDelimiter;
+                break;
+            }
+            case State::Epilogue:
+            case State::Failed: return state_ != State::Failed;
         }
     }
 }
@@ -483,8 +484,7 @@ std::string VersionFromPackageName(std::string_view encodedName) {
     size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     for (size_t i = 0; i + 1 < name.size(); ++i) {
-        if ((name[i] != 'V' && name[i] != 'v') || name[i + 1] < '0' || name[i + 1] > '9')
-            continue;
+        if ((name[i] != 'V' && name[i] != 'v') || name[i + 1] < '0' || name[i + 1] > '9') continue;
         size_t j = i + 1;
         while (j < name.size() && ((name[j] >= '0' && name[j] <= '9') || name[j] == '.')) ++j;
         std::string run = name.substr(i + 1, j - i - 1);
@@ -500,7 +500,7 @@ std::string BumpVersion(std::string_view current) {
     while (end > 0 && !(v[end - 1] >= '0' && v[end - 1] <= '9')) --end;
     if (end == 0) return "V1.0.1";
     size_t i = end;
-    for (;;) {  // decimal increment with carry, within the digit run
+    for (;;) {   // decimal increment with carry, within the digit run
         --i;
         if (v[i] < '9') {
             ++v[i];
@@ -514,4 +514,4 @@ std::string BumpVersion(std::string_view current) {
     }
 }
 
-}  // namespace emu
+}   // namespace emu

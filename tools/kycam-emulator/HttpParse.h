@@ -19,12 +19,12 @@ inline constexpr size_t kMaxHeadBytes = 16384;
 inline constexpr size_t kMaxHeaders = 100;
 
 struct RequestHead {
-    std::string method;   // "GET", "POST", ...
-    std::string target;   // as sent: "/cgi-bin/ky7200/param.cgi?cmd=x"
-    std::string path;     // target before '?', not decoded
-    std::string query;    // text after the first '?', not decoded
-    int versionMinor = 1; // HTTP/1.x
-    std::vector<std::pair<std::string, std::string>> headers;  // names as sent, values trimmed
+    std::string method;                                         // "GET", "POST", ...
+    std::string target;                                         // as sent: "/cgi-bin/ky7200/param.cgi?cmd=x"
+    std::string path;                                           // target before '?', not decoded
+    std::string query;                                          // text after the first '?', not decoded
+    int versionMinor = 1;                                       // HTTP/1.x
+    std::vector<std::pair<std::string, std::string>> headers;   // names as sent, values trimmed
 
     // First header whose name matches without regard to ASCII case.
     const std::string* Header(std::string_view name) const;
@@ -32,10 +32,10 @@ struct RequestHead {
 
 enum class HeadError {
     None,
-    BadRequest,        // 400: malformed request line or header
-    UriTooLong,        // 414: request line longer than kMaxRequestLine
-    HeadTooLarge,      // 431: head longer than kMaxHeadBytes or too many headers
-    BadVersion,        // 505: not HTTP/1.x
+    BadRequest,     // 400: malformed request line or header
+    UriTooLong,     // 414: request line longer than kMaxRequestLine
+    HeadTooLarge,   // 431: head longer than kMaxHeadBytes or too many headers
+    BadVersion,     // 505: not HTTP/1.x
 };
 
 // Finds the end of the request head in `data` (after the blank line; a bare
@@ -58,8 +58,7 @@ std::string UrlDecode(std::string_view text);
 std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view query);
 
 // First value of `name` in a parsed query, or nullopt.
-std::optional<std::string> QueryValue(const std::vector<std::pair<std::string, std::string>>& q,
-                                      std::string_view name);
+std::optional<std::string> QueryValue(const std::vector<std::pair<std::string, std::string>>& q, std::string_view name);
 
 // Standard Base64 (with or without '=' padding); nullopt on a bad character.
 std::optional<std::string> Base64Decode(std::string_view text);
@@ -80,8 +79,7 @@ std::string MultipartBoundary(std::string_view contentType);
 // of `size` bytes into [first, last]. nullopt for anything else, including
 // several ranges (the caller then sends the whole resource) and ranges
 // outside the resource (*unsatisfiable is set).
-std::optional<std::pair<uint64_t, uint64_t>> ParseRange(std::string_view header, uint64_t size,
-                                                        bool* unsatisfiable);
+std::optional<std::pair<uint64_t, uint64_t>> ParseRange(std::string_view header, uint64_t size, bool* unsatisfiable);
 
 // Incremental multipart/form-data reader. Feed the body in any pieces; file
 // contents are counted and hashed, never stored, so large packages cost no
@@ -89,12 +87,12 @@ std::optional<std::pair<uint64_t, uint64_t>> ParseRange(std::string_view header,
 class MultipartReader {
 public:
     struct Part {
-        std::string name;        // form field name
-        std::string filename;    // as sent (not decoded); empty when absent
+        std::string name;       // form field name
+        std::string filename;   // as sent (not decoded); empty when absent
         bool hasFilename = false;
-        uint64_t size = 0;       // bytes of content
-        uint64_t fnv1a = 0xcbf29ce484222325ull;  // FNV-1a 64 of the content
-        bool complete = false;   // its closing delimiter was seen
+        uint64_t size = 0;                        // bytes of content
+        uint64_t fnv1a = 0xcbf29ce484222325ull;   // FNV-1a 64 of the content
+        bool complete = false;                    // its closing delimiter was seen
     };
 
     explicit MultipartReader(std::string boundary);
@@ -133,4 +131,4 @@ std::string VersionFromPackageName(std::string_view encodedName);
 // in `current` plus one ("V5.2.1" -> "V5.2.2"); "V1.0.1" when there is none.
 std::string BumpVersion(std::string_view current);
 
-}  // namespace emu
+}   // namespace emu

@@ -28,7 +28,7 @@ struct HttpServer::Conn {
     int fd = -1;
     Site* site = nullptr;
     St st = St::Head;
-    bool kept = false;       // waiting for a further request on a kept-open connection
+    bool kept = false;   // waiting for a further request on a kept-open connection
     bool peerEof = false;
     bool closed = false;
     uint32_t events = 0;
@@ -44,7 +44,7 @@ struct HttpServer::Conn {
 namespace {
 constexpr uint64_t kWakeId = 0;
 constexpr size_t kReadChunk = 16384;
-}  // namespace
+}   // namespace
 
 HttpServer::HttpServer() : HttpServer(Limits{}) {}
 
@@ -236,8 +236,7 @@ void HttpServer::RunLoop() {
             uint64_t id = events[i].data.u64;
             if (id == kWakeId) {
                 uint64_t v;
-                while (::read(wakefd_, &v, sizeof v) > 0) {
-                }
+                while (::read(wakefd_, &v, sizeof v) > 0) {}
             } else if (listeners_.count(id)) {
                 OnListenerReady(id);
             } else {
@@ -300,23 +299,22 @@ void HttpServer::SweepIdle() {
     for (auto& [id, c] : conns_) {
         int64_t idle = now - c->lastActive;
         switch (c->st) {
-        case Conn::St::Head:
-            if (idle > (c->kept ? limits_.keepOpenIdleMs : limits_.headIdleMs)) expired.push_back(id);
-            break;
-        case Conn::St::Body:
-            if (idle > limits_.bodyIdleMs) expired.push_back(id);
-            break;
-        case Conn::St::Writing:
-            if (idle > limits_.writeIdleMs) expired.push_back(id);
-            break;
-        case Conn::St::Draining:
-            if (idle > limits_.drainMs) expired.push_back(id);
-            break;
-        case Conn::St::Silent:
-            if (now - c->silentSince > limits_.silentMs) expired.push_back(id);
-            break;
-        case Conn::St::Working:
-            break;
+            case Conn::St::Head:
+                if (idle > (c->kept ? limits_.keepOpenIdleMs : limits_.headIdleMs)) expired.push_back(id);
+                break;
+            case Conn::St::Body:
+                if (idle > limits_.bodyIdleMs) expired.push_back(id);
+                break;
+            case Conn::St::Writing:
+                if (idle > limits_.writeIdleMs) expired.push_back(id);
+                break;
+            case Conn::St::Draining:
+                if (idle > limits_.drainMs) expired.push_back(id);
+                break;
+            case Conn::St::Silent:
+                if (now - c->silentSince > limits_.silentMs) expired.push_back(id);
+                break;
+            case Conn::St::Working: break;
         }
     }
     for (uint64_t id : expired) {
@@ -327,7 +325,7 @@ void HttpServer::SweepIdle() {
             StartReply(c, c.site->OnBadRequest(408));
         } else if (c.st == Conn::St::Body) {
             auto sink = std::move(c.sink);
-            c.st = Conn::St::Working;  // Finish may hand the reply to a worker
+            c.st = Conn::St::Working;   // Finish may hand the reply to a worker
             HandleAction(c, sink->Finish(false));
         } else {
             CloseConn(id);
@@ -340,7 +338,7 @@ void HttpServer::OnListenerReady(uint64_t id) {
         auto it = listeners_.find(id);
         if (it == listeners_.end()) return;
         int fd = ::accept4(it->second.fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;  // EAGAIN, or out of descriptors: try again on the next event
+        if (fd < 0) return;   // EAGAIN, or out of descriptors: try again on the next event
         Site* site = it->second.site;
         if (!site->OnAccept()) {
             ::close(fd);
@@ -460,7 +458,7 @@ void HttpServer::Process(Conn& c) {
             if (c.bodyLeft == 0 || c.peerEof) {
                 auto sink = std::move(c.sink);
                 bool complete = c.bodyLeft == 0;
-                c.in.clear();  // bytes past the body: the connection closes after the reply
+                c.in.clear();   // bytes past the body: the connection closes after the reply
                 c.st = Conn::St::Working;
                 HandleAction(c, sink->Finish(complete));
             }
@@ -472,47 +470,42 @@ void HttpServer::Process(Conn& c) {
 
 void HttpServer::HandleAction(Conn& c, Action a) {
     switch (a.kind) {
-    case Action::Kind::Reply:
-        StartReply(c, std::move(a.reply));
-        return;
-    case Action::Kind::Drop:
-        CloseConn(c.id);
-        return;
-    case Action::Kind::ReadBody: {
-        c.st = Conn::St::Body;
-        c.sink = std::move(a.sink);
-        c.bodyLeft = a.bodyLength;
-        if (a.sendContinue) {
-            static const char k100[] = "HTTP/1.1 100 Continue\r\n\r\n";
-            ssize_t r = ::send(c.fd, k100, sizeof k100 - 1, MSG_NOSIGNAL);
-            (void)r;  // best effort: the client sends its body after a pause anyway
-        }
-        SetEvents(c, EPOLLIN | EPOLLRDHUP);
-        Touch(c);
-        return;
-    }
-    case Action::Kind::Async: {
-        c.st = Conn::St::Working;
-        SetEvents(c, 0);
-        uint64_t id = c.id;
-        SubmitWork([this, id, work = std::move(a.work)] {
-            ReplyPlan plan;
-            try {
-                plan = work();
-            } catch (const std::exception&) {
-                // A handler bug must not take the whole process down.
-                plan = ReplyPlan{};
-                plan.bytes =
-                    "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        case Action::Kind::Reply: StartReply(c, std::move(a.reply)); return;
+        case Action::Kind::Drop: CloseConn(c.id); return;
+        case Action::Kind::ReadBody: {
+            c.st = Conn::St::Body;
+            c.sink = std::move(a.sink);
+            c.bodyLeft = a.bodyLength;
+            if (a.sendContinue) {
+                static const char k100[] = "HTTP/1.1 100 Continue\r\n\r\n";
+                ssize_t r = ::send(c.fd, k100, sizeof k100 - 1, MSG_NOSIGNAL);
+                (void)r;   // best effort: the client sends its body after a pause anyway
             }
-            Post([this, id, plan = std::move(plan)]() mutable {
-                auto it = conns_.find(id);
-                if (it == conns_.end() || it->second->st != Conn::St::Working) return;
-                StartReply(*it->second, std::move(plan));
+            SetEvents(c, EPOLLIN | EPOLLRDHUP);
+            Touch(c);
+            return;
+        }
+        case Action::Kind::Async: {
+            c.st = Conn::St::Working;
+            SetEvents(c, 0);
+            uint64_t id = c.id;
+            SubmitWork([this, id, work = std::move(a.work)] {
+                ReplyPlan plan;
+                try {
+                    plan = work();
+                } catch (const std::exception&) {
+                    // A handler bug must not take the whole process down.
+                    plan = ReplyPlan{};
+                    plan.bytes = "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+                }
+                Post([this, id, plan = std::move(plan)]() mutable {
+                    auto it = conns_.find(id);
+                    if (it == conns_.end() || it->second->st != Conn::St::Working) return;
+                    StartReply(*it->second, std::move(plan));
+                });
             });
-        });
-        return;
-    }
+            return;
+        }
     }
 }
 
@@ -643,4 +636,4 @@ void HttpServer::WorkerMain() {
     }
 }
 
-}  // namespace emu
+}   // namespace emu

@@ -30,11 +30,11 @@ namespace emu {
 
 struct ReplyPlan {
     std::string bytes;
-    bool keepOpen = false;         // read further requests after this reply
-    bool silent = false;           // never answer; hold the connection until the peer leaves
-    int byteDelayMs = 0;           // > 0: write one byte per delay
-    size_t cutAt = std::string::npos;  // close abruptly after this many bytes
-    std::function<void()> afterSent;   // on the loop thread once the bytes are out
+    bool keepOpen = false;              // read further requests after this reply
+    bool silent = false;                // never answer; hold the connection until the peer leaves
+    int byteDelayMs = 0;                // > 0: write one byte per delay
+    size_t cutAt = std::string::npos;   // close abruptly after this many bytes
+    std::function<void()> afterSent;    // on the loop thread once the bytes are out
 };
 
 struct Action;
@@ -52,11 +52,11 @@ public:
 struct Action {
     enum class Kind { Reply, Async, ReadBody, Drop };
     Kind kind = Kind::Reply;
-    ReplyPlan reply;                       // Reply
-    std::function<ReplyPlan()> work;       // Async: runs on a worker thread
-    std::unique_ptr<BodySink> sink;        // ReadBody
-    uint64_t bodyLength = 0;               // ReadBody
-    bool sendContinue = false;             // ReadBody: "100 Continue" first
+    ReplyPlan reply;                   // Reply
+    std::function<ReplyPlan()> work;   // Async: runs on a worker thread
+    std::unique_ptr<BodySink> sink;    // ReadBody
+    uint64_t bodyLength = 0;           // ReadBody
+    bool sendContinue = false;         // ReadBody: "100 Continue" first
 
     static Action Reply(ReplyPlan p) {
         Action a;
@@ -94,12 +94,12 @@ public:
 class HttpServer {
 public:
     struct Limits {
-        int headIdleMs = 15000;     // waiting for (the rest of) a request head
-        int bodyIdleMs = 30000;     // waiting for body bytes
-        int keepOpenIdleMs = 30000; // kept-open connection without a new request
-        int writeIdleMs = 60000;    // peer not reading
-        int silentMs = 600000;      // silent fault: hold at most this long
-        int drainMs = 2000;         // after our FIN, waiting for the peer to close
+        int headIdleMs = 15000;       // waiting for (the rest of) a request head
+        int bodyIdleMs = 30000;       // waiting for body bytes
+        int keepOpenIdleMs = 30000;   // kept-open connection without a new request
+        int writeIdleMs = 60000;      // peer not reading
+        int silentMs = 600000;        // silent fault: hold at most this long
+        int drainMs = 2000;           // after our FIN, waiting for the peer to close
         int maxWorkers = 64;
     };
 
@@ -176,9 +176,9 @@ private:
 
     std::unordered_map<uint64_t, Listener> listeners_;
     std::unordered_map<uint64_t, std::unique_ptr<Conn>> conns_;
-    std::vector<std::unique_ptr<Conn>> dead_;  // closed this iteration, freed on the next
+    std::vector<std::unique_ptr<Conn>> dead_;   // closed this iteration, freed on the next
     std::atomic<size_t> connCount_{0};
-    std::vector<Timer> timers_;  // min-heap on (when, seq)
+    std::vector<Timer> timers_;   // min-heap on (when, seq)
     uint64_t timerSeq_ = 0;
     int64_t lastSweep_ = 0;
 
@@ -196,4 +196,4 @@ private:
 // Milliseconds of a monotonic clock.
 int64_t NowMs();
 
-}  // namespace emu
+}   // namespace emu

@@ -23,8 +23,7 @@ bool InitGStreamer(std::string* error) {
     std::call_once(once, [] {
         GError* err = nullptr;
         if (!gst_init_check(nullptr, nullptr, &err)) {
-            initError = std::string("GStreamer initialisation failed: ") +
-                        (err ? err->message : "unknown error");
+            initError = std::string("GStreamer initialisation failed: ") + (err ? err->message : "unknown error");
             g_clear_error(&err);
         }
     });
@@ -33,16 +32,13 @@ bool InitGStreamer(std::string* error) {
 }
 
 bool ValidStream(const RtspStreamConfig& c, const char* mount, std::string* error) {
-    const bool ok = c.width >= 16 && c.width <= 4096 && c.width % 2 == 0 && c.height >= 16 &&
-                    c.height <= 4096 && c.height % 2 == 0 && c.fps >= 1 && c.fps <= 60 &&
-                    c.keyIntervalFrames >= 1 && c.keyIntervalFrames <= 1000 &&
-                    c.bitrateKbps >= 16 && c.bitrateKbps <= 100000;
+    const bool ok = c.width >= 16 && c.width <= 4096 && c.width % 2 == 0 && c.height >= 16 && c.height <= 4096 &&
+                    c.height % 2 == 0 && c.fps >= 1 && c.fps <= 60 && c.keyIntervalFrames >= 1 &&
+                    c.keyIntervalFrames <= 1000 && c.bitrateKbps >= 16 && c.bitrateKbps <= 100000;
     if (!ok && error)
-        *error = std::string("invalid stream configuration for ") + mount + ": " +
-                 std::to_string(c.width) + "x" + std::to_string(c.height) + " " +
-                 std::to_string(c.fps) + " fps, key every " +
-                 std::to_string(c.keyIntervalFrames) + ", " + std::to_string(c.bitrateKbps) +
-                 " kbit/s";
+        *error = std::string("invalid stream configuration for ") + mount + ": " + std::to_string(c.width) + "x" +
+                 std::to_string(c.height) + " " + std::to_string(c.fps) + " fps, key every " +
+                 std::to_string(c.keyIntervalFrames) + ", " + std::to_string(c.bitrateKbps) + " kbit/s";
     return ok;
 }
 
@@ -52,12 +48,14 @@ std::string LaunchDescription(const RtspStreamConfig& c) {
     const std::string font = "\"Sans Bold " + std::to_string(std::max(6, c.height / 40)) + "\"";
     std::string s;
     s += "( videotestsrc is-live=true pattern=smpte horizontal-speed=2";
-    s += " ! video/x-raw,format=I420,width=" + std::to_string(c.width) +
-         ",height=" + std::to_string(c.height) + ",framerate=" + std::to_string(c.fps) + "/1";
+    s += " ! video/x-raw,format=I420,width=" + std::to_string(c.width) + ",height=" + std::to_string(c.height) +
+         ",framerate=" + std::to_string(c.fps) + "/1";
     s += " ! clockoverlay name=clock halignment=left valignment=top shaded-background=true"
-         " time-format=\"%Y-%m-%d %H:%M:%S\" font-desc=" + font;
+         " time-format=\"%Y-%m-%d %H:%M:%S\" font-desc=" +
+         font;
     s += " ! textoverlay name=title halignment=left valignment=bottom shaded-background=true"
-         " font-desc=" + font;
+         " font-desc=" +
+         font;
     // One slice per picture: with sliced threads the payloader repeats SPS/PPS
     // before every IDR slice and FFmpeg then decodes a key picture as two
     // broken halves.
@@ -74,11 +72,10 @@ std::string LaunchDescription(const RtspStreamConfig& c) {
 GstRTSPAuth* MakeAuth(const std::string& user, const std::string& password) {
     if (user.empty()) return nullptr;
     GstRTSPAuth* auth = gst_rtsp_auth_new();
-    gst_rtsp_auth_set_supported_methods(
-        auth, static_cast<GstRTSPAuthMethod>(GST_RTSP_AUTH_BASIC | GST_RTSP_AUTH_DIGEST));
+    gst_rtsp_auth_set_supported_methods(auth,
+                                        static_cast<GstRTSPAuthMethod>(GST_RTSP_AUTH_BASIC | GST_RTSP_AUTH_DIGEST));
     gst_rtsp_auth_set_realm(auth, "IP Camera");
-    GstRTSPToken* token =
-        gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, kRole, NULL);
+    GstRTSPToken* token = gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, kRole, NULL);
     gchar* basic = gst_rtsp_auth_make_basic(user.c_str(), password.c_str());
     gst_rtsp_auth_add_basic(auth, basic, token);
     g_free(basic);
@@ -87,13 +84,9 @@ GstRTSPAuth* MakeAuth(const std::string& user, const std::string& password) {
     return auth;
 }
 
-GstRTSPFilterResult RemoveClient(GstRTSPServer*, GstRTSPClient*, gpointer) {
-    return GST_RTSP_FILTER_REMOVE;
-}
+GstRTSPFilterResult RemoveClient(GstRTSPServer*, GstRTSPClient*, gpointer) { return GST_RTSP_FILTER_REMOVE; }
 
-GstRTSPFilterResult RemoveSession(GstRTSPSessionPool*, GstRTSPSession*, gpointer) {
-    return GST_RTSP_FILTER_REMOVE;
-}
+GstRTSPFilterResult RemoveSession(GstRTSPSessionPool*, GstRTSPSession*, gpointer) { return GST_RTSP_FILTER_REMOVE; }
 
 // A viewer joining a running stream asks the encoder for a key frame, so its
 // decoder starts on a clean picture instead of waiting up to a key interval.
@@ -105,9 +98,8 @@ void OnPlayRequest(GstRTSPClient*, GstRTSPContext* ctx, gpointer) {
         if (GstPad* sink = gst_element_get_static_pad(pay, "sink")) {
             // The upstream force-key-unit event of the video library, built
             // by hand to avoid linking it for one event.
-            GstStructure* s = gst_structure_new(
-                "GstForceKeyUnit", "running-time", G_TYPE_UINT64, GST_CLOCK_TIME_NONE,
-                "all-headers", G_TYPE_BOOLEAN, TRUE, "count", G_TYPE_UINT, 0u, NULL);
+            GstStructure* s = gst_structure_new("GstForceKeyUnit", "running-time", G_TYPE_UINT64, GST_CLOCK_TIME_NONE,
+                                                "all-headers", G_TYPE_BOOLEAN, TRUE, "count", G_TYPE_UINT, 0u, NULL);
             gst_pad_push_event(sink, gst_event_new_custom(GST_EVENT_CUSTOM_UPSTREAM, s));
             gst_object_unref(sink);
         }
@@ -125,7 +117,7 @@ gboolean CleanupSessions(GstRTSPSessionPool* pool, gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-}  // namespace
+}   // namespace
 
 RtspStreamConfig DefaultMainStream() { return RtspStreamConfig{}; }
 
@@ -193,9 +185,7 @@ struct RtspServer::Impl {
         g_free(escaped);
         g_free(valid);
     }
-    void ApplyClock(GObject* element) const {
-        g_object_set(element, "silent", showClock ? FALSE : TRUE, NULL);
-    }
+    void ApplyClock(GObject* element) const { g_object_set(element, "silent", showClock ? FALSE : TRUE, NULL); }
 
     static void OnMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer user) {
         auto* self = static_cast<Impl*>(user);
@@ -248,8 +238,7 @@ struct RtspServer::Impl {
     void Release() {
         if (context) {
             // Let the destroyed client watches finish their clean-up.
-            for (int i = 0; i < 1000 && g_main_context_iteration(context, FALSE); ++i) {
-            }
+            for (int i = 0; i < 1000 && g_main_context_iteration(context, FALSE); ++i) {}
         }
         if (listenSource) {
             g_source_destroy(listenSource);
@@ -287,9 +276,8 @@ RtspServer::RtspServer() : d_(std::make_unique<Impl>()) {}
 
 RtspServer::~RtspServer() { Stop(); }
 
-bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamConfig& s11,
-                       const RtspStreamConfig& s12, const std::string& user,
-                       const std::string& password, const std::string& title,
+bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamConfig& s11, const RtspStreamConfig& s12,
+                       const std::string& user, const std::string& password, const std::string& title,
                        std::string* error) {
     std::lock_guard lock(d_->lifecycle);
     if (d_->server) {
@@ -297,8 +285,7 @@ bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamCo
         return false;
     }
     if (!InitGStreamer(error)) return false;
-    if (!ValidStream(s11, kMounts[0], error) || !ValidStream(s12, kMounts[1], error))
-        return false;
+    if (!ValidStream(s11, kMounts[0], error) || !ValidStream(s12, kMounts[1], error)) return false;
     if (port < 0 || port > 65535) {
         if (error) *error = "invalid RTSP port " + std::to_string(port);
         return false;
@@ -306,8 +293,7 @@ bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamCo
     // A literal address only: a host name would be resolved over the network.
     {
         unsigned char raw[sizeof(in6_addr)];
-        if (inet_pton(AF_INET, bindAddr.c_str(), raw) != 1 &&
-            inet_pton(AF_INET6, bindAddr.c_str(), raw) != 1) {
+        if (inet_pton(AF_INET, bindAddr.c_str(), raw) != 1 && inet_pton(AF_INET6, bindAddr.c_str(), raw) != 1) {
             if (error) *error = "invalid RTSP bind address \"" + bindAddr + "\"";
             return false;
         }
@@ -335,8 +321,7 @@ bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamCo
     GstRTSPAddressPool* udpPool = nullptr;
     if (bindAddr != "0.0.0.0" && bindAddr != "::") {
         udpPool = gst_rtsp_address_pool_new();
-        gst_rtsp_address_pool_add_range(udpPool, bindAddr.c_str(), bindAddr.c_str(), 20000, 60999,
-                                        0);
+        gst_rtsp_address_pool_add_range(udpPool, bindAddr.c_str(), bindAddr.c_str(), 20000, 60999, 0);
     }
 
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(d_->server);
@@ -347,14 +332,11 @@ bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamCo
         // One encoder per mount for all viewers; each new viewer joins the
         // running stream instead of restarting it for everyone.
         gst_rtsp_media_factory_set_shared(f, TRUE);
-        gst_rtsp_media_factory_set_publish_clock_mode(f,
-                                                      GST_RTSP_PUBLISH_CLOCK_MODE_CLOCK_AND_OFFSET);
+        gst_rtsp_media_factory_set_publish_clock_mode(f, GST_RTSP_PUBLISH_CLOCK_MODE_CLOCK_AND_OFFSET);
         gst_rtsp_media_factory_set_protocols(
             f, static_cast<GstRTSPLowerTrans>(GST_RTSP_LOWER_TRANS_TCP | GST_RTSP_LOWER_TRANS_UDP));
-        gst_rtsp_media_factory_add_role(f, kRole, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS,
-                                        G_TYPE_BOOLEAN, TRUE,
-                                        GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN,
-                                        TRUE, NULL);
+        gst_rtsp_media_factory_add_role(f, kRole, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN, TRUE,
+                                        GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN, TRUE, NULL);
         if (udpPool) gst_rtsp_media_factory_set_address_pool(f, udpPool);
         g_signal_connect(f, "media-configure", G_CALLBACK(Impl::OnMediaConfigure), d_.get());
         gst_rtsp_mount_points_add_factory(mounts, kMounts[i], GST_RTSP_MEDIA_FACTORY(g_object_ref(f)));
@@ -446,4 +428,4 @@ int RtspServer::LivePipelines() const {
     return static_cast<int>(d_->titleElements.size());
 }
 
-}  // namespace emu
+}   // namespace emu

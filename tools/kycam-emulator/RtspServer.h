@@ -35,9 +35,8 @@ public:
     // credentials is required. `title` is the camera name shown in the
     // picture. Fails (with *error set) when already running, on a bad stream
     // configuration or when the address cannot be bound.
-    bool Start(const std::string& bindAddr, int port, const RtspStreamConfig& s11,
-               const RtspStreamConfig& s12, const std::string& user,
-               const std::string& password, const std::string& title, std::string* error);
+    bool Start(const std::string& bindAddr, int port, const RtspStreamConfig& s11, const RtspStreamConfig& s12,
+               const std::string& user, const std::string& password, const std::string& title, std::string* error);
 
     // Closes every client, stops the pipelines and joins the server thread.
     // Safe to call when not running and more than once.
@@ -61,4 +60,4 @@ private:
     std::unique_ptr<Impl> d_;
 };
 
-}  // namespace emu
+}   // namespace emu

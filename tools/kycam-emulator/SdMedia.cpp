@@ -37,14 +37,12 @@ std::shared_ptr<const std::string> ReadWhole(const std::string& path) {
     return data;
 }
 
-}  // namespace
+}   // namespace
 
-bool MakeTestClip(const std::string& path, const std::string& pattern, int seconds,
-                  std::string* error) {
+bool MakeTestClip(const std::string& path, const std::string& pattern, int seconds, std::string* error) {
     if (!gst_is_initialized()) gst_init(nullptr, nullptr);
     std::string tmp = path + ".part" + std::to_string(::getpid());
-    std::string desc = "videotestsrc num-buffers=" + std::to_string(seconds * 25) + " pattern=" +
-                       pattern +
+    std::string desc = "videotestsrc num-buffers=" + std::to_string(seconds * 25) + " pattern=" + pattern +
                        " ! video/x-raw,width=320,height=240,framerate=25/1"
                        " ! x264enc speed-preset=ultrafast key-int-max=25 bitrate=300"
                        " ! video/x-h264,profile=constrained-baseline"
@@ -61,8 +59,8 @@ bool MakeTestClip(const std::string& path, const std::string& pattern, int secon
     bool ok = false;
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
         GstBus* bus = gst_element_get_bus(pipeline);
-        GstMessage* msg = gst_bus_timed_pop_filtered(
-            bus, 60 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        GstMessage* msg =
+            gst_bus_timed_pop_filtered(bus, 60 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
         if (msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS) {
             ok = true;
         } else if (error) {
@@ -131,8 +129,8 @@ void SdMedia::Generate() {
                 err = "cannot read " + cached;
                 break;
             }
-            files.push_back(SdFile{date_ + "/P" + date_ + "_" + c.start + "_" + c.end + ".mp4",
-                                   std::move(data), "video/mp4"});
+            files.push_back(
+                SdFile{date_ + "/P" + date_ + "_" + c.start + "_" + c.end + ".mp4", std::move(data), "video/mp4"});
         }
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -156,4 +154,4 @@ std::string SdMedia::Error() const {
     return error_;
 }
 
-}  // namespace emu
+}   // namespace emu

@@ -12,9 +12,9 @@
 namespace emu {
 
 struct SdFile {
-    std::string path;  // below /sd/: "20240115/P20240115_080000_080002.mp4"
+    std::string path;   // below /sd/: "20240115/P20240115_080000_080002.mp4"
     std::shared_ptr<const std::string> data;
-    std::string mime;  // "video/mp4"
+    std::string mime;   // "video/mp4"
 };
 
 class SdMedia {
@@ -54,7 +54,6 @@ private:
 // Makes one clip file with GStreamer: `seconds` of the videotestsrc
 // `pattern` at 320x240, 25 fps, H.264 in MP4. Writes a temporary file and
 // renames it, so a reader never sees half a clip.
-bool MakeTestClip(const std::string& path, const std::string& pattern, int seconds,
-                  std::string* error);
+bool MakeTestClip(const std::string& path, const std::string& pattern, int seconds, std::string* error);
 
-}  // namespace emu
+}   // namespace emu

@@ -30,16 +30,16 @@ constexpr int kHumanoid = 0x1089;
 
 // Keys that survive a factory reset besides the emulator's own "emu.*":
 // who the camera is and where it listens, not what it was set to.
-constexpr const char* kIdentityKeys[] = {"name", "macaddress", "ip", "httpport", "rtspport", "model",
-                                         "devtype", "hardVersion", "softVersion", "webVersion",
-                                         "rs485Version", "startdate"};
+constexpr const char* kIdentityKeys[] = {"name",        "macaddress", "ip",           "httpport",
+                                         "rtspport",    "model",      "devtype",      "hardVersion",
+                                         "softVersion", "webVersion", "rs485Version", "startdate"};
 
 std::string PctEncode(std::string_view text) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : text) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-            c == '_' || c == '.' || c == '~') {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+            c == '.' || c == '~') {
             out += char(c);
         } else {
             out += '%';
@@ -72,14 +72,14 @@ std::optional<int64_t> ToInt(const std::optional<std::string>& text, int64_t lo,
 
 const char* Reason(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 409: return "Conflict";
-    case 411: return "Length Required";
-    case 501: return "Not Implemented";
-    default: return "Error";
+        case 200: return "OK";
+        case 400: return "Bad Request";
+        case 404: return "Not Found";
+        case 405: return "Method Not Allowed";
+        case 409: return "Conflict";
+        case 411: return "Length Required";
+        case 501: return "Not Implemented";
+        default: return "Error";
     }
 }
 
@@ -122,21 +122,21 @@ bool ParseBoxes(std::string_view text, std::vector<int32_t>* out) {
     }
 }
 
-}  // namespace
+}   // namespace
 
 // ---- defaults -----------------------------------------------------------------
 
 std::string SdkService::DefaultCapability(int i) {
     switch (i) {
-    case 0: return "7";               // profiles: H264 baseline, main and high
-    case 1: return "41;40;42;48;";    // video modes: 1920x1080 with 640x352, 1920x1080, 320x176, 1280x720
-    case 2: return "0-100";           // brightness
-    case 3: return "0-255";           // saturation
-    case 4: return "0-100";           // contrast
-    case 5: return "0-255";           // exposure
-    case 12: return "1";              // humanoid detection
-    case 16: return "1";              // person boxes
-    default: return "0";              // 13 (4G), 15 (5G) and the rest: not supported
+        case 0: return "7";              // profiles: H264 baseline, main and high
+        case 1: return "41;40;42;48;";   // video modes: 1920x1080 with 640x352, 1920x1080, 320x176, 1280x720
+        case 2: return "0-100";          // brightness
+        case 3: return "0-255";          // saturation
+        case 4: return "0-100";          // contrast
+        case 5: return "0-255";          // exposure
+        case 12: return "1";             // humanoid detection
+        case 16: return "1";             // person boxes
+        default: return "0";             // 13 (4G), 15 (5G) and the rest: not supported
     }
 }
 
@@ -158,7 +158,7 @@ int MdDefault(int area, const std::string& field) {
 
 constexpr const char* kMdFields[] = {"word0", "enable", "sensitivity", "x", "y", "w", "h"};
 
-}  // namespace
+}   // namespace
 
 // ---- service --------------------------------------------------------------------
 
@@ -209,30 +209,29 @@ ReplyPlan SdkService::GetConfig(const Query& q) {
     auto code = ToInt(QueryValue(q, "code"), 0, INT32_MAX);
     if (!code) return Fail(400, "missing or bad code");
     switch (*code) {
-    case kCapability: {
-        std::string out;
-        for (int i = 0; i < kCapabilityFields; ++i) {
-            std::string key = "sdk.cap." + std::to_string(i);
-            std::string v = state_.Has(key) ? state_.Get(key) : DefaultCapability(i);
-            out += Field(key.substr(4), v.substr(0, kCapabilityText));
+        case kCapability: {
+            std::string out;
+            for (int i = 0; i < kCapabilityFields; ++i) {
+                std::string key = "sdk.cap." + std::to_string(i);
+                std::string v = state_.Has(key) ? state_.Get(key) : DefaultCapability(i);
+                out += Field(key.substr(4), v.substr(0, kCapabilityText));
+            }
+            return Ok(out);
         }
-        return Ok(out);
-    }
-    case kDevType:
-        return Ok(Field("devtype", state_.Get("devtype").substr(0, kDevTypeText)));
-    case kHumanoid:
-        return Ok(Field("detect", state_.Get("sdk.hd.detect", "1")) + Field("boxes", state_.Get("sdk.hd.boxes", "1")) +
-                  Field("linkage", state_.Get("sdk.hd.linkage", "0")));
-    case kMdArea: {
-        auto area = ToInt(QueryValue(q, "area"), 1, 4);
-        if (!area) return Fail(400, "area must be 1 to 4");
-        std::string out = Field("area", std::to_string(*area));
-        for (const char* f : kMdFields)
-            out += Field(f, state_.Get(MdKey(int(*area), f), std::to_string(MdDefault(int(*area), f))));
-        return Ok(out);
-    }
-    default:
-        return Fail(400, "unknown configuration code " + std::to_string(*code));
+        case kDevType: return Ok(Field("devtype", state_.Get("devtype").substr(0, kDevTypeText)));
+        case kHumanoid:
+            return Ok(Field("detect", state_.Get("sdk.hd.detect", "1")) +
+                      Field("boxes", state_.Get("sdk.hd.boxes", "1")) +
+                      Field("linkage", state_.Get("sdk.hd.linkage", "0")));
+        case kMdArea: {
+            auto area = ToInt(QueryValue(q, "area"), 1, 4);
+            if (!area) return Fail(400, "area must be 1 to 4");
+            std::string out = Field("area", std::to_string(*area));
+            for (const char* f : kMdFields)
+                out += Field(f, state_.Get(MdKey(int(*area), f), std::to_string(MdDefault(int(*area), f))));
+            return Ok(out);
+        }
+        default: return Fail(400, "unknown configuration code " + std::to_string(*code));
     }
 }
 
@@ -240,47 +239,45 @@ ReplyPlan SdkService::SetConfig(const Query& q, std::function<void()> restart) {
     auto code = ToInt(QueryValue(q, "code"), 0, INT32_MAX);
     if (!code) return Fail(400, "missing or bad code");
     switch (*code) {
-    case kHumanoid: {
-        auto d = ToInt(QueryValue(q, "detect"), 0, 1), b = ToInt(QueryValue(q, "boxes"), 0, 1),
-             l = ToInt(QueryValue(q, "linkage"), 0, 1);
-        if (!d || !b || !l) return Fail(400, "detect, boxes and linkage must be 0 or 1");
-        state_.Set("sdk.hd.detect", std::to_string(*d));
-        state_.Set("sdk.hd.boxes", std::to_string(*b));
-        state_.Set("sdk.hd.linkage", std::to_string(*l));
-        return Ok();
-    }
-    case kMdArea: {
-        auto area = ToInt(QueryValue(q, "area"), 1, 4);
-        auto word0 = ToInt(QueryValue(q, "word0"), INT32_MIN, INT32_MAX);
-        auto enable = ToInt(QueryValue(q, "enable"), 0, 1);
-        auto sens = ToInt(QueryValue(q, "sensitivity"), 1, 100);
-        auto x = ToInt(QueryValue(q, "x"), 0, 65535), y = ToInt(QueryValue(q, "y"), 0, 65535);
-        auto w = ToInt(QueryValue(q, "w"), 0, 65535), h = ToInt(QueryValue(q, "h"), 0, 65535);
-        if (!area || !word0 || !enable || !sens || !x || !y || !w || !h)
-            return Fail(400, "area 1-4, enable 0-1, sensitivity 1-100, x y w h 0-65535 required");
-        const int64_t values[] = {*word0, *enable, *sens, *x, *y, *w, *h};
-        for (size_t i = 0; i < std::size(kMdFields); ++i)
-            state_.Set(MdKey(int(*area), kMdFields[i]), std::to_string(values[i]));
-        return Ok();
-    }
-    case kRestart:
-    case kFactory: {
-        bool factory = *code == kFactory;
-        const char* counter = factory ? "emu.sdk.factoryresets" : "emu.sdk.restarts";
-        state_.Set(counter, std::to_string(state_.GetInt(counter, 0) + 1));
-        if (factory) FactoryReset();
-        ReplyPlan p = Ok();
-        // The camera goes down right after answering, as a real one does.
-        p.keepOpen = false;
-        p.bytes.replace(p.bytes.find("Connection: keep-alive"), 22, "Connection: close");
-        p.afterSent = std::move(restart);
-        return p;
-    }
-    case kCapability:
-    case kDevType:
-        return Fail(400, "configuration code " + std::to_string(*code) + " is read-only");
-    default:
-        return Fail(400, "unknown configuration code " + std::to_string(*code));
+        case kHumanoid: {
+            auto d = ToInt(QueryValue(q, "detect"), 0, 1), b = ToInt(QueryValue(q, "boxes"), 0, 1),
+                 l = ToInt(QueryValue(q, "linkage"), 0, 1);
+            if (!d || !b || !l) return Fail(400, "detect, boxes and linkage must be 0 or 1");
+            state_.Set("sdk.hd.detect", std::to_string(*d));
+            state_.Set("sdk.hd.boxes", std::to_string(*b));
+            state_.Set("sdk.hd.linkage", std::to_string(*l));
+            return Ok();
+        }
+        case kMdArea: {
+            auto area = ToInt(QueryValue(q, "area"), 1, 4);
+            auto word0 = ToInt(QueryValue(q, "word0"), INT32_MIN, INT32_MAX);
+            auto enable = ToInt(QueryValue(q, "enable"), 0, 1);
+            auto sens = ToInt(QueryValue(q, "sensitivity"), 1, 100);
+            auto x = ToInt(QueryValue(q, "x"), 0, 65535), y = ToInt(QueryValue(q, "y"), 0, 65535);
+            auto w = ToInt(QueryValue(q, "w"), 0, 65535), h = ToInt(QueryValue(q, "h"), 0, 65535);
+            if (!area || !word0 || !enable || !sens || !x || !y || !w || !h)
+                return Fail(400, "area 1-4, enable 0-1, sensitivity 1-100, x y w h 0-65535 required");
+            const int64_t values[] = {*word0, *enable, *sens, *x, *y, *w, *h};
+            for (size_t i = 0; i < std::size(kMdFields); ++i)
+                state_.Set(MdKey(int(*area), kMdFields[i]), std::to_string(values[i]));
+            return Ok();
+        }
+        case kRestart:
+        case kFactory: {
+            bool factory = *code == kFactory;
+            const char* counter = factory ? "emu.sdk.factoryresets" : "emu.sdk.restarts";
+            state_.Set(counter, std::to_string(state_.GetInt(counter, 0) + 1));
+            if (factory) FactoryReset();
+            ReplyPlan p = Ok();
+            // The camera goes down right after answering, as a real one does.
+            p.keepOpen = false;
+            p.bytes.replace(p.bytes.find("Connection: keep-alive"), 22, "Connection: close");
+            p.afterSent = std::move(restart);
+            return p;
+        }
+        case kCapability:
+        case kDevType: return Fail(400, "configuration code " + std::to_string(*code) + " is read-only");
+        default: return Fail(400, "unknown configuration code " + std::to_string(*code));
     }
 }
 
@@ -319,22 +316,21 @@ ReplyPlan SdkService::Ptz(const Query& q, bool preset) {
         if (!index) return Fail(400, "index must be 0 to 254");
         std::string key = "sdk.preset." + std::to_string(*index);
         switch (*cmd) {
-        case 0x3016:   // set
-            state_.Set(key, std::to_string(pan) + "," + std::to_string(tilt) + "," + std::to_string(zoom));
-            break;
-        case 0x3015: {   // call
-            std::string where = state_.Get(key);
-            if (where.empty()) return Fail(404, "preset " + std::to_string(*index) + " is not set");
-            std::sscanf(where.c_str(), "%d,%d,%d", &pan, &tilt, &zoom);
-            state_.Set("sdk.ptz.cruise", "none");
-            store();
-            break;
-        }
-        case 0x3017:   // delete
-            state_.Erase(key);
-            break;
-        default:
-            return Fail(400, "unknown preset command " + std::to_string(*cmd));
+            case 0x3016:   // set
+                state_.Set(key, std::to_string(pan) + "," + std::to_string(tilt) + "," + std::to_string(zoom));
+                break;
+            case 0x3015: {   // call
+                std::string where = state_.Get(key);
+                if (where.empty()) return Fail(404, "preset " + std::to_string(*index) + " is not set");
+                std::sscanf(where.c_str(), "%d,%d,%d", &pan, &tilt, &zoom);
+                state_.Set("sdk.ptz.cruise", "none");
+                store();
+                break;
+            }
+            case 0x3017:   // delete
+                state_.Erase(key);
+                break;
+            default: return Fail(400, "unknown preset command " + std::to_string(*cmd));
         }
         record("preset", -1);
         state_.Set("sdk.preset.last", std::to_string(*index));
@@ -350,19 +346,18 @@ ReplyPlan SdkService::Ptz(const Query& q, bool preset) {
     int step = 1 + int(speed.value_or(32)) / 8;
     std::string cruise = "none";
     switch (*cmd) {
-    case 0x3001: tilt = std::min(90, tilt + step); break;
-    case 0x3002: tilt = std::max(-30, tilt - step); break;
-    case 0x3003: pan = ((pan - step) % 360 + 360) % 360; break;
-    case 0x3004: pan = (pan + step) % 360; break;
-    case 0x3005: zoom = std::min(20, zoom + 1); break;
-    case 0x3006: zoom = std::max(1, zoom - 1); break;
-    case 0x3007: focus = std::min(100, focus + 1); break;
-    case 0x3008: focus = std::max(0, focus - 1); break;
-    case 0x3027: pan = tilt = 0; break;          // home
-    case 0x3028: cruise = "vertical"; break;
-    case 0x3029: cruise = "horizontal"; break;
-    default:
-        return Fail(400, "unknown PTZ command " + std::to_string(*cmd));
+        case 0x3001: tilt = std::min(90, tilt + step); break;
+        case 0x3002: tilt = std::max(-30, tilt - step); break;
+        case 0x3003: pan = ((pan - step) % 360 + 360) % 360; break;
+        case 0x3004: pan = (pan + step) % 360; break;
+        case 0x3005: zoom = std::min(20, zoom + 1); break;
+        case 0x3006: zoom = std::max(1, zoom - 1); break;
+        case 0x3007: focus = std::min(100, focus + 1); break;
+        case 0x3008: focus = std::max(0, focus - 1); break;
+        case 0x3027: pan = tilt = 0; break;   // home
+        case 0x3028: cruise = "vertical"; break;
+        case 0x3029: cruise = "horizontal"; break;
+        default: return Fail(400, "unknown PTZ command " + std::to_string(*cmd));
     }
     store();
     state_.Set("sdk.ptz.cruise", cruise);
@@ -504,4 +499,4 @@ ReplyPlan SdkService::Events(const Query& q) {
     return Reply(200, out);
 }
 
-}  // namespace emu
+}   // namespace emu

@@ -80,8 +80,8 @@ private:
     std::deque<Event> events_;
     int64_t lastSeq_ = 0;
     std::string talk_;
-    int64_t talkId_ = 0;        // open talk session, 0 = none
+    int64_t talkId_ = 0;   // open talk session, 0 = none
     int64_t nextTalkId_ = 1;
 };
 
-}  // namespace emu
+}   // namespace emu

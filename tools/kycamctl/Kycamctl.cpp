@@ -136,20 +136,20 @@ Options ParseOptions(const std::vector<std::string>& args) {
 
 int ExitFor(cgi::Failure f) {
     switch (f) {
-    case cgi::Failure::None: return kOk;
-    case cgi::Failure::Connect: return kNoConnection;
-    case cgi::Failure::Arguments: return kUsage;
-    default: return kRefused;
+        case cgi::Failure::None: return kOk;
+        case cgi::Failure::Connect: return kNoConnection;
+        case cgi::Failure::Arguments: return kUsage;
+        default: return kRefused;
     }
 }
 
 const char* FailureText(cgi::Failure f) {
     switch (f) {
-    case cgi::Failure::Connect: return "could not connect";
-    case cgi::Failure::Arguments: return "request could not be built";
-    case cgi::Failure::Exchange: return "no valid reply";
-    case cgi::Failure::Refused: return "the camera refused the request";
-    default: return "ok";
+        case cgi::Failure::Connect: return "could not connect";
+        case cgi::Failure::Arguments: return "request could not be built";
+        case cgi::Failure::Exchange: return "no valid reply";
+        case cgi::Failure::Refused: return "the camera refused the request";
+        default: return "ok";
     }
 }
 
@@ -189,8 +189,7 @@ void PrintRecord(const cgi::RecordInfo& r, const void* rec, bool json, std::ostr
             out << f.name << "=" << cgi::FieldToText(f, rec) << "\n";
             continue;
         }
-        for (uint32_t e = 0; e < f.count; ++e)
-            out << f.name << "[" << e << "]=" << cgi::FieldToText(f, rec, e) << "\n";
+        for (uint32_t e = 0; e < f.count; ++e) out << f.name << "[" << e << "]=" << cgi::FieldToText(f, rec, e) << "\n";
     }
 }
 
@@ -212,8 +211,7 @@ void Assign(const PageDesc& page, void* rec, const std::string& lhs, const std::
     if (f->readOnly) throw UsageError{"field '" + name + "' is read-only"};
     if (f->count > 1 && !indexed) throw UsageError{"field '" + name + "' is a list: use " + name + "[INDEX]"};
     std::string why;
-    if (!cgi::FieldFromText(*f, rec, value, &why, element))
-        throw UsageError{"field '" + lhs + "': " + why};
+    if (!cgi::FieldFromText(*f, rec, value, &why, element)) throw UsageError{"field '" + lhs + "': " + why};
 }
 
 void AssignJson(const PageDesc& page, void* rec, const Json& obj, bool skipReadOnly) {
@@ -238,8 +236,7 @@ void AssignJson(const PageDesc& page, void* rec, const Json& obj, bool skipReadO
 
 class Client {
 public:
-    explicit Client(const Options& o)
-        : o_(o), target_{o.host.c_str(), o.port, o.user.c_str(), o.password.c_str()} {}
+    explicit Client(const Options& o) : o_(o), target_{o.host.c_str(), o.port, o.user.c_str(), o.password.c_str()} {}
 
     cgi::PageContext Context() const { return {&target_, o_.timeoutMs}; }
 
@@ -380,8 +377,7 @@ std::pair<const PageDesc*, int> FromBackupKey(const std::string& key) {
     const auto at = key.find('@');
     const PageDesc& page = NeedPage(key.substr(0, at));
     int stream = 0;
-    if (at != std::string::npos &&
-        (!ParseInt(key.substr(at + 1), stream) || stream < 0 || stream >= page.streams))
+    if (at != std::string::npos && (!ParseInt(key.substr(at + 1), stream) || stream < 0 || stream >= page.streams))
         throw UsageError{"bad stream in page name '" + key + "'"};
     return {&page, stream};
 }
@@ -526,10 +522,13 @@ int CmdDiscover(const Options& o, std::ostream& out, std::ostream& err) {
     };
     Json all = Json::array();
     for (const DeviceInfo* d : list) {
-        const std::string fields[] = {text(d->ip, sizeof d->ip),           text(d->httpPort, sizeof d->httpPort),
-                                      text(d->deviceId, sizeof d->deviceId), text(d->version, sizeof d->version),
+        const std::string fields[] = {text(d->ip, sizeof d->ip),
+                                      text(d->httpPort, sizeof d->httpPort),
+                                      text(d->deviceId, sizeof d->deviceId),
+                                      text(d->version, sizeof d->version),
                                       text(d->deviceType, sizeof d->deviceType),
-                                      text(d->deviceName, sizeof d->deviceName), text(d->mac, sizeof d->mac),
+                                      text(d->deviceName, sizeof d->deviceName),
+                                      text(d->mac, sizeof d->mac),
                                       text(d->uuid, sizeof d->uuid)};
         if (o.json) {
             const char* keys[] = {"ip", "port", "id", "version", "type", "name", "mac", "uuid"};
@@ -563,7 +562,6 @@ void PrintPages(std::ostream& out, bool withFields) {
         if (c->record == nullptr) out << " " << c->name;
     out << "\n";
 }
-
 
 // ---- many cameras ------------------------------------------------------------
 struct Camera {
@@ -605,11 +603,11 @@ std::vector<Camera> LoadHosts(const std::string& path) {
 
 const char* ExitText(int status) {
     switch (status) {
-    case kOk: return "ok";
-    case kRefused: return "refused";
-    case kUsage: return "usage error";
-    case kNoConnection: return "no connection";
-    default: return "failed";
+        case kOk: return "ok";
+        case kRefused: return "refused";
+        case kUsage: return "usage error";
+        case kNoConnection: return "no connection";
+        default: return "failed";
     }
 }
 
@@ -680,7 +678,7 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
     return worst;
 }
 
-}  // namespace
+}   // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream* input) {
     try {
@@ -701,8 +699,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (IsSdkCommand(cmd)) {
             std::string usage;
             std::istream& in = input ? *input : std::cin;
-            const int status = RunSdkCommand({o.host, o.port, o.user, o.password, o.page.stream}, o.rest, o.yes, in,
-                                             out, err, &usage);
+            const int status =
+                RunSdkCommand({o.host, o.port, o.user, o.password, o.page.stream}, o.rest, o.yes, in, out, err, &usage);
             if (!usage.empty()) throw UsageError{usage};
             return status;
         }
@@ -718,9 +716,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
         throw UsageError{"unknown command '" + cmd + "'"};
     } catch (const UsageError& e) {
-        err << "kycamctl: " << e.message << "\n" << "Try 'kycamctl --help'.\n";
+        err << "kycamctl: " << e.message << "\n"
+            << "Try 'kycamctl --help'.\n";
         return kUsage;
     }
 }
 
-}  // namespace ky::ctl
+}   // namespace ky::ctl

@@ -11,4 +11,4 @@ enum Exit { kOk = 0, kRefused = 1, kUsage = 2, kNoConnection = 3 };
 // factory-reset without --yes) are answered from `in` (standard input if null).
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream* in = nullptr);
 
-}  // namespace ky::ctl
+}   // namespace ky::ctl

@@ -81,14 +81,14 @@ bool ParseNumber(const std::string& s, int& v) {
 
 const std::map<std::string, int32_t>& MoveCodes() {
     static const std::map<std::string, int32_t> codes = {
-        {"up", KY_PTZ_UP},         {"down", KY_PTZ_DOWN},         {"left", KY_PTZ_LEFT},
-        {"right", KY_PTZ_RIGHT},   {"zoomin", KY_PTZ_ZOOMIN},     {"zoomout", KY_PTZ_ZOOMOUT},
+        {"up", KY_PTZ_UP},           {"down", KY_PTZ_DOWN},         {"left", KY_PTZ_LEFT},
+        {"right", KY_PTZ_RIGHT},     {"zoomin", KY_PTZ_ZOOMIN},     {"zoomout", KY_PTZ_ZOOMOUT},
         {"focusin", KY_PTZ_FOCUSIN}, {"focusout", KY_PTZ_FOCUSOUT},
     };
     return codes;
 }
 
-}  // namespace
+}   // namespace
 
 bool IsSdkCommand(const std::string& word) {
     return word == "snapshot" || word == "record" || word == "ptz" || word == "preset" || word == "reboot" ||
@@ -141,8 +141,10 @@ int RunSdkCommand(const SdkTarget& t, const std::vector<std::string>& args, bool
             return bad("unknown PTZ command '" + dir + "'");
     } else if (cmd == "preset") {
         if (args.size() != 3) return bad("preset takes set|call|delete N");
-        code = args[1] == "set" ? KY_PRESET_SET : args[1] == "call" ? KY_PRESET_CALL
-             : args[1] == "delete" ? KY_PRESET_DELETE : 0;
+        code = args[1] == "set"      ? KY_PRESET_SET
+               : args[1] == "call"   ? KY_PRESET_CALL
+               : args[1] == "delete" ? KY_PRESET_DELETE
+                                     : 0;
         if (code == 0) return bad("preset takes set, call or delete");
         if (!ParseNumber(args[2], preset) || preset < 1 || preset > 255) return bad("Preset position range 1 ~ 255!");
     } else if (cmd == "reboot" || cmd == "factory-reset") {
@@ -189,9 +191,9 @@ int RunSdkCommand(const SdkTarget& t, const std::vector<std::string>& args, bool
     }
     int result = 0;
     if (cmd == "ptz")
-        result = code == KY_PTZ_HOME ? KY_SDK_PTZControl(h, code, 5)
-               : (code == KY_PTZ_HCRUISE || code == KY_PTZ_VCRUISE) ? KY_SDK_PTZControl(h, code, speed)
-                                                                     : KY_SDK_PTZControlEx(h, code);
+        result = code == KY_PTZ_HOME                                  ? KY_SDK_PTZControl(h, code, 5)
+                 : (code == KY_PTZ_HCRUISE || code == KY_PTZ_VCRUISE) ? KY_SDK_PTZControl(h, code, speed)
+                                                                      : KY_SDK_PTZControlEx(h, code);
     else if (cmd == "preset")
         result = KY_SDK_PTZPreset(h, code, preset - 1);
     else {
@@ -206,4 +208,4 @@ int RunSdkCommand(const SdkTarget& t, const std::vector<std::string>& args, bool
     return kOk;
 }
 
-}  // namespace ky::ctl
+}   // namespace ky::ctl

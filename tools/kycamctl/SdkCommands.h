@@ -22,4 +22,4 @@ int RunSdkCommand(const SdkTarget& target, const std::vector<std::string>& args,
 
 bool IsSdkCommand(const std::string& word);
 
-}  // namespace ky::ctl
+}   // namespace ky::ctl

@@ -35,8 +35,9 @@ constexpr CommandDesc kGetSmdAttr{
 constexpr CommandDesc kSetSmdAttr{
     .name = "SetSmdAttr",
     .record = &kSmdAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setmdalarm&-aname=type&-switch=%s&cmd=setsmdattr&-smd_enable=%d"
-               "&cmd=setsmdex&-smd_rect=%d&-smd_gthresh=%d",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setmdalarm&-aname=type&-switch=%s&cmd=setsmdattr&-smd_enable=%d"
+        "&cmd=setsmdex&-smd_rect=%d&-smd_gthresh=%d",
     .args = kSmdArgs,
     .exchangeSize = 2048,
 };
@@ -70,9 +71,9 @@ constexpr CommandDesc kSetAudioAlarmAttr{
 // The relay is never reported and the page always switches it off, so it is
 // not a field one may set.
 constexpr std::array kLinkFields{
-    KY_FIELD(LinkAttr, snap_switch),      KY_FIELD(LinkAttr, snap_count),   KY_FIELD(LinkAttr, record_switch),
-    KY_FIELD_RO(LinkAttr, relay_switch),  KY_FIELD(LinkAttr, preset_switch), KY_FIELD(LinkAttr, alarmpresetindex),
-    KY_FIELD(LinkAttr, sound_switch),     KY_FIELD(LinkAttr, sound_type),   KY_FIELD(LinkAttr, sound_time),
+    KY_FIELD(LinkAttr, snap_switch),     KY_FIELD(LinkAttr, snap_count),    KY_FIELD(LinkAttr, record_switch),
+    KY_FIELD_RO(LinkAttr, relay_switch), KY_FIELD(LinkAttr, preset_switch), KY_FIELD(LinkAttr, alarmpresetindex),
+    KY_FIELD(LinkAttr, sound_switch),    KY_FIELD(LinkAttr, sound_type),    KY_FIELD(LinkAttr, sound_time),
 };
 constexpr RecordInfo kLinkAttr{"LinkAttr", sizeof(LinkAttr), kLinkFields};
 #define F(name) FieldIndex(kLinkFields, #name)
@@ -87,28 +88,36 @@ constexpr KeySpec kLinkKeys[] = {
     {"var sound_time=", F(sound_time), Conv::Int},
 };
 constexpr ArgSpec kLinkArgs[] = {
-    {F(snap_switch), Enc::OnOff},  {F(snap_count)},           {F(record_switch), Enc::OnOff},
-    {F(preset_switch), Enc::OnOff}, {F(sound_switch), Enc::OnOff}, {F(relay_switch), Enc::OnOff},
-    {F(alarmpresetindex)},          {F(sound_type)},           {F(sound_time)},
+    {F(snap_switch), Enc::OnOff},
+    {F(snap_count)},
+    {F(record_switch), Enc::OnOff},
+    {F(preset_switch), Enc::OnOff},
+    {F(sound_switch), Enc::OnOff},
+    {F(relay_switch), Enc::OnOff},
+    {F(alarmpresetindex)},
+    {F(sound_type)},
+    {F(sound_time)},
 };
 #undef F
 
 constexpr CommandDesc kGetLinkAttr{
     .name = "GetLinkAttr",
     .record = &kLinkAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?&cmd=getmdalarm&-aname=snap&cmd=getmdalarm&-aname=record"
-               "&cmd=getmdalarm&-aname=relay&cmd=getmdalarm&-aname=preset&cmd=getmdalarm&-aname=sound"
-               "&cmd=getrelayattr&cmd=getalarmsnapattr&cmd=getmotorattr&cmd=getalarmsoundattr",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?&cmd=getmdalarm&-aname=snap&cmd=getmdalarm&-aname=record"
+        "&cmd=getmdalarm&-aname=relay&cmd=getmdalarm&-aname=preset&cmd=getmdalarm&-aname=sound"
+        "&cmd=getrelayattr&cmd=getalarmsnapattr&cmd=getmotorattr&cmd=getalarmsoundattr",
     .keys = kLinkKeys,
 };
 constexpr CommandDesc kSetLinkAttr{
     .name = "SetLinkAttr",
     .record = &kLinkAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setmdalarm&-aname=snap&-switch=%s&cmd=setalarmsnapattr"
-               "&-snap_count=%d&cmd=setmdalarm&-aname=record&-switch=%s&cmd=setmdalarm&-aname=preset&-switch=%s"
-               "&cmd=setmdalarm&-aname=sound&-switch=%s&cmd=setmdalarm&-aname=relay&-switch=%s"
-               "&cmd=setrelayattr&-time=5&cmd=setmotorattr&-alarmpresetindex=%d"
-               "&cmd=setalarmsoundattr&-sound_type=%d&-sound_time=%d",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setmdalarm&-aname=snap&-switch=%s&cmd=setalarmsnapattr"
+        "&-snap_count=%d&cmd=setmdalarm&-aname=record&-switch=%s&cmd=setmdalarm&-aname=preset&-switch=%s"
+        "&cmd=setmdalarm&-aname=sound&-switch=%s&cmd=setmdalarm&-aname=relay&-switch=%s"
+        "&cmd=setrelayattr&-time=5&cmd=setmotorattr&-alarmpresetindex=%d"
+        "&cmd=setalarmsoundattr&-sound_type=%d&-sound_time=%d",
     .args = kLinkArgs,
     .exchangeSize = 2048,
 };
@@ -145,11 +154,16 @@ constexpr const CommandDesc* kSmdSets[] = {&kSetSmdAttr};
 constexpr PageDesc kSmdPage{"alarm-humanoid",
                             "humanoid recognition: smd_enable, smd_rect (frame persons), smd_gthresh (1-100), "
                             "alarm_type (0 separate, 1 linkage trigger)",
-                            &kSmdAttr, kSmdGets, kSmdSets, nullptr, ValidateSmdPage};
+                            &kSmdAttr,
+                            kSmdGets,
+                            kSmdSets,
+                            nullptr,
+                            ValidateSmdPage};
 constexpr const CommandDesc* kAudioAlarmGets[] = {&kGetAudioAlarmAttr};
 constexpr const CommandDesc* kAudioAlarmSets[] = {&kSetAudioAlarmAttr};
-constexpr PageDesc kAudioAlarmPage{"alarm-audio", "sound-level alarm: aa_enable, aa_value (threshold 1-100)",
-                                   &kAudioAlarmAttr, kAudioAlarmGets, kAudioAlarmSets, nullptr,
+constexpr PageDesc kAudioAlarmPage{"alarm-audio",         "sound-level alarm: aa_enable, aa_value (threshold 1-100)",
+                                   &kAudioAlarmAttr,      kAudioAlarmGets,
+                                   kAudioAlarmSets,       nullptr,
                                    ValidateAudioAlarmPage};
 constexpr const CommandDesc* kLinkGets[] = {&kGetLinkAttr};
 constexpr const CommandDesc* kLinkSets[] = {&kSetLinkAttr};
@@ -161,19 +175,20 @@ constexpr PageDesc kLinkPage{"link",
 void DisarmedWeek(void* rec, const PageOptions&) { FillWeek(static_cast<WeekSchedule*>(rec)->week, false); }
 constexpr const CommandDesc* kMdScheduleGets[] = {&kGetMdSchedule};
 constexpr const CommandDesc* kMdScheduleSets[] = {&kSetMdSchedule};
-constexpr PageDesc kMdSchedulePage{"schedule",
-                                   "motion-detection arming: week[0..6] Sunday-Saturday, 48 half hours of P/N each",
-                                   &kWeekSchedule, kMdScheduleGets, kMdScheduleSets, DisarmedWeek,
-                                   ValidateSchedulePage};
+constexpr PageDesc kMdSchedulePage{
+    "schedule",          "motion-detection arming: week[0..6] Sunday-Saturday, 48 half hours of P/N each",
+    &kWeekSchedule,      kMdScheduleGets,
+    kMdScheduleSets,     DisarmedWeek,
+    ValidateSchedulePage};
 
 constexpr const PageDesc* kPages[] = {&kSmdPage, &kAudioAlarmPage, &kLinkPage, &kMdSchedulePage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> AlarmCommands() { return kCommands; }
 std::span<const PageDesc* const> AlarmPages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetSmdAttr, SmdAttr, ky::cgi::kGetSmdAttr)
 KY_DEFINE_COMMAND(SetSmdAttr, SmdAttr, ky::cgi::kSetSmdAttr)

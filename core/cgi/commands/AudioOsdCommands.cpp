@@ -123,14 +123,12 @@ constexpr RecordInfo kOsdName{"OsdRegion", sizeof(OsdRegion), kOsdNameFields};
 #define T(name) FieldIndex(kOsdTimeFields, #name)
 #define N(name) FieldIndex(kOsdNameFields, #name)
 constexpr KeySpec kOsdTimeKeys[] = {
-    {"var x_0=", T(x), Conv::Int},         {"var y_0=", T(y), Conv::Int},
-    {"var w_0=", T(width), Conv::Int},     {"var h_0=", T(height), Conv::Int},
-    {"var show_0=", T(show), Conv::Int},   {"var place_0=", T(place), Conv::Int},
+    {"var x_0=", T(x), Conv::Int},      {"var y_0=", T(y), Conv::Int},       {"var w_0=", T(width), Conv::Int},
+    {"var h_0=", T(height), Conv::Int}, {"var show_0=", T(show), Conv::Int}, {"var place_0=", T(place), Conv::Int},
 };
 constexpr KeySpec kOsdNameKeys[] = {
-    {"var x_1=", N(x), Conv::Int},         {"var y_1=", N(y), Conv::Int},
-    {"var w_1=", N(width), Conv::Int},     {"var h_1=", N(height), Conv::Int},
-    {"var show_1=", N(show), Conv::Int},   {"var place_1=", N(place), Conv::Int},
+    {"var x_1=", N(x), Conv::Int},        {"var y_1=", N(y), Conv::Int},       {"var w_1=", N(width), Conv::Int},
+    {"var h_1=", N(height), Conv::Int},   {"var show_1=", N(show), Conv::Int}, {"var place_1=", N(place), Conv::Int},
     {"var name_1=", N(name), Conv::Text},
 };
 constexpr ArgSpec kOsdTimeArgs[] = {{T(show)}, {T(place)}};
@@ -198,30 +196,35 @@ const char* OsdValidate(const void* rec, const PageContext&) {
     return CheckOsdRegion(*static_cast<const OsdRegion*>(rec));
 }
 
-constexpr const CommandDesc* kAudioGets[] = {&kGetAencAttr, &kGetAencAttrB, &kGetAudioInVolume,
-                                             &kGetAudioOutVolume};
+constexpr const CommandDesc* kAudioGets[] = {&kGetAencAttr, &kGetAencAttrB, &kGetAudioInVolume, &kGetAudioOutVolume};
 constexpr const CommandDesc* kAudioSets[] = {&kSetAudioAttr};
-constexpr PageDesc kAudioPage{"audio",
-                              "audio on/off and format (g711a, g726) of both streams, input type and volumes",
-                              &kAudioAttr, kAudioGets, kAudioSets, AudioPreset, AudioValidate};
+constexpr PageDesc kAudioPage{
+    "audio",      "audio on/off and format (g711a, g726) of both streams, input type and volumes",
+    &kAudioAttr,  kAudioGets,
+    kAudioSets,   AudioPreset,
+    AudioValidate};
 
 constexpr const CommandDesc* kOsdTimeGets[] = {&kGetOverlayAttr0};
 constexpr const CommandDesc* kOsdTimeSets[] = {&kSetOverlayAttr0};
-constexpr PageDesc kOsdTimePage{"osd-time", "time stamp OSD: show, place (0-3 TL, TR, BL, BR)", &kOsdTime,
-                                kOsdTimeGets, kOsdTimeSets, OsdTimePreset, OsdValidate};
+constexpr PageDesc kOsdTimePage{"osd-time",   "time stamp OSD: show, place (0-3 TL, TR, BL, BR)",
+                                &kOsdTime,    kOsdTimeGets,
+                                kOsdTimeSets, OsdTimePreset,
+                                OsdValidate};
 constexpr const CommandDesc* kOsdNameGets[] = {&kGetOverlayAttr1};
 constexpr const CommandDesc* kOsdNameSets[] = {&kSetOverlayAttr1};
-constexpr PageDesc kOsdNamePage{"osd-name", "camera name OSD: show, place (0-3), name (at most 31 bytes)",
-                                &kOsdName, kOsdNameGets, kOsdNameSets, OsdNamePreset, OsdValidate};
+constexpr PageDesc kOsdNamePage{"osd-name",   "camera name OSD: show, place (0-3), name (at most 31 bytes)",
+                                &kOsdName,    kOsdNameGets,
+                                kOsdNameSets, OsdNamePreset,
+                                OsdValidate};
 
 constexpr const PageDesc* kPages[] = {&kAudioPage, &kOsdTimePage, &kOsdNamePage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> AudioOsdCommands() { return kCommands; }
 std::span<const PageDesc* const> AudioOsdPages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetAencAttr, AudioAttr, ky::cgi::kGetAencAttr)
 KY_DEFINE_COMMAND(GetAencAttrB, AudioAttr, ky::cgi::kGetAencAttrB)
@@ -230,15 +233,15 @@ KY_DEFINE_COMMAND(GetAudioOutVolume, AudioAttr, ky::cgi::kGetAudioOutVolume)
 KY_DEFINE_COMMAND(SetAudioAttr, AudioAttr, ky::cgi::kSetAudioAttr)
 
 // The region selects the command: 0 the time stamp, 1 the camera name.
-int CCgiClient::GetOverlayAttr(const char* ip, uint16_t port, const char* user, const char* password,
-                               OsdRegion* rec, int timeoutMs) {
+int CCgiClient::GetOverlayAttr(const char* ip, uint16_t port, const char* user, const char* password, OsdRegion* rec,
+                               int timeoutMs) {
     if (rec == nullptr || (rec->region != 0 && rec->region != 1)) return -1;
     const auto& cmd = rec->region == 0 ? ky::cgi::kGetOverlayAttr0 : ky::cgi::kGetOverlayAttr1;
     return ky::cgi::RunCommand(cmd, {ip, port, user, password}, rec, timeoutMs);
 }
 
-int CCgiClient::SetOverlayAttr(const char* ip, uint16_t port, const char* user, const char* password,
-                               OsdRegion* rec, int timeoutMs) {
+int CCgiClient::SetOverlayAttr(const char* ip, uint16_t port, const char* user, const char* password, OsdRegion* rec,
+                               int timeoutMs) {
     if (rec == nullptr || (rec->region != 0 && rec->region != 1)) return -1;
     const auto& cmd = rec->region == 0 ? ky::cgi::kSetOverlayAttr0 : ky::cgi::kSetOverlayAttr1;
     return ky::cgi::RunCommand(cmd, {ip, port, user, password}, rec, timeoutMs);

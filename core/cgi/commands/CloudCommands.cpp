@@ -6,9 +6,7 @@ namespace {
 
 // ---- P2P: two command families with the same record --------------------------
 constexpr std::array kP2pFields{
-    KY_FIELD_RO(P2pAttr, family),
-    KY_FIELD(P2pAttr, enable),
-    KY_FIELD_RO(P2pAttr, mode),
+    KY_FIELD_RO(P2pAttr, family), KY_FIELD(P2pAttr, enable), KY_FIELD_RO(P2pAttr, mode),
     KY_FIELD_RO(P2pAttr, uid),   // read to check the switch; never written
 };
 constexpr RecordInfo kP2pAttr{"P2pAttr", sizeof(P2pAttr), kP2pFields};
@@ -28,9 +26,7 @@ constexpr ArgSpec kP2pSetArgs[] = {{F(enable)}};
 #undef F
 
 // The switch is refused without sending anything while the UID is empty.
-int RequireUid(const CommandDesc&, void* rec) {
-    return static_cast<const P2pAttr*>(rec)->uid[0] == '\0' ? -1 : 0;
-}
+int RequireUid(const CommandDesc&, void* rec) { return static_cast<const P2pAttr*>(rec)->uid[0] == '\0' ? -1 : 0; }
 
 constexpr CommandDesc kGetKyP2pAttr{
     .name = "GetKyP2pAttr",
@@ -104,9 +100,8 @@ constexpr CommandDesc kSetTmallAttr{
     .exchangeSize = 2048,
 };
 
-constexpr const CommandDesc* kCommands[] = {&kGetKyP2pAttr,   &kGetXqP2pAttr,   &kSetKyP2pAttr,
-                                            &kSetXqP2pAttr,   &kGetCloudEnable, &kSetCloudEnable,
-                                            &kGetTmallAttr,   &kSetTmallAttr};
+constexpr const CommandDesc* kCommands[] = {&kGetKyP2pAttr,   &kGetXqP2pAttr,   &kSetKyP2pAttr, &kSetXqP2pAttr,
+                                            &kGetCloudEnable, &kSetCloudEnable, &kGetTmallAttr, &kSetTmallAttr};
 
 // ---- pages -------------------------------------------------------------------------
 // Which P2P family a camera serves comes from its discovery record, so each
@@ -117,48 +112,58 @@ const char* P2pValidate(const void* rec, const PageContext&) {
     const auto* p = static_cast<const P2pAttr*>(rec);
     return p->enable == 1 && p->uid[0] == '\0' ? "Enable P2P, UUID cannot be empty!" : nullptr;
 }
-const char* OnOffValidate(int32_t v) {
-    return v == 0 || v == 1 ? nullptr : "Value must be 0 or 1";
-}
+const char* OnOffValidate(int32_t v) { return v == 0 || v == 1 ? nullptr : "Value must be 0 or 1"; }
 
 constexpr const CommandDesc* kKyP2pGets[] = {&kGetKyP2pAttr};
 constexpr const CommandDesc* kKyP2pSets[] = {&kSetKyP2pAttr};
 constexpr const CommandDesc* kXqP2pGets[] = {&kGetXqP2pAttr};
 constexpr const CommandDesc* kXqP2pSets[] = {&kSetXqP2pAttr};
-constexpr PageDesc kKyP2pPage{"p2p-ky", "P2P platform switch, maker's own P2P family", &kP2pAttr,
-                              kKyP2pGets, kKyP2pSets, KyP2pPreset, P2pValidate};
-constexpr PageDesc kXqP2pPage{"p2p", "P2P platform switch and UID", &kP2pAttr, kXqP2pGets, kXqP2pSets,
-                              XqP2pPreset, P2pValidate};
+constexpr PageDesc kKyP2pPage{
+    "p2p-ky",   "P2P platform switch, maker's own P2P family", &kP2pAttr, kKyP2pGets, kKyP2pSets, KyP2pPreset,
+    P2pValidate};
+constexpr PageDesc kXqP2pPage{"p2p",      "P2P platform switch and UID", &kP2pAttr, kXqP2pGets, kXqP2pSets, XqP2pPreset,
+                              P2pValidate};
 
 constexpr const CommandDesc* kCloudGets[] = {&kGetCloudEnable};
 constexpr const CommandDesc* kCloudSets[] = {&kSetCloudEnable};
-constexpr PageDesc kCloudPage{"cloud", "cloud storage switch", &kCloudAttr, kCloudGets, kCloudSets, nullptr,
-                              [](const void* r, const PageContext&) { return OnOffValidate(static_cast<const CloudAttr*>(r)->cloud_enable); }};
+constexpr PageDesc kCloudPage{
+    "cloud",
+    "cloud storage switch",
+    &kCloudAttr,
+    kCloudGets,
+    kCloudSets,
+    nullptr,
+    [](const void* r, const PageContext&) { return OnOffValidate(static_cast<const CloudAttr*>(r)->cloud_enable); }};
 
 constexpr const CommandDesc* kTmallGets[] = {&kGetTmallAttr};
 constexpr const CommandDesc* kTmallSets[] = {&kSetTmallAttr};
-constexpr PageDesc kTmallPage{"tmall", "Tmall ELF switch (tmall_flag 0: not supported)", &kTmallAttr, kTmallGets,
-                              kTmallSets, nullptr,
-                              [](const void* r, const PageContext&) { return OnOffValidate(static_cast<const TmallAttr*>(r)->tmall_enable); }};
+constexpr PageDesc kTmallPage{
+    "tmall",
+    "Tmall ELF switch (tmall_flag 0: not supported)",
+    &kTmallAttr,
+    kTmallGets,
+    kTmallSets,
+    nullptr,
+    [](const void* r, const PageContext&) { return OnOffValidate(static_cast<const TmallAttr*>(r)->tmall_enable); }};
 
 constexpr const PageDesc* kPages[] = {&kXqP2pPage, &kKyP2pPage, &kCloudPage, &kTmallPage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> CloudCommands() { return kCommands; }
 std::span<const PageDesc* const> CloudPages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
-int CCgiClient::GetP2pAttr(const char* ip, uint16_t port, const char* user, const char* password,
-                           P2pAttr* rec, int timeoutMs) {
+int CCgiClient::GetP2pAttr(const char* ip, uint16_t port, const char* user, const char* password, P2pAttr* rec,
+                           int timeoutMs) {
     if (rec == nullptr) return -1;
     const auto& cmd = rec->family == 1 ? ky::cgi::kGetKyP2pAttr : ky::cgi::kGetXqP2pAttr;
     return ky::cgi::RunCommand(cmd, {ip, port, user, password}, rec, timeoutMs);
 }
 
-int CCgiClient::SetP2pAttr(const char* ip, uint16_t port, const char* user, const char* password,
-                           P2pAttr* rec, int timeoutMs) {
+int CCgiClient::SetP2pAttr(const char* ip, uint16_t port, const char* user, const char* password, P2pAttr* rec,
+                           int timeoutMs) {
     if (rec == nullptr) return -1;
     const auto& cmd = rec->family == 1 ? ky::cgi::kSetKyP2pAttr : ky::cgi::kSetXqP2pAttr;
     return ky::cgi::RunCommand(cmd, {ip, port, user, password}, rec, timeoutMs);

@@ -10,19 +10,32 @@ namespace ky::cgi {
 namespace {
 
 constexpr std::array kImageFields{
-    KY_FIELD_RO(ImageAttr, display_mode), KY_FIELD(ImageAttr, brightness),
-    KY_FIELD(ImageAttr, saturation),      KY_FIELD_RO(ImageAttr, sharpness),
-    KY_FIELD(ImageAttr, contrast),        KY_FIELD_RO(ImageAttr, hue),
-    KY_FIELD_RO(ImageAttr, wdr),          KY_FIELD_RO(ImageAttr, wdrvalue),
-    KY_FIELD_RO(ImageAttr, night),        KY_FIELD_RO(ImageAttr, shutter),
-    KY_FIELD_RO(ImageAttr, flash_shutter), KY_FIELD(ImageAttr, flip),
-    KY_FIELD(ImageAttr, mirror),          KY_FIELD_RO(ImageAttr, gc),
-    KY_FIELD_RO(ImageAttr, ae),           KY_FIELD(ImageAttr, targety),
-    KY_FIELD_RO(ImageAttr, noise),        KY_FIELD_RO(ImageAttr, gamma),
-    KY_FIELD_RO(ImageAttr, aemode),       KY_FIELD(ImageAttr, imgmode),
-    KY_FIELD_RO(ImageAttr, ratioslope),   KY_FIELD_RO(ImageAttr, histoffset),
-    KY_FIELD_RO(ImageAttr, defag),        KY_FIELD(ImageAttr, saradc_switch_value),
-    KY_FIELD(ImageAttr, infraredstat),    KY_FIELD(ImageAttr, lamp_mode),
+    KY_FIELD_RO(ImageAttr, display_mode),
+    KY_FIELD(ImageAttr, brightness),
+    KY_FIELD(ImageAttr, saturation),
+    KY_FIELD_RO(ImageAttr, sharpness),
+    KY_FIELD(ImageAttr, contrast),
+    KY_FIELD_RO(ImageAttr, hue),
+    KY_FIELD_RO(ImageAttr, wdr),
+    KY_FIELD_RO(ImageAttr, wdrvalue),
+    KY_FIELD_RO(ImageAttr, night),
+    KY_FIELD_RO(ImageAttr, shutter),
+    KY_FIELD_RO(ImageAttr, flash_shutter),
+    KY_FIELD(ImageAttr, flip),
+    KY_FIELD(ImageAttr, mirror),
+    KY_FIELD_RO(ImageAttr, gc),
+    KY_FIELD_RO(ImageAttr, ae),
+    KY_FIELD(ImageAttr, targety),
+    KY_FIELD_RO(ImageAttr, noise),
+    KY_FIELD_RO(ImageAttr, gamma),
+    KY_FIELD_RO(ImageAttr, aemode),
+    KY_FIELD(ImageAttr, imgmode),
+    KY_FIELD_RO(ImageAttr, ratioslope),
+    KY_FIELD_RO(ImageAttr, histoffset),
+    KY_FIELD_RO(ImageAttr, defag),
+    KY_FIELD(ImageAttr, saradc_switch_value),
+    KY_FIELD(ImageAttr, infraredstat),
+    KY_FIELD(ImageAttr, lamp_mode),
 };
 constexpr RecordInfo kImageAttr{"ImageAttr", sizeof(ImageAttr), kImageFields};
 #define F(name) FieldIndex(kImageFields, #name)
@@ -71,7 +84,8 @@ void ImageParse(const CommandDesc&, const char* reply, uint32_t capacity, void* 
     a->histoffset = orMissing("var histoffset=");
     a->defag = orMissing("var defag=");
     const std::string ir = client.GetValue(reply, capacity, "var infraredstat=");
-    if (!ir.empty()) a->infraredstat = strcasecmp(ir.c_str(), "open") == 0 ? 1 : strcasecmp(ir.c_str(), "close") == 0 ? 0 : 2;
+    if (!ir.empty())
+        a->infraredstat = strcasecmp(ir.c_str(), "open") == 0 ? 1 : strcasecmp(ir.c_str(), "close") == 0 ? 0 : 2;
 }
 
 // The grouped write: infrared only in the normal night-vision mode, then the
@@ -109,9 +123,10 @@ constexpr CommandDesc kGetImageAttr{
 constexpr CommandDesc kSetImageAttr{
     .name = "SetImageAttr",
     .record = &kImageAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setinfrared&-infraredstat=%s&cmd=setlampattrex&-lamp_mode=%d"
-               "&cmd=setircutattr&-saradc_switch_value=%d&cmd=setimageattr&-brightness=%d&-saturation=%d"
-               "&-contrast=%d&-targety=%d&-flip=%s&-mirror=%s&-imgmode=%d&-image_type=%d",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setinfrared&-infraredstat=%s&cmd=setlampattrex&-lamp_mode=%d"
+        "&cmd=setircutattr&-saradc_switch_value=%d&cmd=setimageattr&-brightness=%d&-saturation=%d"
+        "&-contrast=%d&-targety=%d&-flip=%s&-mirror=%s&-imgmode=%d&-image_type=%d",
     .compose = ComposeImage,
 };
 constexpr CommandDesc kSetBrightness{
@@ -151,9 +166,8 @@ constexpr CommandDesc kRestoreImageDefaults{
     .needsRecord = false,
 };
 
-constexpr const CommandDesc* kCommands[] = {&kGetImageAttr,  &kSetImageAttr, &kSetBrightness,
-                                            &kSetSaturation, &kSetContrast,  &kSetExposure,
-                                            &kRestoreImageDefaults};
+constexpr const CommandDesc* kCommands[] = {&kGetImageAttr, &kSetImageAttr, &kSetBrightness,       &kSetSaturation,
+                                            &kSetContrast,  &kSetExposure,  &kRestoreImageDefaults};
 
 // ---- pages -------------------------------------------------------------------------
 const char* ImageValidate(const void* rec, const PageContext&) {
@@ -166,16 +180,20 @@ constexpr PageDesc kImagePage{"image",
                               "brightness, saturation, contrast, targety (exposure), flip, mirror, imgmode, "
                               "lamp_mode (0 normal, 1 full colour, 2 intelligent), infraredstat (0 off, 1 on, "
                               "2 auto), saradc_switch_value (IR-cut 1-1024)",
-                              &kImageAttr, kImageGets, kImageSets, nullptr, ImageValidate};
+                              &kImageAttr,
+                              kImageGets,
+                              kImageSets,
+                              nullptr,
+                              ImageValidate};
 
 constexpr const PageDesc* kPages[] = {&kImagePage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> ImageCommands() { return kCommands; }
 std::span<const PageDesc* const> ImagePages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetImageAttr, ImageAttr, ky::cgi::kGetImageAttr)
 KY_DEFINE_COMMAND(SetImageAttr, ImageAttr, ky::cgi::kSetImageAttr)

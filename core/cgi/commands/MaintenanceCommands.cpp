@@ -22,11 +22,11 @@ constexpr PageDesc kMotorRangePage{"motor-range", "lens type code (read-only)", 
 
 constexpr const PageDesc* kPages[] = {&kMotorRangePage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> MaintenanceCommands() { return kCommands; }
 std::span<const PageDesc* const> MaintenancePages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetMotorRange, MotorRangeAttr, ky::cgi::kGetMotorRange)

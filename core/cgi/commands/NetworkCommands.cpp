@@ -58,8 +58,9 @@ constexpr ArgSpec kNetSetArgs[] = {
 constexpr CommandDesc kGetNetAttr{
     .name = "GetNetAttr",
     .record = &kNetAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=getnetattr&cmd=gethttpport&cmd=getrtspport&cmd=getrtspauth"
-               "&cmd=getrtmpattr",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=getnetattr&cmd=gethttpport&cmd=getrtspport&cmd=getrtspauth"
+        "&cmd=getrtmpattr",
     .keys = kNetKeys,
 };
 
@@ -69,9 +70,10 @@ constexpr CommandDesc kGetNetAttr{
 constexpr CommandDesc kSetNetAttr{
     .name = "SetNetAttr",
     .record = &kNetAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setnetattr&-dhcp=%s&-ipaddr=%s&-netmask=%s&-gateway=%s"
-               "&-dnsstat=%d&-fdnsip=%s&-sdnsip=%s&cmd=sethttpport&-httpport=%d&cmd=setrtspport&-rtspport=%d"
-               "&cmd=setrtspauth&-rtsp_aenable=%d&cmd=setrtmpattr&-rtmpport=%d",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setnetattr&-dhcp=%s&-ipaddr=%s&-netmask=%s&-gateway=%s"
+        "&-dnsstat=%d&-fdnsip=%s&-sdnsip=%s&cmd=sethttpport&-httpport=%d&cmd=setrtspport&-rtspport=%d"
+        "&cmd=setrtspauth&-rtsp_aenable=%d&cmd=setrtmpattr&-rtmpport=%d",
     .args = kNetSetArgs,
     .exchange = Exchange::SendOnly,
     .hostIsCamera = true,
@@ -82,18 +84,22 @@ constexpr const CommandDesc* kCommands[] = {&kGetNetAttr, &kSetNetAttr};
 constexpr const CommandDesc* kNetGets[] = {&kGetNetAttr};
 constexpr const CommandDesc* kNetSets[] = {&kSetNetAttr};
 constexpr PageDesc kNetPage{
-    "net", "addresses, DNS, HTTP/RTSP/RTMP ports, RTSP password check (dhcpflag/dnsstat 0 manual, 1 DHCP)",
-    &kNetAttr, kNetGets, kNetSets, nullptr,
+    "net",
+    "addresses, DNS, HTTP/RTSP/RTMP ports, RTSP password check (dhcpflag/dnsstat 0 manual, 1 DHCP)",
+    &kNetAttr,
+    kNetGets,
+    kNetSets,
+    nullptr,
     [](const void* rec, const PageContext& ctx) { return ValidateNetPage(*static_cast<const NetAttr*>(rec), ctx); }};
 
 constexpr const PageDesc* kPages[] = {&kNetPage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> NetworkCommands() { return kCommands; }
 std::span<const PageDesc* const> NetworkPages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetNetAttr, NetAttr, ky::cgi::kGetNetAttr)
 KY_DEFINE_COMMAND(SetNetAttr, NetAttr, ky::cgi::kSetNetAttr)

@@ -10,10 +10,9 @@ namespace {
 
 // ---- motor --------------------------------------------------------------------------
 constexpr std::array kMotorFields{
-    KY_FIELD(MotorAttr, panscan),          KY_FIELD_RO(MotorAttr, tiltscan),
-    KY_FIELD(MotorAttr, movehome),         KY_FIELD(MotorAttr, light_enable),
-    KY_FIELD(MotorAttr, smartrack_enable), KY_FIELD_RO(MotorAttr, smartrack_flag),
-    KY_FIELD(MotorAttr, smartrack_mode),   KY_FIELD(MotorAttr, ptzalarmmask),
+    KY_FIELD(MotorAttr, panscan),        KY_FIELD_RO(MotorAttr, tiltscan),      KY_FIELD(MotorAttr, movehome),
+    KY_FIELD(MotorAttr, light_enable),   KY_FIELD(MotorAttr, smartrack_enable), KY_FIELD_RO(MotorAttr, smartrack_flag),
+    KY_FIELD(MotorAttr, smartrack_mode), KY_FIELD(MotorAttr, ptzalarmmask),
 };
 constexpr RecordInfo kMotorAttr{"MotorAttr", sizeof(MotorAttr), kMotorFields};
 #define F(name) FieldIndex(kMotorFields, #name)
@@ -23,7 +22,7 @@ constexpr KeySpec kMotorKeys[] = {
     {"var ptzalarmmask=", F(ptzalarmmask), Conv::Text},
 };
 constexpr ArgSpec kMotorArgs[] = {
-    {F(tiltscan)},         {F(panscan)},        {F(movehome), Enc::OnOff}, {F(ptzalarmmask)},
+    {F(tiltscan)},         {F(panscan)},        {F(movehome), Enc::OnOff},     {F(ptzalarmmask)},
     {F(smartrack_enable)}, {F(smartrack_mode)}, {F(light_enable), Enc::OnOff},
 };
 #undef F
@@ -69,9 +68,10 @@ int MotorPrepare(const CommandDesc&, void* rec) {
 constexpr CommandDesc kSetMotorAttr{
     .name = "SetMotorAttr",
     .record = &kMotorAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setmotorattr&-tiltscan=%d&-tiltspeed=0&-panscan=%d"
-               "&-panspeed=0&-movehome=%s&-ptzalarmmask=%s&cmd=setsmartrackattr&-smartrack_enable=%d"
-               "&-smartrack_mode=%d&cmd=setlightattr&-light_enable=%s",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setmotorattr&-tiltscan=%d&-tiltspeed=0&-panscan=%d"
+        "&-panspeed=0&-movehome=%s&-ptzalarmmask=%s&cmd=setsmartrackattr&-smartrack_enable=%d"
+        "&-smartrack_mode=%d&cmd=setlightattr&-light_enable=%s",
     .args = kMotorArgs,
     .prepare = MotorPrepare,
 };
@@ -103,8 +103,9 @@ constexpr CommandDesc kGetPtzComAttr{
 constexpr CommandDesc kSetPtzComAttr{
     .name = "SetPtzComAttr",
     .record = &kPtzComAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setptzcomattr&-protocal=%d&-address=%d&-speed=%d"
-               "&-baud=%d&-databit=%d&-stopbit=%d&-check=%d",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setptzcomattr&-protocal=%d&-address=%d&-speed=%d"
+        "&-baud=%d&-databit=%d&-stopbit=%d&-check=%d",
     .args = kPtzComArgs,
 };
 
@@ -120,7 +121,11 @@ constexpr const CommandDesc* kMotorSets[] = {&kSetMotorAttr};
 constexpr PageDesc kPtzPage{"ptz",
                             "cruise laps (panscan, tiltscan), centring, indicator light, tracking, alarm PTZ "
                             "mask (on/off)",
-                            &kMotorAttr, kMotorGets, kMotorSets, nullptr, MotorValidate};
+                            &kMotorAttr,
+                            kMotorGets,
+                            kMotorSets,
+                            nullptr,
+                            MotorValidate};
 constexpr const CommandDesc* kPtzComGets[] = {&kGetPtzComAttr};
 constexpr const CommandDesc* kPtzComSets[] = {&kSetPtzComAttr};
 constexpr PageDesc kPtz485Page{"ptz485",
@@ -130,12 +135,12 @@ constexpr PageDesc kPtz485Page{"ptz485",
 
 constexpr const PageDesc* kPages[] = {&kPtzPage, &kPtz485Page};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> PtzCommands() { return kCommands; }
 std::span<const PageDesc* const> PtzPages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetMotorAttr, MotorAttr, ky::cgi::kGetMotorAttr)
 KY_DEFINE_COMMAND(SetMotorAttr, MotorAttr, ky::cgi::kSetMotorAttr)

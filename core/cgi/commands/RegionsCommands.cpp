@@ -14,12 +14,9 @@ constexpr RecordInfo kCoverAttr{"CoverAttr", sizeof(CoverAttr), kCoverFields};
 
 // Regions are numbered from 1 on the wire.
 constexpr KeySpec kCoverKeys[] = {
-    {"var show_%d=", F(show), Conv::Int, nullptr, true, 1},
-    {"var color_%d=", F(color), Conv::Int, nullptr, true, 1},
-    {"var x_%d=", F(x), Conv::Int, nullptr, true, 1},
-    {"var y_%d=", F(y), Conv::Int, nullptr, true, 1},
-    {"var w_%d=", F(w), Conv::Int, nullptr, true, 1},
-    {"var h_%d=", F(h), Conv::Int, nullptr, true, 1},
+    {"var show_%d=", F(show), Conv::Int, nullptr, true, 1}, {"var color_%d=", F(color), Conv::Int, nullptr, true, 1},
+    {"var x_%d=", F(x), Conv::Int, nullptr, true, 1},       {"var y_%d=", F(y), Conv::Int, nullptr, true, 1},
+    {"var w_%d=", F(w), Conv::Int, nullptr, true, 1},       {"var h_%d=", F(h), Conv::Int, nullptr, true, 1},
 };
 
 #define KY_COVER_REGION(n) "&cmd=setcover&-region=" #n "&-show=%d&-color=000000&-x=%d&-y=%d&-w=%d&-h=%d"
@@ -40,8 +37,8 @@ constexpr CommandDesc kGetCover{
 constexpr CommandDesc kSetCover{
     .name = "SetCover",
     .record = &kCoverAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?" KY_COVER_REGION(1) KY_COVER_REGION(2) KY_COVER_REGION(3)
-        KY_COVER_REGION(4),
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?" KY_COVER_REGION(1) KY_COVER_REGION(2) KY_COVER_REGION(3) KY_COVER_REGION(4),
     .args = kCoverArgs,
     .exchangeSize = 2048,
 };
@@ -55,18 +52,20 @@ const char* CoverValidate(const void* rec, const PageContext&) {
 
 constexpr const CommandDesc* kCoverGets[] = {&kGetCover};
 constexpr const CommandDesc* kCoverSets[] = {&kSetCover};
-constexpr PageDesc kCoverPage{"cover",
-                              "video cover regions 1-4 as elements [0]-[3]: show (0/1), x, y, w, h in picture pixels",
-                              &kCoverAttr, kCoverGets, kCoverSets, nullptr, CoverValidate};
+constexpr PageDesc kCoverPage{
+    "cover",      "video cover regions 1-4 as elements [0]-[3]: show (0/1), x, y, w, h in picture pixels",
+    &kCoverAttr,  kCoverGets,
+    kCoverSets,   nullptr,
+    CoverValidate};
 
 constexpr const PageDesc* kPages[] = {&kCoverPage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> RegionsCommands() { return kCommands; }
 std::span<const PageDesc* const> RegionsPages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetCover, CoverAttr, ky::cgi::kGetCover)
 KY_DEFINE_COMMAND(SetCover, CoverAttr, ky::cgi::kSetCover)

@@ -63,8 +63,9 @@ constexpr CommandDesc kGetSnapTimerAttr{
 constexpr CommandDesc kSetSnapTimerAttr{
     .name = "SetSnapTimerAttr",
     .record = &kSnapTimerAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setsnaptimerattrex&-as_interval=%d&-as_type=snap&-as_enable=%d"
-               "&cmd=setscheduleex&-ename=snap" KY_WEEK_QUERY,
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setsnaptimerattrex&-as_interval=%d&-as_type=snap&-as_enable=%d"
+        "&cmd=setscheduleex&-ename=snap" KY_WEEK_QUERY,
     .args = kSnapArgs,
     .exchangeSize = 2048,
     .prepare = PlainWeekOnly<SnapTimerAttr>,
@@ -98,8 +99,9 @@ constexpr CommandDesc kGetPlanRecAttr{
 constexpr CommandDesc kSetPlanRecAttr{
     .name = "SetPlanRecAttr",
     .record = &kPlanRecAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setplanrecattr&-planrec_enable=%d&-planrec_chn=%d"
-               "&-planrec_time=%d&cmd=setscheduleex&-ename=plan" KY_WEEK_QUERY,
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setplanrecattr&-planrec_enable=%d&-planrec_chn=%d"
+        "&-planrec_time=%d&cmd=setscheduleex&-ename=plan" KY_WEEK_QUERY,
     .args = kPlanArgs,
     .exchangeSize = 2048,
     .prepare = PlainWeekOnly<PlanRecAttr>,
@@ -129,24 +131,30 @@ constexpr PageDesc kRebootPage{"reboot-timer",
                                &kTimerRebootAttr, kRebootGets, kRebootSets};
 constexpr const CommandDesc* kSnapGets[] = {&kGetSnapTimerAttr};
 constexpr const CommandDesc* kSnapSets[] = {&kSetSnapTimerAttr};
-constexpr PageDesc kSnapPage{"snaptimer",
-                             "timed SD-card snapshots: as_snap_interval (s), as_snap_enable, week[0..6] of 48 P/N",
-                             &kSnapTimerAttr, kSnapGets, kSnapSets, DisarmedWeek<SnapTimerAttr>, SnapValidate};
+constexpr PageDesc kSnapPage{
+    "snaptimer",     "timed SD-card snapshots: as_snap_interval (s), as_snap_enable, week[0..6] of 48 P/N",
+    &kSnapTimerAttr, kSnapGets,
+    kSnapSets,       DisarmedWeek<SnapTimerAttr>,
+    SnapValidate};
 constexpr const CommandDesc* kPlanGets[] = {&kGetPlanRecAttr};
 constexpr const CommandDesc* kPlanSets[] = {&kSetPlanRecAttr};
 constexpr PageDesc kPlanPage{"planrec",
                              "planned SD-card recording: planrec_enable, planrec_chn (11/12), planrec_time (s), "
                              "week[0..6] of 48 P/N (may restart the camera)",
-                             &kPlanRecAttr, kPlanGets, kPlanSets, DisarmedWeek<PlanRecAttr>, PlanValidate};
+                             &kPlanRecAttr,
+                             kPlanGets,
+                             kPlanSets,
+                             DisarmedWeek<PlanRecAttr>,
+                             PlanValidate};
 
 constexpr const PageDesc* kPages[] = {&kSnapPage, &kPlanPage, &kRebootPage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> ScheduleCommands() { return kCommands; }
 std::span<const PageDesc* const> SchedulePages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetTimerReboot, TimerRebootAttr, ky::cgi::kGetTimerReboot)
 KY_DEFINE_COMMAND(SetTimerReboot, TimerRebootAttr, ky::cgi::kSetTimerReboot)

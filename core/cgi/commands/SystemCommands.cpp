@@ -7,15 +7,24 @@ namespace ky::cgi {
 namespace {
 
 constexpr std::array kDeviceNetInfoFields{
-    KY_FIELD_RO(DeviceNetInfo, ip),           KY_FIELD_RO(DeviceNetInfo, netmask),
-    KY_FIELD_RO(DeviceNetInfo, gateway),      KY_FIELD_RO(DeviceNetInfo, macaddress),
-    KY_FIELD_RO(DeviceNetInfo, fdnsip),       KY_FIELD_RO(DeviceNetInfo, sdnsip),
-    KY_FIELD_RO(DeviceNetInfo, upnpstatus),   KY_FIELD_RO(DeviceNetInfo, facddnsstatus),
-    KY_FIELD_RO(DeviceNetInfo, th3ddnsstatus), KY_FIELD_RO(DeviceNetInfo, dhcpflag),
-    KY_FIELD_RO(DeviceNetInfo, softVersion),  KY_FIELD_RO(DeviceNetInfo, hardVersion),
-    KY_FIELD_RO(DeviceNetInfo, webVersion),   KY_FIELD_RO(DeviceNetInfo, rs485Version),
-    KY_FIELD_RO(DeviceNetInfo, name),         KY_FIELD_RO(DeviceNetInfo, devtype),
-    KY_FIELD_RO(DeviceNetInfo, startdate),    KY_FIELD_RO(DeviceNetInfo, networktype),
+    KY_FIELD_RO(DeviceNetInfo, ip),
+    KY_FIELD_RO(DeviceNetInfo, netmask),
+    KY_FIELD_RO(DeviceNetInfo, gateway),
+    KY_FIELD_RO(DeviceNetInfo, macaddress),
+    KY_FIELD_RO(DeviceNetInfo, fdnsip),
+    KY_FIELD_RO(DeviceNetInfo, sdnsip),
+    KY_FIELD_RO(DeviceNetInfo, upnpstatus),
+    KY_FIELD_RO(DeviceNetInfo, facddnsstatus),
+    KY_FIELD_RO(DeviceNetInfo, th3ddnsstatus),
+    KY_FIELD_RO(DeviceNetInfo, dhcpflag),
+    KY_FIELD_RO(DeviceNetInfo, softVersion),
+    KY_FIELD_RO(DeviceNetInfo, hardVersion),
+    KY_FIELD_RO(DeviceNetInfo, webVersion),
+    KY_FIELD_RO(DeviceNetInfo, rs485Version),
+    KY_FIELD_RO(DeviceNetInfo, name),
+    KY_FIELD_RO(DeviceNetInfo, devtype),
+    KY_FIELD_RO(DeviceNetInfo, startdate),
+    KY_FIELD_RO(DeviceNetInfo, networktype),
     KY_FIELD_RO(DeviceNetInfo, stream_num),
 };
 constexpr RecordInfo kDeviceNetInfo{"DeviceNetInfo", sizeof(DeviceNetInfo), kDeviceNetInfoFields};
@@ -119,23 +128,22 @@ constexpr CommandDesc kCleanLog{
     .needsRecord = false,
 };
 
-constexpr const CommandDesc* kCommands[] = {&kGetDeviceInfo, &kGetSdStatus, &kFormatSd, &kStopSd,
-                                            &kCleanLog};
+constexpr const CommandDesc* kCommands[] = {&kGetDeviceInfo, &kGetSdStatus, &kFormatSd, &kStopSd, &kCleanLog};
 
 constexpr const CommandDesc* kServerInfoGets[] = {&kGetDeviceInfo};
-constexpr PageDesc kServerInfoPage{"serverinfo", "device identity, versions and network state (read-only)",
-                                   &kDeviceNetInfo, kServerInfoGets, {}};
+constexpr PageDesc kServerInfoPage{
+    "serverinfo", "device identity, versions and network state (read-only)", &kDeviceNetInfo, kServerInfoGets, {}};
 constexpr const CommandDesc* kSdGets[] = {&kGetSdStatus};
-constexpr PageDesc kSdPage{"sd", "SD card state: status -1 none, 0 ready, 1 read-only (read-only)",
-                           &kSdCardState, kSdGets, {}};
+constexpr PageDesc kSdPage{
+    "sd", "SD card state: status -1 none, 0 ready, 1 read-only (read-only)", &kSdCardState, kSdGets, {}};
 constexpr const PageDesc* kPages[] = {&kServerInfoPage, &kSdPage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> SystemCommands() { return kCommands; }
 std::span<const PageDesc* const> SystemPages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetDeviceInfo, DeviceNetInfo, ky::cgi::kGetDeviceInfo)
 KY_DEFINE_COMMAND(GetSdStatus, SdCardState, ky::cgi::kGetSdStatus)

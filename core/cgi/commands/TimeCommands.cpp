@@ -108,21 +108,25 @@ constexpr const CommandDesc* kCommands[] = {&kGetNtpAttr, &kSetNtpAttr, &kGetSer
 // ---- pages -------------------------------------------------------------------------
 constexpr const CommandDesc* kNtpGets[] = {&kGetNtpAttr};
 constexpr const CommandDesc* kNtpSets[] = {&kSetNtpAttr};
-constexpr PageDesc kNtpPage{"ntp", "NTP client: ntpenable, ntpserver, ntpinterval (1-24 hours)", &kNtpAttr,
-                            kNtpGets, kNtpSets, nullptr, ValidateNtpPage};
+constexpr PageDesc kNtpPage{"ntp",          "NTP client: ntpenable, ntpserver, ntpinterval (1-24 hours)",
+                            &kNtpAttr,      kNtpGets,
+                            kNtpSets,       nullptr,
+                            ValidateNtpPage};
 constexpr const CommandDesc* kTimeGets[] = {&kGetServerTime};
 constexpr const CommandDesc* kTimeSets[] = {&kSetServerTimeZone};
-constexpr PageDesc kTimePage{"time", "camera clock (read-only), time zone name and dstmode (0/1)", &kServerTime,
-                             kTimeGets, kTimeSets, nullptr, ValidateTimePage};
+constexpr PageDesc kTimePage{"time",          "camera clock (read-only), time zone name and dstmode (0/1)",
+                             &kServerTime,    kTimeGets,
+                             kTimeSets,       nullptr,
+                             ValidateTimePage};
 
 constexpr const PageDesc* kPages[] = {&kTimePage, &kNtpPage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> TimeCommands() { return kCommands; }
 std::span<const PageDesc* const> TimePages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetNtpAttr, NtpAttr, ky::cgi::kGetNtpAttr)
 KY_DEFINE_COMMAND(SetNtpAttr, NtpAttr, ky::cgi::kSetNtpAttr)

@@ -30,11 +30,11 @@ constexpr CommandDesc kSetUserAttr{
 constexpr const CommandDesc* kCommands[] = {&kSetUserAttr};
 constexpr const PageDesc* kPages[] = {nullptr};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> UserCommands() { return kCommands; }
 std::span<const PageDesc* const> UserPages() { return std::span(kPages).first(0); }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(SetUserAttr, UserAttr, ky::cgi::kSetUserAttr)

@@ -52,8 +52,8 @@ constexpr CommandDesc kSetVideoAttr{
 
 // ---- stream encoding -------------------------------------------------------------------
 constexpr std::array kVencFields{
-    KY_FIELD_RO(VencAttr, stream), KY_FIELD(VencAttr, bps),        KY_FIELD(VencAttr, fps),
-    KY_FIELD(VencAttr, gop),       KY_FIELD(VencAttr, brmode),     KY_FIELD(VencAttr, imagegrade),
+    KY_FIELD_RO(VencAttr, stream), KY_FIELD(VencAttr, bps),       KY_FIELD(VencAttr, fps),
+    KY_FIELD(VencAttr, gop),       KY_FIELD(VencAttr, brmode),    KY_FIELD(VencAttr, imagegrade),
     KY_FIELD_RO(VencAttr, width),  KY_FIELD_RO(VencAttr, height),
 };
 constexpr RecordInfo kVencAttr{"VencAttr", sizeof(VencAttr), kVencFields};
@@ -69,7 +69,7 @@ constexpr KeySpec kVencKeys[] = {
     {"var height_%d=", F(height), Conv::Int, nullptr, true, 1, -1, F(stream)},
 };
 constexpr ArgSpec kVencGetArgs[] = {{F(stream), Enc::Raw, 0, 11}};
-constexpr ArgSpec kVencSetArgs[] = {{F(stream), Enc::Raw, 0, 11}, {F(bps)}, {F(fps)},
+constexpr ArgSpec kVencSetArgs[] = {{F(stream), Enc::Raw, 0, 11}, {F(bps)},        {F(fps)},
                                     {F(brmode), Enc::Flag},       {F(imagegrade)}, {F(gop)}};
 #undef F
 
@@ -89,8 +89,9 @@ constexpr CommandDesc kGetVencAttr{
 constexpr CommandDesc kSetVencAttr{
     .name = "SetVencAttr",
     .record = &kVencAttr,
-    .request = "GET /web/cgi-bin/ky7200/param.cgi?cmd=setvencattr&-chn=%d&-bps=%d&-fps=%d&-brmode=%d"
-               "&-imagegrade=%d&-gop=%d",
+    .request =
+        "GET /web/cgi-bin/ky7200/param.cgi?cmd=setvencattr&-chn=%d&-bps=%d&-fps=%d&-brmode=%d"
+        "&-imagegrade=%d&-gop=%d",
     .args = kVencSetArgs,
     .exchange = Exchange::SendOnly,
     .prepare = StreamZeroOrOne,
@@ -122,21 +123,27 @@ constexpr const CommandDesc* kVideoSets[] = {&kSetVideoAttr};
 constexpr PageDesc kVideoPage{"video",
                               "video mode number, vinorm (50 or 60 Hz), profile (0 H264 baseline, 1 main, 2 high, "
                               "3 H265 main)",
-                              &kVideoAttr, kVideoGets, kVideoSets, nullptr, VideoValidate};
+                              &kVideoAttr,
+                              kVideoGets,
+                              kVideoSets,
+                              nullptr,
+                              VideoValidate};
 constexpr const CommandDesc* kVencGets[] = {&kGetVencAttr};
 constexpr const CommandDesc* kVencSets[] = {&kSetVencAttr};
-constexpr PageDesc kVencPage{"venc",
-                             "stream encoding (--stream 0|1): bps, fps, gop, brmode (0 CBR, 1 VBR), imagegrade 1-6",
-                             &kVencAttr, kVencGets, kVencSets, VencPreset, VencValidate, 2};
+constexpr PageDesc kVencPage{
+    "venc",       "stream encoding (--stream 0|1): bps, fps, gop, brmode (0 CBR, 1 VBR), imagegrade 1-6",
+    &kVencAttr,   kVencGets,
+    kVencSets,    VencPreset,
+    VencValidate, 2};
 
 constexpr const PageDesc* kPages[] = {&kVideoPage, &kVencPage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> VideoCommands() { return kCommands; }
 std::span<const PageDesc* const> VideoPages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetVideoAttr, VideoAttr, ky::cgi::kGetVideoAttr)
 KY_DEFINE_COMMAND(SetVideoAttr, VideoAttr, ky::cgi::kSetVideoAttr)

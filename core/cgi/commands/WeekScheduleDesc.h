@@ -36,4 +36,4 @@ int PlainWeekOnly(const CommandDesc&, void* rec) {
     return 0;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -18,12 +18,9 @@ constexpr RecordInfo kWirelessAttr{"WirelessAttr", sizeof(WirelessAttr), kWirele
 
 // Name and key are taken even when empty: an open network reports no key.
 constexpr KeySpec kWirelessKeys[] = {
-    {"var wf_ssid=", F(ssid), Conv::TextAlways},
-    {"var wf_key=", F(key), Conv::TextAlways},
-    {"var wf_auth=", F(auth), Conv::Int},
-    {"var wf_enc=", F(enc), Conv::Int},
-    {"var wf_mode=", F(mode), Conv::Int},
-    {"var wf_enable=", F(enable), Conv::Int},
+    {"var wf_ssid=", F(ssid), Conv::TextAlways}, {"var wf_key=", F(key), Conv::TextAlways},
+    {"var wf_auth=", F(auth), Conv::Int},        {"var wf_enc=", F(enc), Conv::Int},
+    {"var wf_mode=", F(mode), Conv::Int},        {"var wf_enable=", F(enable), Conv::Int},
 };
 constexpr ArgSpec kWirelessSetArgs[] = {
     {F(enable)}, {F(ssid), Enc::Percent}, {F(auth)}, {F(key), Enc::Percent}, {F(enc)}, {F(mode)},
@@ -43,8 +40,9 @@ constexpr CommandDesc kGetWirelessAttr{
 constexpr CommandDesc kSetWirelessAttr{
     .name = "SetWirelessAttr",
     .record = &kWirelessAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setwirelessattr&-wf_enable=%d&-wf_ssid=%s&-wf_auth=%d"
-               "&-wf_key=%s&-wf_enc=%d&-wf_mode=%d",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setwirelessattr&-wf_enable=%d&-wf_ssid=%s&-wf_auth=%d"
+        "&-wf_key=%s&-wf_enc=%d&-wf_mode=%d",
     .args = kWirelessSetArgs,
 };
 // Asks the camera to try the given settings; the outcome is fetched later
@@ -52,8 +50,9 @@ constexpr CommandDesc kSetWirelessAttr{
 constexpr CommandDesc kCheckWirelessAttr{
     .name = "CheckWirelessAttr",
     .record = &kWirelessAttr,
-    .request = "GET /cgi-bin/ky7200/param.cgi?cmd=chkwirelessattr&-wf_ssid=%s&-wf_auth=%d&-wf_key=%s"
-               "&-wf_enc=%d&-wf_mode=%d",
+    .request =
+        "GET /cgi-bin/ky7200/param.cgi?cmd=chkwirelessattr&-wf_ssid=%s&-wf_auth=%d&-wf_key=%s"
+        "&-wf_enc=%d&-wf_mode=%d",
     .args = kWirelessCheckArgs,
     .keys = kWirelessCheckKeys,
 };
@@ -71,9 +70,8 @@ constexpr CommandDesc kGetCheckWireless{
 
 // ---- access-point scan ----------------------------------------------------------
 constexpr std::array kScanFields{
-    KY_FIELD_RO(WifiScanList, waccess_points), KY_FIELD_RO(WifiScanList, index),
-    KY_FIELD_RO(WifiScanList, ssid),           KY_FIELD_RO(WifiScanList, rssi),
-    KY_FIELD_RO(WifiScanList, auth),           KY_FIELD_RO(WifiScanList, enc),
+    KY_FIELD_RO(WifiScanList, waccess_points), KY_FIELD_RO(WifiScanList, index), KY_FIELD_RO(WifiScanList, ssid),
+    KY_FIELD_RO(WifiScanList, rssi),           KY_FIELD_RO(WifiScanList, auth),  KY_FIELD_RO(WifiScanList, enc),
     KY_FIELD_RO(WifiScanList, channel),        KY_FIELD_RO(WifiScanList, net),
 };
 constexpr RecordInfo kWifiScanList{"WifiScanList", sizeof(WifiScanList), kScanFields};
@@ -130,20 +128,24 @@ constexpr const CommandDesc* kCommands[] = {&kGetWirelessAttr, &kSetWirelessAttr
 constexpr const CommandDesc* kWifiGets[] = {&kGetWirelessAttr};
 constexpr const CommandDesc* kWifiSets[] = {&kSetWirelessAttr};
 constexpr PageDesc kWifiPage{
-    "wifi", "Wi-Fi client: enable, ssid, key, auth 0 none/1 WEP/2 WPA-PSK/3 WPA2-PSK, enc 0 TKIP/1 AES",
-    &kWirelessAttr, kWifiGets, kWifiSets, nullptr,
+    "wifi",
+    "Wi-Fi client: enable, ssid, key, auth 0 none/1 WEP/2 WPA-PSK/3 WPA2-PSK, enc 0 TKIP/1 AES",
+    &kWirelessAttr,
+    kWifiGets,
+    kWifiSets,
+    nullptr,
     [](const void* rec, const PageContext& ctx) {
         return ValidateWirelessPage(*static_cast<const WirelessAttr*>(rec), ctx);
     }};
 
 constexpr const PageDesc* kPages[] = {&kWifiPage};
 
-}  // namespace
+}   // namespace
 
 std::span<const CommandDesc* const> WirelessCommands() { return kCommands; }
 std::span<const PageDesc* const> WirelessPages() { return kPages; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi
 
 KY_DEFINE_COMMAND(GetWirelessAttr, WirelessAttr, ky::cgi::kGetWirelessAttr)
 KY_DEFINE_COMMAND(SetWirelessAttr, WirelessAttr, ky::cgi::kSetWirelessAttr)
@@ -155,8 +157,7 @@ KY_DEFINE_COMMAND(SearchWireless, WifiScanList, ky::cgi::kSearchWireless)
 int CCgiClient::GetCheckWireless(const char* ip, uint16_t port, const char* user, const char* password,
                                  WifiCheckResult* rec, int timeoutMs) {
     WifiCheckResult result{};
-    if (ky::cgi::RunCommand(ky::cgi::kGetCheckWireless, {ip, port, user, password}, &result, timeoutMs) != 0)
-        return -1;
+    if (ky::cgi::RunCommand(ky::cgi::kGetCheckWireless, {ip, port, user, password}, &result, timeoutMs) != 0) return -1;
     if (rec != nullptr) *rec = result;
     return result.chkres == 1 ? 0 : -1;
 }

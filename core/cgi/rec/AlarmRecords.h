@@ -27,10 +27,10 @@ struct AudioAlarmAttr {
 };
 
 struct LinkAttr {
-    int32_t snap_switch;        // 1 save a picture on the SD card
-    int32_t snap_count;         // pictures per alarm
-    int32_t record_switch;      // 1 save video on the SD card
-    int32_t relay_switch;       // not reported; the page always sends it off
+    int32_t snap_switch;     // 1 save a picture on the SD card
+    int32_t snap_count;      // pictures per alarm
+    int32_t record_switch;   // 1 save video on the SD card
+    int32_t relay_switch;    // not reported; the page always sends it off
     int32_t reserved;
     int32_t preset_switch;      // 1 move to a preset
     int32_t alarmpresetindex;   // preset 1..8

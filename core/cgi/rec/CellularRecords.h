@@ -3,8 +3,8 @@
 #include <cstdint>
 
 struct CellularAttr {
-    int32_t g4_runmode;    // APN mode: 0 auto, 1 manual
-    int32_t g4_simcard;    // 1: a SIM card is present
+    int32_t g4_runmode;   // APN mode: 0 auto, 1 manual
+    int32_t g4_simcard;   // 1: a SIM card is present
     int32_t g4_status;
     int32_t g4_quality;    // signal
     int32_t g4_authtype;   // 0 NONE, 1 PAP, 2 CHAP, 3 PAP or CHAP

@@ -15,7 +15,7 @@ struct DdnsAttr {
     char our_server[64];
     char our_uname[64];
     char our_passwd[64];
-    char our_domain[64];    // never reported, sent as held
+    char our_domain[64];   // never reported, sent as held
 };
 
 struct InternetIpAttr {

@@ -18,19 +18,19 @@ struct ImageAttr {
     int32_t flip;
     int32_t mirror;
     int32_t gc;
-    int32_t ae;             // -1 when not reported, at most 1
-    int32_t targety;        // exposure
+    int32_t ae;        // -1 when not reported, at most 1
+    int32_t targety;   // exposure
     int32_t noise;
     int32_t gamma;
     int32_t aemode;
-    int32_t imgmode;        // 0 frame rate, 1 illuminance
-    int32_t ratioslope;     // 65535 when not reported
-    int32_t histoffset;     // 65535 when not reported
-    int32_t defag;          // 65535 when not reported
+    int32_t imgmode;      // 0 frame rate, 1 illuminance
+    int32_t ratioslope;   // 65535 when not reported
+    int32_t histoffset;   // 65535 when not reported
+    int32_t defag;        // 65535 when not reported
     int32_t reserved1;
     int32_t reserved2;
     int32_t saradc_switch_value;   // IR-cut switching value 1..1024
-    int32_t infraredstat;   // 0 close, 1 open, 2 auto
-    int32_t lamp_mode;      // 0 normal, 1 full colour, 2 intelligent
+    int32_t infraredstat;          // 0 close, 1 open, 2 auto
+    int32_t lamp_mode;             // 0 normal, 1 full colour, 2 intelligent
 };
 static_assert(sizeof(ImageAttr) == 28 * 4);

@@ -16,17 +16,17 @@ struct NetAttr {
     char upnpstatus[40];
     char facddnsstatus[32];
     char th3ddnsstatus[32];
-    int32_t dhcpflag;      // 0 fixed address, 1 DHCP
-    int32_t dnsstat;       // 0 manual DNS, 1 from the DHCP server
+    int32_t dhcpflag;   // 0 fixed address, 1 DHCP
+    int32_t dnsstat;    // 0 manual DNS, 1 from the DHCP server
     int32_t httpport;
     int32_t rtspport;
     int32_t rtmpport;
-    int32_t rtsp_aenable;  // 1: RTSP asks for a password
+    int32_t rtsp_aenable;   // 1: RTSP asks for a password
 };
 
 // A NetAttr must be readable straight out of a DeviceNetInfo.
-#define KY_NET_PREFIX(m) static_assert(offsetof(NetAttr, m) == offsetof(DeviceNetInfo, m) && \
-                                       sizeof(NetAttr::m) == sizeof(DeviceNetInfo::m))
+#define KY_NET_PREFIX(m) \
+    static_assert(offsetof(NetAttr, m) == offsetof(DeviceNetInfo, m) && sizeof(NetAttr::m) == sizeof(DeviceNetInfo::m))
 KY_NET_PREFIX(ip);
 KY_NET_PREFIX(netmask);
 KY_NET_PREFIX(gateway);

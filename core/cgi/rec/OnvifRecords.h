@@ -5,11 +5,11 @@
 struct OnvifAttr {
     int32_t ov_enable;
     int32_t ov_port;
-    int32_t ov_authflag;   // 1: clients must authenticate
-    int32_t ov_forbitset;  // bit 0: time zone, bit 1: image settings locked for clients
+    int32_t ov_authflag;    // 1: clients must authenticate
+    int32_t ov_forbitset;   // bit 0: time zone, bit 1: image settings locked for clients
     int32_t ov_subchn;
     int32_t ov_snapchn;
-    int32_t ov_nvctype;    // 0 normal, 1 Uniview
+    int32_t ov_nvctype;   // 0 normal, 1 Uniview
 };
 
 struct Gb28181Attr {

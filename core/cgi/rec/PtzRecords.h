@@ -20,9 +20,9 @@ static_assert(sizeof(MotorAttr) == 1132);
 struct PtzComAttr {
     int32_t protocal;   // 0 PELCO-D, 1 PELCO-P
     int32_t address;
-    int32_t speed;      // 0..63
+    int32_t speed;   // 0..63
     int32_t baud;
-    int32_t databit;    // 7 or 8
-    int32_t stopbit;    // 1 or 2
-    int32_t check;      // 0 none, 1 odd, 2 even
+    int32_t databit;   // 7 or 8
+    int32_t stopbit;   // 1 or 2
+    int32_t check;     // 0 none, 1 odd, 2 even
 };

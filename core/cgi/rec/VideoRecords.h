@@ -12,9 +12,9 @@ struct VideoAttr {
 // One stream's encoding. stream selects CGI channel 11 + stream and key
 // index stream + 1.
 struct VencAttr {
-    int32_t reserved;     // always 0
-    int32_t stream;       // 0 first stream, 1 second stream
-    int32_t bps;          // kbit/s
+    int32_t reserved;   // always 0
+    int32_t stream;     // 0 first stream, 1 second stream
+    int32_t bps;        // kbit/s
     int32_t fps;
     int32_t gop;          // key-frame interval in frames
     int32_t brmode;       // 0 CBR, 1 VBR

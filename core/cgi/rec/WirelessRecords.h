@@ -3,17 +3,17 @@
 #include <cstdint>
 
 struct WirelessAttr {
-    char ssid[64];     // UTF-8 as the camera reports it
+    char ssid[64];   // UTF-8 as the camera reports it
     char key[64];
-    int32_t auth;      // 0 None, 1 WEP, 2 WPA-PSK, 3 WPA2-PSK
-    int32_t enc;       // 0 TKIP, 1 AES
+    int32_t auth;   // 0 None, 1 WEP, 2 WPA-PSK, 3 WPA2-PSK
+    int32_t enc;    // 0 TKIP, 1 AES
     int32_t mode;
-    int32_t enable;    // 1 on, 0 off
+    int32_t enable;   // 1 on, 0 off
 };
 
 // Outcome of the camera's Wi-Fi connection test ("var chkres=").
 struct WifiCheckResult {
-    int32_t chkres;    // 1: the camera reached the router
+    int32_t chkres;   // 1: the camera reached the router
 };
 
 // The camera's access-point scan, one column per access-point property.

@@ -7,7 +7,7 @@ namespace ky::cgi {
 namespace {
 constexpr const char* kBinaryValue = "Value must be 0 or 1";
 bool Binary(int32_t v) { return v == 0 || v == 1; }
-}  // namespace
+}   // namespace
 
 void FillWeek(WeekDays& week, bool armed) {
     for (auto& day : week) {
@@ -50,4 +50,4 @@ const char* ValidateSchedulePage(const void* rec, const PageContext&) {
     return CheckWeekSchedule(static_cast<const WeekSchedule*>(rec)->week);
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

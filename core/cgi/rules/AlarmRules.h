@@ -23,4 +23,4 @@ const char* ValidateSmdPage(const void* rec, const PageContext& context);
 const char* ValidateAudioAlarmPage(const void* rec, const PageContext& context);
 const char* ValidateSchedulePage(const void* rec, const PageContext& context);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -18,7 +18,7 @@ std::string ReplaceAll(std::string_view s, std::string_view from, std::string_vi
     }
     return out.append(s.substr(start));
 }
-}  // namespace
+}   // namespace
 
 const char* CheckAudioAttr(const AudioAttr& a) {
     if (!InVolumeRange(a.volume)) return kVolumeRange;
@@ -44,4 +44,4 @@ std::string UnescapeOsdName(std::string_view text) {
 
 bool IsAudioFormat(std::string_view format) { return format == "g711a" || format == "g726"; }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

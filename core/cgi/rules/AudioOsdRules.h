@@ -24,4 +24,4 @@ std::string UnescapeOsdName(std::string_view text);
 // Whether an audio format may go into the combined write.
 bool IsAudioFormat(std::string_view format);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -28,4 +28,4 @@ const char* ValidateCellularPage(const CellularAttr& rec, const PageContext&) {
                               text(rec.g4_password, sizeof rec.g4_password));
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -19,4 +19,4 @@ const char* CheckCellularInput(int32_t authType, int32_t runMode, std::string_vi
 
 const char* ValidateCellularPage(const CellularAttr& rec, const PageContext& context);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -13,4 +13,4 @@ const char* ValidateDdnsPage(const DdnsAttr& rec, const PageContext&) {
     return nullptr;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

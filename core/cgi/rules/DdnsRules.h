@@ -9,4 +9,4 @@ namespace ky::cgi {
 // must be one the query can carry (see IsRawQueryText).
 const char* ValidateDdnsPage(const DdnsAttr& rec, const PageContext& context);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -33,4 +33,4 @@ int32_t ImageType(const ImageAttr& a) {
     return a.lamp_mode == 1 ? 1 : a.display_mode;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -21,4 +21,4 @@ bool ParseSliderRange(std::string_view text, int& min, int& max);
 // colour; display_mode otherwise.
 int32_t ImageType(const ImageAttr& a);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

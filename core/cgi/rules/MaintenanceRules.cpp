@@ -9,8 +9,8 @@ namespace ky::cgi {
 
 const char* LensTypeText(int lenstype) {
     static constexpr const char* kLensTypes[] = {
-        "2.8-8mm",    "2.8-12mm", "6-22mm",        "2.7-13.5mm(5)", "2.7-13.5mm",
-        "unknown",    "2.7-13.5mm(2)", "2.7-13.5mm(3)", "6-22mm(2)", "2.7-13.5mm(4)",
+        "2.8-8mm", "2.8-12mm",      "6-22mm",        "2.7-13.5mm(5)", "2.7-13.5mm",
+        "unknown", "2.7-13.5mm(2)", "2.7-13.5mm(3)", "6-22mm(2)",     "2.7-13.5mm(4)",
     };
     return lenstype >= 0 && lenstype < static_cast<int>(std::size(kLensTypes)) ? kLensTypes[lenstype] : nullptr;
 }
@@ -28,4 +28,4 @@ const char* CheckUpgradePath(std::string_view utf8Path) {
     return nullptr;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

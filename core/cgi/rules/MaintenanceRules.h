@@ -13,4 +13,4 @@ const char* LensTypeText(int lenstype);
 // existing regular file, shorter than 256 bytes.
 const char* CheckUpgradePath(std::string_view utf8Path);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

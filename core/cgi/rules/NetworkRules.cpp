@@ -8,13 +8,11 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-std::string_view FieldText(const char* field, size_t width) {
-    return std::string_view(field, strnlen(field, width));
-}
+std::string_view FieldText(const char* field, size_t width) { return std::string_view(field, strnlen(field, width)); }
 
 bool PortInRange(int32_t port, int32_t usual) { return port == usual || (port >= 1024 && port <= 49151); }
 
-}  // namespace
+}   // namespace
 
 bool IsDottedIpv4(std::string_view text) {
     size_t i = 0;
@@ -49,8 +47,7 @@ const char* CheckNetAttr(const NetAttr& rec) {
     if (rec.dnsstat != 0 && rec.dnsstat != 1) return "Please select DNS setting method";
     if (!IsDottedIpv4(FieldText(rec.ip, sizeof rec.ip))) return "The IP address does not meet the requirements!";
     if (!IsDottedIpv4(FieldText(rec.netmask, sizeof rec.netmask))) return "Mask address does not meet requirements!";
-    if (!IsDottedIpv4(FieldText(rec.gateway, sizeof rec.gateway)))
-        return "Gateway address does not meet requirements!";
+    if (!IsDottedIpv4(FieldText(rec.gateway, sizeof rec.gateway))) return "Gateway address does not meet requirements!";
     if (!PortInRange(rec.httpport, 80)) return "HTTP port does not meet the requirements!";
     if (!PortInRange(rec.rtspport, 554)) return "RTSP port does not meet the requirements!";
     if (!PortInRange(rec.rtmpport, 1935)) return "RTMP port does not meet the requirements!";
@@ -76,8 +73,7 @@ int ReadOnvifPortForNetCheck(const Target* target) {
     if (target == nullptr) return 0;
     OnvifAttr onvif{};
     CCgiClient client;
-    client.GetOnvifAttr(target->ip, target->port, target->user, target->password, &onvif,
-                        kNetOnvifReadTimeoutMs);
+    client.GetOnvifAttr(target->ip, target->port, target->user, target->password, &onvif, kNetOnvifReadTimeoutMs);
     return onvif.ov_port;
 }
 
@@ -90,4 +86,4 @@ bool NetApplyEndsSession(const NetAttr& rec, std::string_view currentIp, int cur
     return FieldText(rec.ip, sizeof rec.ip) != currentIp || rec.httpport != currentPort;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

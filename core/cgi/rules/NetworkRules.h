@@ -43,4 +43,4 @@ const char* ValidateNetPage(const NetAttr& rec, const PageContext& context);
 // currentIp:currentPort (its address text or web port changes).
 bool NetApplyEndsSession(const NetAttr& rec, std::string_view currentIp, int currentPort);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -12,4 +12,4 @@ const char* ValidateGb28181Page(const Gb28181Attr& rec, const PageContext&) {
     return nullptr;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

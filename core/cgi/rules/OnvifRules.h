@@ -10,4 +10,4 @@ namespace ky::cgi {
 // IsRawQueryText); numbers are sent as given.
 const char* ValidateGb28181Page(const Gb28181Attr& rec, const PageContext& context);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -15,4 +15,4 @@ const char* CheckMotorAttr(const MotorAttr& m) {
     return nullptr;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

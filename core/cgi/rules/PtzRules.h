@@ -8,4 +8,4 @@ namespace ky::cgi {
 // characters that need no escaping there.
 const char* CheckMotorAttr(const MotorAttr& m);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -11,4 +11,4 @@ const char* CheckCoverAttr(const CoverAttr& cover) {
     return nullptr;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

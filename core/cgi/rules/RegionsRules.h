@@ -8,4 +8,4 @@ namespace ky::cgi {
 // of and below the picture's origin.
 const char* CheckCoverAttr(const CoverAttr& cover);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

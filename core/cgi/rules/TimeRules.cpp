@@ -13,43 +13,80 @@ namespace {
 
 constexpr bool E = true, W = false;
 constexpr TimeZoneRow kZones[] = {
-    {"Etc/GMT-12", W, 12, 0, false},            {"Pacific/Apia", W, 11, 0, true},
-    {"Pacific/Honolulu", W, 10, 0, false},      {"America/Anchorage", W, 9, 0, true},
-    {"America/Los_Angeles", W, 8, 0, true},     {"America/Denver", W, 7, 0, true},
-    {"America/Tegucigalpa", W, 7, 0, true},     {"America/Phoenix", W, 7, 0, false},
-    {"America/Saskatchewan", W, 6, 0, false},   {"America/Mexico_City", W, 6, 0, true},
-    {"America/Chicago", W, 6, 0, true},         {"America/Costa_Rica", W, 6, 0, false},
-    {"America/Indianapolis", W, 5, 0, true},    {"America/New_York", W, 5, 0, true},
-    {"America/Bogota", W, 5, 0, false},         {"America/Caracas", W, 4, 30, false},
-    {"America/Santiago", W, 4, 0, true},        {"America/Montreal", W, 4, 0, true},
-    {"America/St_Johns", W, 3, 30, true},       {"America/Thule", W, 3, 0, true},
-    {"America/Buenos_Aires", W, 3, 0, false},   {"America/Sao_Paulo", W, 3, 0, true},
-    {"Atlantic/South_Georgia", W, 2, 0, true},  {"Atlantic/Cape_Verde", W, 1, 0, false},
-    {"Atlantic/Azores", W, 1, 0, true},         {"Europe/Dublin", E, 0, 0, true},
-    {"Africa/Casablanca", E, 0, 0, false},      {"Europe/Amsterdam", E, 1, 0, true},
-    {"Europe/Belgrade", E, 1, 0, true},         {"Europe/Brussels", E, 1, 0, true},
-    {"Europe/Warsaw", E, 1, 0, true},           {"Africa/Lagos", E, 1, 0, false},
-    {"Europe/Athens", E, 2, 0, true},           {"Europe/Bucharest", E, 2, 0, true},
-    {"Africa/Cairo", E, 2, 0, true},            {"Africa/Harare", E, 2, 0, false},
-    {"Europe/Helsinki", E, 2, 0, true},         {"Asia/Jerusalem", E, 2, 0, true},
-    {"Asia/Baghdad", E, 3, 0, false},           {"Asia/Kuwait", E, 3, 0, false},
-    {"Europe/Moscow", E, 3, 0, true},           {"Africa/Nairobi", E, 3, 0, false},
-    {"Asia/Tehran", E, 3, 30, true},            {"Asia/Dubai", E, 4, 0, false},
-    {"Asia/Baku", E, 4, 0, true},               {"Asia/Kabul", E, 4, 30, false},
-    {"Asia/Yekaterinburg", E, 5, 0, true},      {"Asia/Karachi", E, 5, 0, false},
-    {"Asia/Calcutta", E, 5, 30, false},         {"Asia/Katmandu", E, 5, 45, false},
-    {"Asia/Novosibirsk", E, 6, 0, true},        {"Asia/Dhaka", E, 6, 0, false},
-    {"Asia/Astana", E, 6, 0, false},            {"Asia/Rangoon", E, 6, 30, false},
-    {"Asia/Bangkok", E, 7, 0, false},           {"Asia/Krasnoyarsk", E, 7, 0, true},
-    {"Asia/Hong_Kong", E, 8, 0, false},         {"Asia/Irkutsk", E, 8, 0, true},
-    {"Asia/Kuala_Lumpur", E, 8, 0, false},      {"Australia/Perth", E, 8, 0, false},
-    {"Asia/Taipei", E, 8, 0, false},            {"Asia/Tokyo", E, 9, 0, false},
-    {"Asia/Seoul", E, 9, 0, false},             {"Asia/Yakutsk", E, 9, 0, true},
-    {"Australia/Adelaide", E, 9, 30, true},     {"Australia/Brisbane", E, 10, 0, false},
-    {"Australia/Sydney", E, 10, 0, true},       {"Pacific/Guam", E, 10, 0, false},
-    {"Australia/Hobart", E, 10, 0, true},       {"Asia/Vladivostok", E, 10, 0, true},
-    {"Asia/Magadan", E, 11, 0, true},           {"Pacific/Auckland", E, 12, 0, true},
-    {"Pacific/Fiji", E, 12, 0, true},           {"Pacific/Tongatapu", E, 13, 0, false},
+    {"Etc/GMT-12", W, 12, 0, false},
+    {"Pacific/Apia", W, 11, 0, true},
+    {"Pacific/Honolulu", W, 10, 0, false},
+    {"America/Anchorage", W, 9, 0, true},
+    {"America/Los_Angeles", W, 8, 0, true},
+    {"America/Denver", W, 7, 0, true},
+    {"America/Tegucigalpa", W, 7, 0, true},
+    {"America/Phoenix", W, 7, 0, false},
+    {"America/Saskatchewan", W, 6, 0, false},
+    {"America/Mexico_City", W, 6, 0, true},
+    {"America/Chicago", W, 6, 0, true},
+    {"America/Costa_Rica", W, 6, 0, false},
+    {"America/Indianapolis", W, 5, 0, true},
+    {"America/New_York", W, 5, 0, true},
+    {"America/Bogota", W, 5, 0, false},
+    {"America/Caracas", W, 4, 30, false},
+    {"America/Santiago", W, 4, 0, true},
+    {"America/Montreal", W, 4, 0, true},
+    {"America/St_Johns", W, 3, 30, true},
+    {"America/Thule", W, 3, 0, true},
+    {"America/Buenos_Aires", W, 3, 0, false},
+    {"America/Sao_Paulo", W, 3, 0, true},
+    {"Atlantic/South_Georgia", W, 2, 0, true},
+    {"Atlantic/Cape_Verde", W, 1, 0, false},
+    {"Atlantic/Azores", W, 1, 0, true},
+    {"Europe/Dublin", E, 0, 0, true},
+    {"Africa/Casablanca", E, 0, 0, false},
+    {"Europe/Amsterdam", E, 1, 0, true},
+    {"Europe/Belgrade", E, 1, 0, true},
+    {"Europe/Brussels", E, 1, 0, true},
+    {"Europe/Warsaw", E, 1, 0, true},
+    {"Africa/Lagos", E, 1, 0, false},
+    {"Europe/Athens", E, 2, 0, true},
+    {"Europe/Bucharest", E, 2, 0, true},
+    {"Africa/Cairo", E, 2, 0, true},
+    {"Africa/Harare", E, 2, 0, false},
+    {"Europe/Helsinki", E, 2, 0, true},
+    {"Asia/Jerusalem", E, 2, 0, true},
+    {"Asia/Baghdad", E, 3, 0, false},
+    {"Asia/Kuwait", E, 3, 0, false},
+    {"Europe/Moscow", E, 3, 0, true},
+    {"Africa/Nairobi", E, 3, 0, false},
+    {"Asia/Tehran", E, 3, 30, true},
+    {"Asia/Dubai", E, 4, 0, false},
+    {"Asia/Baku", E, 4, 0, true},
+    {"Asia/Kabul", E, 4, 30, false},
+    {"Asia/Yekaterinburg", E, 5, 0, true},
+    {"Asia/Karachi", E, 5, 0, false},
+    {"Asia/Calcutta", E, 5, 30, false},
+    {"Asia/Katmandu", E, 5, 45, false},
+    {"Asia/Novosibirsk", E, 6, 0, true},
+    {"Asia/Dhaka", E, 6, 0, false},
+    {"Asia/Astana", E, 6, 0, false},
+    {"Asia/Rangoon", E, 6, 30, false},
+    {"Asia/Bangkok", E, 7, 0, false},
+    {"Asia/Krasnoyarsk", E, 7, 0, true},
+    {"Asia/Hong_Kong", E, 8, 0, false},
+    {"Asia/Irkutsk", E, 8, 0, true},
+    {"Asia/Kuala_Lumpur", E, 8, 0, false},
+    {"Australia/Perth", E, 8, 0, false},
+    {"Asia/Taipei", E, 8, 0, false},
+    {"Asia/Tokyo", E, 9, 0, false},
+    {"Asia/Seoul", E, 9, 0, false},
+    {"Asia/Yakutsk", E, 9, 0, true},
+    {"Australia/Adelaide", E, 9, 30, true},
+    {"Australia/Brisbane", E, 10, 0, false},
+    {"Australia/Sydney", E, 10, 0, true},
+    {"Pacific/Guam", E, 10, 0, false},
+    {"Australia/Hobart", E, 10, 0, true},
+    {"Asia/Vladivostok", E, 10, 0, true},
+    {"Asia/Magadan", E, 11, 0, true},
+    {"Pacific/Auckland", E, 12, 0, true},
+    {"Pacific/Fiji", E, 12, 0, true},
+    {"Pacific/Tongatapu", E, 13, 0, false},
     {"Asia/Hong_Kong", E, 8, 0, false},
 };
 static_assert(std::size(kZones) == 75);
@@ -70,7 +107,7 @@ std::string_view FieldText(const char (&field)[N]) {
     return std::string_view(field, strnlen(field, N));
 }
 
-}  // namespace
+}   // namespace
 
 std::span<const TimeZoneRow> TimeZoneTable() { return kZones; }
 
@@ -104,8 +141,8 @@ std::string ZoneTimeText(std::time_t utc, const TimeZoneRow& row) {
     std::tm tm{};
     if (gmtime_r(&local, &tm) == nullptr) return {};
     char text[64];
-    std::snprintf(text, sizeof text, "%04d.%02d.%02d.%02d.%02d.%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(text, sizeof text, "%04d.%02d.%02d.%02d.%02d.%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec);
     return text;
 }
 
@@ -118,8 +155,7 @@ bool IsValidTimeText(std::string_view text) {
     }
     const std::string s(text);
     int year, month, day, hour, minute, second;
-    if (std::sscanf(s.c_str(), "%04d.%02d.%02d.%02d.%02d.%02d", &year, &month, &day, &hour, &minute,
-                    &second) != 6)
+    if (std::sscanf(s.c_str(), "%04d.%02d.%02d.%02d.%02d.%02d", &year, &month, &day, &hour, &minute, &second) != 6)
         return false;
     return month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour < 24 && minute < 60 && second < 60;
 }
@@ -167,4 +203,4 @@ const char* ValidateTimePage(const void* rec, const PageContext&) {
     return CheckServerTime(*static_cast<const ServerTime*>(rec));
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

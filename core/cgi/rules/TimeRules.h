@@ -17,7 +17,7 @@ struct TimeZoneRow {
     bool east;          // offset sign: true east of UTC (+)
     int hours;
     int minutes;
-    bool dst;           // the zone observes daylight saving time
+    bool dst;   // the zone observes daylight saving time
 };
 
 // All 75 rows; only the first kListedZones are offered (the last row repeats
@@ -57,4 +57,4 @@ const char* CheckServerTime(const ServerTime& t);
 const char* ValidateNtpPage(const void* rec, const PageContext& context);
 const char* ValidateTimePage(const void* rec, const PageContext& context);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -9,7 +9,7 @@ namespace {
 constexpr size_t kMaxBytes = 63;
 
 struct TextFacts {
-    size_t units = 0;      // UTF-16 code units
+    size_t units = 0;   // UTF-16 code units
     bool chinese = false;
 };
 
@@ -39,7 +39,7 @@ TextFacts Inspect(std::string_view s) {
 
 bool TooLong(std::string_view s, const TextFacts& f) { return f.units > kMaxBytes || s.size() > kMaxBytes; }
 
-}  // namespace
+}   // namespace
 
 const char* CheckUserInput(std::string_view name, std::string_view password, std::string_view retyped) {
     const TextFacts n = Inspect(name);
@@ -54,4 +54,4 @@ const char* CheckUserInput(std::string_view name, std::string_view password, std
     return nullptr;
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -10,4 +10,4 @@ namespace ky::cgi {
 // since a silently shortened password would lock the user out.
 const char* CheckUserInput(std::string_view name, std::string_view password, std::string_view retyped);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

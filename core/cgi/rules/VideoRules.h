@@ -50,4 +50,4 @@ const char* ProfileName(int profile);
 // false (list unchanged) when the text is empty or blank.
 bool ProfilesFromMask(std::string_view maskText, std::vector<int>& profiles);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -22,4 +22,4 @@ const char* ValidateWirelessPage(const WirelessAttr& rec, const PageContext&) {
     return CheckWirelessInput(std::string_view(rec.ssid, strnlen(rec.ssid, sizeof rec.ssid)), key, key);
 }
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -23,4 +23,4 @@ const char* CheckWirelessTest(std::string_view ssid, std::string_view key);
 // The page's apply rules on a filled record.
 const char* ValidateWirelessPage(const WirelessAttr& rec, const PageContext& context);
 
-}  // namespace ky::cgi
+}   // namespace ky::cgi

@@ -22,7 +22,7 @@ namespace {
 // Shows a folder (it may not exist yet: creating it is the reader's job).
 void SetFolderText(QLineEdit* edit, const std::string& dir) { edit->setText(QString::fromStdString(dir)); }
 
-}  // namespace
+}   // namespace
 
 CP_DefDlg::CP_DefDlg(QWidget* parent, CLocalStore* store) : CSettingsPage(parent), m_store(store) {
     m_chooseFolder = [](QWidget* owner, const QString& title, const QString& start) {

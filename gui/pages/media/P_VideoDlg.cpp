@@ -54,7 +54,7 @@ int ProfileByName(const QString& name) {
     return 0;
 }
 
-}  // namespace
+}   // namespace
 
 CPVideoDlg::CPVideoDlg(QWidget* parent) : CCameraPage(parent, "CONFIG") {
     setWindowTitle(QStringLiteral("Video settings"));
@@ -288,9 +288,9 @@ CCameraPage::Outcome CPVideoDlg::Apply() {
     for (int s = 0; s < 2; ++s)
         if (const char* refused = ReadStream(s, streams[s])) return Refuse(refused);
 
-    const int mode = FindVideoMode(ParseModeList(cap->Text(ky::pages::kCapVideoModes)),
-                                   {streams[0].width, streams[0].height}, {streams[1].width, streams[1].height},
-                                   Hz50());
+    const int mode =
+        FindVideoMode(ParseModeList(cap->Text(ky::pages::kCapVideoModes)), {streams[0].width, streams[0].height},
+                      {streams[1].width, streams[1].height}, Hz50());
     if (mode == -1 && !Ask("The tool does not support modifying the device resolution. Continue (yes/no)?"))
         return Outcome::Stopped;
 

@@ -30,7 +30,7 @@ public:
         QLineEdit* keyFrame = nullptr;
         QRadioButton* cbr = nullptr;
         QRadioButton* vbr = nullptr;
-        QComboBox* quality = nullptr;     // editable, entries 1..6
+        QComboBox* quality = nullptr;   // editable, entries 1..6
     };
     const Stream& StreamControls(int stream) const { return m_streams[stream]; }
     QComboBox* FormatList() const { return m_format; }

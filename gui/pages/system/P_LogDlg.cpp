@@ -39,7 +39,8 @@ void CP_LogDlg::RefreshFromDevice() {
 
 bool CP_LogDlg::Load() {
     const CameraTarget t = Target();
-    m_address = QStringLiteral("http://%1:%2%3").arg(QString::fromStdString(t.ip)).arg(t.port).arg(QLatin1String(kLogPath));
+    m_address =
+        QStringLiteral("http://%1:%2%3").arg(QString::fromStdString(t.ip)).arg(t.port).arg(QLatin1String(kLogPath));
     HttpFetchOptions options;
     HttpPage page;
     const HttpFetchResult r = CHttpFetch::Get(t.ip, t.port, t.user, t.password, kLogPath, options, &page);

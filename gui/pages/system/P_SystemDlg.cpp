@@ -55,7 +55,7 @@ QString FieldText(const char (&field)[N]) {
 
 QString Id(int id) { return QString::number(id); }
 
-}  // namespace
+}   // namespace
 
 CP_SystemDlg::CP_SystemDlg(QWidget* parent) : CCameraPage(parent, "CONFIG"), m_job(std::make_shared<FormatJob>()) {
     m_job->receiver = this;
@@ -186,7 +186,8 @@ void CP_SystemDlg::ShowSd() {
     }
     QString text;
     if (sd.status == 0 || sd.status == 1) {
-        const QString key = sd.status == 0 ? QStringLiteral("Have card, free space") : QStringLiteral("Readonly, free space");
+        const QString key =
+            sd.status == 0 ? QStringLiteral("Have card, free space") : QStringLiteral("Readonly, free space");
         text = QStringLiteral("%1:%2%").arg(LangTextEx(Section(), key)).arg(FreePercent(sd));
     } else {
         text = LangTextEx(Section(), QStringLiteral("No card"));
@@ -246,7 +247,7 @@ bool CP_SystemDlg::event(QEvent* e) {
     if (e->type() == ky::msg::Type(ky::msg::kWorkerResult)) {
         // The SD status text is not read again.
         Message(static_cast<CPageResultEvent*>(e)->Result() == 0 ? "SD card format succeeded!"
-                                                                  : "SD card format failed!");
+                                                                 : "SD card format failed!");
         return true;
     }
     return CCameraPage::event(e);
@@ -281,9 +282,10 @@ void CP_SystemDlg::OnUnplugSd() {
     QEventLoop wait;
     std::thread worker([&] {
         CCgiClient client;
-        result = client.StopSd(target.ip.c_str(), target.port, target.user.c_str(), target.password.c_str(),
-                               nullptr, 600000);
-        QMetaObject::invokeMethod(&wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
+        result = client.StopSd(target.ip.c_str(), target.port, target.user.c_str(), target.password.c_str(), nullptr,
+                               600000);
+        QMetaObject::invokeMethod(
+            &wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
     });
     wait.exec();
     worker.join();

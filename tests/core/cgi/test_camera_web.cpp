@@ -13,16 +13,14 @@ using ky::test::ScriptedServer;
 
 namespace {
 
-std::string Resolve(const std::string& base, const std::string& href)
-{
+std::string Resolve(const std::string& base, const std::string& href) {
     auto r = ResolveCameraLink(base, href, "192.168.1.88", 8080);
     return r ? *r : "<outside>";
 }
 
-}  // namespace
+}   // namespace
 
-TEST(CameraLinks, RelativeAndAbsoluteLinksStayOnTheCamera)
-{
+TEST(CameraLinks, RelativeAndAbsoluteLinksStayOnTheCamera) {
     EXPECT_EQ(Resolve("/sd/", "/sd/20240115/"), "/sd/20240115/");
     EXPECT_EQ(Resolve("/sd/", "20240115/"), "/sd/20240115/");
     EXPECT_EQ(Resolve("/sd/20240115/", "P1.mp4"), "/sd/20240115/P1.mp4");
@@ -45,13 +43,12 @@ TEST(CameraLinks, RelativeAndAbsoluteLinksStayOnTheCamera)
     EXPECT_EQ(Resolve("/sd/", "//192.168.1.88:8080/log/syslog.txt"), "/log/syslog.txt");
 }
 
-TEST(CameraLinks, LinksLeavingTheCameraAreRefused)
-{
+TEST(CameraLinks, LinksLeavingTheCameraAreRefused) {
     for (const char* href : {
-             "http://192.168.1.89:8080/sd/",      // another host
-             "http://192.168.1.88/sd/",           // another port (80)
+             "http://192.168.1.89:8080/sd/",   // another host
+             "http://192.168.1.88/sd/",        // another port (80)
              "http://192.168.1.88:80800/sd/",
-             "https://192.168.1.88:8080/sd/",     // another scheme
+             "https://192.168.1.88:8080/sd/",   // another scheme
              "ftp://192.168.1.88:8080/",
              "javascript:alert(1)",
              "mailto:someone@example.com",
@@ -66,8 +63,7 @@ TEST(CameraLinks, LinksLeavingTheCameraAreRefused)
     }
 }
 
-TEST(CameraLinks, ExtractLinksReadsRealWorldMarkup)
-{
+TEST(CameraLinks, ExtractLinksReadsRealWorldMarkup) {
     const std::string html =
         "<html><body><pre>\n"
         "<a href=\"/sd/a/\">a/</a> -\n"
@@ -95,8 +91,7 @@ TEST(CameraLinks, ExtractLinksReadsRealWorldMarkup)
     EXPECT_TRUE(ExtractLinks("").empty());
 }
 
-TEST(CameraLinks, ListingKeepsOnlyEntriesBelowItsFolder)
-{
+TEST(CameraLinks, ListingKeepsOnlyEntriesBelowItsFolder) {
     // The shape the camera serves.
     const std::string html =
         "<html><head><title>Index of /sd/20240115/</title></head>\n<body><pre>\n"
@@ -119,8 +114,7 @@ TEST(CameraLinks, ListingKeepsOnlyEntriesBelowItsFolder)
     EXPECT_TRUE(entries[2].folder);
 }
 
-TEST(CameraLinks, RecordingNames)
-{
+TEST(CameraLinks, RecordingNames) {
     EXPECT_TRUE(IsRecordingPath("/sd/a/P1.mp4"));
     EXPECT_TRUE(IsRecordingPath("/sd/a/P1.MP4"));
     EXPECT_TRUE(IsRecordingPath("/sd/a/rec.h264"));
@@ -131,13 +125,13 @@ TEST(CameraLinks, RecordingNames)
     EXPECT_EQ(PathFileName("/sd/a/"), "a");
 }
 
-TEST(CameraLinks, ScanWalksFoldersAndSkipsBrokenOnes)
-{
+TEST(CameraLinks, ScanWalksFoldersAndSkipsBrokenOnes) {
     // A card with two days, one of them unreadable, and a loop back to the root.
     const std::map<std::string, std::string> pages = {
         {"/sd/", "<a href=\"/sd/d1/\">d1/</a><a href=\"d2/\">d2/</a><a href=\"/sd/bad/\">bad/</a>"},
-        {"/sd/d1/", "<a href=\"../\">..</a><a href=\"b.mp4\">b.mp4</a><a href=\"a.mp4\">a.mp4</a>"
-                    "<a href=\"notes.txt\">notes</a><a href=\"/sd/\">root</a>"},
+        {"/sd/d1/",
+         "<a href=\"../\">..</a><a href=\"b.mp4\">b.mp4</a><a href=\"a.mp4\">a.mp4</a>"
+         "<a href=\"notes.txt\">notes</a><a href=\"/sd/\">root</a>"},
         {"/sd/d2/", "<a href=\"/sd/d2/c.avi\">c.avi</a><a href=\"deep/\">deep/</a>"},
         {"/sd/d2/deep/", "<a href=\"z.mp4\">z.mp4</a>"},
     };
@@ -146,8 +140,7 @@ TEST(CameraLinks, ScanWalksFoldersAndSkipsBrokenOnes)
         const size_t sp = request.find(' ');
         const std::string path = request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
         auto it = pages.find(path);
-        if (it == pages.end())
-            return std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+        if (it == pages.end()) return std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
         return ScriptedServer::HttpReply(it->second, true);
     };
     ScriptedServer server(script);

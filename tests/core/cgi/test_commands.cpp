@@ -24,7 +24,7 @@ std::string Expected(const std::string& requestText, const std::string& authLine
 
 std::string Reply(const std::string& body) { return ScriptedServer::HttpReply(body); }
 
-}  // namespace
+}   // namespace
 
 TEST(CommandWire, CloudReadAndWriteBytes) {
     ScriptedServer server(ScriptedServer::Mode::ReplyThenClose, Reply("var cloud_enable=1;\r\n"));
@@ -48,8 +48,9 @@ TEST(CommandWire, GroupedDeviceInfoReadIsOneRequest) {
     DeviceNetInfo info{};
     ASSERT_EQ(0, client.GetDeviceInfo("127.0.0.1", server.Port(), "admin", "123456", &info, 3000));
     ASSERT_TRUE(server.WaitFinished(1));
-    EXPECT_EQ(Expected("GET /cgi-bin/ky7200/param.cgi?cmd=getserverinfo&cmd=getnetattr&cmd=getstreamnum&cmd=getdevtype"),
-              server.Received());
+    EXPECT_EQ(
+        Expected("GET /cgi-bin/ky7200/param.cgi?cmd=getserverinfo&cmd=getnetattr&cmd=getstreamnum&cmd=getdevtype"),
+        server.Received());
     EXPECT_STREQ("CAM01", info.name);
     EXPECT_STREQ("192.168.1.10", info.ip);
     EXPECT_EQ(1, info.dhcpflag);
@@ -138,13 +139,13 @@ TEST(ReplyParser, GetValueRules) {
         "HTTP/1.1 200 OK\r\nContent-Type:text/html\r\n\r\n"
         "var wifi_ip=\"10.0.0.9\";\r\nvar ip=\"10.0.0.2\";\r\nvar port=80;\r\nvar name=\"\";\r\n"
         "var odd=abc;\nvar next=1;\r\nvar q=\";\r\n";
-    EXPECT_EQ("10.0.0.2", c.GetValue(reply, 4096, "var ip="));     // not inside "var wifi_ip="
+    EXPECT_EQ("10.0.0.2", c.GetValue(reply, 4096, "var ip="));   // not inside "var wifi_ip="
     EXPECT_EQ("80", c.GetValue(reply, 4096, "var port="));
     EXPECT_EQ("", c.GetValue(reply, 4096, "var name="));
-    EXPECT_EQ("abc;\nvar next=1", c.GetValue(reply, 4096, "var odd="));  // ";\n" is not a terminator
-    EXPECT_EQ("", c.GetValue(reply, 4096, "var q="));                  // a lone quote
+    EXPECT_EQ("abc;\nvar next=1", c.GetValue(reply, 4096, "var odd="));   // ";\n" is not a terminator
+    EXPECT_EQ("", c.GetValue(reply, 4096, "var q="));                     // a lone quote
     EXPECT_EQ("", c.GetValue(reply, 4096, "var missing="));
-    EXPECT_EQ("", c.GetValue("var x=1;\n", 4096, "var x="));           // no terminator at all
+    EXPECT_EQ("", c.GetValue("var x=1;\n", 4096, "var x="));   // no terminator at all
     const std::string longValue(300, 'v');
     EXPECT_EQ(std::string(127, 'v'), c.GetValue(("var long=\"" + longValue + "\";\r\n").c_str(), 4096, "var long="));
     // First match wins across grouped replies.
@@ -165,7 +166,7 @@ TEST(ReplyParser, DeviceInfoConversions) {
     EXPECT_EQ(0, info.dhcpflag);              // only exactly "on" is on
     info.dhcpflag = 1;
     cgi::ParseReply(*cmd, "var name=\"x\";\r\n", 4096, &info);
-    EXPECT_EQ(0, info.dhcpflag);              // set even when missing
+    EXPECT_EQ(0, info.dhcpflag);   // set even when missing
     // A text longer than its field is cut at the width, never past it, and
     // never in the middle of a UTF-8 sequence.
     const std::string name = std::string(39, 'n') + "\xE4\xB8\xAD";   // 42 bytes for a 41-byte field
@@ -193,8 +194,8 @@ struct ListRec {
     char title[8];
 };
 constexpr std::array kListFields{
-    KY_FIELD(ListRec, count), KY_FIELD(ListRec, mode), KY_FIELD(ListRec, ssid), KY_FIELD(ListRec, level),
-    KY_FIELD(ListRec, title),
+    KY_FIELD(ListRec, count), KY_FIELD(ListRec, mode),  KY_FIELD(ListRec, ssid),
+    KY_FIELD(ListRec, level), KY_FIELD(ListRec, title),
 };
 constexpr cgi::RecordInfo kListRec{"ListRec", sizeof(ListRec), kListFields};
 #define LF(n) cgi::FieldIndex(kListFields, #n)
@@ -204,13 +205,15 @@ constexpr cgi::KeySpec kListKeys[] = {
     {"wessid[%d]=", LF(ssid), cgi::Conv::Text, nullptr, true, 0, LF(count)},
     {"var level_%d=", LF(level), cgi::Conv::Int, nullptr, true, 1},
 };
-constexpr cgi::ArgSpec kListArgs[] = {{LF(title), cgi::Enc::Percent}, {LF(level), cgi::Enc::Raw, 2},
-                                      {LF(ssid), cgi::Enc::Raw, 1}};
+constexpr cgi::ArgSpec kListArgs[] = {
+    {LF(title), cgi::Enc::Percent}, {LF(level), cgi::Enc::Raw, 2}, {LF(ssid), cgi::Enc::Raw, 1}};
 #undef LF
 constexpr cgi::CommandDesc kListGet{.name = "ListGet", .record = &kListRec, .request = "GET /x", .keys = kListKeys};
-constexpr cgi::CommandDesc kListSet{
-    .name = "ListSet", .record = &kListRec, .request = "GET /x?cmd=set&-t=%s&-l=%d&-s=%s&-pct=100%%", .args = kListArgs};
-}  // namespace
+constexpr cgi::CommandDesc kListSet{.name = "ListSet",
+                                    .record = &kListRec,
+                                    .request = "GET /x?cmd=set&-t=%s&-l=%d&-s=%s&-pct=100%%",
+                                    .args = kListArgs};
+}   // namespace
 
 TEST(CommandEngine, IndexedKeysAndCounts) {
     ListRec r{};
@@ -221,9 +224,9 @@ TEST(CommandEngine, IndexedKeysAndCounts) {
     EXPECT_EQ(2, r.count);
     EXPECT_EQ(1, r.mode);
     EXPECT_STREQ("zero", r.ssid[0]);
-    EXPECT_STREQ("one", r.ssid[1]);      // index 1 never matches index 11
-    EXPECT_STREQ("", r.ssid[2]);         // beyond the count
-    EXPECT_EQ(10, r.level[0]);           // keys numbered from 1
+    EXPECT_STREQ("one", r.ssid[1]);   // index 1 never matches index 11
+    EXPECT_STREQ("", r.ssid[2]);      // beyond the count
+    EXPECT_EQ(10, r.level[0]);        // keys numbered from 1
     EXPECT_EQ(40, r.level[3]);
     // A count larger than the list is clamped, a negative one reads nothing.
     ListRec big{};

@@ -73,7 +73,7 @@ const std::string kP48(48, 'P');
 const std::string kN48(48, 'N');
 const std::string kHalf = std::string(24, 'N') + std::string(24, 'P');
 
-}  // namespace
+}   // namespace
 
 // ---- time and NTP ---------------------------------------------------------------------
 
@@ -143,17 +143,17 @@ TEST(TimeParse, ServerTimeKeysAndDaylightWord) {
     EXPECT_STREQ("Asia/hong_kong", t.timeZone);   // empty keeps
     t.dstmode = 1;
     cgi::ParseReply(*get, "var time=\"x\";\r\n", 4096, &t);
-    EXPECT_EQ(1, t.dstmode);                      // missing keeps
+    EXPECT_EQ(1, t.dstmode);   // missing keeps
 }
 
 TEST(TimeRules, TimeTextCheckAndDisplay) {
     EXPECT_TRUE(cgi::IsValidTimeText("2024.02.30.10.00.00"));   // days only checked against 31
     EXPECT_TRUE(cgi::IsValidTimeText("0000.12.31.23.59.59"));
     EXPECT_TRUE(cgi::IsValidTimeText("2024.01.01.00.00.00"));
-    for (const char* bad : {"2024.00.10.10.00.00", "2024.13.10.10.00.00", "2024.01.00.10.00.00",
-                            "2024.01.32.10.00.00", "2024.01.10.24.00.00", "2024.01.10.10.60.00",
-                            "2024.01.10.10.00.60", "2024.01.10.10.00.0", "2024.01.10.10.00.000",
-                            "2024-01-10.10.00.00", "2024.01.1a.10.00.00", "+024.01.10.10.00.00"})
+    for (const char* bad :
+         {"2024.00.10.10.00.00", "2024.13.10.10.00.00", "2024.01.00.10.00.00", "2024.01.32.10.00.00",
+          "2024.01.10.24.00.00", "2024.01.10.10.60.00", "2024.01.10.10.00.60", "2024.01.10.10.00.0",
+          "2024.01.10.10.00.000", "2024-01-10.10.00.00", "2024.01.1a.10.00.00", "+024.01.10.10.00.00"})
         EXPECT_FALSE(cgi::IsValidTimeText(bad)) << bad;
 
     std::string shown;
@@ -183,9 +183,9 @@ TEST(TimeRules, ZoneTable) {
     EXPECT_EQ(48, cgi::PcZoneRow(-330));   // UTC+05:30, Asia/Calcutta
     EXPECT_EQ(12, cgi::PcZoneRow(300));    // UTC-05:00, first match America/Indianapolis
     EXPECT_EQ(25, cgi::PcZoneRow(0));
-    EXPECT_EQ(56, cgi::PcZoneRow(7));      // no such zone
+    EXPECT_EQ(56, cgi::PcZoneRow(7));   // no such zone
 
-    const std::time_t utc = 1700000000;    // 2023-11-14 22:13:20 UTC
+    const std::time_t utc = 1700000000;   // 2023-11-14 22:13:20 UTC
     EXPECT_EQ("2023.11.15.03.43.20", cgi::ZoneTimeText(utc, zones[48]));
     EXPECT_EQ("2023.11.14.17.13.20", cgi::ZoneTimeText(utc, zones[12]));
     EXPECT_TRUE(cgi::IsValidTimeText(cgi::ZoneTimeText(utc, zones[73])));
@@ -244,12 +244,12 @@ TEST(CoverWire, RegionsAreNumberedFromOneAndWrittenBlack) {
     c.color[3] = 0xFF;
     c.SetRegion(2, {1, 5, 1, 2, 3, 4});
     ASSERT_EQ(0, cam.Call(&CCgiClient::SetCover, &c));
-    EXPECT_EQ(Expected("cmd=getcover") +
-                  Expected("&cmd=setcover&-region=1&-show=1&-color=000000&-x=10&-y=20&-w=30&-h=40"
-                           "&cmd=setcover&-region=2&-show=0&-color=000000&-x=11&-y=0&-w=0&-h=0"
-                           "&cmd=setcover&-region=3&-show=1&-color=000000&-x=1&-y=2&-w=3&-h=4"
-                           "&cmd=setcover&-region=4&-show=1&-color=000000&-x=100&-y=50&-w=200&-h=150"),
-              cam.Wire(2));
+    EXPECT_EQ(
+        Expected("cmd=getcover") + Expected("&cmd=setcover&-region=1&-show=1&-color=000000&-x=10&-y=20&-w=30&-h=40"
+                                            "&cmd=setcover&-region=2&-show=0&-color=000000&-x=11&-y=0&-w=0&-h=0"
+                                            "&cmd=setcover&-region=3&-show=1&-color=000000&-x=1&-y=2&-w=3&-h=4"
+                                            "&cmd=setcover&-region=4&-show=1&-color=000000&-x=100&-y=50&-w=200&-h=150"),
+        cam.Wire(2));
 }
 
 TEST(CoverRules, ShowAndRectangles) {

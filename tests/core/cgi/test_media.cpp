@@ -30,16 +30,17 @@ std::string Reply(const std::string& body) { return ky::test::CameraReply(body);
 const cgi::CommandDesc& Cmd(const char* name) { return ky::test::Command(name); }
 std::string Format(const char* name, const void* rec) { return ky::test::FormattedRequest(name, rec); }
 
-}  // namespace
+}   // namespace
 
 // ---- audio ------------------------------------------------------------------------------
 
 TEST(AudioCommands, ReadsStreamsAndVolumesAndWritesOneGroupedRequest) {
-    ScriptedServer server(ScriptedServer::Mode::ReplyThenClose,
-                          Reply("var aeswitch_1=\"1\";\r\nvar aeformat_1=\"g711a\";\r\n"
-                                "var aeswitch_2=\"0\";\r\nvar aeformat_2=\"g726\";\r\n"
-                                "var volume=\"75\";\r\nvar aec=\"1\";\r\nvar denoise=\"0\";\r\nvar volin_type=\"1\";\r\n"
-                                "var ao_volume=\"60\";\r\n"));
+    ScriptedServer server(
+        ScriptedServer::Mode::ReplyThenClose,
+        Reply("var aeswitch_1=\"1\";\r\nvar aeformat_1=\"g711a\";\r\n"
+              "var aeswitch_2=\"0\";\r\nvar aeformat_2=\"g726\";\r\n"
+              "var volume=\"75\";\r\nvar aec=\"1\";\r\nvar denoise=\"0\";\r\nvar volin_type=\"1\";\r\n"
+              "var ao_volume=\"60\";\r\n"));
     CCgiClient client;
     // The page reads each stream into a zeroed record, slot A naming the stream.
     AudioAttr second{};
@@ -82,13 +83,15 @@ TEST(AudioCommands, UnknownFormatsLeaveTheirFragmentEmptyAndBadStreamsAreRefused
     std::strcpy(a.aeformat_b, "g711a");
     a.volume = 5;
     a.ao_volume = 6;
-    EXPECT_EQ("GET /cgi-bin/ky7200/param.cgi?&cmd=setaencattr&-chn=12&-aeswitch=1&-aeformat=g711a"
-              "&cmd=setaudioinvolume&-volume=5&-volin_type=0&cmd=setaudiooutvolume&-volume=6",
-              Format("SetAudioAttr", &a));
+    EXPECT_EQ(
+        "GET /cgi-bin/ky7200/param.cgi?&cmd=setaencattr&-chn=12&-aeswitch=1&-aeformat=g711a"
+        "&cmd=setaudioinvolume&-volume=5&-volin_type=0&cmd=setaudiooutvolume&-volume=6",
+        Format("SetAudioAttr", &a));
     a.aeformat_b[0] = '\0';
-    EXPECT_EQ("GET /cgi-bin/ky7200/param.cgi?&&cmd=setaudioinvolume&-volume=5&-volin_type=0"
-              "&cmd=setaudiooutvolume&-volume=6",
-              Format("SetAudioAttr", &a));
+    EXPECT_EQ(
+        "GET /cgi-bin/ky7200/param.cgi?&&cmd=setaudioinvolume&-volume=5&-volin_type=0"
+        "&cmd=setaudiooutvolume&-volume=6",
+        Format("SetAudioAttr", &a));
     a.stream_b = 2;   // channel 13 still exists
     EXPECT_NE("<refused>", Format("SetAudioAttr", &a));
     a.stream_b = 3;
@@ -108,8 +111,9 @@ TEST(AudioCommands, AudioPageReadsBothSlotsFromOneReply) {
     ASSERT_NE(nullptr, page);
     AudioAttr a{};
     page->preset(&a, {});
-    const char* reply = "var aeswitch_1=\"1\";\r\nvar aeformat_1=\"g711a\";\r\nvar aeswitch_2=\"1\";\r\n"
-                        "var aeformat_2=\"g726\";\r\nvar aeswitch_11=\"0\";\r\n";
+    const char* reply =
+        "var aeswitch_1=\"1\";\r\nvar aeformat_1=\"g711a\";\r\nvar aeswitch_2=\"1\";\r\n"
+        "var aeformat_2=\"g726\";\r\nvar aeswitch_11=\"0\";\r\n";
     for (const cgi::CommandDesc* c : page->gets) cgi::ParseReply(*c, reply, 4096, &a);
     EXPECT_EQ(1, a.aeswitch_a);
     EXPECT_STREQ("g711a", a.aeformat_a);
@@ -200,10 +204,10 @@ TEST(OsdRules, NameLengthAndEscapes) {
     EXPECT_STREQ("OSD length does not exceed 31!", cgi::FindPage("osd-name")->validate(&r, {}));
 
     EXPECT_EQ("plain", cgi::UnescapeOsdName("plain"));
-    EXPECT_EQ("\\`", cgi::UnescapeOsdName("\\\\\\`"));    // escaped backslash, escaped backquote
-    EXPECT_EQ("\\\"", cgi::UnescapeOsdName("\\\\\\\""));  // escaped backslash, escaped quote
+    EXPECT_EQ("\\`", cgi::UnescapeOsdName("\\\\\\`"));     // escaped backslash, escaped backquote
+    EXPECT_EQ("\\\"", cgi::UnescapeOsdName("\\\\\\\""));   // escaped backslash, escaped quote
     EXPECT_EQ("\\\\", cgi::UnescapeOsdName("\\\\\\\\"));
-    EXPECT_EQ("x\\", cgi::UnescapeOsdName("x\\"));         // a lone trailing backslash stays
+    EXPECT_EQ("x\\", cgi::UnescapeOsdName("x\\"));   // a lone trailing backslash stays
 }
 
 // ---- PTZ and RS-485 ----------------------------------------------------------------------
@@ -217,10 +221,10 @@ TEST(PtzCommands, MotorReadDefaultsAndGroupedWrite) {
     m.movehome = 1;
     ASSERT_EQ(0, client.GetMotorAttr(kIp, server.Port(), kUser, kPassword, &m, 3000));
     EXPECT_EQ(3, m.panscan);
-    EXPECT_EQ(3, m.tiltscan);           // one lap count for both axes
-    EXPECT_EQ(0, m.movehome);           // only exactly "on" is on
+    EXPECT_EQ(3, m.tiltscan);   // one lap count for both axes
+    EXPECT_EQ(0, m.movehome);   // only exactly "on" is on
     EXPECT_EQ(1, m.light_enable);
-    EXPECT_EQ(255, m.smartrack_enable); // no tracking reported
+    EXPECT_EQ(255, m.smartrack_enable);   // no tracking reported
     EXPECT_EQ(255, m.smartrack_flag);
     EXPECT_EQ(255, m.smartrack_mode);
     EXPECT_STREQ("off", m.ptzalarmmask);
@@ -257,7 +261,7 @@ TEST(PtzCommands, TrackingAndLightValues) {
     EXPECT_EQ(0, m.light_enable);
     m.light_enable = 1;
     cgi::ParseReply(get, "var panscan=\"1\";\r\n", 4096, &m);
-    EXPECT_EQ(1, m.light_enable);       // not reported: unchanged
+    EXPECT_EQ(1, m.light_enable);   // not reported: unchanged
 
     EXPECT_EQ(nullptr, cgi::CheckMotorAttr(m));
     for (const char* bad : {"a b", "on&cmd=x", "50%"}) {
@@ -267,9 +271,10 @@ TEST(PtzCommands, TrackingAndLightValues) {
 }
 
 TEST(PtzCommands, Rs485ReadAndWrite) {
-    ScriptedServer server(ScriptedServer::Mode::ReplyThenClose,
-                          Reply("var protocal=\"1\";\r\nvar address=\"7\";\r\nvar speed=\"63\";\r\nvar baud=\"57600\";\r\n"
-                                "var databit=\"8\";\r\nvar stopbit=\"2\";\r\nvar check=\"2\";\r\n"));
+    ScriptedServer server(
+        ScriptedServer::Mode::ReplyThenClose,
+        Reply("var protocal=\"1\";\r\nvar address=\"7\";\r\nvar speed=\"63\";\r\nvar baud=\"57600\";\r\n"
+              "var databit=\"8\";\r\nvar stopbit=\"2\";\r\nvar check=\"2\";\r\n"));
     CCgiClient client;
     PtzComAttr p{};
     ASSERT_EQ(0, client.GetPtzComAttr(kIp, server.Port(), kUser, kPassword, &p, 3000));
@@ -326,7 +331,7 @@ TEST(VideoCommands, WritesAreSentWithoutWaitingForAnAnswer) {
     ASSERT_EQ(0, client.SetVencAttr(kIp, server.Port(), kUser, kPassword, &e, 600000));
     e.stream = 1;
     e.bps = 512;
-    e.brmode = 7;     // anything but 1 is CBR
+    e.brmode = 7;   // anything but 1 is CBR
     ASSERT_EQ(0, client.SetVencAttr(kIp, server.Port(), kUser, kPassword, &e, 600000));
     ASSERT_TRUE(server.WaitFinished(4));
     EXPECT_EQ(Expected("GET /cgi-bin/ky7200/param.cgi?cmd=setvideoattr&-profile=2&-vinorm=P&-videomode=40") +
@@ -350,7 +355,7 @@ TEST(VideoCommands, StreamReadTakesItsOwnChannelKeys) {
     e.brmode = 1;
     ASSERT_EQ(0, client.GetVencAttr(kIp, server.Port(), kUser, kPassword, &e, 3000));
     EXPECT_EQ(1024, e.bps);
-    EXPECT_EQ(0, e.fps);      // taken even when empty
+    EXPECT_EQ(0, e.fps);   // taken even when empty
     EXPECT_EQ(40, e.gop);
     EXPECT_EQ(0, e.brmode);   // only the value 1 is VBR
     EXPECT_EQ(4, e.imagegrade);
@@ -361,7 +366,7 @@ TEST(VideoCommands, StreamReadTakesItsOwnChannelKeys) {
     ASSERT_EQ(0, client.GetVencAttr(kIp, server.Port(), kUser, kPassword, &first, 3000));
     EXPECT_EQ(4096, first.bps);
     EXPECT_EQ(1, first.brmode);
-    EXPECT_EQ(33, first.gop);  // missing: unchanged
+    EXPECT_EQ(33, first.gop);   // missing: unchanged
     ASSERT_TRUE(server.WaitFinished(2));
     EXPECT_EQ(Expected("GET /cgi-bin/ky7200/getvencattr.cgi?-chn=12") +
                   Expected("GET /cgi-bin/ky7200/getvencattr.cgi?-chn=11"),
@@ -474,8 +479,8 @@ TEST(VideoRules, ModeListsAndModeSearch) {
     EXPECT_EQ(7, cgi::FindVideoMode({7, 200}, {1280, 720}, {640, 352}, true));
 
     EXPECT_EQ((std::vector<int>{17, 18, 19, 20, 21}), cgi::ParseModeList("17;18;19;20;21;22;"));   // 16 characters
-    EXPECT_EQ((std::vector<int>{40, 41}), cgi::ParseModeList("40; 4x1;;42"));   // no closing ";"
-    EXPECT_EQ((std::vector<int>{7}), cgi::ParseModeList("1234567890;7;"));    // 10 digits dropped
+    EXPECT_EQ((std::vector<int>{40, 41}), cgi::ParseModeList("40; 4x1;;42"));                      // no closing ";"
+    EXPECT_EQ((std::vector<int>{7}), cgi::ParseModeList("1234567890;7;"));                         // 10 digits dropped
     EXPECT_TRUE(cgi::ParseModeList("").empty());
 
     std::vector<int> profiles{9};
@@ -507,11 +512,11 @@ TEST(ImageCommands, GroupedReadConversions) {
               server.Received());
     EXPECT_EQ(1, a.display_mode);
     EXPECT_EQ(50, a.brightness);
-    EXPECT_EQ(0, a.hue);          // taken even when empty
+    EXPECT_EQ(0, a.hue);   // taken even when empty
     EXPECT_EQ(1, a.flip);
-    EXPECT_EQ(0, a.mirror);       // only exactly "on"
+    EXPECT_EQ(0, a.mirror);   // only exactly "on"
     EXPECT_EQ(1, a.wdr);
-    EXPECT_EQ(1, a.ae);           // above 1 is 1
+    EXPECT_EQ(1, a.ae);   // above 1 is 1
     EXPECT_EQ(90, a.targety);
     EXPECT_EQ(7, a.ratioslope);
     EXPECT_EQ(65535, a.histoffset);
@@ -524,8 +529,8 @@ TEST(ImageCommands, GroupedReadConversions) {
     ImageAttr b{};
     b.infraredstat = 1;
     cgi::ParseReply(get, "var brightness=\"1\";\r\n", 4096, &b);
-    EXPECT_EQ(-1, b.ae);          // not reported
-    EXPECT_EQ(1, b.infraredstat); // not reported: unchanged
+    EXPECT_EQ(-1, b.ae);            // not reported
+    EXPECT_EQ(1, b.infraredstat);   // not reported: unchanged
     for (const auto& [word, want] : std::vector<std::pair<std::string, int>>{
              {"close", 0}, {"CLOSE", 0}, {"open", 1}, {"auto", 2}, {"AUTO", 2}, {"dim", 2}}) {
         b.infraredstat = 5;
@@ -549,16 +554,18 @@ TEST(ImageCommands, GroupedWriteFollowsTheNightVisionMode) {
     a.saradc_switch_value = 512;
     a.lamp_mode = 1;   // full colour: no infrared part, image type 1
     a.infraredstat = 0;
-    EXPECT_EQ("GET /cgi-bin/ky7200/param.cgi?&cmd=setlampattrex&-lamp_mode=1&cmd=setircutattr"
-              "&-saradc_switch_value=512&cmd=setimageattr&-brightness=50&-saturation=60&-contrast=70&-targety=80"
-              "&-flip=on&-mirror=off&-imgmode=1&-image_type=1",
-              Format("SetImageAttr", &a));
+    EXPECT_EQ(
+        "GET /cgi-bin/ky7200/param.cgi?&cmd=setlampattrex&-lamp_mode=1&cmd=setircutattr"
+        "&-saradc_switch_value=512&cmd=setimageattr&-brightness=50&-saturation=60&-contrast=70&-targety=80"
+        "&-flip=on&-mirror=off&-imgmode=1&-image_type=1",
+        Format("SetImageAttr", &a));
     a.lamp_mode = 0;
     a.infraredstat = 1;
-    EXPECT_EQ("GET /cgi-bin/ky7200/param.cgi?cmd=setinfrared&-infraredstat=open&cmd=setlampattrex&-lamp_mode=0"
-              "&cmd=setircutattr&-saradc_switch_value=512&cmd=setimageattr&-brightness=50&-saturation=60"
-              "&-contrast=70&-targety=80&-flip=on&-mirror=off&-imgmode=1&-image_type=0",
-              Format("SetImageAttr", &a));
+    EXPECT_EQ(
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setinfrared&-infraredstat=open&cmd=setlampattrex&-lamp_mode=0"
+        "&cmd=setircutattr&-saradc_switch_value=512&cmd=setimageattr&-brightness=50&-saturation=60"
+        "&-contrast=70&-targety=80&-flip=on&-mirror=off&-imgmode=1&-image_type=0",
+        Format("SetImageAttr", &a));
     a.infraredstat = 0;
     EXPECT_EQ(1, cgi::ImageType(a));
     EXPECT_NE(std::string::npos, Format("SetImageAttr", &a).find("?cmd=setinfrared&-infraredstat=close&"));

@@ -48,7 +48,7 @@ NetAttr GoodNet() {
     return n;
 }
 
-}  // namespace
+}   // namespace
 
 // ---- wired network ---------------------------------------------------------------
 
@@ -132,8 +132,8 @@ TEST(NetCommands, WriteIsSentOnlyWithTheCameraAsHost) {
 TEST(NetRules, AddressForms) {
     for (const char* ok : {"192.168.1.10", "0.0.0.0", "255.255.255.255", " 10. 0.  0.1", "010.001.0.00"})
         EXPECT_TRUE(cgi::IsDottedIpv4(ok)) << ok;
-    for (const char* bad : {"192.168.1.300", "192.168.1", "192.168.1.10 ", "192.168.1.10.5", "", "a.b.c.d",
-                            "1..2.3", "1.2.3.", "-1.2.3.4", "+1.2.3.4", "1 .2.3.4", "1.2.3.99999999999999"})
+    for (const char* bad : {"192.168.1.300", "192.168.1", "192.168.1.10 ", "192.168.1.10.5", "", "a.b.c.d", "1..2.3",
+                            "1.2.3.", "-1.2.3.4", "+1.2.3.4", "1 .2.3.4", "1.2.3.99999999999999"})
         EXPECT_FALSE(cgi::IsDottedIpv4(bad)) << bad;
 }
 
@@ -287,7 +287,7 @@ TEST(WifiCommands, ReadTakesNameAndKeyEvenWhenEmpty) {
     EXPECT_EQ(Expected("GET /cgi-bin/ky7200/param.cgi?cmd=getwirelessattr"), server.Received());
     EXPECT_STREQ("\xE5\xAE\xB6 net", w.ssid);   // UTF-8 as reported
     EXPECT_STREQ("", w.key);
-    EXPECT_EQ(3, w.auth);                       // empty number keeps the field
+    EXPECT_EQ(3, w.auth);   // empty number keeps the field
     EXPECT_EQ(1, w.enc);
     EXPECT_EQ(1, w.enable);
     // A missing name clears the field as well.
@@ -308,8 +308,7 @@ TEST(WifiCommands, WriteAndTestPercentEncodeNameAndKey) {
     w.enable = 1;
     CCgiClient client;
     ASSERT_EQ(0, client.SetWirelessAttr("127.0.0.1", server.Port(), kUser, kPassword, &w, 3000));
-    ASSERT_EQ(0, client.CheckWirelessAttr("127.0.0.1", server.Port(), kUser, kPassword, &w,
-                                          cgi::kWifiCheckTimeoutMs));
+    ASSERT_EQ(0, client.CheckWirelessAttr("127.0.0.1", server.Port(), kUser, kPassword, &w, cgi::kWifiCheckTimeoutMs));
     ASSERT_TRUE(server.WaitFinished(2));
     EXPECT_EQ(Expected("GET /cgi-bin/ky7200/param.cgi?cmd=setwirelessattr&-wf_enable=1&-wf_ssid=my+net%3D1"
                        "&-wf_auth=3&-wf_key=p%26ss%2F%E4%B8%AD&-wf_enc=1&-wf_mode=0") +
@@ -332,14 +331,14 @@ TEST(WifiCommands, TestResultSucceedsOnlyForChkres1) {
         int result;
         int chkres;
     };
-    for (const Case& c : {Case{"var chkres=1;\r\n", 0, 1}, Case{"var chkres=\"1\";\r\n", 0, 1},
-                          Case{"var chkres=0;\r\n", -1, 0}, Case{"var chkres=2;\r\n", -1, 2},
-                          Case{"var chkres=;\r\n", -1, 0}, Case{"", -1, 0}}) {
+    for (const Case& c :
+         {Case{"var chkres=1;\r\n", 0, 1}, Case{"var chkres=\"1\";\r\n", 0, 1}, Case{"var chkres=0;\r\n", -1, 0},
+          Case{"var chkres=2;\r\n", -1, 2}, Case{"var chkres=;\r\n", -1, 0}, Case{"", -1, 0}}) {
         ScriptedServer s(ScriptedServer::Mode::ReplyThenClose, Reply(c.body));
         WifiCheckResult r{};
         r.chkres = 9;
-        EXPECT_EQ(c.result, client.GetCheckWireless("127.0.0.1", s.Port(), kUser, kPassword, &r,
-                                                    cgi::kWifiCheckResultTimeoutMs))
+        EXPECT_EQ(c.result,
+                  client.GetCheckWireless("127.0.0.1", s.Port(), kUser, kPassword, &r, cgi::kWifiCheckResultTimeoutMs))
             << c.body;
         EXPECT_EQ(c.chkres, r.chkres) << c.body;
         ASSERT_TRUE(s.WaitFinished(1));
@@ -365,8 +364,8 @@ TEST(WifiCommands, ScanListIsBoundedByItsCount) {
     std::strcpy(list->ssid[5], "stale");
     std::strcpy(list->rssi[1], "stale");
     CCgiClient client;
-    ASSERT_EQ(0, client.SearchWireless("127.0.0.1", server.Port(), kUser, kPassword, list.get(),
-                                       cgi::kWifiScanTimeoutMs));
+    ASSERT_EQ(0,
+              client.SearchWireless("127.0.0.1", server.Port(), kUser, kPassword, list.get(), cgi::kWifiScanTimeoutMs));
     ASSERT_TRUE(server.WaitFinished(1));
     EXPECT_EQ(Expected("GET /cgi-bin/ky7200/param.cgi?cmd=searchwireless"), server.Received());
     EXPECT_EQ(2, list->waccess_points);
@@ -381,9 +380,9 @@ TEST(WifiCommands, ScanListIsBoundedByItsCount) {
     EXPECT_STREQ("\xE5\xAE\xB6", list->ssid[1]);   // never index 11
     EXPECT_STREQ("", list->rssi[1]);               // absent value: empty
     EXPECT_STREQ("NONE", list->auth[1]);
-    EXPECT_STREQ("", list->ssid[2]);               // beyond the count
+    EXPECT_STREQ("", list->ssid[2]);   // beyond the count
     EXPECT_STREQ("", list->index[2]);
-    EXPECT_STREQ("", list->ssid[5]);               // the list holds only this scan
+    EXPECT_STREQ("", list->ssid[5]);   // the list holds only this scan
 
     const cgi::CommandDesc& scan = Cmd("SearchWireless");
     // No count, zero or negative: an empty list.
@@ -523,8 +522,8 @@ TEST(OnvifCommands, ReadAndWrite) {
     EXPECT_EQ(8000, o.ov_port);
     EXPECT_EQ(1, o.ov_authflag);   // empty keeps
     EXPECT_EQ(2, o.ov_forbitset);
-    EXPECT_EQ(5, o.ov_subchn);     // missing keeps
-    EXPECT_EQ(0, o.ov_snapchn);    // always stored
+    EXPECT_EQ(5, o.ov_subchn);    // missing keeps
+    EXPECT_EQ(0, o.ov_snapchn);   // always stored
     EXPECT_EQ(1, o.ov_nvctype);
     ASSERT_EQ(0, client.SetOnvifAttr("127.0.0.1", server.Port(), kUser, kPassword, &o, 3000));
     ASSERT_TRUE(server.WaitFinished(2));
@@ -539,12 +538,13 @@ TEST(OnvifCommands, ReadAndWrite) {
 }
 
 TEST(Gb28181Commands, ReadAndWrite) {
-    ScriptedServer server(ScriptedServer::Mode::ReplyThenClose,
-                          Reply("var gb_enable=\"1\";\r\nvar gb_svrid=\"34020000002000000001\";\r\n"
-                                "var gb_svrip=\"10.1.2.3\";\r\nvar gb_svrport=\"5060\";\r\n"
-                                "var gb_devid=\"34020000001320000001\";\r\nvar gb_devport=\"5061\";\r\n"
-                                "var gb_devpwd=\"97531086\";\r\nvar gb_alarmid=\"\";\r\n"
-                                "var gb_heartcycle=\"60\";\r\nvar gb_heartcount=\"3\";\r\nvar gb_regtime=\"3600\";\r\n"));
+    ScriptedServer server(
+        ScriptedServer::Mode::ReplyThenClose,
+        Reply("var gb_enable=\"1\";\r\nvar gb_svrid=\"34020000002000000001\";\r\n"
+              "var gb_svrip=\"10.1.2.3\";\r\nvar gb_svrport=\"5060\";\r\n"
+              "var gb_devid=\"34020000001320000001\";\r\nvar gb_devport=\"5061\";\r\n"
+              "var gb_devpwd=\"97531086\";\r\nvar gb_alarmid=\"\";\r\n"
+              "var gb_heartcycle=\"60\";\r\nvar gb_heartcount=\"3\";\r\nvar gb_regtime=\"3600\";\r\n"));
     Gb28181Attr g{};
     CCgiClient client;
     ASSERT_EQ(0, client.GetGb28181Attr("127.0.0.1", server.Port(), kUser, kPassword, &g, 3000));

@@ -45,46 +45,40 @@ enum class Call { Request, RequestLong, SendOnly };
 
 // One command's worth of work: connect, send, read, close.
 Exchange RunExchange(uint16_t port, uint32_t capacity, int timeoutMs, Call call = Call::Request,
-             const char* requestText = kCloudRead, const char* auth = "YWRtaW46MTIzNDU2")
-{
+                     const char* requestText = kCloudRead, const char* auth = "YWRtaW46MTIzNDU2") {
     CCgiClient client;
     Exchange ex;
     ex.buf.assign(capacity, 'x');
     int sock = -1;
     EXPECT_EQ(client.ConnectTo(CCgiClient::kLocalHost, port, CCgiClient::kConnectTimeoutMs, sock), 0);
-    if (sock < 0)
-        return ex;
+    if (sock < 0) return ex;
     uint32_t cap = capacity;
     switch (call) {
-    case Call::Request:
-        ex.rc = client.Request(sock, CCgiClient::kLocalHost, requestText, ex.buf.data(), cap, auth,
-                               timeoutMs);
-        break;
-    case Call::RequestLong:
-        ex.rc = client.RequestLong(sock, CCgiClient::kLocalHost, requestText, ex.buf.data(), cap,
-                                   auth, timeoutMs);
-        break;
-    case Call::SendOnly:
-        ex.rc = client.SendRequestOnly(sock, CCgiClient::kLocalHost, requestText, ex.buf.data(),
-                                       cap, auth, timeoutMs);
-        break;
+        case Call::Request:
+            ex.rc = client.Request(sock, CCgiClient::kLocalHost, requestText, ex.buf.data(), cap, auth, timeoutMs);
+            break;
+        case Call::RequestLong:
+            ex.rc = client.RequestLong(sock, CCgiClient::kLocalHost, requestText, ex.buf.data(), cap, auth, timeoutMs);
+            break;
+        case Call::SendOnly:
+            ex.rc =
+                client.SendRequestOnly(sock, CCgiClient::kLocalHost, requestText, ex.buf.data(), cap, auth, timeoutMs);
+            break;
     }
     client.CloseSocket(sock);
     ex.reply.assign(ex.buf.data(), strnlen(ex.buf.data(), capacity));
     return ex;
 }
 
-std::string OkReply(const std::string& body = kBody, bool contentLength = false)
-{
+std::string OkReply(const std::string& body = kBody, bool contentLength = false) {
     return ScriptedServer::HttpReply(body, contentLength);
 }
 
-}  // namespace
+}   // namespace
 
 // ---- bytes on the wire -------------------------------------------------------
 
-TEST(CgiWire, GoldenRequestBytes)
-{
+TEST(CgiWire, GoldenRequestBytes) {
     char auth[CCgiClient::kCredentialSize];
     ASSERT_EQ(CCgiClient::MakeAuthorization("admin", "123456", auth), 0);
     EXPECT_STREQ(auth, "YWRtaW46MTIzNDU2");
@@ -104,16 +98,14 @@ TEST(CgiWire, GoldenRequestBytes)
     EXPECT_EQ(std::string(buf), kGoldenRequest);
 }
 
-TEST(CgiWire, AuthorizationLineVariants)
-{
+TEST(CgiWire, AuthorizationLineVariants) {
     char auth[CCgiClient::kCredentialSize];
     ASSERT_EQ(CCgiClient::MakeAuthorization("", "", auth), 0);
     EXPECT_STREQ(auth, "Og==");   // Base64 of a lone ":"
 
     char buf[1024];
     ASSERT_GT(CCgiClient::BuildRequest("127.0.0.1", kCloudRead, auth, buf, sizeof(buf)), 0);
-    EXPECT_NE(strstr(buf, "\r\nConnection: Keep-Alive\r\nAuthorization: Basic Og==\r\n\r\n"),
-              nullptr);
+    EXPECT_NE(strstr(buf, "\r\nConnection: Keep-Alive\r\nAuthorization: Basic Og==\r\n\r\n"), nullptr);
 
     // No authorization text: the line is left out, nothing else changes.
     std::string without = kGoldenRequest;
@@ -126,8 +118,7 @@ TEST(CgiWire, AuthorizationLineVariants)
     EXPECT_NE(strstr(buf, "\r\nHost: 192.168.1.88\r\n"), nullptr);
 }
 
-TEST(CgiWire, OversizedInputsRejectedBeforeSending)
-{
+TEST(CgiWire, OversizedInputsRejectedBeforeSending) {
     // Exact fit: the request plus its terminating zero fill the buffer.
     std::string request = "GET /cgi-bin/ky7200/param.cgi?cmd=setcloudenable&-cloud_enable=1";
     char big[4096];
@@ -163,8 +154,7 @@ TEST(CgiWire, OversizedInputsRejectedBeforeSending)
     EXPECT_EQ(server.Received(), "");
 }
 
-TEST(CgiWire, CredentialLimits)
-{
+TEST(CgiWire, CredentialLimits) {
     char auth[CCgiClient::kCredentialSize];
     // "user:password" of 189 bytes encodes to 252 characters, which fit.
     std::string user(94, 'u'), password(94, 'p');
@@ -186,8 +176,7 @@ TEST(CgiWire, CredentialLimits)
 
 // ---- reply judgement ---------------------------------------------------------
 
-TEST(CgiReply, CheckReplyRules)
-{
+TEST(CgiReply, CheckReplyRules) {
     CCgiClient client;
     struct Case {
         const char* reply;
@@ -202,12 +191,10 @@ TEST(CgiReply, CheckReplyRules)
         {"", -1},
         {nullptr, -1},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(client.CheckReply(c.reply), c.rc) << (c.reply ? c.reply : "(null)");
+    for (const Case& c : cases) EXPECT_EQ(client.CheckReply(c.reply), c.rc) << (c.reply ? c.reply : "(null)");
 }
 
-TEST(CgiReply, RepliesJudgedOverTheWire)
-{
+TEST(CgiReply, RepliesJudgedOverTheWire) {
     struct Case {
         std::string reply;
         int rc;
@@ -231,8 +218,7 @@ TEST(CgiReply, RepliesJudgedOverTheWire)
 
 // ---- connection and time-outs ------------------------------------------------
 
-TEST(CgiConnect, ClosedPortFailsWithoutSocket)
-{
+TEST(CgiConnect, ClosedPortFailsWithoutSocket) {
     uint16_t port = ScriptedServer::ClosedPort();
     ASSERT_NE(port, 0);
     CCgiClient client;
@@ -248,8 +234,7 @@ TEST(CgiConnect, ClosedPortFailsWithoutSocket)
     EXPECT_EQ(client.SendRequestOnly(-1, CCgiClient::kLocalHost, kCloudRead, buf, cap, "Og==", 0), -1);
 }
 
-TEST(CgiConnect, SilentServerFailsAfterQuietPeriod)
-{
+TEST(CgiConnect, SilentServerFailsAfterQuietPeriod) {
     ScriptedServer server(Mode::NeverAnswer, "");
     ASSERT_TRUE(server.Ok());
     for (Call call : {Call::Request, Call::RequestLong}) {
@@ -261,8 +246,7 @@ TEST(CgiConnect, SilentServerFailsAfterQuietPeriod)
     EXPECT_EQ(server.Received(), kGoldenRequest + kGoldenRequest);
 }
 
-TEST(CgiConnect, QuietPeriodRestartsForEveryPiece)
-{
+TEST(CgiConnect, QuietPeriodRestartsForEveryPiece) {
     // Seven pieces 300 ms apart take longer than the 1500 ms quiet limit as a
     // whole, but no single pause reaches it.
     std::string reply = OkReply("var a=1;\r\nvar b=2;\r\nvar c=3;\r\n");
@@ -280,8 +264,7 @@ TEST(CgiConnect, QuietPeriodRestartsForEveryPiece)
 
 // ---- buffer limits -----------------------------------------------------------
 
-TEST(CgiBuffer, ReplyFillingTheBufferIsJudgedAndTerminated)
-{
+TEST(CgiBuffer, ReplyFillingTheBufferIsJudgedAndTerminated) {
     constexpr uint32_t kCap = 512;
     auto sized = [](const std::string& tail, size_t total) {
         std::string head = OkReply("");
@@ -311,13 +294,12 @@ TEST(CgiBuffer, ReplyFillingTheBufferIsJudgedAndTerminated)
 
 // ---- connections kept open ---------------------------------------------------
 
-TEST(CgiKeepAlive, ContentLengthEndsTheReply)
-{
+TEST(CgiKeepAlive, ContentLengthEndsTheReply) {
     // With a quiet limit far beyond the test's own time-out, only the early
     // end lets these finish.
-    std::string lower = "HTTP/1.1 200 OK\r\nContent-Type:text/html\r\ncontent-length: " +
-                        std::to_string(strlen(kBody)) + "\r\n\r\n" +
-                        std::string(kBody);
+    std::string lower =
+        "HTTP/1.1 200 OK\r\nContent-Type:text/html\r\ncontent-length: " + std::to_string(strlen(kBody)) + "\r\n\r\n" +
+        std::string(kBody);
     std::string empty = ScriptedServer::HttpReply("", true);
     for (const std::string& reply : {OkReply(kBody, true), lower, empty}) {
         ScriptedServer server(Mode::ReplyKeepOpen, reply);
@@ -343,8 +325,7 @@ TEST(CgiKeepAlive, ContentLengthEndsTheReply)
     EXPECT_EQ(ex.reply, script.reply);
 }
 
-TEST(CgiKeepAlive, WithoutContentLengthEndsAtQuietPeriod)
-{
+TEST(CgiKeepAlive, WithoutContentLengthEndsAtQuietPeriod) {
     ScriptedServer server(Mode::ReplyKeepOpen, OkReply());
     ASSERT_TRUE(server.Ok());
     for (Call call : {Call::Request, Call::RequestLong}) {
@@ -354,8 +335,7 @@ TEST(CgiKeepAlive, WithoutContentLengthEndsAtQuietPeriod)
     }
 }
 
-TEST(CgiKeepAlive, SendRequestOnlyReadsNothing)
-{
+TEST(CgiKeepAlive, SendRequestOnlyReadsNothing) {
     ScriptedServer server(Mode::ReplyKeepOpen, OkReply("[Error]\r\n"));
     ASSERT_TRUE(server.Ok());
     Exchange ex = RunExchange(server.Port(), 4096, kNeverMs, Call::SendOnly);
@@ -365,8 +345,7 @@ TEST(CgiKeepAlive, SendRequestOnlyReadsNothing)
     EXPECT_EQ(server.Received(), kGoldenRequest);
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

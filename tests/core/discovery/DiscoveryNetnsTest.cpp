@@ -106,7 +106,7 @@ std::map<std::string, int> AllOnce() {
     return m;
 }
 
-}  // namespace
+}   // namespace
 
 TEST_F(DiscoveryNetns, SearchesFromLoopbackWhenItIsAllThereIs) {
     EXPECT_EQ(LocalSearchAddresses(), std::vector<std::string>{"127.0.0.1"});
@@ -241,8 +241,9 @@ TEST_F(DiscoveryNetns, DeviceFinderMissesAStoppedCamera) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (!OnlyLoopback()) {
-        std::printf("SKIP: this test sends broadcast and multicast; run it through run-in-netns.sh "
-                    "(a private network namespace with loopback only)\n");
+        std::printf(
+            "SKIP: this test sends broadcast and multicast; run it through run-in-netns.sh "
+            "(a private network namespace with loopback only)\n");
         return 77;
     }
     return RUN_ALL_TESTS();

@@ -148,7 +148,7 @@ protected:
     void TearDown() override { SearchSetLocalAddresses(nullptr, 0); }
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(SearchLoopback, OnlyWellFormedRepliesToOurProbesReachTheCallback) {
     FakeCamera cam([](uint32_t id, size_t) {
@@ -291,7 +291,7 @@ namespace {
 LocalInterface If(const char* name, const char* addr, bool up = true, bool loopback = false, bool p2p = false) {
     return {name, addr, up, loopback, p2p};
 }
-}  // namespace
+}   // namespace
 
 TEST(ChooseSearchAddresses, LoopbackOnlyWhenNothingElse) {
     EXPECT_EQ(ChooseSearchAddresses({If("lo", "127.0.0.1", true, true), If("eth0", "192.168.1.5")}),
@@ -303,13 +303,19 @@ TEST(ChooseSearchAddresses, LoopbackOnlyWhenNothingElse) {
 
 TEST(ChooseSearchAddresses, PrivateFirstThenAdapterOrderCappedAtTen) {
     std::vector<LocalInterface> in = {
-        If("tun0", "10.8.0.2", true, false, true), If("eth0", "203.0.113.7"), If("eth1", "169.254.3.3"),
-        If("eth2", "172.20.0.1"),                   If("eth3", "172.32.0.1"),  If("eth4", "0.0.0.0"),
-        If("eth5", "192.168.7.1"),                  If("eth6", "192.168.7.1"), If("eth7", "10.1.1.1"),
+        If("tun0", "10.8.0.2", true, false, true),
+        If("eth0", "203.0.113.7"),
+        If("eth1", "169.254.3.3"),
+        If("eth2", "172.20.0.1"),
+        If("eth3", "172.32.0.1"),
+        If("eth4", "0.0.0.0"),
+        If("eth5", "192.168.7.1"),
+        If("eth6", "192.168.7.1"),
+        If("eth7", "10.1.1.1"),
     };
-    EXPECT_EQ(ChooseSearchAddresses(in), (std::vector<std::string>{"172.20.0.1", "192.168.7.1", "10.1.1.1",
-                                                                   "203.0.113.7", "172.32.0.1", "169.254.3.3",
-                                                                   "10.8.0.2"}));
+    EXPECT_EQ(ChooseSearchAddresses(in),
+              (std::vector<std::string>{"172.20.0.1", "192.168.7.1", "10.1.1.1", "203.0.113.7", "172.32.0.1",
+                                        "169.254.3.3", "10.8.0.2"}));
 
     std::vector<LocalInterface> many;
     for (int i = 0; i < 12; ++i) many.push_back(If("eth", ("198.51.100." + std::to_string(i + 1)).c_str()));

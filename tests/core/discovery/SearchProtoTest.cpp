@@ -38,7 +38,7 @@ bool Decodes(const std::vector<uint8_t>& msg) {
     return DecodeReply(msg.data(), msg.size(), &id, &info);
 }
 
-}  // namespace
+}   // namespace
 
 TEST(SearchProto, ReplyRoundTripAndWireLayout) {
     const DeviceInfo in = SampleInfo();
@@ -153,8 +153,8 @@ TEST(SearchProto, DecodedTextIsZeroFilledAfterItsEnd) {
 
 TEST(SearchProto, EncoderNeverEmitsWhatItsDecoderDrops) {
     DeviceInfo info = SampleInfo();
-    std::memset(info.deviceName, 'n', sizeof info.deviceName);       // no NUL at all
-    std::memcpy(info.deviceType, "\xE6\x91\x84", 3);                 // multibyte at the end
+    std::memset(info.deviceName, 'n', sizeof info.deviceName);   // no NUL at all
+    std::memcpy(info.deviceType, "\xE6\x91\x84", 3);             // multibyte at the end
     std::memset(info.deviceType + 3, 'x', sizeof info.deviceType - 3);
     std::memcpy(info.deviceType + sizeof info.deviceType - 2, "\xC3\xA9", 2);
     const auto msg = Reply(5, info);
@@ -171,7 +171,7 @@ TEST(SearchProto, SetTextFitsTheFieldOnUtf8Boundaries) {
     EXPECT_STREQ(field, "abcde");
     SetText(field, "ab\xE2\x82\xAC");   // "ab€" is exactly 5 bytes
     EXPECT_STREQ(field, "ab\xE2\x82\xAC");
-    SetText(field, "abc\xE2\x82\xAC");  // the euro sign no longer fits
+    SetText(field, "abc\xE2\x82\xAC");   // the euro sign no longer fits
     EXPECT_STREQ(field, "abc");
     EXPECT_EQ(field[4], 0);
     SetText(field, std::string_view("a\0b", 3));

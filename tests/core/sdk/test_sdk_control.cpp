@@ -145,7 +145,9 @@ TEST_F(SdkControl, UnknownHandlesFailCleanly) {
         EXPECT_EQ(KY_SDK_PTZControl(h, KY_PTZ_UP, 5), -1);
         EXPECT_EQ(KY_SDK_PTZControlEx(h, KY_PTZ_UP), -1);
         EXPECT_EQ(KY_SDK_PTZPreset(h, 0x3016, 0), -1);
-        EXPECT_EQ(KY_SDK_StartVoiceCom(h, 0, [](KY_HANDLE, void*) { return 0; }, nullptr), -1);
+        EXPECT_EQ(KY_SDK_StartVoiceCom(
+                      h, 0, [](KY_HANDLE, void*) { return 0; }, nullptr),
+                  -1);
         EXPECT_EQ(KY_SDK_StopVoiceCom(h), -1);
         EXPECT_EQ(KY_SDK_VoiceComSendData(h, buf, 164, 0), -1);
         EXPECT_FALSE(ky::sdk::FindSession(h));
@@ -384,7 +386,7 @@ TEST_F(SdkControl, PresetsAreSetCalledAndDeletedByIndex) {
 
 struct TalkSource {
     KY_HANDLE handle = 0;
-    int frames = 0;          // frames to send, then only count calls
+    int frames = 0;   // frames to send, then only count calls
     std::atomic<int> calls{0};
     std::atomic<int> failures{0};
     std::string sent;
@@ -699,4 +701,4 @@ TEST(SdkControlHttp, RetriesOnceWhenAKeptConnectionWasClosed) {
     t.join();
 }
 
-}  // namespace
+}   // namespace

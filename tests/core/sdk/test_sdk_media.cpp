@@ -123,8 +123,8 @@ std::string Shell(const std::string& cmd, int* status = nullptr) {
 
 // ffprobe's key=value lines of the streams and the format of a file.
 std::multimap<std::string, std::string> Probe(const fs::path& file, std::string* errors) {
-    const std::string cmd = "ffprobe -v error -show_streams -show_format -of flat=s=_ '" + file.string() + "' 2>" +
-                            file.string() + ".err";
+    const std::string cmd =
+        "ffprobe -v error -show_streams -show_format -of flat=s=_ '" + file.string() + "' 2>" + file.string() + ".err";
     int st = 0;
     const std::string out = Shell(cmd, &st);
     std::ifstream err(file.string() + ".err");
@@ -350,9 +350,8 @@ TEST_F(SdkMedia, ReconnectsAfterTheCameraRestarts) {
     EXPECT_EQ(KY_SDK_StopRecord(handle_), 0);
     emu_.reset();   // reaps the killed process
     // The same ports again ("--http-port 0" from the helper is overridden by the later option).
-    emu_ = std::make_unique<EmulatorProcess>(std::vector<std::string>{"--http-port", std::to_string(http),
-                                                                      "--rtsp-port", std::to_string(rtsp),
-                                                                      "--no-discovery", "--quiet"});
+    emu_ = std::make_unique<EmulatorProcess>(std::vector<std::string>{
+        "--http-port", std::to_string(http), "--rtsp-port", std::to_string(rtsp), "--no-discovery", "--quiet"});
     ASSERT_TRUE(emu_->Ok());
     ASSERT_TRUE(surface_.WaitStates(2)) << "reconnection not reported";
     EXPECT_EQ(surface_.States(), (std::vector<bool>{false, true}));
@@ -399,8 +398,10 @@ TEST_F(SdkMedia, RecordingHoldsAboutFiveSecondsOfVideoAndAudio) {
     EXPECT_GT(duration, 3.5);
     EXPECT_LT(duration, 7.0);
     EXPECT_EQ(DecodeErrors(avi), "");
-    const std::string frames = Shell("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                   "stream=nb_read_frames -of default=nw=1:nk=1 '" + avi.string() + "'");
+    const std::string frames = Shell(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        "stream=nb_read_frames -of default=nw=1:nk=1 '" +
+        avi.string() + "'");
     const int n = std::atoi(frames.c_str());
     EXPECT_GT(n, 60) << frames;   // 25 fps over about 5 s
     EXPECT_LT(n, 200) << frames;
@@ -468,8 +469,7 @@ TEST_F(SdkMedia, SoundNeedsAnOutputAndFeedsIt) {
     ASSERT_EQ(KY_SDK_GetMute(handle_, 0, &on), 0);
     EXPECT_EQ(on, 1);
     const auto deadline = std::chrono::steady_clock::now() + kWait;
-    while (FakeAudio::samples < 8000 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(50ms);
+    while (FakeAudio::samples < 8000 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
     EXPECT_GE(FakeAudio::samples, 8000);
     const int closedBefore = FakeAudio::closed;
     ASSERT_EQ(KY_SDK_SetMute(handle_, 0, 0), 0);
@@ -525,7 +525,7 @@ TEST_F(SdkMedia, DraggedRectangleIsReportedAndPainted) {
 
     const KY_RECT view{0, 0, 640, 360};
     EXPECT_NE(KY_SDK_SelectPic(handle_, 600, 20), 0);   // nothing under the point
-    ASSERT_EQ(KY_SDK_SelectPic(handle_, 100, 75), 0);    // picture (200, 150): inside
+    ASSERT_EQ(KY_SDK_SelectPic(handle_, 100, 75), 0);   // picture (200, 150): inside
     ASSERT_EQ(KY_SDK_MouseMove(handle_, 1, 150, 100, view), 0);
     ASSERT_EQ(KY_SDK_MouseMove(handle_, 0, 300, 300, view), 0);   // released: ignored
     {
@@ -556,4 +556,4 @@ TEST_F(SdkMedia, DraggedRectangleIsReportedAndPainted) {
     EXPECT_NE(KY_SDK_SelectPic(handle_, 150, 100), 0);
 }
 
-}  // namespace
+}   // namespace

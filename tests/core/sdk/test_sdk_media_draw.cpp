@@ -37,9 +37,9 @@ struct Picture {
 };
 
 TEST(SdkDrawLayer, ColoursAreConvertedFromBgrToArgb) {
-    EXPECT_EQ(ky::sdk::ColorRefToArgb(0xFF), 0xFFFF0000u);       // red
-    EXPECT_EQ(ky::sdk::ColorRefToArgb(0xFF00), 0xFF00FF00u);     // green
-    EXPECT_EQ(ky::sdk::ColorRefToArgb(0xFFFF), 0xFFFFFF00u);     // yellow
+    EXPECT_EQ(ky::sdk::ColorRefToArgb(0xFF), 0xFFFF0000u);     // red
+    EXPECT_EQ(ky::sdk::ColorRefToArgb(0xFF00), 0xFF00FF00u);   // green
+    EXPECT_EQ(ky::sdk::ColorRefToArgb(0xFFFF), 0xFFFFFF00u);   // yellow
     EXPECT_EQ(ky::sdk::ColorRefToArgb(0x123456), 0xFF563412u);
 }
 
@@ -173,4 +173,4 @@ TEST_F(SdkDrawEdit, ReplacingTheItemsDropsAStaleSelection) {
     EXPECT_FALSE(layer.Drag(200, 200, W, H));
 }
 
-}  // namespace
+}   // namespace

@@ -17,4 +17,4 @@ TEST(AppDir, IsTheFolderOfThisExecutable) {
     EXPECT_EQ(std::filesystem::canonical("/proc/self/exe").parent_path().string(), dir);
 }
 
-}  // namespace
+}   // namespace

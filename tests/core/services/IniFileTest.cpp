@@ -63,11 +63,12 @@ TEST_F(IniFileTest, KeysAndValuesAreTrimmedAndKeyEndsAtFirstEquals) {
 }
 
 TEST_F(IniFileTest, KeysWithPunctuationAndNonAscii) {
-    Write("[CONFIG]\n"
-          "Have card, free space=有卡，剩余空间\n"
-          "SD card is formatting \\=SD卡正在格式化\\\n"
-          "UPnP状态：=UPnP-Status:\n"
-          "Parameter setting succeeded!=Paramètres enregistrés !\n");
+    Write(
+        "[CONFIG]\n"
+        "Have card, free space=有卡，剩余空间\n"
+        "SD card is formatting \\=SD卡正在格式化\\\n"
+        "UPnP状态：=UPnP-Status:\n"
+        "Parameter setting succeeded!=Paramètres enregistrés !\n");
     EXPECT_EQ(Ini().GetString("CONFIG", "Have card, free space", ""), "有卡，剩余空间");
     EXPECT_EQ(Ini().GetString("CONFIG", "SD card is formatting \\", ""), "SD卡正在格式化\\");
     EXPECT_EQ(Ini().GetString("CONFIG", "UPnP状态：", ""), "UPnP-Status:");
@@ -75,19 +76,20 @@ TEST_F(IniFileTest, KeysWithPunctuationAndNonAscii) {
 }
 
 TEST_F(IniFileTest, CommentsHeadersAndNonEntries) {
-    Write("k=before any section\n"
-          "; k=commented\n"
-          "[S] ; trailing note\n"
-          "   ;k=also commented\n"
-          "k\n"              // no '=': not an entry
-          "[broken header\n"  // skipped, does not end the section
-          "k=real\n"
-          "empty=\n"
-          "dq=\"quoted  \"\n"
-          "sq='x'\n"
-          "half=\"open\n");
+    Write(
+        "k=before any section\n"
+        "; k=commented\n"
+        "[S] ; trailing note\n"
+        "   ;k=also commented\n"
+        "k\n"                // no '=': not an entry
+        "[broken header\n"   // skipped, does not end the section
+        "k=real\n"
+        "empty=\n"
+        "dq=\"quoted  \"\n"
+        "sq='x'\n"
+        "half=\"open\n");
     EXPECT_EQ(Ini().GetString("S", "k", "def"), "real");
-    EXPECT_EQ(Ini().GetString("S", "empty", "def"), "");  // present but empty: not the default
+    EXPECT_EQ(Ini().GetString("S", "empty", "def"), "");   // present but empty: not the default
     EXPECT_EQ(Ini().GetString("S", "dq", ""), "quoted  ");
     EXPECT_EQ(Ini().GetString("S", "sq", ""), "x");
     EXPECT_EQ(Ini().GetString("S", "half", ""), "\"open");
@@ -111,7 +113,7 @@ TEST_F(IniFileTest, GetIntFollowsProfileRules) {
 TEST_F(IniFileTest, MissingOrUnreadableFileGivesDefaults) {
     EXPECT_EQ(Ini().GetString("S", "k", "def"), "def");
     EXPECT_EQ(Ini().GetInt("S", "k", 9), 9);
-    std::filesystem::create_directory(m_path);  // a folder where the file should be
+    std::filesystem::create_directory(m_path);   // a folder where the file should be
     EXPECT_EQ(Ini().GetString("S", "k", "def"), "def");
     EXPECT_EQ(CIniFile().GetString("S", "k", "def"), "def");
 }
@@ -194,7 +196,7 @@ TEST_F(IniFileTest, NewKeyGoesToTheEndOfItsSection) {
 TEST_F(IniFileTest, MissingSectionIsAppendedAndMissingFileCreated) {
     ASSERT_TRUE(Ini().WriteString("Config", "SnapFiles", "/snap"));
     EXPECT_EQ(ReadBytes(m_path), "[Config]\nSnapFiles=/snap\n");
-    Write("[A]\r\nx=1");  // no final line break
+    Write("[A]\r\nx=1");   // no final line break
     ASSERT_TRUE(Ini().WriteInt("B", "y", 2));
     EXPECT_EQ(ReadBytes(m_path), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
     Write("[A]");
@@ -305,7 +307,8 @@ TEST_F(IniFileTest, ConcurrentWritersLoseNoKey) {
         });
     for (auto& w : writers) w.join();
     for (int t = 0; t < 4; ++t)
-        for (int i = 0; i < 25; ++i) EXPECT_EQ(Ini().GetInt("S", "t" + std::to_string(t) + "_" + std::to_string(i), -1), i);
+        for (int i = 0; i < 25; ++i)
+            EXPECT_EQ(Ini().GetInt("S", "t" + std::to_string(t) + "_" + std::to_string(i), -1), i);
 }
 
-}  // namespace
+}   // namespace

@@ -28,7 +28,7 @@ TEST(KyThread, RunningFlagCoversRun) {
     ASSERT_EQ(t.Start(), 1);
     EXPECT_EQ(t.started.get_future().get(), 1);
     EXPECT_EQ(t.running, 1);
-    EXPECT_EQ(t.Start(), 0);  // already started
+    EXPECT_EQ(t.Start(), 0);   // already started
     t.gate.set_value();
     t.Join();
     EXPECT_EQ(t.running, 0);
@@ -44,7 +44,7 @@ TEST(KyThread, StartsAgainAfterJoin) {
     t.Join();
     ASSERT_EQ(t.Start(), 1);
     t.Join();
-    t.Join();  // harmless when nothing runs
+    t.Join();   // harmless when nothing runs
     EXPECT_EQ(t.count, 2);
 }
 
@@ -108,9 +108,9 @@ TEST(KyThread, DetachedWorkerMayBeDeletedByTheReceiver) {
     struct Poster : CKyThread {
         unsigned Run() override {
             t_exitSignal.target = ended;
-            std::promise<void>* mayFinish = del;  // the object is gone after the hand-over
+            std::promise<void>* mayFinish = del;   // the object is gone after the hand-over
             DetachSelf();
-            out->set_value(this);  // like posting "done" with the pointer
+            out->set_value(this);   // like posting "done" with the pointer
             mayFinish->get_future().wait();
             return 0;
         }
@@ -124,9 +124,9 @@ TEST(KyThread, DetachedWorkerMayBeDeletedByTheReceiver) {
     w->del = &deleted;
     ASSERT_EQ(w->Start(), 1);
     CKyThread* received = handedOver.get_future().get();
-    delete received;  // must not wait for the worker, nor be touched by it later
+    delete received;   // must not wait for the worker, nor be touched by it later
     deleted.set_value();
     threadEnded.get_future().wait();
 }
 
-}  // namespace
+}   // namespace

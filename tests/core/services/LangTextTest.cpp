@@ -32,7 +32,7 @@ TEST_F(LangTextTest, NoLanguageFileGivesTheKey) {
     EXPECT_EQ(GetLangChoice(), -1);
     EXPECT_EQ(GetLangText("Parameter setting succeeded!"), "Parameter setting succeeded!");
     EXPECT_EQ(GetLangFile(), m_app.file("lang_chn.dat"));
-    EXPECT_EQ(GetLangChoice(), -1);  // a miss always asks again next time
+    EXPECT_EQ(GetLangChoice(), -1);   // a miss always asks again next time
 }
 
 TEST_F(LangTextTest, FileOrderDecides) {
@@ -79,7 +79,7 @@ TEST_F(LangTextTest, DialogSectionsAndFileEncodings) {
     Lang("lang_CHT.dat", kytest::Utf16LeFile(u"[CONFIG]\r\nOK=確定\r\n[P_NET_DLG]\r\nIP Address=IP 位址\r\n"));
     EXPECT_EQ(GetLangText("OK"), "確定");
     EXPECT_EQ(GetLangTextEx("P_NET_DLG", "IP Address"), "IP 位址");
-    EXPECT_EQ(GetLangText("IP Address"), "IP Address");  // not in CONFIG
+    EXPECT_EQ(GetLangText("IP Address"), "IP Address");   // not in CONFIG
     EXPECT_EQ(GetLangTextEx("p_net_dlg", "ip address"), "IP 位址");
 }
 
@@ -116,11 +116,11 @@ TEST_F(LangTextTest, WorkersMayLookUpConcurrently) {
         threads.emplace_back([&] {
             for (int i = 0; i < 50; ++i) {
                 if (GetLangText("OK") != "了解") ++wrong;
-                if (GetLangText("Missing") != "Missing") ++wrong;  // resets the choice under the others' feet
+                if (GetLangText("Missing") != "Missing") ++wrong;   // resets the choice under the others' feet
             }
         });
     for (auto& t : threads) t.join();
     EXPECT_EQ(wrong, 0);
 }
 
-}  // namespace
+}   // namespace

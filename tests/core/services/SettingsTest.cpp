@@ -16,7 +16,7 @@ namespace {
 
 TEST(Settings, PtzSpeedReadAsText) {
     AppDirScope app;
-    EXPECT_EQ(GetPtzSpeed(), 45);  // no file
+    EXPECT_EQ(GetPtzSpeed(), 45);   // no file
     for (const auto& [text, expected] : std::vector<std::pair<std::string, int>>{
              {"", 45}, {"0", 0}, {"abc", 0}, {"30", 30}, {" 12x", 12}, {"-5", -5}}) {
         WriteBytes(app.file("settings.ini"), "[Config]\nPTZSpeed=" + text + "\n");
@@ -47,7 +47,7 @@ TEST(Settings, ChosenFolderIsKeptAndRecreatedWithParents) {
     EXPECT_EQ(GetSnapDir(), chosen);
     EXPECT_TRUE(fs::is_directory(chosen));
     fs::remove_all(app.file("deep"));
-    EXPECT_EQ(GetSnapDir(), chosen);  // deleted while running: made again
+    EXPECT_EQ(GetSnapDir(), chosen);   // deleted while running: made again
     EXPECT_TRUE(fs::is_directory(chosen));
 
     const std::string recs = app.file("recs");
@@ -60,8 +60,7 @@ TEST(Settings, EmptyFolderValueFallsBackToDefault) {
     AppDirScope app;
     WriteBytes(app.file("settings.ini"), "[Config]\nSnapFiles=\nPTZSpeed=7\n");
     EXPECT_EQ(GetSnapDir(), app.file("SnapPic"));
-    EXPECT_EQ(ReadBytes(app.file("settings.ini")),
-              "[Config]\nSnapFiles=" + app.file("SnapPic") + "\nPTZSpeed=7\n");
+    EXPECT_EQ(ReadBytes(app.file("settings.ini")), "[Config]\nSnapFiles=" + app.file("SnapPic") + "\nPTZSpeed=7\n");
 }
 
 TEST(Settings, FolderThatCannotBeCreatedIsStillReturned) {
@@ -87,9 +86,9 @@ TEST(Settings, DisplayMode) {
     EXPECT_EQ(GetDisplayMode(), 0);
     ASSERT_TRUE(SetDisplayMode(1));
     EXPECT_EQ(GetDisplayMode(), 1);
-    ASSERT_TRUE(SetPtzSpeed(20));  // other keys leave it alone
+    ASSERT_TRUE(SetPtzSpeed(20));   // other keys leave it alone
     EXPECT_EQ(GetDisplayMode(), 1);
     EXPECT_EQ(ReadBytes(app.file("settings.ini")), "[Config]\nDisplayMode=1\nPTZSpeed=20\n");
 }
 
-}  // namespace
+}   // namespace

@@ -70,4 +70,4 @@ inline std::string Repeat(const std::string& s, size_t n) {
     return out;
 }
 
-}  // namespace kytest
+}   // namespace kytest

@@ -6,7 +6,7 @@ namespace {
 
 TEST(Utf8, FitLengthStopsOnSequenceBoundaries) {
     using ky::Utf8FitLength;
-    const std::string s = "a\xC3\xA9\xE6\xB1\x89\xF0\x9F\x98\x80";  // a é 汉 😀
+    const std::string s = "a\xC3\xA9\xE6\xB1\x89\xF0\x9F\x98\x80";   // a é 汉 😀
     EXPECT_EQ(Utf8FitLength(s, 0), 0u);
     EXPECT_EQ(Utf8FitLength(s, 2), 1u);
     EXPECT_EQ(Utf8FitLength(s, 3), 3u);
@@ -24,9 +24,13 @@ TEST(Utf8, Utf16LeConversion) {
     EXPECT_EQ(Utf16LeToUtf8(std::string("A\0\x49\x6C", 4)), "A汉");
     EXPECT_EQ(Utf16LeToUtf8(std::string("\x3D\xD8\x00\xDE", 4)), "\xF0\x9F\x98\x80");
     // Unpaired surrogates become U+FFFD; an odd last byte is dropped.
-    EXPECT_EQ(Utf16LeToUtf8(std::string("\x3D\xD8" "A\0", 4)), "\xEF\xBF\xBD" "A");
+    EXPECT_EQ(Utf16LeToUtf8(std::string("\x3D\xD8"
+                                        "A\0",
+                                        4)),
+              "\xEF\xBF\xBD"
+              "A");
     EXPECT_EQ(Utf16LeToUtf8(std::string("\x00\xDE", 2)), "\xEF\xBF\xBD");
     EXPECT_EQ(Utf16LeToUtf8(std::string("A\0B", 3)), "A");
 }
 
-}  // namespace
+}   // namespace

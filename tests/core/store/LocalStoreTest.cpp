@@ -19,22 +19,18 @@ protected:
     TempDir dir;
     std::string db = dir.File("db.dat");
 
-    void Create(const std::string& user = "admin", const std::string& pwd = "admin", int stream = 0)
-    {
+    void Create(const std::string& user = "admin", const std::string& pwd = "admin", int stream = 0) {
         std::string error;
         ASSERT_EQ(CreateDatabase(db, user, pwd, stream, &error), 0) << error;
     }
 
     // Opens the file and loads its defaults.
-    void OpenStore(CLocalStore& store)
-    {
+    void OpenStore(CLocalStore& store) {
         ASSERT_EQ(store.Open(db), 0) << store.LastError();
         store.LoadDefaults();
     }
 
-    static void ExpectDefaults(CLocalStore& store, const std::string& user, const std::string& pwd,
-                               int stream)
-    {
+    static void ExpectDefaults(CLocalStore& store, const std::string& user, const std::string& pwd, int stream) {
         const DeviceDefaults& d = store.GetDefaults();
         EXPECT_EQ(d.strUser, user);
         EXPECT_EQ(d.strPassword, pwd);
@@ -44,10 +40,9 @@ protected:
     }
 };
 
-}  // namespace
+}   // namespace
 
-TEST_F(LocalStoreTest, InitLoadsTheFirstRowOnly)
-{
+TEST_F(LocalStoreTest, InitLoadsTheFirstRowOnly) {
     Create("first", "pw-one", 1);
     ExecSql(db, "INSERT INTO tblDeviceInfo VALUES('second', 'pw-two', '0')");
     CLocalStore store;
@@ -55,14 +50,14 @@ TEST_F(LocalStoreTest, InitLoadsTheFirstRowOnly)
     ExpectDefaults(store, "first", "pw-one", 1);
 
     // "First" is the lowest rowid, not the order of insertion.
-    ExecSql(db, "INSERT INTO tblDeviceInfo(rowid, DEF_USER, DEF_PWD, DEF_STREAM) "
-                "VALUES(-5, 'lowest', 'pw-low', '0')");
+    ExecSql(db,
+            "INSERT INTO tblDeviceInfo(rowid, DEF_USER, DEF_PWD, DEF_STREAM) "
+            "VALUES(-5, 'lowest', 'pw-low', '0')");
     store.LoadDefaults();
     ExpectDefaults(store, "lowest", "pw-low", 0);
 }
 
-TEST_F(LocalStoreTest, InitFindsTheFileInTheProgramFolder)
-{
+TEST_F(LocalStoreTest, InitFindsTheFileInTheProgramFolder) {
     const std::string saved = g_strAppDir;
     SetAppDirForTesting(dir.Path().string());
     CLocalStore store;
@@ -74,8 +69,7 @@ TEST_F(LocalStoreTest, InitFindsTheFileInTheProgramFolder)
     SetAppDirForTesting(saved);
 }
 
-TEST_F(LocalStoreTest, ColumnValuesReadAsText)
-{
+TEST_F(LocalStoreTest, ColumnValuesReadAsText) {
     Create();
     ExecSql(db, "UPDATE tblDeviceInfo SET DEF_USER = 'root', DEF_PWD = '', DEF_STREAM = '1'");
     CLocalStore store;
@@ -94,19 +88,18 @@ TEST_F(LocalStoreTest, ColumnValuesReadAsText)
     EXPECT_EQ(store.GetDefaults().stream, 1);
 }
 
-TEST_F(LocalStoreTest, IntegerColumnsOfAForeignFileReadAsDecimalText)
-{
+TEST_F(LocalStoreTest, IntegerColumnsOfAForeignFileReadAsDecimalText) {
     WriteFile(db, "");
-    ExecSql(db, "CREATE TABLE tblDeviceInfo(DEF_USER, DEF_PWD, DEF_STREAM INTEGER);"
-                "CREATE TABLE USERINFO(USERNAME, PASSWORD);"
-                "INSERT INTO tblDeviceInfo VALUES(42, -7, 1);");
+    ExecSql(db,
+            "CREATE TABLE tblDeviceInfo(DEF_USER, DEF_PWD, DEF_STREAM INTEGER);"
+            "CREATE TABLE USERINFO(USERNAME, PASSWORD);"
+            "INSERT INTO tblDeviceInfo VALUES(42, -7, 1);");
     CLocalStore store;
     OpenStore(store);
     ExpectDefaults(store, "42", "-7", 1);
 }
 
-TEST_F(LocalStoreTest, LongValuesAreCutToTheFieldWithoutSplittingUtf8)
-{
+TEST_F(LocalStoreTest, LongValuesAreCutToTheFieldWithoutSplittingUtf8) {
     Create();
     const std::string user = std::string(62, 'u') + "\xc3\xa9";   // 64 bytes, é at the end
     const std::string pwd = std::string(80, 'p');
@@ -116,8 +109,7 @@ TEST_F(LocalStoreTest, LongValuesAreCutToTheFieldWithoutSplittingUtf8)
     ExpectDefaults(store, std::string(62, 'u'), std::string(63, 'p'), 0);
 }
 
-TEST_F(LocalStoreTest, EmptyTableKeepsBuiltInsAndSavingInsertsNothing)
-{
+TEST_F(LocalStoreTest, EmptyTableKeepsBuiltInsAndSavingInsertsNothing) {
     Create("root", "x", 1);
     CLocalStore store;
     OpenStore(store);
@@ -131,8 +123,7 @@ TEST_F(LocalStoreTest, EmptyTableKeepsBuiltInsAndSavingInsertsNothing)
     EXPECT_EQ(QueryText(db, "SELECT count(*) FROM tblDeviceInfo"), "0");
 }
 
-TEST_F(LocalStoreTest, SaveThenLoadRoundTripTouchesOnlyTheFirstRow)
-{
+TEST_F(LocalStoreTest, SaveThenLoadRoundTripTouchesOnlyTheFirstRow) {
     Create();
     ExecSql(db, "INSERT INTO tblDeviceInfo VALUES('other', 'other-pw', '0')");
     {
@@ -154,12 +145,10 @@ TEST_F(LocalStoreTest, SaveThenLoadRoundTripTouchesOnlyTheFirstRow)
     again.GetDefaults().strUser = std::string(70, 'v');
     EXPECT_EQ(again.SaveDefaults(), 1);
     EXPECT_STREQ(again.GetDefaults().user, std::string(63, 'v').c_str());
-    EXPECT_EQ(QueryText(db, "SELECT DEF_USER FROM tblDeviceInfo WHERE rowid = 1"),
-              std::string(63, 'v'));
+    EXPECT_EQ(QueryText(db, "SELECT DEF_USER FROM tblDeviceInfo WHERE rowid = 1"), std::string(63, 'v'));
 }
 
-TEST_F(LocalStoreTest, WithoutConnectionNothingIsReadOrWritten)
-{
+TEST_F(LocalStoreTest, WithoutConnectionNothingIsReadOrWritten) {
     CLocalStore store;
     ExpectDefaults(store, "admin", "tovel", 0);
     store.GetDefaults().SetUser("kept");
@@ -169,17 +158,14 @@ TEST_F(LocalStoreTest, WithoutConnectionNothingIsReadOrWritten)
     EXPECT_EQ(store.CheckLogin("admin", "password"), 0);
 }
 
-TEST_F(LocalStoreTest, CheckLoginComparesTheEncodedPassword)
-{
+TEST_F(LocalStoreTest, CheckLoginComparesTheEncodedPassword) {
     Create();
     std::string error;
     ASSERT_EQ(SetToolUser(db, "admin", "password", &error), 0) << error;
     ASSERT_EQ(SetToolUser(db, "o'brien", "0123456789abcdefX", &error), 0) << error;
     // The stored form is the cipher's, so files made elsewhere keep working.
-    EXPECT_EQ(QueryText(db, "SELECT PASSWORD FROM USERINFO WHERE USERNAME = 'admin'"),
-              "cGFzc3dvcmQ=");
-    EXPECT_EQ(QueryText(db, "SELECT PASSWORD FROM USERINFO WHERE USERNAME = 'o''brien'"),
-              "o9gR6mdD0jQGVP+2ua/RkFg=");
+    EXPECT_EQ(QueryText(db, "SELECT PASSWORD FROM USERINFO WHERE USERNAME = 'admin'"), "cGFzc3dvcmQ=");
+    EXPECT_EQ(QueryText(db, "SELECT PASSWORD FROM USERINFO WHERE USERNAME = 'o''brien'"), "o9gR6mdD0jQGVP+2ua/RkFg=");
 
     CLocalStore store;
     OpenStore(store);
@@ -194,8 +180,7 @@ TEST_F(LocalStoreTest, CheckLoginComparesTheEncodedPassword)
     EXPECT_EQ(store.CheckLogin("admin' --", "wrong-password"), 0);
 }
 
-TEST_F(LocalStoreTest, PasswordsBeyondTheLoginBufferAreRefused)
-{
+TEST_F(LocalStoreTest, PasswordsBeyondTheLoginBufferAreRefused) {
     Create();
     const std::string longest(kMaxToolPasswordBytes, 'L');   // Base64 fills 508 of 512 bytes
     std::string error;
@@ -208,8 +193,7 @@ TEST_F(LocalStoreTest, PasswordsBeyondTheLoginBufferAreRefused)
     EXPECT_EQ(store.CheckLogin("admin", std::string(100000, 'L')), 0);
 }
 
-TEST_F(LocalStoreTest, ReplacingAUserKeepsOneRow)
-{
+TEST_F(LocalStoreTest, ReplacingAUserKeepsOneRow) {
     Create();
     std::string error;
     ASSERT_EQ(SetToolUser(db, "admin", "first-password", &error), 0) << error;
@@ -222,8 +206,7 @@ TEST_F(LocalStoreTest, ReplacingAUserKeepsOneRow)
     EXPECT_NE(SetToolUser(db, "", "second-password", &error), 0);
 }
 
-TEST_F(LocalStoreTest, BadFilesFailCleanly)
-{
+TEST_F(LocalStoreTest, BadFilesFailCleanly) {
     Create();
     const std::string good = ReadFile(db);
     ASSERT_GE(good.size(), 3 * 4096u);
@@ -254,21 +237,19 @@ TEST_F(LocalStoreTest, BadFilesFailCleanly)
     }
 }
 
-TEST_F(LocalStoreTest, FilesWithoutTheToolsTablesFail)
-{
+TEST_F(LocalStoreTest, FilesWithoutTheToolsTablesFail) {
     const std::string other = dir.File("other.dat");
     WriteFile(other, "");
     ExecSql(other, "CREATE TABLE tblDeviceInfo(DEF_USER TEXT, DEF_PWD TEXT, DEF_STREAM TEXT)");
     CLocalStore store;
     EXPECT_EQ(store.Open(other), -1);   // USERINFO missing
     ExecSql(other, "CREATE TABLE USERINFO(USERNAME TEXT)");
-    EXPECT_EQ(store.Open(other), -1);   // PASSWORD column missing
+    EXPECT_EQ(store.Open(other), -1);                 // PASSWORD column missing
     EXPECT_EQ(store.Open(dir.Path().string()), -1);   // a directory
     EXPECT_EQ(store.Open(""), -1);
 }
 
-TEST_F(LocalStoreTest, MissingFileIsNeverCreated)
-{
+TEST_F(LocalStoreTest, MissingFileIsNeverCreated) {
     CLocalStore store;
     EXPECT_FALSE(store.Init(dir.Path().string()));
     EXPECT_FALSE(store.IsOpen());

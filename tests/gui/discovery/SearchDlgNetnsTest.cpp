@@ -134,13 +134,14 @@ TEST_F(SearchDlgNetns, RefreshSearchesAgainAndSeesWhatChanged) {
     for (const DeviceRecord& d : dlg->Devices()) EXPECT_NE(Id(d), "KY-NS-" + std::to_string(kCameras));
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (!OnlyLoopback()) {
-        std::printf("SKIP: this test sends broadcast and multicast; run it through run-in-netns.sh "
-                    "(a private network namespace with loopback only)\n");
+        std::printf(
+            "SKIP: this test sends broadcast and multicast; run it through run-in-netns.sh "
+            "(a private network namespace with loopback only)\n");
         return 77;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");

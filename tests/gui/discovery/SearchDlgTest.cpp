@@ -143,9 +143,8 @@ TEST_F(SearchDlgTest, ColumnsAndCountFollowTheDesignAndTheLanguageFile) {
     EXPECT_EQ(dlg.CountLabel()->text(), QString::fromUtf8("数量:0"));
     EXPECT_EQ(dlg.SortButton()->text(), QString::fromUtf8("IP排序"));
     EXPECT_EQ(dlg.RefreshButton()->text(), QString::fromUtf8("刷新"));
-    EXPECT_EQ(dlg.List()->Header()->ColumnTexts(),
-              QStringList({QString::fromUtf8("序号"), "IP Address", "Version", "Device Type", "Device Name", "UUID",
-                           "MAC", "Port"}));
+    EXPECT_EQ(dlg.List()->Header()->ColumnTexts(), QStringList({QString::fromUtf8("序号"), "IP Address", "Version",
+                                                                "Device Type", "Device Name", "UUID", "MAC", "Port"}));
     EXPECT_EQ(dlg.List()->Header()->AlignCodes(), "11111111");   // all centred
 
     // s = screen width / 1920 * 1.15; "Seq" is never scaled.
@@ -171,8 +170,8 @@ TEST_F(SearchDlgTest, EachDeviceIsListedOnceInArrivalOrder) {
     EXPECT_EQ(dlg.CountLabel()->text(), "Count:3");
     // The first answer stays; the device name is UTF-8.
     EXPECT_EQ(dlg.List()->GetItemText(0, 4), QString::fromUtf8("Caméra"));
-    const QStringList row = {"1", "192.168.1.7", "V5.1.B", "KY7200", QString::fromUtf8("Caméra"), "uuid-B",
-                             "02:4B:59:00:00:01", "80"};
+    const QStringList row = {"1",      "192.168.1.7",       "V5.1.B", "KY7200", QString::fromUtf8("Caméra"),
+                             "uuid-B", "02:4B:59:00:00:01", "80"};
     for (int c = 0; c < CSearchDlg::kColumns; ++c) EXPECT_EQ(dlg.List()->GetItemText(0, c), row[c]) << c;
     ASSERT_EQ(dlg.Devices().size(), 3u);
     EXPECT_EQ(Id(dlg.Devices()[2]), "C");
@@ -181,14 +180,18 @@ TEST_F(SearchDlgTest, EachDeviceIsListedOnceInArrivalOrder) {
 TEST_F(SearchDlgTest, IpSortIsNumericStableAndRenumbers) {
     CSearchDlg dlg(Loopback());
     dlg.SortByIp();   // nothing to sort: no harm
-    for (auto [id, ip] : {std::pair{"a", "192.168.1.100"}, {"b", "192.168.1.20"}, {"c", "not an address"},
-                          {"d", "10.0.0.5"}, {"e", "192.168.1.20"}, {"f", "192.168.1.3"}})
+    for (auto [id, ip] : {std::pair{"a", "192.168.1.100"},
+                          {"b", "192.168.1.20"},
+                          {"c", "not an address"},
+                          {"d", "10.0.0.5"},
+                          {"e", "192.168.1.20"},
+                          {"f", "192.168.1.3"}})
         Post(&dlg, MakeInfo(id, ip));
     QCoreApplication::processEvents();
     QTest::mouseClick(dlg.SortButton(), Qt::LeftButton);
 
-    EXPECT_EQ(Column(&dlg, 1), QStringList({"10.0.0.5", "192.168.1.3", "192.168.1.20", "192.168.1.20",
-                                            "192.168.1.100", "not an address"}));
+    EXPECT_EQ(Column(&dlg, 1), QStringList({"10.0.0.5", "192.168.1.3", "192.168.1.20", "192.168.1.20", "192.168.1.100",
+                                            "not an address"}));
     EXPECT_EQ(Column(&dlg, 0), QStringList({"1", "2", "3", "4", "5", "6"}));
     std::string order;
     for (const DeviceRecord& d : dlg.Devices()) order += Id(d);
@@ -315,4 +318,4 @@ TEST_F(SearchDlgTest, StoppingOrClosingDuringASearchEndsIt) {
     QCoreApplication::processEvents();
 }
 
-}  // namespace
+}   // namespace

@@ -86,4 +86,4 @@ inline void DoubleClickAt(QWidget* widget, QPoint pos) {
     QTest::mouseRelease(widget, Qt::LeftButton, {}, pos);
 }
 
-}  // namespace kytest
+}   // namespace kytest

@@ -86,8 +86,8 @@ ky::test::EmulatorProcess* PlayPanelCamera::emu_ = nullptr;
 
 TEST_F(PlayPanelCamera, StepButtonsSendTheirCodesAtTheCameraSpeed) {
     const std::pair<const char*, int> steps[] = {
-        {"ptzUp", 0x3001},   {"ptzDown", 0x3002}, {"ptzLeft", 0x3003},  {"ptzRight", 0x3004},
-        {"zoomIn", 0x3005},  {"zoomOut", 0x3006}, {"focusIn", 0x3007}, {"focusOut", 0x3008},
+        {"ptzUp", 0x3001},  {"ptzDown", 0x3002}, {"ptzLeft", 0x3003}, {"ptzRight", 0x3004},
+        {"zoomIn", 0x3005}, {"zoomOut", 0x3006}, {"focusIn", 0x3007}, {"focusOut", 0x3008},
     };
     EmuState emu = Emu();
     int count = emu.Int("sdk.ptz.count");
@@ -408,4 +408,4 @@ TEST_F(PlayPanelCamera, DrivesTheLiveVideoWindow) {
     SetCurrentCamera(&live);
 }
 
-}  // namespace
+}   // namespace

@@ -112,4 +112,4 @@ private:
     KY_HANDLE m_handle = 0;
 };
 
-}  // namespace kytest
+}   // namespace kytest

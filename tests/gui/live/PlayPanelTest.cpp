@@ -114,15 +114,16 @@ TEST_F(PlayPanel, SpeedListShowsTheStoredIndexAndStoresTheChoice) {
 TEST_F(PlayPanel, IpAddressRules) {
     for (const char* ok : {"192.168.1.0", "1.2.3.4", "255.255.255.255", "127.0.0.1", "10.0.0.001"})
         EXPECT_TRUE(CLeftPlayDlg::IsValidIp(QString::fromLatin1(ok))) << ok;
-    for (const char* bad : {"0.1.2.3", "1.2.3", "1.2.3.4a", "256.1.1.1", "1.2.3.256", "1.2.3.4.", "1..2.3",
-                            ".1.2.3", "1.2.3.-4", " 1.2.3.4", "1.2.3.4 ", "", "a.b.c.d", "1.2.3.4.5",
-                            "1.2.3.99999999999", "0001.0002.0003.4"})
+    for (const char* bad :
+         {"0.1.2.3", "1.2.3", "1.2.3.4a", "256.1.1.1", "1.2.3.256", "1.2.3.4.", "1..2.3", ".1.2.3", "1.2.3.-4",
+          " 1.2.3.4", "1.2.3.4 ", "", "a.b.c.d", "1.2.3.4.5", "1.2.3.99999999999", "0001.0002.0003.4"})
         EXPECT_FALSE(CLeftPlayDlg::IsValidIp(QString::fromLatin1(bad))) << bad;
 }
 
 TEST_F(PlayPanel, PortRules) {
     for (long ok : {80L, 1024L, 8080L, 49151L}) EXPECT_TRUE(CLeftPlayDlg::IsValidPort(ok)) << ok;
-    for (long bad : {0L, 79L, 81L, 443L, 1023L, 49152L, 65535L, -80L}) EXPECT_FALSE(CLeftPlayDlg::IsValidPort(bad)) << bad;
+    for (long bad : {0L, 79L, 81L, 443L, 1023L, 49152L, 65535L, -80L})
+        EXPECT_FALSE(CLeftPlayDlg::IsValidPort(bad)) << bad;
 }
 
 TEST_F(PlayPanel, PreviewChecksTheFormAndOpensTheRecord) {
@@ -215,8 +216,8 @@ TEST_F(PlayPanel, PresetNumberFilter) {
     struct Case {
         const char* in;
         const char* out;
-    } cases[] = {{"0", ""}, {"1234", "123"}, {"12a", "12"}, {"a12", "12"}, {"1a2b", "12"}, {"00", "00"},
-                 {"255", "255"}, {"12ab5", "12"}, {"", ""}};
+    } cases[] = {{"0", ""},    {"1234", "123"}, {"12a", "12"},   {"a12", "12"}, {"1a2b", "12"},
+                 {"00", "00"}, {"255", "255"},  {"12ab5", "12"}, {"", ""}};
     for (const Case& c : cases) {
         // The filter runs again on its own result, as the field does.
         QString t = QString::fromLatin1(c.in), prev;
@@ -248,9 +249,9 @@ TEST_F(PlayPanel, PresetNumberFilter) {
 }
 
 TEST_F(PlayPanel, CameraButtonsWithoutALoginSendAndShowNothing) {
-    for (const char* name : {"ptzUp", "ptzDown", "ptzLeft", "ptzRight", "zoomIn", "zoomOut", "focusIn", "focusOut",
-                             "ptzHome", "cruiseHorizontal", "cruiseVertical", "presetSet", "presetCall",
-                             "presetDelete", "capture", "startRecord"}) {
+    for (const char* name :
+         {"ptzUp", "ptzDown", "ptzLeft", "ptzRight", "zoomIn", "zoomOut", "focusIn", "focusOut", "ptzHome",
+          "cruiseHorizontal", "cruiseVertical", "presetSet", "presetCall", "presetDelete", "capture", "startRecord"}) {
         ASSERT_NE(panel->Button(name), nullptr) << name;
         panel->Button(name)->click();
     }
@@ -278,8 +279,8 @@ TEST_F(PlayPanel, FolderButtons) {
     // Not logged in: the base folders.
     panel->Button("snapOpen")->click();
     panel->Button("recOpen")->click();
-    EXPECT_EQ(opened, (QStringList{QString::fromStdString(app.file("SnapPic")),
-                                   QString::fromStdString(app.file("RecFiles"))}));
+    EXPECT_EQ(opened,
+              (QStringList{QString::fromStdString(app.file("SnapPic")), QString::fromStdString(app.file("RecFiles"))}));
     EXPECT_TRUE(fs::is_directory(app.file("RecFiles")));
 
     // Logged in: the camera's sub-folder, made on the way.
@@ -334,4 +335,4 @@ TEST(SnapNames, PatternsAndCounter) {
     EXPECT_EQ(CameraFolderName("a/b\\c"), "a_b_c");
 }
 
-}  // namespace
+}   // namespace

@@ -35,23 +35,19 @@ const QRegularExpression kClipName(QStringLiteral("P\\d{8}_\\d{6}_\\d{6}\\.mp4")
 
 class SdPlayback : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         s_emu = new EmulatorProcess({"--no-rtsp", "--no-discovery", "--quiet", "--password", kPassword});
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         delete s_emu;
         s_emu = nullptr;
     }
     void SetUp() override { ASSERT_TRUE(s_emu->Ok()) << "emulator did not start"; }
 
-    static CameraAddress Address(const std::string& password = kPassword)
-    {
+    static CameraAddress Address(const std::string& password = kPassword) {
         return CameraAddress{"127.0.0.1", static_cast<uint16_t>(s_emu->HttpPort()), "admin", password};
     }
-    void LogIn(const std::string& password = kPassword)
-    {
+    void LogIn(const std::string& password = kPassword) {
         DeviceRecord& d = camera.device;
         d = DeviceRecord{};
         std::strncpy(d.info.ip, "127.0.0.1", sizeof d.info.ip - 1);
@@ -60,13 +56,11 @@ protected:
         std::strncpy(d.password, password.c_str(), sizeof d.password - 1);
         camera.loggedIn = true;
     }
-    static bool Loaded(CCameraWebView& view)
-    {
+    static bool Loaded(CCameraWebView& view) {
         return QTest::qWaitFor([&] { return !view.IsLoading(); }, kWaitMs);
     }
     // The first href of the page shown that matches pattern.
-    static QString Href(CCameraWebView& view, const QString& pattern)
-    {
+    static QString Href(CCameraWebView& view, const QString& pattern) {
         auto m = QRegularExpression(QStringLiteral("href=\"(") + pattern + QStringLiteral(")\"")).match(view.toHtml());
         return m.hasMatch() ? m.captured(1) : QString();
     }
@@ -87,10 +81,9 @@ protected:
     void RunPlayback(const QString& path) override { played << path; }
 };
 
-}  // namespace
+}   // namespace
 
-TEST_F(SdPlayback, ViewerFollowsLinksOnlyInsideTheCamera)
-{
+TEST_F(SdPlayback, ViewerFollowsLinksOnlyInsideTheCamera) {
     CCameraWebView view;
     view.SetCamera(Address());
     view.OpenPath(QStringLiteral("/sd/"));
@@ -116,8 +109,8 @@ TEST_F(SdPlayback, ViewerFollowsLinksOnlyInsideTheCamera)
     EXPECT_EQ(view.CurrentPath(), day);
 
     // Links off the camera are not followed at all.
-    for (const char* off : {"http://192.0.2.1/sd/", "https://127.0.0.1/sd/", "javascript:alert(1)",
-                            "file:///etc/passwd"}) {
+    for (const char* off :
+         {"http://192.0.2.1/sd/", "https://127.0.0.1/sd/", "javascript:alert(1)", "file:///etc/passwd"}) {
         view.FollowLink(QUrl(QString::fromLatin1(off)));
         EXPECT_FALSE(view.IsLoading()) << off;
         EXPECT_EQ(view.CurrentPath(), day) << off;
@@ -130,8 +123,7 @@ TEST_F(SdPlayback, ViewerFollowsLinksOnlyInsideTheCamera)
     EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.texts.join('|').toStdString();
 }
 
-TEST_F(SdPlayback, ViewerShowsTheSystemLogAndReportsRejectedCredentials)
-{
+TEST_F(SdPlayback, ViewerShowsTheSystemLogAndReportsRejectedCredentials) {
     CCameraWebView view;
     view.SetCamera(Address());
     view.OpenPath(QStringLiteral("/log/syslog.txt"));
@@ -155,8 +147,7 @@ TEST_F(SdPlayback, ViewerShowsTheSystemLogAndReportsRejectedCredentials)
     EXPECT_EQ(presenter.Last(), QStringLiteral("Failed to connect to the camera!"));
 }
 
-TEST_F(SdPlayback, BrowserWithoutCameraStaysEmpty)
-{
+TEST_F(SdPlayback, BrowserWithoutCameraStaysEmpty) {
     RecordingBrowser dlg;
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("SD Card"));
     EXPECT_TRUE(dlg.WebView()->CurrentPath().isEmpty());
@@ -166,8 +157,7 @@ TEST_F(SdPlayback, BrowserWithoutCameraStaysEmpty)
     EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
-TEST_F(SdPlayback, BrowserShowsTheCardAndOffersPlayback)
-{
+TEST_F(SdPlayback, BrowserShowsTheCardAndOffersPlayback) {
     LogIn();
     RecordingBrowser dlg;
     ASSERT_TRUE(Loaded(*dlg.WebView()));
@@ -193,8 +183,7 @@ TEST_F(SdPlayback, BrowserShowsTheCardAndOffersPlayback)
     EXPECT_TRUE(presenter.Last().startsWith(QStringLiteral("Play this recording?")));
 }
 
-TEST_F(SdPlayback, PlaybackWithoutCameraListsNothing)
-{
+TEST_F(SdPlayback, PlaybackWithoutCameraListsNothing) {
     CPlaybackDlg dlg;
     EXPECT_EQ(dlg.IsLoggedIn(), 0);
     EXPECT_FALSE(dlg.IsScanning());
@@ -204,8 +193,7 @@ TEST_F(SdPlayback, PlaybackWithoutCameraListsNothing)
     EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
-TEST_F(SdPlayback, PlaybackListsPlaysAndStops)
-{
+TEST_F(SdPlayback, PlaybackListsPlaysAndStops) {
     LogIn();
     std::string cached;
     {
@@ -213,14 +201,13 @@ TEST_F(SdPlayback, PlaybackListsPlaysAndStops)
         EXPECT_EQ(dlg.IsLoggedIn(), 1);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.IsScanning(); }, kWaitMs));
         ASSERT_EQ(dlg.RecordingList()->count(), 2) << presenter.texts.join('|').toStdString();
-        for (int i = 0; i < 2; ++i)
-            EXPECT_TRUE(kClipName.match(dlg.RecordingList()->item(i)->text()).hasMatch());
+        for (int i = 0; i < 2; ++i) EXPECT_TRUE(kClipName.match(dlg.RecordingList()->item(i)->text()).hasMatch());
 
         // Frames arrive in the video widget.
         dlg.RecordingList()->setCurrentRow(0);
         dlg.OnPlay();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Player()->FramesShown() >= 5 && !dlg.VideoWidget()->Image().isNull(); },
-                                    kWaitMs))
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return dlg.Player()->FramesShown() >= 5 && !dlg.VideoWidget()->Image().isNull(); }, kWaitMs))
             << presenter.texts.join('|').toStdString();
         EXPECT_EQ(dlg.VideoWidget()->Image().size(), QSize(320, 240));
         cached = dlg.Player()->CachedFile();
@@ -238,10 +225,16 @@ TEST_F(SdPlayback, PlaybackListsPlaysAndStops)
         qint64 lastPosition = -1;
         int ends = 0;
         QString endError = QStringLiteral("none");
-        QObject::connect(dlg.Player(), &CClipPlayer::positionChanged, &dlg,
-                         [&](int, qint64 ms) { lastPosition = ms; }, Qt::QueuedConnection);
-        QObject::connect(dlg.Player(), &CClipPlayer::finished, &dlg,
-                         [&](int, const QString& key) { ++ends; endError = key; }, Qt::QueuedConnection);
+        QObject::connect(
+            dlg.Player(), &CClipPlayer::positionChanged, &dlg, [&](int, qint64 ms) { lastPosition = ms; },
+            Qt::QueuedConnection);
+        QObject::connect(
+            dlg.Player(), &CClipPlayer::finished, &dlg,
+            [&](int, const QString& key) {
+                ++ends;
+                endError = key;
+            },
+            Qt::QueuedConnection);
         dlg.OnPlay();
         ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Player()->FramesShown() >= 1; }, kWaitMs));
         dlg.OnPause();
@@ -268,8 +261,7 @@ TEST_F(SdPlayback, PlaybackListsPlaysAndStops)
     EXPECT_NE(access(cached.c_str(), F_OK), 0);
 }
 
-TEST_F(SdPlayback, PlaybackReportsCameraErrors)
-{
+TEST_F(SdPlayback, PlaybackReportsCameraErrors) {
     LogIn("wrong");
     {
         CPlaybackDlg dlg;

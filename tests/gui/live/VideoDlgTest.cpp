@@ -179,14 +179,15 @@ TEST_F(VideoDlgTest, DetectionBoxesArePaintedWithTheirPenWidthAndColour) {
     ASSERT_TRUE(WaitFrames());
     // Five motion boxes: the fifth (at x 500) is not drawn.
     int status = 0;
-    EmuGet(emu->HttpPort(), "/sdk/emit-boxes?type=0&boxes=1,100,100,200,150;2,10,10,20,20;3,30,300,20,20;"
-                            "4,60,300,20,20;5,500,100,100,100",
+    EmuGet(emu->HttpPort(),
+           "/sdk/emit-boxes?type=0&boxes=1,100,100,200,150;2,10,10,20,20;3,30,300,20,20;"
+           "4,60,300,20,20;5,500,100,100,100",
            &status);
     ASSERT_EQ(status, 200);
     const QRgb red = 0xFFFF0000u, yellow = 0xFFFFFF00u;
     ASSERT_TRUE(QTest::qWaitFor([&] { return At(100, 175) == red && At(104, 175) == red; }, kWaitMs));
-    EXPECT_NE(At(106, 175), red);                                   // pen 5 up to 1920 x 1080
-    EXPECT_TRUE(At(299, 175) == red && At(295, 175) == red);        // right edge at x + width
+    EXPECT_NE(At(106, 175), red);                              // pen 5 up to 1920 x 1080
+    EXPECT_TRUE(At(299, 175) == red && At(295, 175) == red);   // right edge at x + width
     EXPECT_NE(At(500, 150), red);
 
     // Person boxes: yellow, pen 5 on the first stream; they replace the motion boxes.
@@ -380,4 +381,4 @@ TEST(VideoDlgStream, LostStreamShowsReconnectingInTheTitle) {
     EXPECT_TRUE(dlg.VideoWnd()->Title().isEmpty());
 }
 
-}  // namespace
+}   // namespace

@@ -298,8 +298,8 @@ TEST(PlaySurface, ClearDropsWhatTheEndedPlayStillHadQueued) {
 // ---- detection boxes as draw items -------------------------------------------------------
 
 TEST(DetectionDrawItems, MotionBoxesBecomeRedItemsAndOnlyTheFirstFourAreDrawn) {
-    const std::vector<int32_t> words = {1, 10, 20, 30, 40, 2, 50, 60, 70, 80, 3, 0, 0, 5, 5,
-                                        4, 100, 100, 1, 1, 5, 7, 7, 7, 7, 6, 8, 8, 8, 8};
+    const std::vector<int32_t> words = {1, 10,  20,  30, 40, 2, 50, 60, 70, 80, 3, 0, 0, 5, 5,
+                                        4, 100, 100, 1,  1,  5, 7,  7,  7,  7,  6, 8, 8, 8, 8};
     DetectionDraw draw;
     MakeDetectionDraw(ky::video::kMotionBoxes, words.data(), words.size(), 5, &draw);
     ASSERT_EQ(draw.count, 4);
@@ -356,4 +356,4 @@ TEST(DetectionDrawItems, PenWidthFollowsPictureSizeOrStream) {
     EXPECT_EQ(DetectionPenWidth(kPersonBoxes, 640, 360, 1), 2);
 }
 
-}  // namespace
+}   // namespace

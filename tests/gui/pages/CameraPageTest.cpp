@@ -11,8 +11,7 @@ namespace {
 // Shows and writes only the video profile.
 class CProfilePage : public CRecordPage<VideoAttr> {
 public:
-    CProfilePage()
-        : CRecordPage<VideoAttr>(nullptr, "CONFIG", &CCgiClient::GetVideoAttr, &CCgiClient::SetVideoAttr) {
+    CProfilePage() : CRecordPage<VideoAttr>(nullptr, "CONFIG", &CCgiClient::GetVideoAttr, &CCgiClient::SetVideoAttr) {
         edit = new QLineEdit(this);
     }
     void ShowRecord(const VideoAttr& rec) override {
@@ -103,4 +102,4 @@ TEST_F(CameraPageTest, ApplyWithoutCameraClearsSilently) {
     EXPECT_EQ(EmuGet("profile"), "1");
 }
 
-}  // namespace
+}   // namespace

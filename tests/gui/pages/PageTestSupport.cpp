@@ -28,7 +28,7 @@ std::string Encode(const std::string& s) {
     return out;
 }
 
-}  // namespace
+}   // namespace
 
 void PumpEvents(int ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
@@ -48,9 +48,8 @@ void PageTest::SetUp() {
     camera.loggedIn = true;
     // What the emulator's SDK reports by default.
     SetCapability("7", "41;40;42;48;");
-    ky::pages::SetCapabilitySource([this]() -> const CapabilityRecord* {
-        return camera.IsLoggedIn() && capabilityValid ? &capability : nullptr;
-    });
+    ky::pages::SetCapabilitySource(
+        [this]() -> const CapabilityRecord* { return camera.IsLoggedIn() && capabilityValid ? &capability : nullptr; });
 }
 
 void PageTest::TearDown() {
@@ -94,4 +93,4 @@ std::string PageTest::EmuAwait(const std::string& key, const std::string& want) 
     return v;
 }
 
-}  // namespace kytest
+}   // namespace kytest

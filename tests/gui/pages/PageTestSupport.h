@@ -55,4 +55,4 @@ bool PageTest::PumpUntil(Pred pred, int rounds) {
     return pred();
 }
 
-}  // namespace kytest
+}   // namespace kytest

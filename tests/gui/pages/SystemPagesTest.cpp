@@ -91,7 +91,7 @@ TEST_F(SystemPageTest, SdStatusText) {
     const Case cases[] = {
         {"READY", "1", "3", "Have card, free space:33%"},
         {"Readonly", "15000", "15000", "Readonly, free space:100%"},
-        {"Ready", "500", "0", "Have card, free space:0%"},     // no total: guarded
+        {"Ready", "500", "0", "Have card, free space:0%"},   // no total: guarded
         {"Ready", "-5", "100", "Have card, free space:0%"},
         {"Ready", "2000000000", "1", "Have card, free space:100%"},
         {"out", "1", "2", "No card"},
@@ -112,8 +112,8 @@ TEST_F(SystemPageTest, WithoutCameraEverythingIsEmptyAndDisabled) {
     page->RefreshFromDevice();
     camera.loggedIn = false;
     page->RefreshFromDevice();
-    for (int id : {1130, 1131, 1132, 1133, 1138, 1135, 1137, 1136, 1139, 1140, 1102, 1106, 1107, 1145, 1144, 1147,
-                   1146, 1092})
+    for (int id :
+         {1130, 1131, 1132, 1133, 1138, 1135, 1137, 1136, 1139, 1140, 1102, 1106, 1107, 1145, 1144, 1147, 1146, 1092})
         EXPECT_TRUE(F(id).isEmpty()) << id;
     EXPECT_TRUE(SdButtonsDisabled());
 
@@ -273,7 +273,7 @@ TEST_F(LogPageTest, WrongPasswordShowsNoLog) {
     EXPECT_TRUE(log.View()->toPlainText().isEmpty());
 }
 
-}  // namespace
+}   // namespace
 
 // With KY_PAGES_SHOTS set (under Xvfb), each page is saved as a PNG there
 // after reading the emulated camera, for a look at the layout.
@@ -304,4 +304,4 @@ TEST_F(PageShots, SavePictures) {
     }
 }
 
-}  // namespace
+}   // namespace

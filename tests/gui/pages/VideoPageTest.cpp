@@ -143,11 +143,18 @@ TEST_F(VideoPageTest, ValidationRefusesInOrderAndSendsNothing) {
         {"first bit rate high", [&] { S(0).bitRate->setText("6145"); }, "Error in code rate parameter!"},
         {"first bit rate word", [&] { S(0).bitRate->setText("fast"); }, "Error in code rate parameter!"},
         {"bit rate before interval",
-         [&] { S(0).bitRate->setText("7000"); S(0).keyFrame->setText("1"); }, "Error in code rate parameter!"},
+         [&] {
+             S(0).bitRate->setText("7000");
+             S(0).keyFrame->setText("1");
+         },
+         "Error in code rate parameter!"},
         {"interval low", [&] { S(0).keyFrame->setText("1"); }, "Main frame interval parameter error!"},
         {"interval high", [&] { S(0).keyFrame->setText("151"); }, "Main frame interval parameter error!"},
         {"interval before frame rate",
-         [&] { S(0).keyFrame->setText("151"); S(0).frameRate->setEditText("31"); },
+         [&] {
+             S(0).keyFrame->setText("151");
+             S(0).frameRate->setEditText("31");
+         },
          "Main frame interval parameter error!"},
         {"frame rate 31", [&] { S(0).frameRate->setEditText("31"); },
          "The input value of main code stream frame rate is illegal!"},
@@ -156,7 +163,10 @@ TEST_F(VideoPageTest, ValidationRefusesInOrderAndSendsNothing) {
         {"frame rate with zero", [&] { S(0).frameRate->setEditText("025"); },
          "The input value of main code stream frame rate is illegal!"},
         {"interval below frame rate",
-         [&] { S(0).keyFrame->setText("20"); S(0).frameRate->setEditText("25"); },
+         [&] {
+             S(0).keyFrame->setText("20");
+             S(0).frameRate->setEditText("25");
+         },
          "he main frame interval cannot be less than the frame rate!"},
         {"26 fps at 50 Hz", [&] { S(0).frameRate->setEditText("26"); }, "The frame rate cannot be greater than 25!"},
         {"quality 7", [&] { S(0).quality->setEditText("7"); }, "The main stream image quality input value is illegal!"},
@@ -170,7 +180,10 @@ TEST_F(VideoPageTest, ValidationRefusesInOrderAndSendsNothing) {
         {"second quality", [&] { S(1).quality->setEditText("0"); },
          "Illegal secondary stream image quality input value!"},
         {"first stream before second",
-         [&] { S(0).quality->setEditText("9"); S(1).bitRate->setText("9999"); },
+         [&] {
+             S(0).quality->setEditText("9");
+             S(1).bitRate->setText("9999");
+         },
          "The main stream image quality input value is illegal!"},
     };
     for (const Case& c : cases) {
@@ -294,4 +307,4 @@ TEST_F(VideoPageTest, FailedWriteClearsWithoutMessage) {
     EXPECT_EQ(page->FormatList()->currentIndex(), -1);
 }
 
-}  // namespace
+}   // namespace

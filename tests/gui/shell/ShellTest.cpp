@@ -194,7 +194,7 @@ TEST_F(ShellTest, LayoutsPauseAndResumeTheLiveVideo) {
     EXPECT_EQ(camera.pauses, 1);
     QTest::mouseClick(w->Button(1), Qt::LeftButton);
     EXPECT_EQ(camera.resumes, 1);
-    QTest::mouseClick(w->Button(1), Qt::LeftButton);       // already playing
+    QTest::mouseClick(w->Button(1), Qt::LeftButton);   // already playing
     EXPECT_EQ(camera.resumes, 1);
     QTest::mouseClick(w->Button(1007), Qt::LeftButton);
     QCoreApplication::processEvents();
@@ -219,7 +219,7 @@ TEST_F(ShellTest, TreeClicksOpenEachPageOnceUntilPreview) {
     EXPECT_EQ(pages[8]->refreshes, 1);
     EXPECT_EQ(pages[20]->stops, 1);
 
-    ClickItem(tree, panel->FindItem(20));  // leaving the image page stops its preview
+    ClickItem(tree, panel->FindItem(20));   // leaving the image page stops its preview
     EXPECT_EQ(pages[8]->stops, 1);
     EXPECT_EQ(pages[20]->refreshes, 1);
     EXPECT_EQ(pages[20]->stops, 1);
@@ -331,11 +331,11 @@ TEST_F(ShellTest, Rs485NodeFollowsTheLoggedInDeviceType) {
     EXPECT_EQ(count485(), 1);
     EXPECT_EQ(advanced->child(advanced->childCount() - 1), panel->FindItem(30));
 
-    camera.Login("IPC-10Z");    // too short to hold the "3"
+    camera.Login("IPC-10Z");   // too short to hold the "3"
     EXPECT_EQ(count485(), 0);
     camera.loggedIn = false;
     std::strcpy(camera.device.info.deviceType, "IPC-10Z3");
-    panel->RefreshTree();       // type fits, but nobody is logged in
+    panel->RefreshTree();   // type fits, but nobody is logged in
     EXPECT_EQ(count485(), 0);
 }
 
@@ -387,11 +387,11 @@ TEST_F(ShellTest, LanguageFileTranslatesWindowTreeAndMessages) {
     EXPECT_EQ(w->Button(1)->text(), "Просмотр");
     EXPECT_EQ(w->Button(2)->text(), "Параметры");
     EXPECT_EQ(w->Button(1048)->text(), "Device list");   // no translation: English
-    EXPECT_EQ(w->windowTitle(), "KyCameraTool v2.0");     // never translated
+    EXPECT_EQ(w->windowTitle(), "KyCameraTool v2.0");    // never translated
     CLeftSettingsDlg* panel = w->SettingsPanel();
     EXPECT_EQ(panel->FindItem(8)->text(0), "Изображение");
     EXPECT_EQ(panel->FindItem(0)->text(0), "Настройки");
-    EXPECT_EQ(panel->FindItem(4)->text(0).size(), 31);    // labels hold 31 characters
+    EXPECT_EQ(panel->FindItem(4)->text(0).size(), 31);   // labels hold 31 characters
     EXPECT_EQ(panel->FindItem(6)->text(0), "Video");
 
     TreeNodeRecord record;
@@ -529,4 +529,4 @@ TEST_F(ShellTest, RegistryKeepsOnlyPageNodeNumbers) {
     EXPECT_TRUE(CPageRegistry::Instance().contains(24));   // the default-settings page ships
 }
 
-}  // namespace
+}   // namespace

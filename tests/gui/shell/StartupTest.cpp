@@ -73,4 +73,4 @@ TEST(StartupTest, StartsWithTheBuiltInUserAndTheStoredDefaults) {
     app.ExitInstance();   // twice is harmless
 }
 
-}  // namespace
+}   // namespace

@@ -229,4 +229,4 @@ TEST_F(StoreDialogsTest, FolderChoicesAreStoredAtOnceAndCancelKeepsTheFolder) {
     EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
-}  // namespace
+}   // namespace

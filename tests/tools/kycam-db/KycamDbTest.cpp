@@ -22,12 +22,10 @@ struct Result {
 };
 
 Result RunTool(const std::vector<std::string>& args, const std::string& input = {},
-           const std::string& exe = KYCAM_DB_EXE)
-{
+               const std::string& exe = KYCAM_DB_EXE) {
     Result result;
     int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0)
-        return result;
+    if (pipe(in) != 0 || pipe(out) != 0) return result;
     pid_t pid = fork();
     if (pid == 0) {
         dup2(in[0], 0);
@@ -39,21 +37,18 @@ Result RunTool(const std::vector<std::string>& args, const std::string& input = 
         close(out[1]);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(exe.c_str()));
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
         _exit(127);
     }
     close(in[0]);
     close(out[1]);
-    if (!input.empty() && write(in[1], input.data(), input.size()) < 0)
-        ADD_FAILURE() << "cannot feed the child";
+    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) ADD_FAILURE() << "cannot feed the child";
     close(in[1]);
     char buf[4096];
     ssize_t n;
-    while ((n = read(out[0], buf, sizeof(buf))) > 0)
-        result.out.append(buf, static_cast<size_t>(n));
+    while ((n = read(out[0], buf, sizeof(buf))) > 0) result.out.append(buf, static_cast<size_t>(n));
     close(out[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -67,12 +62,11 @@ protected:
     std::string db = dir.File("db.dat");
 };
 
-}  // namespace
+}   // namespace
 
-TEST_F(KycamDbTest, CreatedFileAndUsersWorkWithTheStore)
-{
-    Result r = RunTool({"create", "--db", db, "--def-user", "root", "--def-password", "cam-secret",
-                    "--def-stream", "1"});
+TEST_F(KycamDbTest, CreatedFileAndUsersWorkWithTheStore) {
+    Result r =
+        RunTool({"create", "--db", db, "--def-user", "root", "--def-password", "cam-secret", "--def-stream", "1"});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(fs::status(db).permissions() & fs::perms::others_read, fs::perms::none);
     r = RunTool({"user", "--db", db, "admin", "goodpass1"});
@@ -104,8 +98,7 @@ TEST_F(KycamDbTest, CreatedFileAndUsersWorkWithTheStore)
         EXPECT_EQ(r.out.find(secret), std::string::npos) << secret << " shown:\n" << r.out;
 }
 
-TEST_F(KycamDbTest, CreateNeverOverwrites)
-{
+TEST_F(KycamDbTest, CreateNeverOverwrites) {
     ASSERT_EQ(RunTool({"create", "--db", db}).exitCode, 0);
     ASSERT_EQ(RunTool({"user", "--db", db, "admin", "goodpass1"}).exitCode, 0);
     const std::string before = ReadFile(db);
@@ -119,8 +112,7 @@ TEST_F(KycamDbTest, CreateNeverOverwrites)
     EXPECT_EQ(ReadFile(text), "keep me");
 }
 
-TEST_F(KycamDbTest, DefaultsAndDefaultPathBesideTheProgram)
-{
+TEST_F(KycamDbTest, DefaultsAndDefaultPathBesideTheProgram) {
     // A copy of the program in a folder of its own keeps the test tree clean.
     const fs::path exe = dir.Path() / "kycam-db";
     fs::copy_file(KYCAM_DB_EXE, exe);
@@ -137,8 +129,7 @@ TEST_F(KycamDbTest, DefaultsAndDefaultPathBesideTheProgram)
     EXPECT_EQ(store.CheckLogin("admin", "goodpass1"), 1);
 }
 
-TEST_F(KycamDbTest, UsageErrorsAndFailures)
-{
+TEST_F(KycamDbTest, UsageErrorsAndFailures) {
     EXPECT_EQ(RunTool({}).exitCode, 2);
     EXPECT_EQ(RunTool({"frobnicate"}).exitCode, 2);
     Result help = RunTool({"--help"});
@@ -155,8 +146,11 @@ TEST_F(KycamDbTest, UsageErrorsAndFailures)
     EXPECT_EQ(RunTool({"user", "--db", db, "admin", std::string(32, 'x')}).exitCode, 2);
     EXPECT_EQ(RunTool({"user", "--db", db, "admin", std::string(31, 'x')}).exitCode, 0);
     // Eight characters, sixteen bytes: the dialog counts characters.
-    EXPECT_EQ(RunTool({"user", "--db", db, "admin", "\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4"
-                                               "\xc3\xa4\xc3\xa4"}).exitCode, 0);
+    EXPECT_EQ(RunTool({"user", "--db", db, "admin",
+                       "\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4"
+                       "\xc3\xa4\xc3\xa4"})
+                  .exitCode,
+              0);
     EXPECT_EQ(RunTool({"user", "--db", db, "--def-user", "x", "admin", "goodpass1"}).exitCode, 2);
 
     const std::string missing = dir.File("missing.dat");

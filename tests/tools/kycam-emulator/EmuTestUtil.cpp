@@ -61,8 +61,7 @@ std::string Url(int port, const std::string& pathAndQuery) {
     return "http://127.0.0.1:" + std::to_string(port) + pathAndQuery;
 }
 
-CurlResult Get(int port, const std::string& pathAndQuery, const std::string& user,
-               const std::string& password) {
+CurlResult Get(int port, const std::string& pathAndQuery, const std::string& user, const std::string& password) {
     return Curl({"-i", "-u", user + ":" + password, Url(port, pathAndQuery)});
 }
 
@@ -113,8 +112,8 @@ std::string ReadSome(int fd, size_t want, int quietMs, bool* closed) {
     return ReadLoop(fd, want, quietMs, nullptr, closed);
 }
 
-std::string RawExchange(int port, const std::string& request, bool shutdownWrite, int quietMs,
-                        int* reads, bool* closed) {
+std::string RawExchange(int port, const std::string& request, bool shutdownWrite, int quietMs, int* reads,
+                        bool* closed) {
     int fd = ConnectLoopback(port);
     if (fd < 0) return {};
     SendAll(fd, request);
@@ -187,12 +186,12 @@ TempDirs& Dirs() {
     static TempDirs dirs;
     return dirs;
 }
-}  // namespace
+}   // namespace
 
 std::string TempDir(const std::string& name) {
     const char* base = std::getenv("TMPDIR");
-    std::string dir = std::string(base && *base ? base : "/tmp") + "/kyemu-test-" +
-                      std::to_string(::getpid()) + "-" + name;
+    std::string dir =
+        std::string(base && *base ? base : "/tmp") + "/kyemu-test-" + std::to_string(::getpid()) + "-" + name;
     if (::mkdir(dir.c_str(), 0700) == 0) {
         std::lock_guard<std::mutex> lock(Dirs().mutex);
         Dirs().dirs.push_back(dir);
@@ -200,4 +199,4 @@ std::string TempDir(const std::string& name) {
     return dir;
 }
 
-}  // namespace emutest
+}   // namespace emutest

@@ -24,8 +24,8 @@ std::string Url(int port, const std::string& pathAndQuery);
 // and reads until the server closes or nothing arrives for quietMs.
 // *reads counts the recv calls that returned data; *closed tells whether the
 // server closed the connection.
-std::string RawExchange(int port, const std::string& request, bool shutdownWrite = false,
-                        int quietMs = 3000, int* reads = nullptr, bool* closed = nullptr);
+std::string RawExchange(int port, const std::string& request, bool shutdownWrite = false, int quietMs = 3000,
+                        int* reads = nullptr, bool* closed = nullptr);
 
 // A connected loopback socket (or -1).
 int ConnectLoopback(int port);
@@ -46,4 +46,4 @@ std::string AuthHeader(const std::string& user = "admin", const std::string& pas
 // A fresh directory under the test's temporary folder.
 std::string TempDir(const std::string& name);
 
-}  // namespace emutest
+}   // namespace emutest

@@ -47,8 +47,7 @@ protected:
         return Body(r.out);
     }
     std::string CgiRequest(const std::string& query) {
-        return "GET /cgi-bin/ky7200/param.cgi?" + query + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
-               AuthHeader() + "\r\n";
+        return "GET /cgi-bin/ky7200/param.cgi?" + query + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + AuthHeader() + "\r\n";
     }
     // Waits until the camera accepts connections again.
     bool WaitUp(int port) {
@@ -67,7 +66,7 @@ protected:
     int port_ = 0;
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(EmulatorTest, CgiRepliesLookLikeTheCamera) {
     StartWith(TestOptions());
@@ -96,8 +95,8 @@ TEST_F(EmulatorTest, CgiRepliesLookLikeTheCamera) {
 
 TEST_F(EmulatorTest, WrongOrMissingCredentialsGet401) {
     StartWith(TestOptions());
-    for (const char* path : {"/cgi-bin/ky7200/param.cgi?cmd=getserverinfo", "/sd/", "/log/syslog.txt",
-                             "/emu/state", "/web/cgi-bin/ky7200/upgrade.cgi"}) {
+    for (const char* path : {"/cgi-bin/ky7200/param.cgi?cmd=getserverinfo", "/sd/", "/log/syslog.txt", "/emu/state",
+                             "/web/cgi-bin/ky7200/upgrade.cgi"}) {
         auto r = Get(port_, path, "admin", "wrong");
         EXPECT_EQ(StatusLine(r.out), "HTTP/1.1 401 Unauthorized") << path;
         EXPECT_EQ(r.out.find("200 OK"), std::string::npos);
@@ -121,10 +120,9 @@ TEST_F(EmulatorTest, MalformedAndOverlongRequestsAreRefusedAndServingGoesOn) {
         {"GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n", "414"},
         {"GET / HTTP/1.1\r\nX: " + std::string(30000, 'b') + "\r\n\r\n", "431"},
         {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 15), "400"},
-        {"GET /cgi-bin/ky7200/param.cgi?cmd=get", "400"},  // peer half-closes mid-head
+        {"GET /cgi-bin/ky7200/param.cgi?cmd=get", "400"},   // peer half-closes mid-head
         {"GET /nowhere HTTP/1.1\r\n" + AuthHeader() + "\r\n", "404"},
-        {"POST /cgi-bin/ky7200/param.cgi?cmd=getserverinfo HTTP/1.1\r\n" + AuthHeader() +
-             "Content-Length: 0\r\n\r\n",
+        {"POST /cgi-bin/ky7200/param.cgi?cmd=getserverinfo HTTP/1.1\r\n" + AuthHeader() + "Content-Length: 0\r\n\r\n",
          "405"},
     };
     for (const auto& c : cases) {
@@ -137,8 +135,7 @@ TEST_F(EmulatorTest, MalformedAndOverlongRequestsAreRefusedAndServingGoesOn) {
     ASSERT_GE(fd, 0);
     SendAll(fd, "GET / HTTP/1.1\r\nX: ");
     std::string junk(65536, 'z');
-    for (int i = 0; i < 8 && SendAll(fd, junk); ++i) {
-    }
+    for (int i = 0; i < 8 && SendAll(fd, junk); ++i) {}
     std::string reply = ReadSome(fd, 1 << 20, 3000);
     ::close(fd);
     EXPECT_EQ(StatusLine(reply).substr(9, 3), "431");
@@ -208,7 +205,7 @@ TEST_F(EmulatorTest, ConnectionFaultModes) {
     head += ReadSome(fd, 1 << 20, 300);
     EXPECT_NE(head.find("HTTP/1.1 200 OK"), std::string::npos);
     EXPECT_FALSE(HeaderValue(head, "Content-Length").empty());
-    SendAll(fd, req);  // the fault was for one request: this one closes normally
+    SendAll(fd, req);   // the fault was for one request: this one closes normally
     bool closed = false;
     std::string second = ReadSome(fd, 1 << 20, 3000, &closed);
     EXPECT_NE(second.find("HTTP/1.1 200 OK"), std::string::npos);
@@ -277,18 +274,18 @@ std::string ToolUpload(const std::string& encodedName, const std::string& data, 
                        bool closeBoundary = true, const char* field = "setting_file") {
     std::string boundary = "20240101120000";
     std::string partHead = "-----------------------------" + boundary + "\r\n" +
-                           "Content-Disposition: form-data; name=\"" + field + "\"; filename=\"" +
-                           encodedName + "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
+                           "Content-Disposition: form-data; name=\"" + field + "\"; filename=\"" + encodedName +
+                           "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
     std::string tail = closeBoundary ? "\r\n-----------------------------" + boundary + "--\r\n" : "\r\n";
     std::string body = partHead + data + tail;
     if (contentLength < 0) contentLength = long(body.size());
     return "POST /web/cgi-bin/ky7200/upgrade.cgi?-filename=" + encodedName + " HTTP/1.1\r\n" +
            "Accept: */*\r\nReferer: http://127.0.0.1/web/initializemain.html\r\n"
-           "Content-Type: multipart/form-data; boundary=---------------------------" + boundary +
-           "\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(contentLength) +
+           "Content-Type: multipart/form-data; boundary=---------------------------" +
+           boundary + "\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(contentLength) +
            "\r\nConnection: Keep-Alive\r\nCache-Control: no-cache\r\n" + AuthHeader() + "\r\n" + body;
 }
-}  // namespace
+}   // namespace
 
 TEST_F(EmulatorTest, FirmwareUploadRestartsWithTheNewVersion) {
     StartWith(TestOptions());
@@ -298,8 +295,8 @@ TEST_F(EmulatorTest, FirmwareUploadRestartsWithTheNewVersion) {
         std::ofstream f(pkg, std::ios::binary);
         for (int i = 0; i < 200000; ++i) f.put(char(i * 31));
     }
-    auto r = Curl({"-i", "-u", "admin:admin", "-F", "setting_file=@" + pkg,
-                   Url(port_, "/web/cgi-bin/ky7200/upgrade.cgi")});
+    auto r =
+        Curl({"-i", "-u", "admin:admin", "-F", "setting_file=@" + pkg, Url(port_, "/web/cgi-bin/ky7200/upgrade.cgi")});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(StatusLine(r.out), "HTTP/1.1 200 OK");
     EXPECT_NE(r.out.find("Content-Type:text/html"), std::string::npos);
@@ -372,8 +369,8 @@ TEST_F(EmulatorTest, SdCardPagesAndLog) {
     std::string file = list.out.substr(start, at + 4 - start);
 
     std::string dir = TempDir("sd");
-    auto dl = Curl({"-u", "admin:admin", "-o", dir + "/clip.mp4", "-w", "%{http_code} %{size_download}",
-                    Url(port_, file)});
+    auto dl =
+        Curl({"-u", "admin:admin", "-o", dir + "/clip.mp4", "-w", "%{http_code} %{size_download}", Url(port_, file)});
     EXPECT_EQ(dl.out.substr(0, 3), "200");
     std::string cmd = "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + dir + "/clip.mp4'";
     FILE* p = ::popen(cmd.c_str(), "r");

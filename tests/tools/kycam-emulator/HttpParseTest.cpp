@@ -56,17 +56,17 @@ TEST(HttpParse, QueryAuthLengthAndRange) {
     ASSERT_EQ(q.size(), 4u);
     EXPECT_EQ(q[1].second, "a b c");
     EXPECT_EQ(q[2].first, "flag");
-    EXPECT_EQ(q[3].second, "%zz");  // malformed escape kept
+    EXPECT_EQ(q[3].second, "%zz");   // malformed escape kept
     EXPECT_EQ(QueryValue(q, "-name").value(), "a b c");
     EXPECT_FALSE(QueryValue(q, "missing"));
 
-    std::string good = "Basic " + std::string("YWRtaW46YWRtaW4=");  // admin:admin
+    std::string good = "Basic " + std::string("YWRtaW46YWRtaW4=");   // admin:admin
     EXPECT_TRUE(CheckBasicAuth(&good, "admin", "admin"));
     EXPECT_FALSE(CheckBasicAuth(&good, "admin", "admin2"));
     EXPECT_FALSE(CheckBasicAuth(nullptr, "admin", "admin"));
     std::string bad = "Basic !!!";
     EXPECT_FALSE(CheckBasicAuth(&bad, "admin", "admin"));
-    std::string colonOnly = "Basic Og==";  // ":" is the empty user and password
+    std::string colonOnly = "Basic Og==";   // ":" is the empty user and password
     EXPECT_TRUE(CheckBasicAuth(&colonOnly, "", ""));
 
     EXPECT_EQ(ParseContentLength("123", 1000).value(), 123u);
@@ -102,10 +102,10 @@ namespace {
 std::string ToolBody(const std::string& boundary, const std::string& name, const std::string& data) {
     return "-----------------------------" + boundary + "\r\n" +
            "Content-Disposition: form-data; name=\"setting_file\"; filename=\"" + name + "\"\r\n" +
-           "Content-Type: application/octet-stream\r\n\r\n" + data + "\r\n-----------------------------" +
-           boundary + "--\r\n";
+           "Content-Type: application/octet-stream\r\n\r\n" + data + "\r\n-----------------------------" + boundary +
+           "--\r\n";
 }
-}  // namespace
+}   // namespace
 
 TEST(HttpParse, MultipartInAnyPieces) {
     // File content that contains near-misses of the delimiter.
@@ -146,7 +146,7 @@ TEST(HttpParse, MultipartInAnyPieces) {
     EXPECT_TRUE(noDisp.Failed());
     MultipartReader endless(boundary);
     endless.Feed("--" + boundary + "\r\nContent-Disposition: form-data; name=\"a\r\n\r\n");
-    EXPECT_TRUE(endless.Failed());  // unterminated quote
+    EXPECT_TRUE(endless.Failed());   // unterminated quote
 }
 
 TEST(HttpParse, PackageVersionRule) {

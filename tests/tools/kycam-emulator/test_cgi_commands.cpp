@@ -86,12 +86,11 @@ TEST_F(CgiCommands, SetThenGetReturnsTheValue) {
         {"cmd=setxqp2pattr&-xqp2p_enable=0", "cmd=getxqp2pattr", "var xqp2p_enable=", "0"},
         {"cmd=setcloudenable&-cloud_enable=1", "cmd=getcloudenable", "var cloud_enable=", "1"},
         {"cmd=settmallattr&-tmall_enable=1", "cmd=gettmallattr", "var tmall_enable=", "1"},
-        {"cmd=setaencattr&-chn=12&-aeswitch=0&-aeformat=g726", "cmd=getaencattr&-chn=12",
-         "var aeformat_2=", "g726"},
-        {"cmd=setaudioinvolume&-volume=7&-volin_type=0&cmd=setaudiooutvolume&-volume=33",
-         "cmd=getaudiooutvolume", "var ao_volume=", "33"},
-        {"cmd=setoverlayattr&-region=1&-show=0&-place=2&-name=Gate+2",
-         "cmd=getoverlayattr&-region=1", "var name_1=", "Gate 2"},
+        {"cmd=setaencattr&-chn=12&-aeswitch=0&-aeformat=g726", "cmd=getaencattr&-chn=12", "var aeformat_2=", "g726"},
+        {"cmd=setaudioinvolume&-volume=7&-volin_type=0&cmd=setaudiooutvolume&-volume=33", "cmd=getaudiooutvolume",
+         "var ao_volume=", "33"},
+        {"cmd=setoverlayattr&-region=1&-show=0&-place=2&-name=Gate+2", "cmd=getoverlayattr&-region=1",
+         "var name_1=", "Gate 2"},
         {"cmd=setmotorattr&-tiltscan=9&-tiltspeed=0&-panscan=9&-panspeed=0&-movehome=off"
          "&-ptzalarmmask=on&cmd=setsmartrackattr&-smartrack_enable=1&-smartrack_mode=1"
          "&cmd=setlightattr&-light_enable=off",
@@ -100,37 +99,31 @@ TEST_F(CgiCommands, SetThenGetReturnsTheValue) {
          "&-stopbit=2&-check=2",
          "cmd=getptzcomattr", "var baud=", "57600"},
         {"cmd=setmotorattr&-alarmpresetindex=6", "cmd=getmotorattr", "var alarmpresetindex=", "6"},
-        {"cmd=setvideoattr&-profile=2&-vinorm=N&-videomode=35", "cmd=getvideoattr", "var vinorm=",
-         "N"},
-        {"cmd=setvencattr&-chn=12&-bps=512&-fps=15&-brmode=0&-imagegrade=3&-gop=30",
-         "cmd=getvencattr&-chn=12", "var gop_2=", "30"},
+        {"cmd=setvideoattr&-profile=2&-vinorm=N&-videomode=35", "cmd=getvideoattr", "var vinorm=", "N"},
+        {"cmd=setvencattr&-chn=12&-bps=512&-fps=15&-brmode=0&-imagegrade=3&-gop=30", "cmd=getvencattr&-chn=12",
+         "var gop_2=", "30"},
         {"cmd=setinfrared&-infraredstat=open&cmd=setlampattrex&-lamp_mode=0&cmd=setircutattr"
          "&-saradc_switch_value=1024&cmd=setimageattr&-brightness=11&-saturation=12"
          "&-contrast=13&-targety=14&-flip=on&-mirror=off&-imgmode=1&-image_type=0",
-         "cmd=getimageattr&cmd=getircutattr&cmd=getinfrared&cmd=getlampattrex",
-         "var infraredstat=", "open"},
-        {"cmd=setntpattr&-ntpenable=0&-ntpserver=time.example.org&-ntpinterval=12",
-         "cmd=getntpattr", "var ntpserver=", "time.example.org"},
+         "cmd=getimageattr&cmd=getircutattr&cmd=getinfrared&cmd=getlampattrex", "var infraredstat=", "open"},
+        {"cmd=setntpattr&-ntpenable=0&-ntpserver=time.example.org&-ntpinterval=12", "cmd=getntpattr",
+         "var ntpserver=", "time.example.org"},
         {"cmd=setservertime&-timezone=America%2FSt_Johns&-dstmode=on", "cmd=getservertime",
          "var timeZone=", "America/St_Johns"},
-        {"&cmd=setcover&-region=2&-show=1&-color=000000&-x=100&-y=50&-w=200&-h=150",
-         "cmd=getcover", "var w_2=", "200"},
+        {"&cmd=setcover&-region=2&-show=1&-color=000000&-x=100&-y=50&-w=200&-h=150", "cmd=getcover", "var w_2=", "200"},
         {"cmd=setmdalarm&-aname=type&-switch=on&cmd=setsmdattr&-smd_enable=1&cmd=setsmdex"
          "&-smd_rect=1&-smd_gthresh=77",
          "cmd=getmdalarm&-aname=type&cmd=getsmdattr&cmd=getsmdex", "var md_alarm_type=", "on"},
-        {"cmd=setaudioalarmattr&-aa_enable=1&-aa_value=42", "cmd=getaudioalarmattr",
-         "var aa_value=", "42"},
+        {"cmd=setaudioalarmattr&-aa_enable=1&-aa_value=42", "cmd=getaudioalarmattr", "var aa_value=", "42"},
         {"cmd=setmdalarm&-aname=sound&-switch=on&cmd=setalarmsnapattr&-snap_count=1"
          "&cmd=setmdalarm&-aname=relay&-switch=off&cmd=setrelayattr&-time=7"
          "&cmd=setalarmsoundattr&-sound_type=1&-sound_time=20",
-         "&cmd=getmdalarm&-aname=sound&cmd=getrelayattr&cmd=getalarmsoundattr",
-         "var md_sound_switch=", "on"},
-        {"cmd=settimerreboot&-sr_enable=1&-sr_day=-1&-sr_hour=23", "cmd=gettimerreboot",
-         "var sr_day=", "-1"},
-        {"cmd=setsnaptimerattrex&-as_interval=15&-as_type=snap&-as_enable=1",
-         "cmd=getsnaptimerattrex", "var as_snap_interval=", "15"},
-        {"cmd=setplanrecattr&-planrec_enable=1&-planrec_chn=12&-planrec_time=300",
-         "cmd=getplanrecattr", "var planrec_chn=", "12"},
+         "&cmd=getmdalarm&-aname=sound&cmd=getrelayattr&cmd=getalarmsoundattr", "var md_sound_switch=", "on"},
+        {"cmd=settimerreboot&-sr_enable=1&-sr_day=-1&-sr_hour=23", "cmd=gettimerreboot", "var sr_day=", "-1"},
+        {"cmd=setsnaptimerattrex&-as_interval=15&-as_type=snap&-as_enable=1", "cmd=getsnaptimerattrex",
+         "var as_snap_interval=", "15"},
+        {"cmd=setplanrecattr&-planrec_enable=1&-planrec_chn=12&-planrec_time=300", "cmd=getplanrecattr",
+         "var planrec_chn=", "12"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.set);
@@ -142,7 +135,7 @@ TEST_F(CgiCommands, SetThenGetReturnsTheValue) {
     const std::string net = Ok("cmd=getnetattr&cmd=gethttpport");
     EXPECT_EQ(ValueOf(net, "var ip="), "10.0.0.5");
     EXPECT_EQ(ValueOf(net, "var httpport="), "8081");
-    EXPECT_EQ(ValueOf(Ok("cmd=getaudioinvolume"), "var volume="), "7");  // not the output volume
+    EXPECT_EQ(ValueOf(Ok("cmd=getaudioinvolume"), "var volume="), "7");   // not the output volume
     EXPECT_EQ(ValueOf(Ok("cmd=getrelayattr"), "var relay_time="), "7");
     EXPECT_EQ(ValueOf(Ok("cmd=getmotorattr"), "var movehome="), "off");
 }
@@ -152,7 +145,7 @@ TEST_F(CgiCommands, SchedulesOsdAndCoverKeepSeparateState) {
     Ok("cmd=setscheduleex&-ename=snap&-week3=" + std::string(47, 'P') + "N");
     const std::string snap = Ok("cmd=getsnaptimerattrex&cmd=getscheduleex&-ename=snap");
     EXPECT_EQ(ValueOf(snap, "var week3="), std::string(47, 'P') + "N");
-    EXPECT_EQ(ValueOf(snap, "var week2="), week);  // untouched day keeps its value
+    EXPECT_EQ(ValueOf(snap, "var week2="), week);   // untouched day keeps its value
     EXPECT_EQ(ValueOf(Ok("cmd=getscheduleex&-ename=md"), "var week3="), std::string(48, 'P'));
 
     Ok("cmd=setcover&-region=1&-show=1&-color=000000&-x=5&-y=6&-w=7&-h=8");
@@ -163,10 +156,10 @@ TEST_F(CgiCommands, SchedulesOsdAndCoverKeepSeparateState) {
 }
 
 TEST_F(CgiCommands, GroupedGetAnswersAllCommandsInOrder) {
-    const std::string r =
-        Ok("cmd=getnetattr&cmd=gethttpport&cmd=getrtspport&cmd=getrtspauth&cmd=getrtmpattr");
-    const char* order[] = {"var ip=", "var sdnsip=", "var httpport=80;\r\n", "var rtspport=554;\r\n",
-                           "var rtsp_aenable=", "var rtmpport=1935;\r\n"};
+    const std::string r = Ok("cmd=getnetattr&cmd=gethttpport&cmd=getrtspport&cmd=getrtspauth&cmd=getrtmpattr");
+    const char* order[] = {
+        "var ip=",           "var sdnsip=",           "var httpport=80;\r\n", "var rtspport=554;\r\n",
+        "var rtsp_aenable=", "var rtmpport=1935;\r\n"};
     size_t last = 0;
     for (const char* key : order) {
         size_t at = r.find(key);
@@ -175,16 +168,15 @@ TEST_F(CgiCommands, GroupedGetAnswersAllCommandsInOrder) {
         last = at;
     }
     // The device-information group and the linkage read (leading "&").
-    const std::string info =
-        Ok("cmd=getserverinfo&cmd=getnetattr&cmd=getstreamnum&cmd=getdevtype");
-    for (const char* key : {"var name=", "var devtype=", "var softVersion=", "var macaddress=",
-                            "var networktype=", "var stream_num=", "var startdate="})
+    const std::string info = Ok("cmd=getserverinfo&cmd=getnetattr&cmd=getstreamnum&cmd=getdevtype");
+    for (const char* key : {"var name=", "var devtype=", "var softVersion=", "var macaddress=", "var networktype=",
+                            "var stream_num=", "var startdate="})
         EXPECT_FALSE(ValueOf(info, key).empty()) << key;
     EXPECT_EQ(ValueOf(info, "var sdstatus="), "Ready");
-    const std::string link = Ok(
-        "&cmd=getmdalarm&-aname=snap&cmd=getmdalarm&-aname=record&cmd=getmdalarm&-aname=relay"
-        "&cmd=getmdalarm&-aname=preset&cmd=getmdalarm&-aname=sound&cmd=getrelayattr"
-        "&cmd=getalarmsnapattr&cmd=getmotorattr&cmd=getalarmsoundattr");
+    const std::string link =
+        Ok("&cmd=getmdalarm&-aname=snap&cmd=getmdalarm&-aname=record&cmd=getmdalarm&-aname=relay"
+           "&cmd=getmdalarm&-aname=preset&cmd=getmdalarm&-aname=sound&cmd=getrelayattr"
+           "&cmd=getalarmsnapattr&cmd=getmotorattr&cmd=getalarmsoundattr");
     EXPECT_LT(link.find("var md_snap_switch="), link.find("var md_sound_switch="));
     EXPECT_LT(link.find("var md_sound_switch="), link.find("var sound_time="));
     EXPECT_EQ(link.find("var md_alarm_type="), std::string::npos);
@@ -193,22 +185,22 @@ TEST_F(CgiCommands, GroupedGetAnswersAllCommandsInOrder) {
 TEST_F(CgiCommands, FaultyGroupFailsWholeAndChangesNothing) {
     const auto before = state.Snapshot();
     const char* bad[] = {
-        "cmd=sethttpport&-httpport=81&cmd=setbogus&-x=1",           // unknown command
-        "cmd=sethttpport&-httpport=81&cmd=setrtspport&-rtspport=x",  // not a number
-        "cmd=sethttpport&-httpport=81&cmd=setrtspport&-rtspport=",   // empty number
-        "cmd=sethttpport&-httpport=81&-colour=1",                    // unknown parameter
-        "cmd=sethttpport&-httpport=99999999999",                     // beyond 32 bits
-        "cmd=setnetattr&-ipaddr=192.168.1.300",                      // bad address
-        "cmd=setlightattr&-light_enable=maybe",                      // not on/off
-        "cmd=setcover&-show=1&-x=1",                                 // no -region
-        "cmd=setaencattr&-chn=14&-aeswitch=1",                       // no such channel
-        "cmd=setscheduleex&-ename=md&-week0=PPPP",                   // short week
-        "cmd=setservertime&-time=2030.13.01.00.00.00",               // month 13
-        "cmd=setwirelessattr&-wf_ssid=a%0D%0Avar+httpport%3D1",      // line break in a text
-        "cmd=getnetattr&-ip=1",                                      // get with a parameter
-        "-httpport=81&cmd=sethttpport",                              // parameter first
-        "cmd=sethttpport&httpport=81",                               // missing '-'
-        "",                                                          // no command
+        "cmd=sethttpport&-httpport=81&cmd=setbogus&-x=1",             // unknown command
+        "cmd=sethttpport&-httpport=81&cmd=setrtspport&-rtspport=x",   // not a number
+        "cmd=sethttpport&-httpport=81&cmd=setrtspport&-rtspport=",    // empty number
+        "cmd=sethttpport&-httpport=81&-colour=1",                     // unknown parameter
+        "cmd=sethttpport&-httpport=99999999999",                      // beyond 32 bits
+        "cmd=setnetattr&-ipaddr=192.168.1.300",                       // bad address
+        "cmd=setlightattr&-light_enable=maybe",                       // not on/off
+        "cmd=setcover&-show=1&-x=1",                                  // no -region
+        "cmd=setaencattr&-chn=14&-aeswitch=1",                        // no such channel
+        "cmd=setscheduleex&-ename=md&-week0=PPPP",                    // short week
+        "cmd=setservertime&-time=2030.13.01.00.00.00",                // month 13
+        "cmd=setwirelessattr&-wf_ssid=a%0D%0Avar+httpport%3D1",       // line break in a text
+        "cmd=getnetattr&-ip=1",                                       // get with a parameter
+        "-httpport=81&cmd=sethttpport",                               // parameter first
+        "cmd=sethttpport&httpport=81",                                // missing '-'
+        "",                                                           // no command
     };
     for (const char* q : bad) {
         auto r = HandleParamCgi(state, q);
@@ -239,8 +231,9 @@ TEST_F(CgiCommands, IndexedScanKeysAreDistinctLines) {
 }
 
 TEST_F(CgiCommands, WifiCheckTestsWithoutStoring) {
-    std::string r = Ok("cmd=chkwirelessattr&-wf_ssid=HomeNet&-wf_auth=3&-wf_key=secret1&-wf_enc=1"
-                       "&-wf_mode=0");
+    std::string r =
+        Ok("cmd=chkwirelessattr&-wf_ssid=HomeNet&-wf_auth=3&-wf_key=secret1&-wf_enc=1"
+           "&-wf_mode=0");
     EXPECT_EQ(ValueOf(r, "var wf_ssid="), "HomeNet");
     EXPECT_EQ(ValueOf(Ok("cmd=getchkwireless"), "var chkres="), "1");
     EXPECT_EQ(ValueOf(Ok("cmd=getwirelessattr"), "var wf_ssid="), "");
@@ -259,16 +252,14 @@ TEST_F(CgiCommands, SdCardAndLogActions) {
 
     EXPECT_NE(Ok("cmd=sdstop").find("Succeed"), std::string::npos);
     EXPECT_EQ(ValueOf(Ok("cmd=getserverinfo"), "var sdstatus="), "out");
-    auto r = HandleParamCgi(state, "cmd=sdfrmt");  // no card to format
+    auto r = HandleParamCgi(state, "cmd=sdfrmt");   // no card to format
     EXPECT_TRUE(IsError(r));
     EXPECT_EQ(r.body.find("Succeed"), std::string::npos);
 }
 
 TEST_F(CgiCommands, UserChangeUpdatesServerCredentials) {
-    EXPECT_TRUE(IsError(HandleParamCgi(
-        state, "cmd=setuserattr&-at_username=root&-at_newname=x&-at_password=y")));
-    EXPECT_TRUE(IsError(HandleParamCgi(
-        state, "cmd=setuserattr&-at_username=admin&-at_newname=x&-at_password=")));
+    EXPECT_TRUE(IsError(HandleParamCgi(state, "cmd=setuserattr&-at_username=root&-at_newname=x&-at_password=y")));
+    EXPECT_TRUE(IsError(HandleParamCgi(state, "cmd=setuserattr&-at_username=admin&-at_newname=x&-at_password=")));
     EXPECT_EQ(state.Get("emu.user"), "admin");
     EXPECT_EQ(state.Get("emu.password"), "tovel");
     Ok("cmd=setuserattr&-at_username=admin&-at_newname=a+b%26c&-at_password=p%3Dw%25d");
@@ -292,7 +283,7 @@ TEST_F(CgiCommands, DerivedAndSpecialValues) {
     // The clock runs from the time set.
     Ok("cmd=setservertime&-time=2030.01.02.03.04.05&-timezone=Asia%2FTokyo&-dstmode=off");
     EXPECT_EQ(ValueOf(Ok("cmd=getservertime"), "var time=").substr(0, 16), "2030.01.02.03.04");
-    state.Set("time", "20240230100000");  // a fixed clock as some cameras report it
+    state.Set("time", "20240230100000");   // a fixed clock as some cameras report it
     EXPECT_EQ(ValueOf(Ok("cmd=getservertime"), "var time="), "20240230100000");
 
     // Restoring image defaults answers the defaults.
@@ -303,8 +294,7 @@ TEST_F(CgiCommands, DerivedAndSpecialValues) {
 
     // Camera names come back escaped.
     Ok("cmd=setoverlayattr&-region=1&-show=1&-place=0&-name=a%22b%5Cc%60");
-    EXPECT_NE(Ok("cmd=getoverlayattr&-region=1").find("var name_1=\"a\\\"b\\\\c\\`\";\r\n"),
-              std::string::npos);
+    EXPECT_NE(Ok("cmd=getoverlayattr&-region=1").find("var name_1=\"a\\\"b\\\\c\\`\";\r\n"), std::string::npos);
 
     // A key the state lacks is not answered (a model without tracking).
     state.Erase("smartrack_flag");
@@ -342,8 +332,8 @@ TEST_F(CgiCommands, TableAndDefaultsAgree) {
             for (const auto& p : c.params) {
                 if (p.key.empty()) continue;
                 const std::string key = Expand(c.statePrefix, tok) + Expand(p.key, tok);
-                EXPECT_TRUE(answered.count(key)) << c.name << " -" << p.name << " writes " << key
-                                                 << " which no get answers";
+                EXPECT_TRUE(answered.count(key))
+                    << c.name << " -" << p.name << " writes " << key << " which no get answers";
             }
     }
     // Replies of a fresh camera are well-formed lines.
@@ -360,4 +350,4 @@ TEST_F(CgiCommands, TableAndDefaultsAgree) {
     }
 }
 
-}  // namespace
+}   // namespace

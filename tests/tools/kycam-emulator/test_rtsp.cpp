@@ -39,10 +39,10 @@ struct Probe {
 // Runs ffprobe against a loopback URL. `seconds` > 0 also decodes that much
 // stream time and counts the frames. The outer `timeout` guarantees a broken
 // server can never hang the test.
-Probe RunProbe(const std::string& url, int seconds = 0,
-               const std::string& what = "-show_streams", const std::string& transport = "tcp") {
-    std::string cmd = "timeout -k 2 40 ffprobe -v error -rtsp_transport " + transport +
-                      " -timeout 5000000 " + what + " -of json";
+Probe RunProbe(const std::string& url, int seconds = 0, const std::string& what = "-show_streams",
+               const std::string& transport = "tcp") {
+    std::string cmd =
+        "timeout -k 2 40 ffprobe -v error -rtsp_transport " + transport + " -timeout 5000000 " + what + " -of json";
     if (seconds > 0) cmd += " -count_frames -read_intervals %+" + std::to_string(seconds);
     cmd += " '" + url + "' 2>/dev/null";
     Probe p;
@@ -59,14 +59,11 @@ Probe RunProbe(const std::string& url, int seconds = 0,
     return p;
 }
 
-std::string Url(const RtspServer& s, const std::string& mount,
-                const std::string& cred = "admin:secret@") {
+std::string Url(const RtspServer& s, const std::string& mount, const std::string& cred = "admin:secret@") {
     return "rtsp://" + cred + "127.0.0.1:" + std::to_string(s.Port()) + mount;
 }
 
-int ReadFrames(const nlohmann::json& stream) {
-    return std::stoi(stream.value("nb_read_frames", std::string("0")));
-}
+int ReadFrames(const nlohmann::json& stream) { return std::stoi(stream.value("nb_read_frames", std::string("0"))); }
 
 void ExpectVideo(const Probe& p, int width, int height) {
     ASSERT_EQ(p.exitCode, 0);
@@ -111,8 +108,8 @@ class RtspTest : public ::testing::Test {
 protected:
     void StartServer(const std::string& user = "admin", const std::string& pass = "secret") {
         std::string error;
-        ASSERT_TRUE(server.Start("127.0.0.1", 0, emu::DefaultMainStream(), SmallSub(), user, pass,
-                                 "Front door", &error))
+        ASSERT_TRUE(
+            server.Start("127.0.0.1", 0, emu::DefaultMainStream(), SmallSub(), user, pass, "Front door", &error))
             << error;
         ASSERT_GT(server.Port(), 0);
     }
@@ -168,8 +165,7 @@ TEST_F(RtspTest, PicturesDecodeWholeWithRegularKeyFrames) {
     StartServer();
     for (const char* mount : {"/11", "/12"}) {
         SCOPED_TRACE(mount);
-        const Probe p = RunProbe(Url(server, mount), 3,
-                                 "-select_streams v -show_entries frame=key_frame,pkt_dts");
+        const Probe p = RunProbe(Url(server, mount), 3, "-select_streams v -show_entries frame=key_frame,pkt_dts");
         ASSERT_EQ(p.exitCode, 0);
         ASSERT_TRUE(p.json.contains("frames"));
         const auto& frames = p.json["frames"];
@@ -268,9 +264,7 @@ TEST_F(RtspTest, SeveralCamerasInOneProcess) {
     RtspStreamConfig main2 = emu::DefaultMainStream();
     main2.width = 640;
     main2.height = 480;
-    ASSERT_TRUE(second.Start("127.0.0.1", 0, main2, emu::DefaultSubStream(), "", "", "Garage",
-                             &error))
-        << error;
+    ASSERT_TRUE(second.Start("127.0.0.1", 0, main2, emu::DefaultSubStream(), "", "", "Garage", &error)) << error;
     EXPECT_NE(second.Port(), server.Port());
     auto a = std::async(std::launch::async, [&] { return RunProbe(Url(server, "/11")); });
     auto b = std::async(std::launch::async, [&] { return RunProbe(Url(second, "/11", "")); });
@@ -279,12 +273,9 @@ TEST_F(RtspTest, SeveralCamerasInOneProcess) {
 
     // UDP viewers of both cameras at once: each camera finds its own free
     // RTP/RTCP ports on the listening address.
-    auto ua = std::async(std::launch::async, [&] {
-        return RunProbe(Url(server, "/12"), 1, "-show_streams", "udp");
-    });
-    auto ub = std::async(std::launch::async, [&] {
-        return RunProbe(Url(second, "/12", ""), 1, "-show_streams", "udp");
-    });
+    auto ua = std::async(std::launch::async, [&] { return RunProbe(Url(server, "/12"), 1, "-show_streams", "udp"); });
+    auto ub =
+        std::async(std::launch::async, [&] { return RunProbe(Url(second, "/12", ""), 1, "-show_streams", "udp"); });
     for (auto* f : {&ua, &ub}) {
         Probe p = f->get();
         ASSERT_EQ(p.exitCode, 0);
@@ -309,15 +300,15 @@ TEST_F(RtspTest, StartRefusesBusyPortBadAddressBadConfigAndSecondStart) {
     const int busy = ntohs(sa.sin_port);
 
     std::string error;
-    EXPECT_FALSE(server.Start("127.0.0.1", busy, emu::DefaultMainStream(),
-                              emu::DefaultSubStream(), "", "", "", &error));
+    EXPECT_FALSE(
+        server.Start("127.0.0.1", busy, emu::DefaultMainStream(), emu::DefaultSubStream(), "", "", "", &error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(server.IsRunning());
     close(fd);
 
     error.clear();
-    EXPECT_FALSE(server.Start("camera.example", 0, emu::DefaultMainStream(),
-                              emu::DefaultSubStream(), "", "", "", &error));
+    EXPECT_FALSE(
+        server.Start("camera.example", 0, emu::DefaultMainStream(), emu::DefaultSubStream(), "", "", "", &error));
     EXPECT_FALSE(error.empty());
 
     RtspStreamConfig odd = emu::DefaultMainStream();
@@ -328,10 +319,9 @@ TEST_F(RtspTest, StartRefusesBusyPortBadAddressBadConfigAndSecondStart) {
 
     StartServer();
     error.clear();
-    EXPECT_FALSE(server.Start("127.0.0.1", 0, emu::DefaultMainStream(), emu::DefaultSubStream(),
-                              "", "", "", &error));
+    EXPECT_FALSE(server.Start("127.0.0.1", 0, emu::DefaultMainStream(), emu::DefaultSubStream(), "", "", "", &error));
     EXPECT_FALSE(error.empty());
     ExpectVideo(RunProbe(Url(server, "/11")), 1280, 720);
 }
 
-}  // namespace
+}   // namespace

@@ -114,10 +114,10 @@ TEST_F(DiscoverResponders, OneLinePerIdentifierByNumericAddress) {
     ASSERT_EQ(ky::ctl::kOk, Discover({}, &out));
     const auto rows = Lines(out);
     ASSERT_EQ(rows.size(), 2u) << out;
-    const std::vector<std::string> first = {"192.168.1.20", "80",     "CAM-A",    "V5.1.0", "KY7200",
-                                            "Gate",         "02:4B:59:00:00:01", "uuid-CAM-A"};
-    const std::vector<std::string> gateAgain = {"192.168.1.21", "80",     "CAM-A",    "V5.1.0", "KY7200",
-                                                "Gate again",   "02:4B:59:00:00:01", "uuid-CAM-A"};
+    const std::vector<std::string> first = {"192.168.1.20",      "80",        "CAM-A", "V5.1.0", "KY7200", "Gate",
+                                            "02:4B:59:00:00:01", "uuid-CAM-A"};
+    const std::vector<std::string> gateAgain = {
+        "192.168.1.21", "80", "CAM-A", "V5.1.0", "KY7200", "Gate again", "02:4B:59:00:00:01", "uuid-CAM-A"};
     EXPECT_TRUE(rows[0] == first || rows[0] == gateAgain) << out;   // whichever answered first
     EXPECT_EQ(rows[1][0], "192.168.1.100");                         // .20 before .100
     EXPECT_EQ(rows[1][2], "CAM-B");
@@ -147,13 +147,14 @@ TEST_F(DiscoverResponders, NoCameraGivesAnEmptyList) {
     EXPECT_EQ(ky::ctl::kUsage, Discover({"extra"}, &out));
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (!OnlyLoopback()) {
-        std::printf("SKIP: kycamctl discover sends broadcast and multicast; run this through "
-                    "tests/support/run-in-netns.sh (a private network namespace with loopback only)\n");
+        std::printf(
+            "SKIP: kycamctl discover sends broadcast and multicast; run this through "
+            "tests/support/run-in-netns.sh (a private network namespace with loopback only)\n");
         return 77;
     }
     return RUN_ALL_TESTS();

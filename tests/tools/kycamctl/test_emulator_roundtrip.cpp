@@ -28,9 +28,7 @@ protected:
     }
     void SetUp() override { ASSERT_TRUE(emulator_->Ok()) << "kycam-emulator did not start"; }
 
-    cgi::Target Camera() const {
-        return {"127.0.0.1", static_cast<uint16_t>(emulator_->HttpPort()), "admin", "pw"};
-    }
+    cgi::Target Camera() const { return {"127.0.0.1", static_cast<uint16_t>(emulator_->HttpPort()), "admin", "pw"}; }
 
     struct Record {
         explicit Record(const cgi::PageDesc& p) : page(p), words(p.record->size / 4 + 1, 0) {}
@@ -93,7 +91,8 @@ EmulatorProcess* EmulatorRoundTrip::emulator_ = nullptr;
 std::vector<std::string> Candidates(const cgi::FieldInfo& f, const std::string& now) {
     if (f.type == cgi::FieldType::Int) {
         const long v = std::stol(now);
-        return {std::to_string(v == 0 ? 1 : 0), std::to_string(v + 1), std::to_string(v - 1), "1", "2", "50", "60", "8000"};
+        return {
+            std::to_string(v == 0 ? 1 : 0), std::to_string(v + 1), std::to_string(v - 1), "1", "2", "50", "60", "8000"};
     }
     std::vector<std::string> c;
     unsigned a, b, d, e;
@@ -114,7 +113,7 @@ std::vector<std::string> Candidates(const cgi::FieldInfo& f, const std::string& 
     return c;
 }
 
-}  // namespace
+}   // namespace
 
 TEST_F(EmulatorRoundTrip, EveryPageReads) {
     for (const cgi::PageDesc* page : cgi::AllPages()) {

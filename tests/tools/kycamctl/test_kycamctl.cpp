@@ -43,7 +43,7 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(Kycamctl, GetPrintsFieldsAsTextOrJson) {
     ScriptedServer cam(Camera("var cloud_enable=1;\r\n"));
@@ -68,10 +68,10 @@ TEST(Kycamctl, SetReadsChangesValidatesAndWrites) {
 TEST(Kycamctl, UsageErrorsNameTheFieldAndSendNothing) {
     ScriptedServer cam(Camera("var cloud_enable=1;\r\n"));
     const std::vector<std::vector<std::string>> bad = {
-        {"set", "cloud", "nosuch=1"},        // unknown field
-        {"set", "cloud", "cloud_enable=on"}, // does not convert
-        {"set", "tmall", "tmall_flag=1"},    // read-only
-        {"set", "serverinfo", "name=x"},     // read-only page
+        {"set", "cloud", "nosuch=1"},          // unknown field
+        {"set", "cloud", "cloud_enable=on"},   // does not convert
+        {"set", "tmall", "tmall_flag=1"},      // read-only
+        {"set", "serverinfo", "name=x"},       // read-only page
         {"get", "nosuchpage"},
         {"frobnicate"},
         {"set", "cloud"},

@@ -19,7 +19,8 @@ namespace {
 class SdkCommands : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        emulator_ = new EmulatorProcess({"--no-discovery", "--rtsp-port", "0", "--password", "pw", "--restart-ms", "300"});
+        emulator_ =
+            new EmulatorProcess({"--no-discovery", "--rtsp-port", "0", "--password", "pw", "--restart-ms", "300"});
     }
     static void TearDownTestSuite() {
         delete emulator_;
@@ -59,7 +60,7 @@ protected:
 };
 EmulatorProcess* SdkCommands::emulator_ = nullptr;
 
-}  // namespace
+}   // namespace
 
 TEST_F(SdkCommands, PtzAndPresetsReachTheCameraWithTheirCodes) {
     ASSERT_EQ(0, Ctl({"ptz", "left"}));
@@ -80,9 +81,14 @@ TEST_F(SdkCommands, PtzAndPresetsReachTheCameraWithTheirCodes) {
 
 TEST_F(SdkCommands, UsageErrorsNeverLogIn) {
     const std::string logins = State("sdk.logins");
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"preset", "set", "0"}, {"preset", "set", "256"}, {"preset", "jump", "3"}, {"ptz", "sideways"},
-             {"ptz", "up", "--speed", "99"}, {"record", "x.avi"}, {"snapshot"}, {"reboot", "now"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"preset", "set", "0"},
+                                                                                      {"preset", "set", "256"},
+                                                                                      {"preset", "jump", "3"},
+                                                                                      {"ptz", "sideways"},
+                                                                                      {"ptz", "up", "--speed", "99"},
+                                                                                      {"record", "x.avi"},
+                                                                                      {"snapshot"},
+                                                                                      {"reboot", "now"}}) {
         std::string err;
         EXPECT_EQ(2, Ctl(args, nullptr, &err)) << args[0];
     }
