@@ -19,7 +19,7 @@
 #include "gui/kit/AppEvents.h"
 #include "gui/shell/AppGlobals.h"
 #include "gui/kit/CameraSession.h"
-#include "gui/shell/KyCamToolDlg.h"
+#include "gui/kit/ShellHost.h"
 #include "gui/kit/MessagePresenter.h"
 #include "gui/kit/Translate.h"
 #include "gui/controls/ListCtrlCl.h"
@@ -54,7 +54,8 @@ CSearchReplyEvent::CSearchReplyEvent(int message, const DeviceRecord& device)
 
 CSearchDlg::CSearchDlg(QWidget* parent) : CSearchDlg(Options{}, parent) {}
 
-CSearchDlg::CSearchDlg(const Options& options, QWidget* parent) : QWidget(parent), m_options(options) {
+CSearchDlg::CSearchDlg(const Options& options, QWidget* parent, IShellHost* host)
+    : QWidget(parent), m_options(options), m_host(host) {
     m_list = new CListCtrlCl(this);
     m_list->setObjectName(QStringLiteral("deviceList"));
     m_sort = new QPushButton(QStringLiteral("IP Sort"), this);
@@ -228,17 +229,17 @@ const DeviceRecord* CSearchDlg::RowDevice(QTreeWidgetItem* item) const {
 void CSearchDlg::OnRowClicked(QTreeWidgetItem* item) {
     if (CurrentCamera().IsLoggedIn()) return;
     const DeviceRecord* found = RowDevice(item);
-    if (found == nullptr || g_pMainWnd == nullptr) return;
+    if (found == nullptr || m_host == nullptr) return;
     // A copy: filling the form may run an event loop that refreshes the list.
     const DeviceRecord device = *found;
-    g_pMainWnd->FillConnectForm(device);
+    m_host->FillConnectForm(device);
 }
 
 void CSearchDlg::OnRowDoubleClicked(QTreeWidgetItem* item) {
     const DeviceRecord* found = RowDevice(item);
-    if (found == nullptr || g_pMainWnd == nullptr) return;
+    if (found == nullptr || m_host == nullptr) return;
     const DeviceRecord device = *found;
-    g_pMainWnd->OpenDevice(device);
+    m_host->OpenDevice(device);
 }
 
 // ---- searching -----------------------------------------------------------------

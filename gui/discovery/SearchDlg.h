@@ -43,6 +43,8 @@ private:
     DeviceRecord m_device;
 };
 
+class IShellHost;
+
 class CSearchDlg : public QWidget {
     Q_OBJECT
 public:
@@ -68,7 +70,8 @@ public:
     };
 
     explicit CSearchDlg(QWidget* parent = nullptr);
-    explicit CSearchDlg(const Options& options, QWidget* parent = nullptr);
+    // host: where a chosen device goes (none: rows can be chosen but go nowhere).
+    explicit CSearchDlg(const Options& options, QWidget* parent = nullptr, IShellHost* host = nullptr);
     ~CSearchDlg() override;
 
     // "Refresh" and message 2029: a new search, unless the last one started
@@ -125,6 +128,7 @@ private:
     qint64 Now() const;
 
     Options m_options;
+    IShellHost* m_host = nullptr;
     CListCtrlCl* m_list = nullptr;
     QLabel* m_count = nullptr;
     QPushButton* m_sort = nullptr;

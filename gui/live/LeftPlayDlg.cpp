@@ -19,7 +19,7 @@
 
 #include "gui/kit/AppEvents.h"
 #include "gui/kit/CameraSession.h"
-#include "gui/shell/KyCamToolDlg.h"
+#include "gui/kit/ShellHost.h"
 #include "gui/kit/MessagePresenter.h"
 #include "gui/kit/Translate.h"
 #include "core/services/AppDir.h"
@@ -62,13 +62,13 @@ QPushButton* CLeftPlayDlg::MakeButton(const char* text, const char* name, QWidge
     return b;
 }
 
-CLeftPlayDlg::CLeftPlayDlg(QWidget* parent) : QWidget(parent) {
+CLeftPlayDlg::CLeftPlayDlg(QWidget* parent, IShellHost* host) : QWidget(parent) {
     m_chooseFolder = [](QWidget* owner, const QString& title, const QString& start) {
         return QFileDialog::getExistingDirectory(owner, title, start, QFileDialog::ShowDirsOnly);
     };
     m_openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
-    m_bringToFront = [] {
-        if (g_pMainWnd) g_pMainWnd->ShowPreview();
+    m_bringToFront = [host] {
+        if (host) host->ShowPreview();
     };
     m_runDialog = [](QDialog* dialog) { dialog->exec(); };
     m_talkSource = std::make_unique<CTalkSource>(AppFilePath(kTalkFileName));

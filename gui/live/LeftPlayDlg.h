@@ -18,7 +18,7 @@
 #include <memory>
 #include <set>
 
-#include "gui/kit/ShellParts.h"
+#include "gui/kit/ShellViews.h"
 #include "core/discovery/SearchProto.h"
 #include "gui/live/LiveControl.h"
 #include "gui/live/Talk.h"
@@ -29,6 +29,8 @@ class QLineEdit;
 class QPushButton;
 class CSnapThread;
 class CVideoDlg;
+
+class IShellHost;
 
 class CLeftPlayDlg : public QWidget, public IPlayPanel {
     Q_OBJECT
@@ -66,7 +68,8 @@ public:
     // Runs the SD-card and playback windows (default: modally).
     using DialogRunner = std::function<void(QDialog* dialog)>;
 
-    explicit CLeftPlayDlg(QWidget* parent = nullptr);
+    // host: the main window, brought to Preview when a device opens (none in tests).
+    explicit CLeftPlayDlg(QWidget* parent = nullptr, IShellHost* host = nullptr);
     ~CLeftPlayDlg() override;
 
     // IPlayPanel: the search list's record into the form (not opened).

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <limits>
 
-#include "gui/shell/KyCamToolDlg.h"
+#include "gui/kit/ShellHost.h"
 #include "gui/kit/MessagePresenter.h"
 #include "gui/kit/Translate.h"
 #include "core/services/Settings.h"
@@ -90,7 +90,8 @@ void MakeDetectionDraw(int message, const int32_t* words, size_t wordCount, int 
 
 // ---- the dialog --------------------------------------------------------------------
 
-CVideoDlg::CVideoDlg(QWidget* parent) : QWidget(parent), m_panel(new CScreenPannel(this)) {
+CVideoDlg::CVideoDlg(QWidget* parent, IShellHost* host)
+    : QWidget(parent), m_host(host), m_panel(new CScreenPannel(this)) {
     g_pVideoDlg = this;
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_panel->SetNotifyTarget(this);
@@ -310,8 +311,8 @@ void CVideoDlg::SetListening(bool on) {
 }
 
 void CVideoDlg::ShowPlayView() {
-    if (g_pMainWnd && g_pMainWnd->VideoView() == this) {
-        g_pMainWnd->ShowPreview();
+    if (m_host) {
+        m_host->ShowPreview();
         return;
     }
     show();

@@ -63,13 +63,16 @@ void MakeDetectionDraw(int message, const int32_t* words, size_t wordCount, int 
 // 4031: 5 on the first stream, 2 on the second.
 int DetectionPenWidth(int message, int picWidth, int picHeight, int streamIndex);
 
+class IShellHost;
+
 class CVideoDlg : public QWidget, public ICameraSession {
     Q_OBJECT
 public:
     static constexpr int kDisplayD3D = 3025;   // menu command ids
     static constexpr int kDisplayDraw = 3026;
 
-    explicit CVideoDlg(QWidget* parent = nullptr);
+    // host: the main window that shows this view in Preview (none: a window of its own).
+    explicit CVideoDlg(QWidget* parent = nullptr, IShellHost* host = nullptr);
     ~CVideoDlg() override;
 
     // ICameraSession.
@@ -144,6 +147,7 @@ private:
     void DrawDetection(int message, const std::vector<int32_t>& words);
     static int OnSdkMessage(KY_HANDLE handle, int32_t type, intptr_t p1, intptr_t p2, void* user);
 
+    IShellHost* m_host = nullptr;
     CScreenPannel* m_panel;
     int32_t m_active = 0;
     LiveState m_live{};

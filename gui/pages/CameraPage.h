@@ -2,21 +2,33 @@
 // The shape every camera parameter page shares. Selecting the page reads it
 // from the logged-in camera (no camera: cleared controls); "Apply" reads the
 // controls into a record, validates in the page's order showing the first
-// failing rule's message, writes, and reports the result. Every exchange
-// runs on the GUI thread and blocks it (1 s connect + the reply time-out);
-// the connection values are taken from CurrentCamera() right before each one.
+// failing rule's message, writes, and reports the result.
+//
+// Threads. Controls, validation and every message belong to the window
+// thread. The camera exchanges of a read or a write run on a worker (Start):
+// the connection values are taken on the window thread when the exchange
+// starts, the worker runs the commands and returns a function that the
+// window thread runs with the results, unless the page is gone by then. An
+// exchange never touches the page or a widget. While one runs the page shows
+// a busy cursor, its Apply buttons are off and a second Apply is ignored.
 //
 // A page of one record read by one command and written by another derives
 // from CRecordPage<Rec> and supplies ShowRecord, ReadControls and
-// ClearControls. Pages with several records derive from CCameraPage and
-// override Load and Apply.
+// ClearControls. Other pages derive from CCameraPage and override Load and
+// Apply.
 #include <QEvent>
+#include <QPointer>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "gui/kit/SettingsPage.h"
 #include "core/cgi/CgiClient.h"
+#include "gui/kit/SettingsPage.h"
+
+class QAbstractButton;
 
 // The four connection values of the current camera.
 struct CameraTarget {
@@ -26,8 +38,9 @@ struct CameraTarget {
     std::string password;
 };
 
-// Result of a worker, posted to its page (SD-card format, upgrade, Wi-Fi
-// test): the event type is the message number, result the first parameter.
+// Result of a long worker, posted to its page (SD-card format, upgrade,
+// Wi-Fi test): the event type is the message number, result the first
+// parameter.
 class CPageResultEvent : public QEvent {
 public:
     CPageResultEvent(int message, int result) : QEvent(static_cast<QEvent::Type>(message)), m_result(result) {}
@@ -45,56 +58,90 @@ public:
     template <class Rec>
     using Command = int (CCgiClient::*)(const char* ip, uint16_t port, const char* user, const char* password, Rec* rec,
                                         int timeoutMs);
+    // Runs on the window thread with what the exchange found.
+    using Done = std::function<void()>;
+    // Runs on a worker: camera commands only, no page and no widget.
+    using Exchange = std::function<Done(const CameraTarget& camera)>;
 
     // section: the language-file section of the page's messages.
     explicit CCameraPage(QWidget* parent = nullptr, const char* section = "CONFIG");
+    ~CCameraPage() override;
 
-    // Not logged in, or a failed Load: ClearControls.
+    // Not logged in: ClearControls; otherwise Load.
     void RefreshFromDevice() override;
 
     static bool LoggedIn();
     // From the current device: IP text, port text as atoi, user, password.
     static CameraTarget Target();
 
-    // One command against the current camera; 0 or -1 as the command returns.
+    // One command against camera (on a worker); 0 or -1 as the command returns.
     template <class Rec>
-    static int Run(Command<Rec> command, Rec* rec, int timeoutMs = kReplyTimeoutMs) {
-        const CameraTarget t = Target();
+    static int Call(const CameraTarget& camera, Command<Rec> command, Rec* rec, int timeoutMs = kReplyTimeoutMs) {
         CCgiClient client;
-        return (client.*command)(t.ip.c_str(), t.port, t.user.c_str(), t.password.c_str(), rec, timeoutMs);
+        return (client.*command)(camera.ip.c_str(), camera.port, camera.user.c_str(), camera.password.c_str(), rec,
+                                 timeoutMs);
     }
 
     const char* Section() const { return m_section; }
+    // An exchange of this page is running.
+    bool Busy() const { return m_busy; }
 
 public slots:
-    // The page's "Apply": not logged in clears; otherwise Apply() and its report.
+    // The page's "Apply": ignored while busy; not logged in clears;
+    // otherwise Apply().
     void OnApply();
+
+signals:
+    // An exchange ended and its result is shown, and no other has started.
+    void exchangeDone();
 
 protected:
     enum class Outcome {
         Succeeded,   // "Parameter setting succeeded!"
         Failed,      // "Parameter setting failed!"
         Cleared,     // the page is cleared without a message
-        Stopped,     // nothing sent (a validation message was shown, or none is due)
+        Stopped,     // nothing more to show
     };
 
-    // Reads the page from the camera and shows it; false clears the page.
-    virtual bool Load() = 0;
+    // Starts the page's read: an exchange whose result shows the values or
+    // clears the controls. Runs only while logged in.
+    virtual void Load() = 0;
     virtual void ClearControls() = 0;
-    // Reads the controls, validates, writes; runs only while logged in.
-    virtual Outcome Apply() { return Outcome::Stopped; }
+    // Reads the controls and validates; then Refuse or Write. Runs only
+    // while logged in and not busy.
+    virtual void Apply() {}
 
-    // Shows key (none for nullptr or "") and stops the apply.
-    Outcome Refuse(const char* key);
+    // Runs exchange on a worker; false (and nothing runs) while another
+    // exchange of this page runs.
+    bool Start(Exchange exchange);
+    // The write of an Apply: runs on a worker, and its outcome is reported.
+    bool Write(std::function<Outcome(const CameraTarget& camera)> write);
+    // Shows an outcome: its message, or cleared controls.
+    void Report(Outcome outcome);
+
+    // Shows key (none for nullptr or ""): a refused Apply.
+    void Refuse(const char* key);
     // Message box with key translated through the page's section.
     void Message(const char* key);
     // Yes/No question; true for Yes.
     bool Ask(const char* key);
     // Translates the page and the given containers (group boxes nest controls).
     void Translate(std::initializer_list<QWidget*> containers = {});
+    // Connects button to OnApply; it is off while an exchange runs.
+    void AddApplyButton(QAbstractButton* button);
+    // w is off while an exchange runs.
+    void LockWhileBusy(QWidget* w);
 
 private:
+    struct Link;   // shared with the workers, which may outlive the page
+
+    void SetBusy(bool on);
+    void Finish(const Done& done);
+
     const char* m_section;
+    std::shared_ptr<Link> m_link;
+    bool m_busy = false;
+    std::vector<QPointer<QWidget>> m_locked;
 };
 
 template <class Rec>
@@ -113,19 +160,27 @@ protected:
     // Sets up a zero-filled record before a read or write (e.g. a selector).
     virtual void Preset(Rec& rec) { (void)rec; }
 
-    bool Load() override {
+    void Load() override {
         Rec rec{};
         Preset(rec);
-        if (Run(m_get, &rec) != 0) return false;
-        ShowRecord(rec);
-        return true;
+        Start([this, get = m_get, rec](const CameraTarget& camera) mutable -> Done {
+            const bool ok = Call(camera, get, &rec) == 0;
+            return [this, ok, rec] {
+                if (ok)
+                    ShowRecord(rec);
+                else
+                    ClearControls();
+            };
+        });
     }
-    Outcome Apply() override {
+    void Apply() override {
         Rec rec{};
         Preset(rec);
         if (const char* refused = ReadControls(rec)) return Refuse(refused);
-        if (!m_set) return Outcome::Stopped;
-        return Run(m_set, &rec) == 0 ? Outcome::Succeeded : m_writeFailure;
+        if (!m_set) return;
+        Write([set = m_set, rec, failure = m_writeFailure](const CameraTarget& camera) mutable {
+            return Call(camera, set, &rec) == 0 ? Outcome::Succeeded : failure;
+        });
     }
 
     // What a failed write shows: Failed (the message) or Cleared.

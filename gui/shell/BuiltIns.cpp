@@ -1,6 +1,6 @@
-// The pages and windows the tool ships. Each later part adds its line here.
+// The pages and views the tool ships: one line each.
 #include "gui/kit/PageRegistry.h"
-#include "gui/kit/ShellParts.h"
+#include "gui/kit/ShellViews.h"
 #include "gui/discovery/SearchDlg.h"
 #include "gui/live/AudioOut.h"
 #include "gui/live/LeftPlayDlg.h"
@@ -18,12 +18,14 @@ void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(38, MakePage<CP_LogDlg>);
 }
 
-void RegisterBuiltInParts(ShellParts& parts) {
-    parts.playPanel = [](QWidget* parent) -> QWidget* { return new CLeftPlayDlg(parent); };
+void RegisterBuiltInViews(ShellViews& views) {
+    views.playPanel = [](QWidget* parent, IShellHost& host) -> QWidget* { return new CLeftPlayDlg(parent, &host); };
     InstallQtAudioOutput();   // the SDK plays camera sound through Qt Multimedia
-    parts.searchView = [](QWidget* parent) -> QWidget* { return new CSearchDlg(parent); };
-    parts.videoView = [](QWidget* parent) -> QWidget* {
-        auto* video = new CVideoDlg(parent);
+    views.searchView = [](QWidget* parent, IShellHost& host) -> QWidget* {
+        return new CSearchDlg(CSearchDlg::Options{}, parent, &host);
+    };
+    views.videoView = [](QWidget* parent, IShellHost& host) -> QWidget* {
+        auto* video = new CVideoDlg(parent, &host);
         // The pages read the capability record of the current login.
         ky::pages::SetCapabilitySource([video]() -> const CapabilityRecord* {
             const LiveState& live = video->GetLiveState();

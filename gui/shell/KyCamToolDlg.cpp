@@ -21,12 +21,10 @@
 #include "gui/kit/MessagePresenter.h"
 #include "gui/kit/PageRegistry.h"
 #include "gui/kit/SettingsPage.h"
-#include "gui/kit/ShellParts.h"
+#include "gui/kit/ShellViews.h"
 #include "gui/kit/Translate.h"
 #include "core/services/LangText.h"
 #include "gui/shell/LoginDlg.h"
-
-CKyCamToolDlg* g_pMainWnd = nullptr;
 
 namespace {
 
@@ -81,7 +79,6 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 CKyCamToolDlg::CKyCamToolDlg(QWidget* parent) : CKyCamToolDlg(Options{}, parent) {}
 
 CKyCamToolDlg::CKyCamToolDlg(const Options& options, QWidget* parent) : QWidget(parent) {
-    g_pMainWnd = this;
     m_clock = [] { return QDateTime::currentSecsSinceEpoch(); };
     m_lastActivity = m_clock();
     m_runLogin = [](QWidget* owner) {
@@ -119,8 +116,8 @@ CKyCamToolDlg::CKyCamToolDlg(const Options& options, QWidget* parent) : QWidget(
     setWindowTitle(QString::fromUtf8(kCaption));
     setWindowIcon(AppIcon(this));
 
-    CreateParts(options.pages ? *options.pages : CPageRegistry::Instance(),
-                options.parts ? *options.parts : ShellParts::Instance());
+    CreateViews(options.pages ? *options.pages : CPageRegistry::Instance(),
+                options.views ? *options.views : ShellViews::Instance());
     SetDeviceLoginObserver(this);
     qApp->installEventFilter(this);
     LayOut();
@@ -139,23 +136,22 @@ CKyCamToolDlg::~CKyCamToolDlg() {
     m_rightArea.clear();
     m_pages.clear();
     delete m_playPanel;
-    if (g_pMainWnd == this) g_pMainWnd = nullptr;
 }
 
-void CKyCamToolDlg::CreateParts(const CPageRegistry& pages, const ShellParts& parts) {
-    m_playPanel = parts.playPanel ? parts.playPanel(this) : nullptr;
+void CKyCamToolDlg::CreateViews(const CPageRegistry& pages, const ShellViews& views) {
+    m_playPanel = views.playPanel ? views.playPanel(this, *this) : nullptr;
     if (!m_playPanel) m_playPanel = Placeholder(this, "playPanelPlaceholder", false);
     m_settings = new CLeftSettingsDlg(this);
     m_settings->SetHost(this);
     m_settings->hide();
 
-    m_video = parts.videoView ? parts.videoView(this) : nullptr;
+    m_video = views.videoView ? views.videoView(this, *this) : nullptr;
     if (!m_video) m_video = Placeholder(this, "videoPlaceholder", true);
     if (auto* session = dynamic_cast<ICameraSession*>(m_video)) {
         m_ownSession = session;
         SetCurrentCamera(session);
     }
-    m_search = parts.searchView ? parts.searchView(this) : nullptr;
+    m_search = views.searchView ? views.searchView(this, *this) : nullptr;
     if (!m_search) m_search = Placeholder(this, "searchPlaceholder", false);
 
     const std::vector<int> order = pages.creationOrder();
@@ -289,6 +285,10 @@ void CKyCamToolDlg::FillConnectForm(const DeviceRecord& device) {
     if (auto* panel = dynamic_cast<IPlayPanel*>(m_playPanel)) panel->FillConnectForm(device);
 }
 
+void CKyCamToolDlg::PostShellMessage(int message) {
+    QCoreApplication::postEvent(this, new QEvent(ky::msg::Type(message)));
+}
+
 void CKyCamToolDlg::OnDeviceLogin() {
     m_settings->RefreshTree();
     for (auto& [number, page] : m_pages) page->OnDeviceLogin();
@@ -350,12 +350,16 @@ void CKyCamToolDlg::RunAbout() {
 bool CKyCamToolDlg::event(QEvent* event) {
     const int type = static_cast<int>(event->type());
     if (type == ky::msg::kShowPage) {
-        auto* request = static_cast<CShowPageEvent*>(event);
-        ShowPageRequest(request->Page(), request->Record());
+        // Only the settings tree's request carries a page; a bare message is ignored.
+        if (auto* request = dynamic_cast<CShowPageEvent*>(event)) ShowPageRequest(request->Page(), request->Record());
         return true;
     }
     if (type == ky::msg::kToolLogin) {
         RunToolLogin();
+        return true;
+    }
+    if (type == ky::msg::kStartSearch) {
+        SearchDevice();
         return true;
     }
     return QWidget::event(event);

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "gui/kit/CameraSession.h"
+#include "gui/kit/ShellHost.h"
 
 class QPushButton;
 class CLeftSettingsDlg;
 class CPageRegistry;
 class CSettingsPage;
-struct ShellParts;
+struct ShellViews;
 struct TreeNodeRecord;
 
 class CAboutDlg : public QDialog {
@@ -25,7 +26,7 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
-class CKyCamToolDlg : public QWidget, public IDeviceLoginObserver {
+class CKyCamToolDlg : public QWidget, public IShellHost, public IDeviceLoginObserver {
     Q_OBJECT
 public:
     static constexpr const char* kSection = "P_CAMTOOL_DLG";
@@ -41,7 +42,7 @@ public:
     struct Options {
         int screenWidth = 0;                    // 0: the primary screen's width
         const CPageRegistry* pages = nullptr;   // nullptr: CPageRegistry::Instance()
-        const ShellParts* parts = nullptr;      // nullptr: ShellParts::Instance()
+        const ShellViews* views = nullptr;      // nullptr: ShellViews::Instance()
     };
 
     explicit CKyCamToolDlg(QWidget* parent = nullptr);
@@ -52,15 +53,16 @@ public:
     void ShowMaximized();
 
     // The layouts (the three top buttons, and "Search device").
-    void ShowPreview();
+    void ShowPreview() override;
     void ShowParamSettings();
     void ShowDeviceList();
     void SearchDevice();
     Layout CurrentLayout() const { return m_layout; }
 
     // From the device-search window.
-    void OpenDevice(const DeviceRecord& device);
-    void FillConnectForm(const DeviceRecord& device);
+    void OpenDevice(const DeviceRecord& device) override;
+    void FillConnectForm(const DeviceRecord& device) override;
+    void PostShellMessage(int message) override;
     // From the current camera after each login.
     void OnDeviceLogin() override;
 
@@ -96,7 +98,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void CreateParts(const CPageRegistry& pages, const ShellParts& parts);
+    void CreateViews(const CPageRegistry& pages, const ShellViews& views);
     void LayOut();
     void ShowRightWindow(QWidget* window);
     void ShowPageRequest(int number, const TreeNodeRecord* record);
@@ -121,6 +123,3 @@ private:
     qint64 m_lastActivity = 0;
     bool m_loginPending = false;
 };
-
-// The main window while it exists.
-extern CKyCamToolDlg* g_pMainWnd;

@@ -154,38 +154,47 @@ CPVideoDlg::CPVideoDlg(QWidget* parent) : CCameraPage(parent, "CONFIG") {
     m_format->addItem(QStringLiteral("50HZ"));
     m_format->addItem(QStringLiteral("60HZ"));
 
-    connect(apply, &QPushButton::clicked, this, &CPVideoDlg::OnApply);
+    AddApplyButton(apply);
     connect(m_streams[0].resolution, &QComboBox::activated, this, &CPVideoDlg::OnFirstResolutionChosen);
 }
 
 bool CPVideoDlg::Hz50() const { return m_format->currentIndex() == 0; }
 
-bool CPVideoDlg::Load() {
-    const CapabilityRecord* cap = ky::pages::CurrentCapability();
-    if (!cap) return false;
-    const std::string modeList = cap->Text(ky::pages::kCapVideoModes);
+void CPVideoDlg::Load() {
+    const CapabilityRecord* current = ky::pages::CurrentCapability();
+    if (!current) {
+        ClearControls();
+        return;
+    }
+    Start([this, cap = *current](const CameraTarget& camera) -> Done {
+        VideoAttr video{};
+        VencAttr first{};
+        VencAttr second{};
+        second.stream = 1;
+        const bool videoOk = Call(camera, &CCgiClient::GetVideoAttr, &video) == 0;
+        const bool firstOk = Call(camera, &CCgiClient::GetVencAttr, &first) == 0;
+        const bool secondOk = Call(camera, &CCgiClient::GetVencAttr, &second) == 0;
+        return [=, this] {
+            Show(cap, videoOk ? &video : nullptr, firstOk ? &first : nullptr, secondOk ? &second : nullptr);
+        };
+    });
+}
 
-    VideoAttr video{};
+void CPVideoDlg::Show(const CapabilityRecord& cap, const VideoAttr* video, const VencAttr* first,
+                      const VencAttr* second) {
     QString profile = m_coding->currentText();
-    if (Run(&CCgiClient::GetVideoAttr, &video) == 0) {
-        if (const char* name = ProfileName(video.profile)) profile = QString::fromLatin1(name);
+    if (video) {
+        if (const char* name = ProfileName(video->profile)) profile = QString::fromLatin1(name);
         m_coding->setCurrentIndex(m_coding->findText(profile));
-        m_format->setCurrentIndex(video.vinorm == 50 ? 0 : 1);
+        m_format->setCurrentIndex(video->vinorm == 50 ? 0 : 1);
     }
-    BuildLists(*cap, profile);
-
-    VencAttr first{};
-    VencAttr second{};
-    second.stream = 1;
-    const bool firstOk = Run(&CCgiClient::GetVencAttr, &first) == 0;
-    const bool secondOk = Run(&CCgiClient::GetVencAttr, &second) == 0;
-    if (firstOk) {
-        ShowStream(first);
-        // The second stream was just read: show that instead of reading it again.
-        BuildSecondList(modeList, Text(SizeText({first.width, first.height})), secondOk ? &second : nullptr);
+    BuildLists(cap, profile);
+    if (first) {
+        ShowStream(*first);
+        BuildSecondList(cap.Text(ky::pages::kCapVideoModes), Text(SizeText({first->width, first->height})), second);
+    } else if (second) {
+        ShowStream(*second);
     }
-    if (secondOk) ShowStream(second);
-    return true;
 }
 
 void CPVideoDlg::BuildLists(const CapabilityRecord& cap, const QString& wantedProfile) {
@@ -218,19 +227,20 @@ void CPVideoDlg::BuildSecondList(const std::string& modeList, const QString& fir
         if (Text(SizeText(ResolutionSize(r.first, hz50))).compare(firstSize, Qt::CaseInsensitive) == 0)
             AddUnique(list, Text(SizeText(ResolutionSize(r.second, hz50))));
     }
-    if (second) {
-        ShowStream(*second);
-        return;
-    }
-    VencAttr again{};
-    again.stream = 1;
-    if (Run(&CCgiClient::GetVencAttr, &again) == 0) ShowStream(again);
+    if (second) ShowStream(*second);
 }
 
 void CPVideoDlg::OnFirstResolutionChosen() {
     const CapabilityRecord* cap = ky::pages::CurrentCapability();
     if (!LoggedIn() || !cap) return;
-    BuildSecondList(cap->Text(ky::pages::kCapVideoModes), m_streams[0].resolution->currentText(), nullptr);
+    // The second stream is read again to show it against the new list.
+    Start([this, modes = cap->Text(ky::pages::kCapVideoModes),
+           firstSize = m_streams[0].resolution->currentText()](const CameraTarget& camera) -> Done {
+        VencAttr again{};
+        again.stream = 1;
+        const bool ok = Call(camera, &CCgiClient::GetVencAttr, &again) == 0;
+        return [=, this] { BuildSecondList(modes, firstSize, ok ? &again : nullptr); };
+    });
 }
 
 void CPVideoDlg::ShowStream(const VencAttr& v) {
@@ -280,9 +290,9 @@ const char* CPVideoDlg::ReadStream(int stream, VencAttr& rec) const {
     return CheckVencAttr(rec, Hz50() ? 50 : 60);
 }
 
-CCameraPage::Outcome CPVideoDlg::Apply() {
+void CPVideoDlg::Apply() {
     const CapabilityRecord* cap = ky::pages::CurrentCapability();
-    if (!cap) return Outcome::Cleared;
+    if (!cap) return ClearControls();
 
     VencAttr streams[2]{};
     for (int s = 0; s < 2; ++s)
@@ -291,16 +301,16 @@ CCameraPage::Outcome CPVideoDlg::Apply() {
     const int mode =
         FindVideoMode(ParseModeList(cap->Text(ky::pages::kCapVideoModes)), {streams[0].width, streams[0].height},
                       {streams[1].width, streams[1].height}, Hz50());
-    if (mode == -1 && !Ask("The tool does not support modifying the device resolution. Continue (yes/no)?"))
-        return Outcome::Stopped;
+    if (mode == -1 && !Ask("The tool does not support modifying the device resolution. Continue (yes/no)?")) return;
 
     VideoAttr video{};
     video.videomode = mode;
     video.profile = m_coding->currentIndex() >= 0 ? ProfileByName(m_coding->currentText()) : 0;
     video.vinorm = Hz50() ? 50 : 60;
-    if (mode > 0 && Run(&CCgiClient::SetVideoAttr, &video) != 0) return Outcome::Cleared;
-
-    for (VencAttr& v : streams)
-        if (Run(&CCgiClient::SetVencAttr, &v) != 0) return Outcome::Cleared;
-    return Outcome::Succeeded;
+    Write([mode, video, first = streams[0], second = streams[1]](const CameraTarget& camera) mutable {
+        if (mode > 0 && Call(camera, &CCgiClient::SetVideoAttr, &video) != 0) return Outcome::Cleared;
+        for (VencAttr* v : {&first, &second})
+            if (Call(camera, &CCgiClient::SetVencAttr, v) != 0) return Outcome::Cleared;
+        return Outcome::Succeeded;
+    });
 }

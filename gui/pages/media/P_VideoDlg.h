@@ -42,15 +42,17 @@ public slots:
     void OnFirstResolutionChosen();
 
 protected:
-    bool Load() override;
+    void Load() override;
     void ClearControls() override;
-    Outcome Apply() override;
+    void Apply() override;
 
 private:
     bool Hz50() const;
     void BuildLists(const CapabilityRecord& cap, const QString& wantedProfile);
+    // What one read of the page found (null: that read failed).
+    void Show(const CapabilityRecord& cap, const VideoAttr* video, const VencAttr* first, const VencAttr* second);
     // Rebuilds the second-stream list for a first-stream size text; shows
-    // `second` when given, else reads the second stream again.
+    // `second` when given.
     void BuildSecondList(const std::string& modeList, const QString& firstSize, const VencAttr* second);
     void ShowStream(const VencAttr& v);
     // nullptr when rec may be sent, else the first failing message ("" when

@@ -29,6 +29,8 @@ CP_LogDlg::CP_LogDlg(QWidget* parent) : CCameraPage(parent, "P_LOG_DLG") {
     column->addLayout(buttons);
 
     Translate();
+    LockWhileBusy(clear);
+    LockWhileBusy(refresh);
     connect(clear, &QPushButton::clicked, this, &CP_LogDlg::OnClearLog);
     connect(refresh, &QPushButton::clicked, this, &CP_LogDlg::OnRefresh);
 }
@@ -37,27 +39,34 @@ void CP_LogDlg::RefreshFromDevice() {
     if (LoggedIn()) Load();
 }
 
-bool CP_LogDlg::Load() {
-    const CameraTarget t = Target();
-    m_address =
-        QStringLiteral("http://%1:%2%3").arg(QString::fromStdString(t.ip)).arg(t.port).arg(QLatin1String(kLogPath));
-    HttpFetchOptions options;
-    HttpPage page;
-    const HttpFetchResult r = CHttpFetch::Get(t.ip, t.port, t.user, t.password, kLogPath, options, &page);
-    // What the camera answered, as a browser would show it; nothing when no
-    // answer came.
-    if (r == HttpFetchResult::Ok && page.status == 200)
-        m_view->setPlainText(QString::fromUtf8(page.body.data(), static_cast<qsizetype>(page.body.size())));
-    else
-        m_view->clear();
-    return true;
+void CP_LogDlg::Load() { Fetch(false); }
+
+void CP_LogDlg::Fetch(bool clear) {
+    Start([this, clear](const CameraTarget& t) -> Done {
+        // The result of clearing is not shown: the log shown next tells.
+        if (clear) Call(t, &CCgiClient::CleanLog, static_cast<NoRecord*>(nullptr));
+        const QString address =
+            QStringLiteral("http://%1:%2%3").arg(QString::fromStdString(t.ip)).arg(t.port).arg(QLatin1String(kLogPath));
+        HttpFetchOptions options;
+        HttpPage page;
+        const HttpFetchResult r = CHttpFetch::Get(t.ip, t.port, t.user, t.password, kLogPath, options, &page);
+        // What the camera answered, as a browser would show it; nothing when
+        // no answer came.
+        const bool ok = r == HttpFetchResult::Ok && page.status == 200;
+        const QString text =
+            ok ? QString::fromUtf8(page.body.data(), static_cast<qsizetype>(page.body.size())) : QString();
+        return [this, address, ok, text] {
+            m_address = address;
+            if (ok)
+                m_view->setPlainText(text);
+            else
+                m_view->clear();
+        };
+    });
 }
 
 void CP_LogDlg::OnRefresh() { RefreshFromDevice(); }
 
 void CP_LogDlg::OnClearLog() {
-    if (!LoggedIn()) return;
-    // The result is not shown: the log shown next tells.
-    Run(&CCgiClient::CleanLog, static_cast<NoRecord*>(nullptr));
-    Load();
+    if (LoggedIn()) Fetch(true);
 }

@@ -25,10 +25,13 @@ public slots:
     void OnRefresh();
 
 protected:
-    bool Load() override;
+    void Load() override;
     void ClearControls() override {}
 
 private:
+    // Reads the log, after clearing it first when clear is set.
+    void Fetch(bool clear);
+
     QTextBrowser* m_view = nullptr;
     QString m_address;
 };

@@ -1,8 +1,6 @@
 #include "gui/pages/system/P_SystemDlg.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QPointer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -108,6 +106,7 @@ CP_SystemDlg::CP_SystemDlg(QWidget* parent) : CCameraPage(parent, "CONFIG"), m_j
     Translate();
     EnableSdButtons(false);
 
+    LockWhileBusy(m_unplug);
     connect(m_browse, &QPushButton::clicked, this, &CP_SystemDlg::OnBrowseSd);
     connect(m_format, &QPushButton::clicked, this, &CP_SystemDlg::OnFormatSd);
     connect(m_unplug, &QPushButton::clicked, this, &CP_SystemDlg::OnUnplugSd);
@@ -145,15 +144,21 @@ QString CP_SystemDlg::StatusText(const char* value) const {
     return LangTextEx("SYSTEM", std::strcmp(value, "off") == 0 ? QStringLiteral("Off") : QStringLiteral("On"));
 }
 
-bool CP_SystemDlg::Load() {
-    DeviceNetInfo info{};
-    if (Run(&CCgiClient::GetDeviceInfo, &info) == 0)
-        ShowInfo(info);
-    else
-        ClearControls();
-    // The SD state is read either way.
-    ShowSd();
-    return true;
+void CP_SystemDlg::Load() {
+    Start([this](const CameraTarget& camera) -> Done {
+        DeviceNetInfo info{};
+        SdCardState sd{0, 0, 0};
+        const bool infoOk = Call(camera, &CCgiClient::GetDeviceInfo, &info) == 0;
+        // The SD state is read either way.
+        const bool sdOk = Call(camera, &CCgiClient::GetSdStatus, &sd) == 0;
+        return [=, this] {
+            if (infoOk)
+                ShowInfo(info);
+            else
+                ClearControls();
+            ShowSd(sdOk ? &sd : nullptr);
+        };
+    });
 }
 
 void CP_SystemDlg::ShowInfo(const DeviceNetInfo& info) {
@@ -177,13 +182,13 @@ void CP_SystemDlg::ShowInfo(const DeviceNetInfo& info) {
     set(1146, FieldText(info.startdate));
 }
 
-void CP_SystemDlg::ShowSd() {
-    SdCardState sd{0, 0, 0};
-    if (Run(&CCgiClient::GetSdStatus, &sd) != 0) {
+void CP_SystemDlg::ShowSd(const SdCardState* state) {
+    if (!state) {
         m_sdStatus->setText(LangTextEx(Section(), QStringLiteral("Card reading failed")));
         EnableSdButtons(false);
         return;
     }
+    const SdCardState& sd = *state;
     QString text;
     if (sd.status == 0 || sd.status == 1) {
         const QString key =
@@ -272,24 +277,9 @@ void CP_SystemDlg::OnUnplugSd() {
         ClearControls();
         return;
     }
-    // The camera may take up to ten minutes to answer. The exchange runs on a
-    // worker while a local event loop keeps the window painting and
-    // answering; the button is off meanwhile so it cannot start twice.
-    const CameraTarget target = Target();
-    QPointer<CP_SystemDlg> self(this);
-    m_unplug->setEnabled(false);
-    std::atomic<int> result{-1};
-    QEventLoop wait;
-    std::thread worker([&] {
-        CCgiClient client;
-        result = client.StopSd(target.ip.c_str(), target.port, target.user.c_str(), target.password.c_str(), nullptr,
-                               600000);
-        QMetaObject::invokeMethod(
-            &wait, [&wait] { wait.quit(); }, Qt::QueuedConnection);
+    // The camera may take up to ten minutes to answer.
+    Start([this](const CameraTarget& camera) -> Done {
+        const int result = Call(camera, &CCgiClient::StopSd, static_cast<NoRecord*>(nullptr), 600000);
+        return [this, result] { Message(result == 0 ? "SD card stopped successfully" : "Failed to stop SD card"); };
     });
-    wait.exec();
-    worker.join();
-    if (!self) return;
-    m_unplug->setEnabled(true);
-    Message(result == 0 ? "SD card stopped successfully" : "Failed to stop SD card");
 }

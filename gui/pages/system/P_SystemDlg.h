@@ -48,7 +48,7 @@ public slots:
     void OnSpinnerTick();
 
 protected:
-    bool Load() override;
+    void Load() override;
     void ClearControls() override;
     bool event(QEvent* e) override;
 
@@ -62,7 +62,8 @@ private:
     };
 
     void ShowInfo(const DeviceNetInfo& info);
-    void ShowSd();
+    // null: the read failed.
+    void ShowSd(const SdCardState* sd);
     void EnableSdButtons(bool on);
     QString StatusText(const char* value) const;
 

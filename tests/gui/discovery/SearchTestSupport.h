@@ -12,7 +12,7 @@
 #include "gui/kit/AppEvents.h"
 #include "gui/shell/KyCamToolDlg.h"
 #include "gui/kit/PageRegistry.h"
-#include "gui/kit/ShellParts.h"
+#include "gui/kit/ShellViews.h"
 #include "gui/discovery/SearchDlg.h"
 #include "tests/support/GuiTestSupport.h"
 
@@ -52,18 +52,18 @@ inline DeviceInfo MakeInfo(const std::string& id, const std::string& ip, const s
 class SearchHost {
 public:
     explicit SearchHost(const CSearchDlg::Options& options, int screenWidth = 1920) {
-        parts.playPanel = [this](QWidget* parent) {
+        views.playPanel = [this](QWidget* parent, IShellHost&) {
             panel = new FakePlayPanel(parent);
             return panel;
         };
-        parts.searchView = [this, options](QWidget* parent) {
-            search = new CSearchDlg(options, parent);
+        views.searchView = [this, options](QWidget* parent, IShellHost& shell) {
+            search = new CSearchDlg(options, parent, &shell);
             return search;
         };
         CKyCamToolDlg::Options o;
         o.screenWidth = screenWidth;
         o.pages = &registry;
-        o.parts = &parts;
+        o.views = &views;
         window = std::make_unique<CKyCamToolDlg>(o);
         window->ShowMaximized();
         window->ShowDeviceList();
@@ -71,7 +71,7 @@ public:
     }
 
     CPageRegistry registry;
-    ShellParts parts;
+    ShellViews views;
     FakePlayPanel* panel = nullptr;
     CSearchDlg* search = nullptr;
     std::unique_ptr<CKyCamToolDlg> window;

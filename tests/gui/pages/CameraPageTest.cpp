@@ -1,6 +1,9 @@
 // The shared page pattern, through the smallest page built on it: one
 // record, one get, one set.
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include "core/cgi/rules/VideoRules.h"
 #include "gui/pages/CameraPage.h"
@@ -13,6 +16,8 @@ class CProfilePage : public CRecordPage<VideoAttr> {
 public:
     CProfilePage() : CRecordPage<VideoAttr>(nullptr, "CONFIG", &CCgiClient::GetVideoAttr, &CCgiClient::SetVideoAttr) {
         edit = new QLineEdit(this);
+        apply = new QPushButton(this);
+        AddApplyButton(apply);
     }
     void ShowRecord(const VideoAttr& rec) override {
         shown = rec;
@@ -28,6 +33,7 @@ public:
         edit->clear();
     }
     QLineEdit* edit;
+    QPushButton* apply;
     VideoAttr shown{};
     int clears = 0;
 };
@@ -53,12 +59,12 @@ TEST_F(CameraPageTest, TargetTakesTheCurrentDeviceRightBeforeUse) {
 
 TEST_F(CameraPageTest, RefreshShowsTheRecordOrClears) {
     CProfilePage page;
-    page.RefreshFromDevice();
+    Refresh(page);
     EXPECT_EQ(page.edit->text(), "1");
     EXPECT_EQ(page.clears, 0);
 
     camera.loggedIn = false;
-    page.RefreshFromDevice();
+    Refresh(page);
     EXPECT_EQ(page.clears, 1);
     EXPECT_TRUE(page.edit->text().isEmpty());
 
@@ -66,40 +72,94 @@ TEST_F(CameraPageTest, RefreshShowsTheRecordOrClears) {
     camera.loggedIn = true;
     page.edit->setText("x");
     emulator->Stop();
-    page.RefreshFromDevice();
+    Refresh(page);
     EXPECT_EQ(page.clears, 2);
     EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
 TEST_F(CameraPageTest, ApplyValidatesWritesAndReports) {
     CProfilePage page;
-    page.RefreshFromDevice();
+    Refresh(page);
 
     page.edit->setText("9");
-    page.OnApply();
+    Apply(page);
     EXPECT_EQ(presenter.texts, QStringList{"Bad profile!"});
     EXPECT_EQ(EmuGet("profile"), "1");
 
     presenter.Clear();
     page.edit->setText("2");
-    page.OnApply();
+    Apply(page);
     EXPECT_EQ(presenter.texts, QStringList{"Parameter setting succeeded!"});
     EXPECT_EQ(EmuAwait("profile", "2"), "2");
 
     presenter.Clear();
     emulator->Stop();
-    page.OnApply();
+    Apply(page);
     EXPECT_EQ(presenter.texts, QStringList{"Parameter setting failed!"});
 }
 
 TEST_F(CameraPageTest, ApplyWithoutCameraClearsSilently) {
     CProfilePage page;
-    page.RefreshFromDevice();
+    Refresh(page);
     camera.loggedIn = false;
-    page.OnApply();
+    Apply(page);
     EXPECT_EQ(page.clears, 1);
     EXPECT_TRUE(presenter.texts.isEmpty());
     EXPECT_EQ(EmuGet("profile"), "1");
+}
+
+// A camera that accepts the connection and never answers (or answers a byte
+// a millisecond): the window keeps running its timers, the page shows it is
+// busy and takes no second Apply, and the designed result comes at the end.
+TEST_F(CameraPageTest, ExchangesRunOffTheWindowThread) {
+    CProfilePage page;
+    Refresh(page);
+    for (const char* fault : {"slow", "silent"}) {
+        SCOPED_TRACE(fault);
+        Fault("none");
+        Fault(fault);
+        const bool silent = std::string(fault) == "silent";
+        int ticks = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(50);
+        QElapsedTimer clock;
+        clock.start();
+
+        presenter.Clear();
+        page.clears = 0;
+        page.RefreshFromDevice();
+        EXPECT_TRUE(page.Busy());
+        EXPECT_EQ(page.cursor().shape(), Qt::BusyCursor);
+        EXPECT_FALSE(page.apply->isEnabled());
+        ASSERT_TRUE(WaitIdle(page));
+        EXPECT_EQ(page.clears, silent ? 1 : 0);
+        EXPECT_TRUE(page.apply->isEnabled());
+
+        page.edit->setText("2");
+        page.OnApply();
+        EXPECT_TRUE(page.Busy());
+        page.OnApply();   // ignored while the first runs
+        ASSERT_TRUE(WaitIdle(page));
+        // The video write is send-only: a camera that takes it and never
+        // answers has taken it.
+        EXPECT_EQ(presenter.texts, QStringList{"Parameter setting succeeded!"});
+        // Timers kept firing on schedule the whole time (allowing for a busy machine).
+        EXPECT_GE(ticks, clock.elapsed() / 50 / 2);
+    }
+}
+
+TEST_F(CameraPageTest, APageGoneMidExchangeIsNeverCalled) {
+    Fault("silent");
+    auto* page = new CProfilePage;
+    page->RefreshFromDevice();
+    auto* applying = new CProfilePage;
+    applying->OnApply();
+    delete page;
+    delete applying;
+    // Both exchanges time out and finish with no page to return to.
+    PumpUntil([] { return false; }, 80);
+    EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
 }   // namespace

@@ -36,6 +36,27 @@ void PumpEvents(int ms) {
     QCoreApplication::processEvents();
 }
 
+void PageTest::Refresh(CCameraPage& page) {
+    page.RefreshFromDevice();
+    EXPECT_TRUE(WaitIdle(page));
+}
+
+void PageTest::Apply(CCameraPage& page) {
+    page.OnApply();
+    EXPECT_TRUE(WaitIdle(page));
+}
+
+bool PageTest::WaitIdle(const CCameraPage& page) {
+    return PumpUntil([&] { return !page.Busy(); });
+}
+
+void PageTest::Fault(const std::string& name) {
+    HttpPage page;
+    CHttpFetch::Get("127.0.0.1", static_cast<uint16_t>(emulator->HttpPort()), "admin", kPassword,
+                    "/emu/fault?name=" + Encode(name), {}, &page);
+    ASSERT_EQ(page.status, 200);
+}
+
 void PageTest::SetUp() {
     emulator = std::make_unique<ky::test::EmulatorProcess>(
         std::vector<std::string>{"--no-rtsp", "--no-discovery", "--password", kPassword});

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "gui/pages/CameraPage.h"
 #include "gui/pages/PageContext.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/EmulatorProcess.h"
@@ -32,6 +33,14 @@ protected:
     // Send-only writes reach the camera a little after the page returns:
     // polls until the key holds `want` (bounded), and returns what it holds.
     std::string EmuAwait(const std::string& key, const std::string& want);
+
+    // The page's read or Apply, then the event loop until its exchange has
+    // ended (bounded).
+    static void Refresh(CCameraPage& page);
+    static void Apply(CCameraPage& page);
+    static bool WaitIdle(const CCameraPage& page);
+    // Adds a fault mode at the emulator (name=none clears them).
+    void Fault(const std::string& name);
 
     // Runs the event loop until pred() holds (bounded); true when it did.
     template <class Pred>

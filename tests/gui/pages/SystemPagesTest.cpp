@@ -48,7 +48,7 @@ TEST_F(SystemPageTest, ShowsDeviceInformation) {
     EmuSet("stream_num", "3");
     EmuSet("facddnsstatus", "OFF");
     EmuSet("th3ddnsstatus", "");
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(F(1130), "KY7200-EMU-000001");
     EXPECT_EQ(F(1131), QString::fromStdString(EmuGet("devtype")));
     EXPECT_EQ(F(1132), "Wireless Lan");
@@ -102,16 +102,16 @@ TEST_F(SystemPageTest, SdStatusText) {
         EmuSet("sdstatus", c.status);
         EmuSet("sdfreespace", c.freeSpace);
         EmuSet("sdtotalspace", c.total);
-        page->RefreshFromDevice();
+        Refresh(*page);
         EXPECT_EQ(F(1092), c.text);
         EXPECT_TRUE(SdButtonsEnabled());
     }
 }
 
 TEST_F(SystemPageTest, WithoutCameraEverythingIsEmptyAndDisabled) {
-    page->RefreshFromDevice();
+    Refresh(*page);
     camera.loggedIn = false;
-    page->RefreshFromDevice();
+    Refresh(*page);
     for (int id :
          {1130, 1131, 1132, 1133, 1138, 1135, 1137, 1136, 1139, 1140, 1102, 1106, 1107, 1145, 1144, 1147, 1146, 1092})
         EXPECT_TRUE(F(id).isEmpty()) << id;
@@ -120,14 +120,15 @@ TEST_F(SystemPageTest, WithoutCameraEverythingIsEmptyAndDisabled) {
     // Format and unplug without a camera clear the page and say nothing.
     page->OnFormatSd();
     page->OnUnplugSd();
+    EXPECT_TRUE(WaitIdle(*page));
     EXPECT_TRUE(presenter.texts.isEmpty());
     EXPECT_FALSE(page->FormatBusy());
 }
 
 TEST_F(SystemPageTest, CameraGoneShowsCardReadingFailed) {
-    page->RefreshFromDevice();
+    Refresh(*page);
     emulator->Stop();
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_TRUE(F(1130).isEmpty());
     EXPECT_EQ(F(1092), "Card reading failed");
     EXPECT_TRUE(SdButtonsDisabled());
@@ -137,7 +138,7 @@ TEST_F(SystemPageTest, CameraGoneShowsCardReadingFailed) {
 TEST_F(SystemPageTest, FormatRunsOnAWorkerWithSpinnerAndRefusesASecondStart) {
     EmuSet("sdfreespace", "10");
     EmuSet("emu.sd_delay_ms", "1500");
-    page->RefreshFromDevice();
+    Refresh(*page);
     page->OnFormatSd();
     ASSERT_TRUE(page->FormatBusy());
 
@@ -169,7 +170,7 @@ TEST_F(SystemPageTest, FormatRunsOnAWorkerWithSpinnerAndRefusesASecondStart) {
 }
 
 TEST_F(SystemPageTest, FormatFailures) {
-    page->RefreshFromDevice();
+    Refresh(*page);
     EmuSet("sdstatus", "out");
     page->OnFormatSd();
     EXPECT_EQ(FormatResult(), "SD card format failed!");
@@ -184,7 +185,7 @@ TEST_F(SystemPageTest, FormatFailures) {
 
 TEST_F(SystemPageTest, PageGoingAwayDuringFormatIsSafe) {
     EmuSet("emu.sd_delay_ms", "300");
-    page->RefreshFromDevice();
+    Refresh(*page);
     page->OnFormatSd();
     page.reset();
     // The worker finishes on its own and posts to no one.
@@ -196,21 +197,23 @@ TEST_F(SystemPageTest, PageGoingAwayDuringFormatIsSafe) {
 }
 
 TEST_F(SystemPageTest, UnplugStopsTheCard) {
-    page->RefreshFromDevice();
+    Refresh(*page);
     page->OnUnplugSd();
+    EXPECT_TRUE(WaitIdle(*page));
     EXPECT_EQ(presenter.texts, QStringList{"SD card stopped successfully"});
     EXPECT_EQ(EmuGet("sdstatus"), "out");
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(F(1092), "No card");
 
     presenter.Clear();
     emulator->Stop();
     page->OnUnplugSd();
+    EXPECT_TRUE(WaitIdle(*page));
     EXPECT_EQ(presenter.texts, QStringList{"Failed to stop SD card"});
 }
 
 TEST_F(SystemPageTest, UnplugKeepsTheWindowResponsive) {
-    page->RefreshFromDevice();
+    Refresh(*page);
     EmuSet("emu.sd_delay_ms", "800");
     // A timer of the window fires while the camera is still answering.
     bool ticked = false;
@@ -220,6 +223,7 @@ TEST_F(SystemPageTest, UnplugKeepsTheWindowResponsive) {
         buttonOffWhileWaiting = !page->UnplugButton()->isEnabled();
     });
     page->OnUnplugSd();
+    EXPECT_TRUE(WaitIdle(*page));
     EXPECT_TRUE(ticked);
     EXPECT_TRUE(buttonOffWhileWaiting);
     EXPECT_TRUE(page->UnplugButton()->isEnabled());
@@ -229,7 +233,7 @@ TEST_F(SystemPageTest, UnplugKeepsTheWindowResponsive) {
 TEST_F(SystemPageTest, BrowseOpensTheSdBrowser) {
     QWidget* openedOver = nullptr;
     ky::pages::SetSdBrowserOpener([&](QWidget* parent) { openedOver = parent; });
-    page->RefreshFromDevice();
+    Refresh(*page);
     page->BrowseButton()->click();
     EXPECT_EQ(openedOver, page.get());
 }
@@ -238,7 +242,7 @@ using LogPageTest = kytest::PageTest;
 
 TEST_F(LogPageTest, ShowsTheLogAndClearsIt) {
     CP_LogDlg log;
-    log.RefreshFromDevice();
+    Refresh(log);
     EXPECT_TRUE(log.View()->toPlainText().contains("2024-01-15 08:00:00 system start"));
     EXPECT_TRUE(log.View()->toPlainText().contains("sd card ready"));
     // The address names the camera, never the credentials.
@@ -246,9 +250,12 @@ TEST_F(LogPageTest, ShowsTheLogAndClearsIt) {
 
     EmuSet("emu.syslog", "line one\nline two\n");
     log.OnRefresh();
+    EXPECT_TRUE(WaitIdle(log));
     EXPECT_EQ(log.View()->toPlainText(), "line one\nline two\n");
 
     log.OnClearLog();
+
+    EXPECT_TRUE(WaitIdle(log));
     EXPECT_EQ(EmuGet("emu.syslog"), "");
     EXPECT_TRUE(log.View()->toPlainText().isEmpty());
     EXPECT_TRUE(presenter.texts.isEmpty());
@@ -256,12 +263,14 @@ TEST_F(LogPageTest, ShowsTheLogAndClearsIt) {
 
 TEST_F(LogPageTest, WithoutCameraNothingHappens) {
     CP_LogDlg log;
-    log.RefreshFromDevice();
+    Refresh(log);
     const QString before = log.View()->toPlainText();
     ASSERT_FALSE(before.isEmpty());
     camera.loggedIn = false;
     log.OnRefresh();
+    EXPECT_TRUE(WaitIdle(log));
     log.OnClearLog();
+    EXPECT_TRUE(WaitIdle(log));
     EXPECT_EQ(log.View()->toPlainText(), before);
     EXPECT_NE(EmuGet("emu.syslog"), "");
 }
@@ -269,7 +278,7 @@ TEST_F(LogPageTest, WithoutCameraNothingHappens) {
 TEST_F(LogPageTest, WrongPasswordShowsNoLog) {
     CP_LogDlg log;
     std::strcpy(camera.device.password, "wrong");
-    log.RefreshFromDevice();
+    Refresh(log);
     EXPECT_TRUE(log.View()->toPlainText().isEmpty());
 }
 
@@ -292,9 +301,9 @@ TEST_F(PageShots, SavePictures) {
     CPVideoDlg video;
     CP_SystemDlg system;
     CP_LogDlg log;
-    video.RefreshFromDevice();
-    system.RefreshFromDevice();
-    log.RefreshFromDevice();
+    Refresh(video);
+    Refresh(system);
+    Refresh(log);
     const std::pair<QWidget*, const char*> pages[] = {{&video, "video"}, {&system, "system"}, {&log, "log"}};
     for (auto [w, name] : pages) {
         w->resize(1400, 900);

@@ -28,13 +28,13 @@ protected:
     }
     // Refreshes, then sets a valid apply-able state: 60 Hz, 30 fps allowed.
     void Refreshed() {
-        page->RefreshFromDevice();
+        Refresh(*page);
         ASSERT_EQ(S(0).resolution->currentText(), "1920x1080");
     }
     // Applies and returns the one message shown ("" for none).
     QString ApplyMessage() {
         presenter.Clear();
-        page->OnApply();
+        Apply(*page);
         EXPECT_LE(presenter.texts.size(), 1);
         return presenter.Last();
     }
@@ -42,7 +42,7 @@ protected:
 };
 
 TEST_F(VideoPageTest, ShowsTheCameraValues) {
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(page->FormatList()->currentText(), "50HZ");
     EXPECT_EQ(Entries(page->CodingList()), (QStringList{"H264 baseline", "H264 mainprofile", "H264 highprofile"}));
     EXPECT_EQ(page->CodingList()->currentText(), "H264 mainprofile");
@@ -67,7 +67,7 @@ TEST_F(VideoPageTest, ListsFollowTheCapabilityRecord) {
     EmuSet("profile", "2");
     SetCapability("5", "40;41;42;");
     EmuSet("vinorm", "N");
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(Entries(page->CodingList()), (QStringList{"H264 baseline", "H264 highprofile"}));
     EXPECT_EQ(page->CodingList()->currentText(), "H264 highprofile");
     EXPECT_EQ(page->FormatList()->currentText(), "60HZ");
@@ -78,22 +78,23 @@ TEST_F(VideoPageTest, ListsFollowTheCapabilityRecord) {
     // 1280x720 with 704x576 (50 Hz) or 704x480 (60 Hz).
     SetCapability("   ", "35;");
     EmuSet("videomode", "35");
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(S(0).resolution->currentText(), "1280x720");
     EXPECT_EQ(page->CodingList()->count(), 2);
     EXPECT_EQ(Entries(S(1).resolution), QStringList{"704x480"});
     EmuSet("vinorm", "P");
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(Entries(S(1).resolution), QStringList{"704x576"});
 }
 
 TEST_F(VideoPageTest, PickingAFirstResolutionRebuildsTheSecondList) {
     SetCapability("7", "41;35;");
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(Entries(S(0).resolution), (QStringList{"1920x1080", "1280x720"}));
     S(1).bitRate->setText("77");
     S(0).resolution->setCurrentIndex(1);
     page->OnFirstResolutionChosen();
+    EXPECT_TRUE(WaitIdle(*page));
     EXPECT_EQ(Entries(S(1).resolution), QStringList{"704x576"});
     // The second stream was read again from the camera.
     EXPECT_EQ(S(1).bitRate->text(), "1024");
@@ -103,7 +104,7 @@ TEST_F(VideoPageTest, PickingAFirstResolutionRebuildsTheSecondList) {
 TEST_F(VideoPageTest, WithoutCameraOrDeviceRecordThePageEmpties) {
     Refreshed();
     camera.loggedIn = false;
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(page->FormatList()->currentIndex(), -1);
     EXPECT_EQ(page->CodingList()->currentIndex(), -1);
     for (int s = 0; s < 2; ++s) {
@@ -119,7 +120,7 @@ TEST_F(VideoPageTest, WithoutCameraOrDeviceRecordThePageEmpties) {
     camera.loggedIn = true;
     Refreshed();
     capabilityValid = false;
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(S(0).resolution->count(), 0);
     // Apply without a valid device record clears and sends nothing.
     capabilityValid = true;
@@ -188,7 +189,7 @@ TEST_F(VideoPageTest, ValidationRefusesInOrderAndSendsNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        page->RefreshFromDevice();
+        Refresh(*page);
         c.change();
         EXPECT_EQ(ApplyMessage(), QString::fromUtf8(c.message));
     }
@@ -209,7 +210,7 @@ TEST_F(VideoPageTest, BoundaryValuesAreAccepted) {
     EXPECT_EQ(EmuGet("bps_1"), "6144");
 
     // At 60 Hz up to 30 fps is fine.
-    page->RefreshFromDevice();
+    Refresh(*page);
     page->FormatList()->setCurrentIndex(1);
     S(0).frameRate->setEditText("30");
     S(0).keyFrame->setText("30");
@@ -248,7 +249,7 @@ TEST_F(VideoPageTest, ApplyWritesModeStandardProfileAndBothStreams) {
     EXPECT_EQ(EmuGet("imagegrade_1"), "3");
 
     // Read back, the page shows what was written.
-    page->RefreshFromDevice();
+    Refresh(*page);
     EXPECT_EQ(S(1).resolution->currentText(), "320x176");
     EXPECT_EQ(S(0).frameRate->currentText(), "20");
     EXPECT_TRUE(S(0).vbr->isChecked());
@@ -256,7 +257,7 @@ TEST_F(VideoPageTest, ApplyWritesModeStandardProfileAndBothStreams) {
 
 TEST_F(VideoPageTest, UnlistedResolutionPairAsksFirst) {
     SetCapability("7", "41;35;");
-    page->RefreshFromDevice();
+    Refresh(*page);
     // 1280x720 with 640x352 is no mode of this camera.
     S(0).resolution->setCurrentIndex(S(0).resolution->findText("1280x720"));
     S(0).bitRate->setText("3000");
@@ -265,7 +266,7 @@ TEST_F(VideoPageTest, UnlistedResolutionPairAsksFirst) {
     EXPECT_EQ(EmuGet("bps_1"), "4096");
 
     presenter.answers = {true};
-    page->OnApply();
+    Apply(*page);
     EXPECT_EQ(presenter.texts.back(), "Parameter setting succeeded!");
     // Only the stream settings were sent.
     EXPECT_EQ(EmuAwait("bps_1", "3000"), "3000");
@@ -274,13 +275,14 @@ TEST_F(VideoPageTest, UnlistedResolutionPairAsksFirst) {
 
 TEST_F(VideoPageTest, SingleModeIsSentWhateverWasChosen) {
     SetCapability("7", "35;");
-    page->RefreshFromDevice();
+    Refresh(*page);
     // The camera runs mode 41 (1920x1080), which this list does not hold:
     // nothing is selected and the second list has no entry for it.
     EXPECT_EQ(S(0).resolution->currentIndex(), -1);
     EXPECT_EQ(S(1).resolution->count(), 0);
     S(0).resolution->setCurrentIndex(0);
     page->OnFirstResolutionChosen();
+    EXPECT_TRUE(WaitIdle(*page));
     EXPECT_EQ(S(1).resolution->currentText(), "704x576");
     EXPECT_EQ(ApplyMessage(), "Parameter setting succeeded!");
     EXPECT_EQ(EmuAwait("videomode", "35"), "35");

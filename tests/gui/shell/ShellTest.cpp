@@ -18,7 +18,7 @@
 #include "gui/shell/LeftSettingsDlg.h"
 #include "gui/kit/PageRegistry.h"
 #include "gui/kit/SettingsPage.h"
-#include "gui/kit/ShellParts.h"
+#include "gui/kit/ShellViews.h"
 #include "gui/kit/Translate.h"
 #include "tests/support/GuiTestSupport.h"
 
@@ -90,7 +90,7 @@ protected:
                 return page;
             });
         }
-        parts.searchView = [this](QWidget* parent) {
+        views.searchView = [this](QWidget* parent, IShellHost&) {
             search = new FakeSearch(parent);
             return search;
         };
@@ -100,7 +100,7 @@ protected:
         CKyCamToolDlg::Options options;
         options.screenWidth = screenWidth;
         options.pages = &registry;
-        options.parts = &parts;
+        options.views = &views;
         auto w = std::make_unique<CKyCamToolDlg>(options);
         w->ShowMaximized();
         QCoreApplication::processEvents();
@@ -117,7 +117,7 @@ protected:
     GuiAppDir dir;
     RecordingPresenter presenter;
     CPageRegistry registry;
-    ShellParts parts;
+    ShellViews views;
     std::map<int, FakePage*> pages;
     FakeSearch* search = nullptr;
 };
