@@ -1,12 +1,12 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
-#include <QPixmap>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
-#include <initializer_list>
+#include <vector>
 
 #include "gui/controls/WeekCtrl.h"
 
@@ -16,88 +16,78 @@ void SendMouse(QWidget& w, QEvent::Type type, QPoint pos, Qt::MouseButton button
     QMouseEvent ev(type, QPointF(pos), QPointF(w.mapToGlobal(pos)), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(&w, &ev);
 }
-
 void Press(QWidget& w, QPoint p) { SendMouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
 void Move(QWidget& w, QPoint p) { SendMouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
 void Release(QWidget& w, QPoint p) { SendMouse(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
 
 // Press at `from`, move through `path`, release at the last point.
-void Drag(QWidget& w, QPoint from, std::initializer_list<QPoint> path) {
+void Drag(QWidget& w, QPoint from, const std::vector<QPoint>& path) {
     Press(w, from);
-    QPoint last = from;
-    for (QPoint p : path) {
-        Move(w, p);
-        last = p;
-    }
-    Release(w, last);
+    for (QPoint p : path) Move(w, p);
+    Release(w, path.empty() ? from : path.back());
 }
 
 // A point inside cell (day, slot) of a 560x200 grid (10x25 cells).
 QPoint In(int day, int slot, int dx = 5, int dy = 12) { return QPoint(80 + slot * 10 + dx, 25 + day * 25 + dy); }
 
+const CWeekCtrl::WeekText kEmpty = CWeekCtrl::FilledWeek(QLatin1Char('N'));
+
 struct WeekGrid : ::testing::Test {
     CWeekCtrl grid;
     void SetUp() override {
         grid.resize(560, 200);
-        grid.SetSchedule(0, CWeekCtrl::FilledWeek(QLatin1Char('N')));
+        grid.SetSchedule(0, kEmpty);
     }
     QString Day(int d) const { return grid.Text()[size_t(d)]; }
-    QImage Render() {
+    QRgb PixelAt(QPoint p) {
         QImage img(grid.size(), QImage::Format_RGB32);
         grid.render(&img);
-        return img;
+        return img.pixel(p);
     }
 };
 
-QString Slots(const QString& day, int from, int count) { return day.mid(from, count); }
-
 }   // namespace
 
-TEST_F(WeekGrid, GeometryFollowsClientSize) {
-    EXPECT_EQ(grid.CellWidth(), 10);
-    EXPECT_EQ(grid.CellHeight(), 25);
-    EXPECT_EQ(grid.CellRect(1, 16), QRect(240, 50, 10, 25));
-
-    // Below 128 pixels the cells have no width and no press starts a drag.
-    grid.resize(127, 200);
-    EXPECT_EQ(grid.CellWidth(), 0);
-    Press(grid, QPoint(100, 60));
-    EXPECT_FALSE(grid.IsDragging());
-    grid.resize(128, 200);
-    EXPECT_EQ(grid.CellWidth(), 1);
-    // Narrower than the label column: still no negative cells.
-    grid.resize(40, 10);
-    EXPECT_EQ(grid.CellWidth(), 0);
-    EXPECT_EQ(grid.CellHeight(), 0);
-}
-
-TEST_F(WeekGrid, DragTogglesWholeCellsInsideTheRectangle) {
-    // Monday 08:00 to 09:59: half hours 16..19 of row 1.
-    Drag(grid, In(1, 16), {In(1, 17), In(1, 19, 9, 20)});
-    EXPECT_FALSE(grid.IsDragging());
-    EXPECT_EQ(Day(1), QString(16, 'N') + "PPPP" + QString(28, 'N'));
-    for (int d : {0, 2, 3, 4, 5, 6}) EXPECT_EQ(Day(d), QString(48, 'N')) << d;
-
-    // Across three days and two columns.
-    Drag(grid, In(2, 0, 1, 1), {In(4, 1)});
-    for (int d : {2, 3, 4}) EXPECT_EQ(Slots(Day(d), 0, 3), "PPN") << d;
-    EXPECT_EQ(Slots(Day(5), 0, 2), "NN");
-
-    // The last column and the last day are reachable.
-    Drag(grid, In(6, 47), {In(6, 47, 8, 20)});
-    EXPECT_EQ(Day(6).at(47), QLatin1Char('P'));
+TEST_F(WeekGrid, DragTogglesWholeCellsGrowingOnlyRightAndDown) {
+    struct Span {
+        int day, slot, count;
+    };
+    const struct {
+        const char* what;
+        QPoint from;
+        std::vector<QPoint> path;
+        std::vector<Span> armed;
+    } cases[] = {
+        {"Monday 08:00 to 09:59", In(1, 16), {In(1, 17), In(1, 19, 9, 20)}, {{1, 16, 4}}},
+        {"three days, two columns", In(2, 0, 1, 1), {In(4, 1)}, {{2, 0, 2}, {3, 0, 2}, {4, 0, 2}}},
+        {"last column of the last day", In(6, 47), {In(6, 47, 8, 20)}, {{6, 47, 1}}},
+        {"left of and above the start: ignored",
+         In(3, 20),
+         {In(3, 20, 7), In(3, 15), In(1, 22), In(1, 15)},
+         {{3, 20, 1}}},
+        {"moving back shrinks the rectangle", In(5, 30), {In(5, 35), In(5, 32)}, {{5, 30, 3}}},
+        {"leaving the cells keeps the last edge", In(0, 44), {In(0, 46), QPoint(700, In(0, 46).y())}, {{0, 44, 3}}},
+        {"press without move", In(2, 2), {}, {}},
+    };
+    for (const auto& c : cases) {
+        grid.SetSchedule(0, kEmpty);
+        Drag(grid, c.from, c.path);
+        EXPECT_FALSE(grid.IsDragging()) << c.what;
+        CWeekCtrl::WeekText want = kEmpty;
+        for (const Span& s : c.armed) want[size_t(s.day)].replace(s.slot, s.count, QString(s.count, 'P'));
+        EXPECT_EQ(grid.Text(), want) << c.what;
+    }
 }
 
 TEST_F(WeekGrid, MixedBlockIsInvertedPerCell) {
-    CWeekCtrl::WeekText text = CWeekCtrl::FilledWeek(QLatin1Char('N'));
+    CWeekCtrl::WeekText text = kEmpty;
     text[3].replace(10, 4, "PPNN");
     text[4].replace(10, 4, "NPNP");
     grid.SetSchedule(7, text);
     Drag(grid, In(3, 10), {In(4, 13)});
-    EXPECT_EQ(Slots(Day(3), 9, 6), "NNNPPN");
-    EXPECT_EQ(Slots(Day(4), 9, 6), "NPNPNN");
-    // A second identical drag restores the block.
-    Drag(grid, In(3, 10), {In(4, 13)});
+    EXPECT_EQ(Day(3).mid(9, 6), "NNNPPN");
+    EXPECT_EQ(Day(4).mid(9, 6), "NPNPNN");
+    Drag(grid, In(3, 10), {In(4, 13)});   // a second identical drag restores the block
     EXPECT_EQ(grid.Text(), text);
     // Characters other than 'P' count as not armed.
     text[0][5] = QLatin1Char('x');
@@ -106,40 +96,24 @@ TEST_F(WeekGrid, MixedBlockIsInvertedPerCell) {
     EXPECT_EQ(Day(0).at(5), QLatin1Char('P'));
 }
 
-TEST_F(WeekGrid, DragGrowsOnlyRightAndDown) {
-    const QRect start = grid.CellRect(3, 20);
-    Press(grid, In(3, 20));
-    Move(grid, In(3, 20, 7));
-    EXPECT_EQ(grid.DragRect(), start.adjusted(0, 0, 1, 1));
-    Move(grid, In(3, 15));   // left of the start: ignored
-    Move(grid, In(1, 22));   // above the start: ignored
-    Move(grid, In(1, 15));
-    EXPECT_EQ(grid.DragRect(), start.adjusted(0, 0, 1, 1));
-    Release(grid, In(1, 15));
-    EXPECT_EQ(Day(3), QString(20, 'N') + "P" + QString(27, 'N'));
-    EXPECT_EQ(Day(1), QString(48, 'N'));
-
-    // Moving back towards the start shrinks the rectangle again.
-    Drag(grid, In(5, 30), {In(5, 35), In(5, 32)});
-    EXPECT_EQ(Slots(Day(5), 29, 6), "NPPPNN");
-
-    // Leaving the cells keeps the last edge inside them.
-    Drag(grid, In(0, 44), {In(0, 46), QPoint(700, In(0, 46).y())});
-    EXPECT_EQ(Slots(Day(0), 43, 5), "NPPPN");
-}
-
-TEST_F(WeekGrid, PressWithoutMoveTogglesNothing) {
+TEST_F(WeekGrid, OnlyALeftPressInsideTheCellsStartsADrag) {
     Press(grid, In(2, 2));
     EXPECT_TRUE(grid.IsDragging());
-    Release(grid, In(2, 2));
-    EXPECT_EQ(grid.Text(), CWeekCtrl::FilledWeek(QLatin1Char('N')));
-    // Right button and presses outside the cells start nothing.
+    grid.CancelDrag();
     SendMouse(grid, QEvent::MouseButtonPress, In(2, 2), Qt::RightButton, Qt::RightButton);
     EXPECT_FALSE(grid.IsDragging());
     for (QPoint p : {QPoint(80, 60), QPoint(50, 60), QPoint(560, 60), QPoint(200, 25), QPoint(200, 200)}) {
         Press(grid, p);
         EXPECT_FALSE(grid.IsDragging()) << p.x() << "," << p.y();
     }
+    // Below 128 pixels the cells have no width (never a negative one) and no press starts a drag.
+    for (QSize size : {QSize(127, 200), QSize(40, 10)}) {
+        grid.resize(size);
+        EXPECT_EQ(grid.CellWidth(), 0);
+        Press(grid, QPoint(100, 8));
+        EXPECT_FALSE(grid.IsDragging());
+    }
+    EXPECT_EQ(grid.CellHeight(), 0);
 }
 
 // The press must lie below the header edge, whatever the cell height.
@@ -161,10 +135,10 @@ TEST_F(WeekGrid, PressOnACellLineStartsAtTheCellThatBeginsThere) {
     EXPECT_EQ(grid.DragRect().left(), 250);
     Move(grid, In(1, 18));
     Release(grid, In(1, 18));
-    EXPECT_EQ(Slots(Day(1), 0, 20), "PP" + QString(15, 'N') + "PPN");
+    EXPECT_EQ(Day(1).mid(0, 20), "PP" + QString(15, 'N') + "PPN");
 }
 
-TEST_F(WeekGrid, CancelDragDropsTheRectangle) {
+TEST_F(WeekGrid, LeavingTheGridSignalsAndCancelDropsTheRectangle) {
     int outside = 0;
     QObject::connect(&grid, &CWeekCtrl::DragOutside, [&] { ++outside; });
     Press(grid, In(2, 2));
@@ -175,14 +149,13 @@ TEST_F(WeekGrid, CancelDragDropsTheRectangle) {
     grid.CancelDrag();
     EXPECT_FALSE(grid.IsDragging());
     Release(grid, In(2, 4));
-    EXPECT_EQ(grid.Text(), CWeekCtrl::FilledWeek(QLatin1Char('N')));
+    EXPECT_EQ(grid.Text(), kEmpty);
 }
 
 TEST_F(WeekGrid, ScheduleIdentifierAndText) {
-    CWeekCtrl fresh;
     int id = 5;
     CWeekCtrl::WeekText text;
-    fresh.GetSchedule(id, text);
+    CWeekCtrl().GetSchedule(id, text);
     EXPECT_EQ(id, -1);
     EXPECT_EQ(text[0], QString(48, QChar(0)));
 
@@ -204,23 +177,19 @@ TEST_F(WeekGrid, ScheduleIdentifierAndText) {
 TEST(WeekConversion, CameraDayStringsRoundTrip) {
     WeekDays days{};
     for (int d = 0; d < kWeekDays; ++d) std::memset(days[d], d % 2 ? 'P' : 'N', kDaySlots);
-    // A day that fills all 49 bytes keeps only its first 48.
-    std::memset(days[3], 'P', sizeof days[3]);
-    std::memcpy(days[4], "PPN", 4);   // short day
+    std::memset(days[3], 'P', sizeof days[3]);   // all 49 bytes: only the first 48 count
+    std::memcpy(days[4], "PPN", 4);              // short day
 
     const CWeekCtrl::WeekText text = CWeekCtrl::FromWeekDays(days);
     EXPECT_EQ(text[0], QString(48, 'N'));
-    EXPECT_EQ(text[1], QString(48, 'P'));
     EXPECT_EQ(text[3], QString(48, 'P'));
     EXPECT_EQ(text[4], "PPN" + QString(45, QChar(0)));
 
     WeekDays back;
     std::memset(back, 0x55, sizeof back);
     CWeekCtrl::ToWeekDays(text, back);
-    EXPECT_STREQ(back[0], std::string(48, 'N').c_str());
     EXPECT_STREQ(back[3], std::string(48, 'P').c_str());
-    // Never-set half hours go out as 'N', so the day stays 48 long.
-    EXPECT_STREQ(back[4], ("PPN" + std::string(45, 'N')).c_str());
+    EXPECT_STREQ(back[4], ("PPN" + std::string(45, 'N')).c_str());   // never-set half hours go out as 'N'
 
     std::array<std::string, kWeekDays> strings;
     strings.fill(std::string(48, 'N'));
@@ -238,38 +207,30 @@ TEST_F(WeekGrid, HalfHoursSetAfterAShortDayAreKept) {
     strings[1] = "PPPP";
     grid.SetSchedule(0, CWeekCtrl::FromDayStrings(strings));
     Drag(grid, In(1, 20), {In(1, 21)});
-    int id = 0;
-    CWeekCtrl::WeekText text;
-    grid.GetSchedule(id, text);
-    EXPECT_EQ(CWeekCtrl::ToDayStrings(text)[1], "PPPP" + std::string(16, 'N') + "PP" + std::string(26, 'N'));
+    EXPECT_EQ(CWeekCtrl::ToDayStrings(grid.Text())[1], "PPPP" + std::string(16, 'N') + "PP" + std::string(26, 'N'));
 }
 
 TEST_F(WeekGrid, PaintsArmedCellsLinesAndDragRectangle) {
-    CWeekCtrl::WeekText text = CWeekCtrl::FilledWeek(QLatin1Char('N'));
+    CWeekCtrl::WeekText text = kEmpty;
     text[1][16] = QLatin1Char('P');
     grid.SetSchedule(0, text);
-    QImage img = Render();
-    const QRgb green = qRgb(0, 255, 0);
-    EXPECT_EQ(img.pixel(In(1, 16)), green);
-    EXPECT_EQ(img.pixel(In(1, 15, 3, 3)), qRgb(255, 255, 255));
-    EXPECT_EQ(img.pixel(80 + 2 * 10, 3), qRgb(0, 0, 150));        // hour line through the header
-    EXPECT_EQ(img.pixel(80 + 3 * 10, 40), qRgb(192, 192, 192));   // half-hour line
-    EXPECT_EQ(img.pixel(305, 25 + 2 * 25), qRgb(192, 192, 192));
-    EXPECT_EQ(img.pixel(1, 100), qRgb(80, 80, 80));   // border
-
-    // An unloaded grid shows no armed cells.
-    grid.SetSchedule(-1, text);
-    EXPECT_EQ(Render().pixel(In(1, 16)), qRgb(255, 255, 255));
+    const QRgb green = qRgb(0, 255, 0), white = qRgb(255, 255, 255), grey = qRgb(192, 192, 192);
+    EXPECT_EQ(PixelAt(In(1, 16)), green);
+    EXPECT_EQ(PixelAt(In(1, 15, 3, 3)), white);
+    EXPECT_EQ(PixelAt(QPoint(100, 3)), qRgb(0, 0, 150));   // hour line through the header
+    EXPECT_EQ(PixelAt(QPoint(110, 40)), grey);             // half-hour line
+    EXPECT_EQ(PixelAt(QPoint(305, 75)), grey);
+    EXPECT_EQ(PixelAt(QPoint(1, 100)), qRgb(80, 80, 80));   // border
+    grid.SetSchedule(-1, text);                             // unloaded: no armed cells
+    EXPECT_EQ(PixelAt(In(1, 16)), white);
     grid.SetSchedule(0, text);
 
     // The drag rectangle inverts with mid grey while it is held.
     Press(grid, In(1, 16));
     Move(grid, In(2, 17));
-    img = Render();
-    EXPECT_EQ(img.pixel(In(2, 17, 3, 3)), qRgb(127, 127, 127));
-    EXPECT_EQ(img.pixel(In(1, 16, 3, 3)), qRgb(128, 127, 128));
+    EXPECT_EQ(PixelAt(In(2, 17, 3, 3)), qRgb(127, 127, 127));
+    EXPECT_EQ(PixelAt(In(1, 16, 3, 3)), qRgb(128, 127, 128));
     Release(grid, In(2, 17));
-    img = Render();
-    EXPECT_EQ(img.pixel(In(2, 17, 3, 3)), green);
-    EXPECT_EQ(img.pixel(In(1, 16, 3, 3)), qRgb(255, 255, 255));
+    EXPECT_EQ(PixelAt(In(2, 17, 3, 3)), green);
+    EXPECT_EQ(PixelAt(In(1, 16, 3, 3)), white);
 }
