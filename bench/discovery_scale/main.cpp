@@ -41,6 +41,7 @@
 
 #include "core/discovery/SearchLib.h"
 #include "core/discovery/SearchProto.h"
+#include "core/services/FieldText.h"
 
 namespace {
 
@@ -227,7 +228,7 @@ struct Collector {
         const auto now = Clock::now();
         auto* self = static_cast<Collector*>(user);
         std::lock_guard lock(self->mutex);
-        auto [it, fresh] = self->byId.try_emplace(std::string(ky::search::FieldText(info->deviceId)));
+        auto [it, fresh] = self->byId.try_emplace(std::string(ky::FieldText(info->deviceId)));
         if (fresh) {
             it->second.seconds = Seconds(now - self->start);
             it->second.info = *info;
@@ -294,8 +295,8 @@ RunResult SearchOnce(int timeoutMs, const std::set<std::string>& expected) {
     std::vector<std::pair<std::string, std::string>> listed;
     for (const auto& [id, a] : c.byId) {
         r.replies += a.replies;
-        listed.emplace_back(id, std::string(ky::search::FieldText(a.info.ip)) + ":" +
-                                    std::string(ky::search::FieldText(a.info.httpPort)));
+        listed.emplace_back(id,
+                            std::string(ky::FieldText(a.info.ip)) + ":" + std::string(ky::FieldText(a.info.httpPort)));
         if (!expected.count(id)) {
             ++r.unexpected;
             continue;

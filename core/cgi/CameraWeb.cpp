@@ -3,6 +3,7 @@
 // path on the same camera before anything follows it.
 #include "core/cgi/CameraWeb.h"
 
+#include "core/cgi/PercentEncode.h"
 #include "core/services/Utf8.h"
 
 #include <algorithm>
@@ -122,23 +123,6 @@ std::string RemoveDotSegments(const std::string& path) {
     return out;
 }
 
-// Keeps the path sendable: bytes outside printable ASCII and blanks are
-// percent-encoded, existing escapes stay as they are.
-std::string EncodeUnsafe(const std::string& s) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if (c <= 0x20 || c >= 0x7f || c == '\\' || c == '"' || c == '<' || c == '>') {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
 // Splits "//authority/rest" and checks that the authority names this camera.
 std::optional<std::string> SameCameraPath(const std::string& afterScheme, const std::string& ip, uint16_t port) {
     if (afterScheme.compare(0, 2, "//") != 0) return std::nullopt;
@@ -210,7 +194,7 @@ std::optional<std::string> ResolveCameraLink(const std::string& basePath, const 
     // Backslashes act as separators in some servers; treat them as such
     // before removing dot segments so "..\" cannot slip through.
     std::replace(target.begin(), target.end(), '\\', '/');
-    std::string path = EncodeUnsafe(RemoveDotSegments(target)) + EncodeUnsafe(query);
+    std::string path = ky::cgi::EncodeUrlPath(RemoveDotSegments(target)) + ky::cgi::EncodeUrlPath(query);
     if (!CHttpFetch::IsSafePath(path)) return std::nullopt;
     return path;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/services/Trace.h"
+#include "core/services/FieldText.h"
 #include "core/services/Utf8.h"
 #include "core/cgi/CgiClient.h"
 #include "core/cgi/PercentEncode.h"
@@ -43,8 +44,7 @@ void WriteInt(const FieldInfo& f, void* rec, uint32_t element, int32_t v) {
 }
 
 std::string_view ReadText(const FieldInfo& f, const void* rec, uint32_t element) {
-    const char* p = ElementPtr(f, rec, element);
-    return std::string_view(p, strnlen(p, f.size));
+    return FieldText(ElementPtr(f, rec, element), f.size);
 }
 
 void Apply(const KeySpec& k, const FieldInfo& f, void* rec, uint32_t element, const std::string& v) {
@@ -130,7 +130,7 @@ int FormatRequest(const CommandDesc& cmd, const void* rec, char* out, size_t out
         } else {
             if (f.type != FieldType::Text) return -1;
             const std::string_view v = ReadText(f, rec, static_cast<uint32_t>(a.element));
-            text += a.enc == Enc::Percent ? PercentEncode(v) : LineSafe(v);
+            text += a.enc == Enc::Percent ? EncodeQueryValue(v) : LineSafe(v);
         }
     }
     if (arg != cmd.args.size() || text.size() + 1 > outSize) return -1;

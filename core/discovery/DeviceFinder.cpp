@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "core/discovery/SearchLib.h"
+#include "core/services/FieldText.h"
 
 namespace ky {
 
@@ -63,7 +64,7 @@ int DeviceFinder::OnReply(int, int, const DeviceInfo* info, void* user) {
     if (info == nullptr) return 0;
     {
         std::lock_guard lock(self->mutex_);
-        self->devices_.try_emplace(std::string(search::FieldText(info->deviceId)), *info);
+        self->devices_.try_emplace(std::string(FieldText(info->deviceId)), *info);
     }
     self->changed_.notify_all();
     return 0;

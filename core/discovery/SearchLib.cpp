@@ -22,6 +22,8 @@
 #include <system_error>
 #include <thread>
 
+#include "core/services/FieldText.h"
+
 namespace ky {
 
 namespace {
@@ -247,7 +249,7 @@ int SearchSetLocalAddresses(const char (*addresses)[kSearchAddressSize], int cou
     std::vector<std::string> list;
     if (count > 0 && addresses == nullptr) return -1;
     for (int i = 0; i < count && list.size() < kSearchMaxLocalAddresses; ++i) {
-        std::string text(search::FieldText(addresses[i], kSearchAddressSize));
+        std::string text(FieldText(addresses[i], kSearchAddressSize));
         in_addr a;
         if (!ParseIPv4(text.c_str(), &a)) continue;
         char canon[INET_ADDRSTRLEN];

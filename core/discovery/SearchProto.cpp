@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/services/FieldText.h"
 #include "core/services/Utf8.h"
 
 namespace ky::search {
@@ -99,11 +100,6 @@ void SetText(char* field, size_t width, std::string_view text) {
     text = text.substr(0, std::min(text.find('\0'), text.size()));
     const size_t n = Utf8FitLength(text, width - 1);
     std::memcpy(field, text.data(), n);
-}
-
-std::string_view FieldText(const char* field, size_t width) {
-    const void* nul = std::memchr(field, 0, width);
-    return std::string_view(field, nul ? static_cast<const char*>(nul) - field : width);
 }
 
 }   // namespace ky::search

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/services/FieldText.h"
+
 // What a camera says about itself; every text field is NUL-terminated inside
 // its width, family is the device family number (8 = P2P page variant).
 struct DeviceInfo {
@@ -103,11 +105,7 @@ void SetText(char (&field)[N], std::string_view text) {
     SetText(field, N, text);
 }
 
-// The text of a field up to its NUL (or the whole width if there is none).
-std::string_view FieldText(const char* field, size_t width);
-template <size_t N>
-std::string_view FieldText(const char (&field)[N]) {
-    return FieldText(field, N);
-}
+// Reading a field is ky::FieldText; the search records use it under this name too.
+using ky::FieldText;
 
 }   // namespace ky::search

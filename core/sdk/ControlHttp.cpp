@@ -98,7 +98,7 @@ bool ParseInt32(std::string_view text, int32_t* out) {
     return true;
 }
 
-std::string PercentEncode(std::string_view text) {
+std::string EncodeUriComponent(std::string_view text) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : text) {

@@ -62,7 +62,9 @@ private:
 
 // Control replies are lines "key=value" with the value percent-encoded.
 std::map<std::string, std::string> ParseFields(std::string_view body);
-std::string PercentEncode(std::string_view text);
+// A URI component (control values, RTSP user and password): every byte but
+// the RFC 3986 unreserved characters A-Z a-z 0-9 "-._~" becomes "%XX".
+std::string EncodeUriComponent(std::string_view text);
 std::string PercentDecode(std::string_view text);
 
 // Strict decimal int32 (optional leading '-'); false on anything else.

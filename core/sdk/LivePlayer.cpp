@@ -13,6 +13,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "core/sdk/ControlHttp.h"
 #include "core/sdk/MediaDrawLayer.h"
 #include "core/sdk/MediaRecorder.h"
 #include "core/sdk/MediaSnapshot.h"
@@ -39,28 +40,12 @@ void InitFfmpeg() {
     });
 }
 
-std::string PercentEncode(const std::string& s) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-            c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 }   // namespace
 
 std::string BuildRtspUrl(const std::string& host, int port, const std::string& user, const std::string& password,
                          const std::string& path) {
     std::string url = "rtsp://";
-    if (!user.empty() || !password.empty()) url += PercentEncode(user) + ":" + PercentEncode(password) + "@";
+    if (!user.empty() || !password.empty()) url += EncodeUriComponent(user) + ":" + EncodeUriComponent(password) + "@";
     url += host.find(':') != std::string::npos && host.front() != '[' ? "[" + host + "]" : host;
     url += ":" + std::to_string(port) + path;
     return url;

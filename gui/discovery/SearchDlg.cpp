@@ -24,6 +24,7 @@
 #include "gui/kit/Translate.h"
 #include "gui/controls/ListCtrlCl.h"
 #include "core/discovery/SearchLib.h"
+#include "core/services/FieldText.h"
 #include "core/store/LocalStore.h"
 
 namespace {
@@ -39,7 +40,7 @@ constexpr ColumnSpec kColumnSpecs[CSearchDlg::kColumns] = {
 };
 
 QString Text(const char* field, size_t width) {
-    const std::string_view v = ky::search::FieldText(field, width);
+    const std::string_view v = ky::FieldText(field, width);
     return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
 }
 template <size_t N>
@@ -159,7 +160,7 @@ bool CSearchDlg::event(QEvent* e) {
 // ---- the list ----------------------------------------------------------------
 
 void CSearchDlg::AddDevice(const DeviceRecord& device) {
-    const std::string id(ky::search::FieldText(device.info.deviceId));
+    const std::string id(ky::FieldText(device.info.deviceId));
     const DeviceRecord* added;
     {
         std::lock_guard lock(m_devicesMutex);

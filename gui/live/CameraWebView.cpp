@@ -8,10 +8,9 @@
 
 #include "gui/kit/MessagePresenter.h"
 #include "core/discovery/SearchProto.h"
+#include "core/services/FieldText.h"
 
 namespace {
-
-std::string FieldText(const char* field, size_t width) { return std::string(field, strnlen(field, width)); }
 
 bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -27,12 +26,12 @@ std::string LowerAscii(std::string s) {
 
 CameraAddress CameraAddressOf(const DeviceRecord& device) {
     CameraAddress a;
-    a.ip = FieldText(device.info.ip, sizeof device.info.ip);
-    const std::string port = FieldText(device.info.httpPort, sizeof device.info.httpPort);
+    a.ip = ky::FieldText(device.info.ip);
+    const std::string port(ky::FieldText(device.info.httpPort));
     const long v = std::atol(port.c_str());
     a.port = static_cast<uint16_t>(v > 0 && v <= 65535 ? v : 80);
-    a.user = FieldText(device.user, sizeof device.user);
-    a.password = FieldText(device.password, sizeof device.password);
+    a.user = ky::FieldText(device.user);
+    a.password = ky::FieldText(device.password);
     return a;
 }
 

@@ -23,6 +23,7 @@
 #include "gui/kit/MessagePresenter.h"
 #include "gui/kit/Translate.h"
 #include "core/services/AppDir.h"
+#include "core/services/FieldText.h"
 #include "core/services/Settings.h"
 #include "core/services/Trace.h"
 #include "core/services/Utf8.h"
@@ -42,10 +43,6 @@ void CopyField(char* field, size_t width, const std::string& text) {
     const std::string cut = ky::Utf8Truncate(text, width - 1);
     std::memset(field, 0, width);
     std::memcpy(field, cut.data(), cut.size());
-}
-
-QString FieldText(const char* field, size_t width) {
-    return QString::fromUtf8(field, qsizetype(strnlen(field, width)));
 }
 
 bool IsAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
@@ -361,8 +358,7 @@ void CLeftPlayDlg::OnPreview() {
 
     if (!IsValidIp(ip)) return KyMessage(this, "Illegal IP address!");
     const std::string ipText = ip.toStdString();
-    if (ipText != std::string(m_device.info.ip, strnlen(m_device.info.ip, sizeof m_device.info.ip)))
-        CopyField(m_device.info.ip, sizeof m_device.info.ip, ipText);
+    if (ipText != ky::FieldText(m_device.info.ip)) CopyField(m_device.info.ip, sizeof m_device.info.ip, ipText);
     if (!IsValidPort(port)) return KyMessage(this, "Illegal port");
 
     char portText[kPortField];
@@ -385,11 +381,11 @@ void CLeftPlayDlg::OnStop() {
 
 void CLeftPlayDlg::FillConnectForm(const DeviceRecord& device) {
     m_device = device;
-    m_user->setText(FieldText(device.user, sizeof device.user));
-    m_password->setText(FieldText(device.password, sizeof device.password));
-    m_ip->setText(FieldText(device.info.ip, sizeof device.info.ip));
+    m_user->setText(QString::fromUtf8(ky::FieldText(device.user)));
+    m_password->setText(QString::fromUtf8(ky::FieldText(device.password)));
+    m_ip->setText(QString::fromUtf8(ky::FieldText(device.info.ip)));
     m_stream->setCurrentIndex(std::clamp(device.stream, 0, 1));
-    m_port->setText(FieldText(device.info.httpPort, sizeof device.info.httpPort));
+    m_port->setText(QString::fromUtf8(ky::FieldText(device.info.httpPort)));
 }
 
 void CLeftPlayDlg::ResetSnapSequence() { ResetSnapCounter(); }

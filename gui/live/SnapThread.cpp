@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "gui/kit/AppEvents.h"
+#include "core/services/FieldText.h"
 #include "core/services/LangText.h"
 #include "core/services/Settings.h"
 #include "core/services/Trace.h"
@@ -45,7 +46,7 @@ std::tm LocalNow() {
 }
 
 std::string CameraFolderName(const char* ip) {
-    std::string name(ip, strnlen(ip, sizeof(DeviceInfo::ip)));
+    std::string name(ky::FieldText(ip, sizeof(DeviceInfo::ip)));
     for (char& c : name)
         if (c == '/' || c == '\\') c = '_';
     if (name.empty() || name == "." || name == "..") name = "_";

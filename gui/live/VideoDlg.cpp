@@ -16,6 +16,7 @@
 #include "gui/kit/MessagePresenter.h"
 #include "gui/kit/Translate.h"
 #include "core/services/Settings.h"
+#include "core/services/FieldText.h"
 #include "core/services/Utf8.h"
 #include "gui/live/PlayWnd.h"
 #include "gui/live/ScreenPannel.h"
@@ -26,7 +27,7 @@ CVideoDlg* g_pVideoDlg = nullptr;
 
 namespace {
 
-using ky::search::FieldText;
+using ky::FieldText;
 using ky::search::SetText;
 
 constexpr int kBoxWords = 5;       // number, x, y, width, height

@@ -29,7 +29,9 @@ CgiReply HandleParamCgi(CameraState& state, std::string_view query);
 // /cgi-bin/ky7200/getvencattr.cgi?-chn=11|12
 CgiReply HandleVencAttrCgi(CameraState& state, std::string_view query);
 
-// Percent-decoding of query values ("+" is a blank).
+// Percent-decoding of query values ("+" is a blank). The emulator keeps its
+// own coding instead of the tool's, so that a fault in the tool's encoder
+// cannot be mirrored by the camera it is tested against.
 std::string PercentDecode(std::string_view text);
 
 }   // namespace emu

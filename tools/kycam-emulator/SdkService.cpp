@@ -34,6 +34,8 @@ constexpr const char* kIdentityKeys[] = {"name",        "macaddress", "ip",     
                                          "rtspport",    "model",      "devtype",      "hardVersion",
                                          "softVersion", "webVersion", "rs485Version", "startdate"};
 
+// Kept apart from the tool's encoder on purpose: the emulator stays
+// independent of the code it tests.
 std::string PctEncode(std::string_view text) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;

@@ -20,6 +20,7 @@
 #include "core/cgi/Catalogue.h"
 #include "tools/kycamctl/SdkCommands.h"
 #include "core/discovery/SearchLib.h"
+#include "core/services/FieldText.h"
 
 namespace ky::ctl {
 namespace {
@@ -477,7 +478,7 @@ int CmdDiscover(const Options& o, std::ostream& out, std::ostream& err) {
         static int OnReply(int, int, const DeviceInfo* info, void* user) {
             auto* self = static_cast<Found*>(user);
             std::lock_guard lock(self->mutex);
-            self->byId.try_emplace(std::string(search::FieldText(info->deviceId)), *info);
+            self->byId.try_emplace(std::string(FieldText(info->deviceId)), *info);
             return 0;
         }
     } found;
@@ -515,7 +516,7 @@ int CmdDiscover(const Options& o, std::ostream& out, std::ostream& err) {
     std::stable_sort(list.begin(), list.end(), [&](auto* a, auto* b) { return ipKey(a) < ipKey(b); });
     // Camera texts are untrusted: no control character may break a line.
     const auto text = [](const char* field, size_t width) {
-        std::string t(search::FieldText(field, width));
+        std::string t(FieldText(field, width));
         for (char& c : t)
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
         return t;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/cgi/rules/NetworkRules.h"
+#include "core/services/FieldText.h"
 
 namespace ky::cgi {
 
@@ -22,10 +23,8 @@ const char* CheckCellularInput(int32_t authType, int32_t runMode, std::string_vi
 }
 
 const char* ValidateCellularPage(const CellularAttr& rec, const PageContext&) {
-    auto text = [](const char* field, size_t width) { return std::string_view(field, strnlen(field, width)); };
-    return CheckCellularInput(rec.g4_authtype, rec.g4_runmode, text(rec.g4_apn, sizeof rec.g4_apn),
-                              text(rec.g4_username, sizeof rec.g4_username),
-                              text(rec.g4_password, sizeof rec.g4_password));
+    return CheckCellularInput(rec.g4_authtype, rec.g4_runmode, FieldText(rec.g4_apn), FieldText(rec.g4_username),
+                              FieldText(rec.g4_password));
 }
 
 }   // namespace ky::cgi

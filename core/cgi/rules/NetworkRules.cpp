@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "core/services/FieldText.h"
+
 namespace ky::cgi {
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-std::string_view FieldText(const char* field, size_t width) { return std::string_view(field, strnlen(field, width)); }
 
 bool PortInRange(int32_t port, int32_t usual) { return port == usual || (port >= 1024 && port <= 49151); }
 
@@ -45,17 +45,15 @@ bool IsRawQueryText(std::string_view text) {
 const char* CheckNetAttr(const NetAttr& rec) {
     if (rec.dhcpflag != 0 && rec.dhcpflag != 1) return "Please select the IP acquisition method";
     if (rec.dnsstat != 0 && rec.dnsstat != 1) return "Please select DNS setting method";
-    if (!IsDottedIpv4(FieldText(rec.ip, sizeof rec.ip))) return "The IP address does not meet the requirements!";
-    if (!IsDottedIpv4(FieldText(rec.netmask, sizeof rec.netmask))) return "Mask address does not meet requirements!";
-    if (!IsDottedIpv4(FieldText(rec.gateway, sizeof rec.gateway))) return "Gateway address does not meet requirements!";
+    if (!IsDottedIpv4(FieldText(rec.ip))) return "The IP address does not meet the requirements!";
+    if (!IsDottedIpv4(FieldText(rec.netmask))) return "Mask address does not meet requirements!";
+    if (!IsDottedIpv4(FieldText(rec.gateway))) return "Gateway address does not meet requirements!";
     if (!PortInRange(rec.httpport, 80)) return "HTTP port does not meet the requirements!";
     if (!PortInRange(rec.rtspport, 554)) return "RTSP port does not meet the requirements!";
     if (!PortInRange(rec.rtmpport, 1935)) return "RTMP port does not meet the requirements!";
     // The DNS texts go into the query as typed; their form is the camera's
     // business, but they must not break the request.
-    if (!IsRawQueryText(FieldText(rec.fdnsip, sizeof rec.fdnsip)) ||
-        !IsRawQueryText(FieldText(rec.sdnsip, sizeof rec.sdnsip)))
-        return kRawTextMessage;
+    if (!IsRawQueryText(FieldText(rec.fdnsip)) || !IsRawQueryText(FieldText(rec.sdnsip))) return kRawTextMessage;
     return nullptr;
 }
 
@@ -83,7 +81,7 @@ const char* ValidateNetPage(const NetAttr& rec, const PageContext& context) {
 }
 
 bool NetApplyEndsSession(const NetAttr& rec, std::string_view currentIp, int currentPort) {
-    return FieldText(rec.ip, sizeof rec.ip) != currentIp || rec.httpport != currentPort;
+    return FieldText(rec.ip) != currentIp || rec.httpport != currentPort;
 }
 
 }   // namespace ky::cgi

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "core/services/FieldText.h"
+
 namespace ky::cgi {
 
 namespace {
@@ -100,11 +102,6 @@ std::string_view Trimmed(std::string_view s) {
     const size_t first = s.find_first_not_of(blanks);
     if (first == std::string_view::npos) return {};
     return s.substr(first, s.find_last_not_of(blanks) - first + 1);
-}
-
-template <size_t N>
-std::string_view FieldText(const char (&field)[N]) {
-    return std::string_view(field, strnlen(field, N));
 }
 
 }   // namespace

@@ -174,13 +174,22 @@ TEST(ReplyParser, DeviceInfoConversions) {
     EXPECT_EQ(std::string(39, 'n'), std::string(info.name));
 }
 
-TEST(PercentEncode, Rules) {
-    EXPECT_EQ("my+net%3D1", cgi::PercentEncode("my net=1"));
-    EXPECT_EQ("a-b_c.d*e@f", cgi::PercentEncode("a-b_c.d*e@f"));
-    EXPECT_EQ("a%2Fb", cgi::PercentEncode("a/b"));
-    EXPECT_EQ("%E4%B8%AD%26%25%2B", cgi::PercentEncode("\xE4\xB8\xAD&%+"));
-    EXPECT_EQ("", cgi::PercentEncode(""));
-    EXPECT_EQ("%00", cgi::PercentEncode(std::string_view("\0", 1)));
+TEST(PercentEncode, QueryValuesAndUrlPaths) {
+    const struct {
+        std::string_view in, query, path;
+    } cases[] = {
+        {"my net=1", "my+net%3D1", "my%20net=1"},
+        {"a-b_c.d*e@f~", "a-b_c.d*e@f%7E", "a-b_c.d*e@f~"},
+        {"/a/b?x=%41", "%2Fa%2Fb%3Fx%3D%2541", "/a/b?x=%41"},   // a path keeps its escapes
+        {"\xE4\xB8\xAD&+", "%E4%B8%AD%26%2B", "%E4%B8%AD&+"},
+        {"\\\"<>\x7f\r", "%5C%22%3C%3E%7F%0D", "%5C%22%3C%3E%7F%0D"},
+        {std::string_view("\0", 1), "%00", "%00"},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.query, cgi::EncodeQueryValue(c.in)) << c.in;
+        EXPECT_EQ(c.path, cgi::EncodeUrlPath(c.in)) << c.in;
+    }
 }
 
 // A record and commands of the test's own exercise what no simple command

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/discovery/SearchProto.h"
+#include "core/services/FieldText.h"
 
 using namespace ky::search;
 
@@ -160,9 +161,9 @@ TEST(SearchProto, EncoderNeverEmitsWhatItsDecoderDrops) {
     const auto msg = Reply(5, info);
     DeviceInfo out;
     ASSERT_TRUE(DecodeReply(msg.data(), msg.size(), nullptr, &out));
-    EXPECT_EQ(FieldText(out.deviceName), std::string(40, 'n'));
+    EXPECT_EQ(ky::FieldText(out.deviceName), std::string(40, 'n'));
     // The two-byte sequence would not fit before the NUL: cut whole.
-    EXPECT_EQ(FieldText(out.deviceType).size(), sizeof info.deviceType - 2);
+    EXPECT_EQ(ky::FieldText(out.deviceType).size(), sizeof info.deviceType - 2);
 }
 
 TEST(SearchProto, SetTextFitsTheFieldOnUtf8Boundaries) {

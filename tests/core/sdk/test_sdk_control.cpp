@@ -38,11 +38,11 @@ struct EmuClient {
     }
     std::string Key(const std::string& key) const {
         int status = 0;
-        std::string v = Get("/emu/get?key=" + ky::sdk::PercentEncode(key), &status);
+        std::string v = Get("/emu/get?key=" + ky::sdk::EncodeUriComponent(key), &status);
         return status == 200 ? v : "<missing>";
     }
     void Set(const std::string& key, const std::string& value) const {
-        Get("/emu/set?key=" + ky::sdk::PercentEncode(key) + "&value=" + ky::sdk::PercentEncode(value));
+        Get("/emu/set?key=" + ky::sdk::EncodeUriComponent(key) + "&value=" + ky::sdk::EncodeUriComponent(value));
     }
     // Waits until the camera answers again (after a restart).
     bool WaitUp() const {

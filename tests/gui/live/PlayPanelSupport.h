@@ -39,7 +39,7 @@ struct EmuState {
         if (http.Exchange("GET", target, {}, 5000, &r) != ky::sdk::HttpFail::None || r.status != 200) return "<error>";
         return r.body;
     }
-    std::string Key(const std::string& key) const { return Get("/emu/get?key=" + ky::sdk::PercentEncode(key)); }
+    std::string Key(const std::string& key) const { return Get("/emu/get?key=" + ky::sdk::EncodeUriComponent(key)); }
     int Int(const std::string& key) const { return std::atoi(Key(key).c_str()); }
 };
 
