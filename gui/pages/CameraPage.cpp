@@ -7,6 +7,7 @@
 #include <mutex>
 #include <utility>
 
+#include "core/services/FieldText.h"
 #include "gui/kit/CameraSession.h"
 #include "gui/kit/MessagePresenter.h"
 #include "gui/kit/Translate.h"
@@ -32,7 +33,7 @@ QThreadPool& ExchangePool() {
 
 template <size_t N>
 std::string Field(const char (&field)[N]) {
-    return std::string(ky::search::FieldText(field));
+    return std::string(ky::FieldText(field));
 }
 
 }   // namespace

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "gui/kit/AppEvents.h"
+#include "gui/kit/FieldQText.h"
 #include "gui/kit/Translate.h"
 #include "gui/live/BrowserSDDlg.h"
 #include "gui/pages/PageContext.h"
@@ -45,11 +46,6 @@ constexpr FieldDef kFields[] = {
     {1146, "Start Time:"},
 };
 constexpr int kSdStatusId = 1092;
-
-template <size_t N>
-QString FieldText(const char (&field)[N]) {
-    return QString::fromUtf8(field, static_cast<int>(strnlen(field, N)));
-}
 
 QString Id(int id) { return QString::number(id); }
 
@@ -163,23 +159,23 @@ void CP_SystemDlg::Load() {
 
 void CP_SystemDlg::ShowInfo(const DeviceNetInfo& info) {
     auto set = [this](int id, const QString& text) { Field(id)->setText(text); };
-    set(1130, FieldText(info.name));
-    set(1131, FieldText(info.devtype));
+    set(1130, FieldQText(info.name));
+    set(1131, FieldQText(info.devtype));
     set(1132, LangTextEx(Section(), QString::fromLatin1(NetworkTypeKey(info.networktype))));
     set(1133, QString::number(info.stream_num));
-    set(1138, FieldText(info.softVersion));
-    set(1135, FieldText(info.webVersion));
-    set(1137, FieldText(info.rs485Version));
-    set(1136, FieldText(info.macaddress));
-    set(1139, FieldText(info.ip));
-    set(1140, FieldText(info.netmask));
-    set(1102, FieldText(info.gateway));
-    set(1106, FieldText(info.fdnsip));
-    set(1107, FieldText(info.sdnsip));
+    set(1138, FieldQText(info.softVersion));
+    set(1135, FieldQText(info.webVersion));
+    set(1137, FieldQText(info.rs485Version));
+    set(1136, FieldQText(info.macaddress));
+    set(1139, FieldQText(info.ip));
+    set(1140, FieldQText(info.netmask));
+    set(1102, FieldQText(info.gateway));
+    set(1106, FieldQText(info.fdnsip));
+    set(1107, FieldQText(info.sdnsip));
     set(1145, StatusText(info.upnpstatus));
     set(1144, StatusText(info.facddnsstatus));
     set(1147, StatusText(info.th3ddnsstatus));
-    set(1146, FieldText(info.startdate));
+    set(1146, FieldQText(info.startdate));
 }
 
 void CP_SystemDlg::ShowSd(const SdCardState* state) {
