@@ -1,17 +1,56 @@
 #!/usr/bin/env bash
-# Pictures of the main window's three layouts, the default-settings page, the
-# tool login and the about box, taken under Xvfb on a 1920x1080 screen.
+# Pictures of the tool under Xvfb, for a look at its layout.
+#
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
-# BUILD_DIR defaults to build/ (it needs KyCameraTool and kycam-db); OUT_DIR
-# to a new folder under /tmp. Set KYCAM_LANG_FILE=path/lang_xxx.dat to see a
-# translation. The tool runs from a scratch folder with its own db.dat.
+#     The three layouts, the default-settings page, the tool login and the
+#     about box on a 1920x1080 screen. KYCAM_LANG_FILE=path/lang_xxx.dat adds
+#     a translation.
+#
+#   scripts/screenshots.sh pages OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]
+#     Every settings page that is built, read from a kycam-emulator on
+#     loopback, as OUT_DIR/page-NN.png (NN: the settings tree's number): the
+#     whole main window in the Parameter setting layout with that node
+#     selected. Prints "page-NN shot" or "page-NN not built" for 1..38.
+#     --width W: a W x (W*9/16) screen (default 1920, so 1920x1080;
+#     1366 gives 1366x768). --lang FILE: the tool runs in that language.
+#
+# BUILD_DIR defaults to build/ (kycam-shots, kycam-db, kycam-emulator).
+# Chinese texts need a CJK font (fonts-wqy-microhei).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/shots-lib.sh"
+
+if [ "${1:-}" = pages ]; then
+  shift
+  [ $# -ge 1 ] || { echo "usage: $0 pages OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]" >&2; exit 2; }
+  out="$1"; shift
+  width=1920 lang="" build="$root/build"
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --width) width="$2"; shift 2 ;;
+      --lang) lang="$2"; shift 2 ;;
+      --build) build="$2"; shift 2 ;;
+      *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+  done
+  [[ "$width" =~ ^[0-9]+$ ]] && [ "$width" -ge 640 ] || { echo "--width: a number of pixels, 640 or more" >&2; exit 2; }
+  height=$((width * 9 / 16))
+  build="$(cd "$build" && pwd)"
+  mkdir -p "$out"
+  out="$(cd "$out" && pwd)"
+  rm -f "$out"/page-??.png
+  shots_workdir "$build" tovel
+  if [ -n "$lang" ]; then cp "$lang" "$work/"; fi
+  shots_emulator "$build"
+  timeout 900 xvfb-run -a -s "-screen 0 ${width}x${height}x24" \
+      "$work/kycam-shots" pages "$out" "127.0.0.1:$emu_port"
+  exit 0
+fi
+
 build="$(cd "${1:-$root/build}" && pwd)"
 out="${2:-$(mktemp -d /tmp/kycam-shots.XXXXXX)}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-
 work="$(mktemp -d /tmp/kycam-shot-app.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 cp "$build/bin/KyCameraTool" "$work/"

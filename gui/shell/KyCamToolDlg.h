@@ -76,6 +76,8 @@ public:
     QWidget* SearchView() const { return m_search; }
     // The page for a page-node number (nullptr when it has none).
     CSettingsPage* Page(int number) const;
+    // The page the last tree click shows (nullptr: none, or not built).
+    QWidget* CurrentPage() const { return m_currentPage; }
     const std::vector<QWidget*>& RightArea() const { return m_rightArea; }
     QPushButton* Button(int id) const;
 

@@ -1,0 +1,156 @@
+// kycam-shots: pictures of the tool for a look at its layout, taken under
+// Xvfb by scripts/screenshots.sh. It starts the tool as the product does,
+// from its own folder (db.dat and any language file beside it), then drives
+// the main window and quits. Not part of the product.
+//
+//   kycam-shots pages OUT_DIR HOST:PORT
+//
+// Message boxes are printed on standard error instead of shown: a modal box
+// would stop the run.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QThread>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "gui/kit/CameraSession.h"
+#include "gui/kit/MessagePresenter.h"
+#include "gui/live/LeftPlayDlg.h"
+#include "gui/live/PlayWnd.h"
+#include "gui/pages/CameraPage.h"
+#include "gui/shell/KyCamToolApp.h"
+#include "gui/shell/KyCamToolDlg.h"
+#include "gui/shell/LeftSettingsDlg.h"
+
+namespace {
+
+class PrintingPresenter : public IMessagePresenter {
+public:
+    void Info(QWidget*, const QString& text) override { Print("info", text); }
+    void Error(QWidget*, const QString& text) override { Print("error", text); }
+    bool Question(QWidget*, const QString& text) override {
+        Print("question (answered No)", text);
+        return false;
+    }
+
+private:
+    static void Print(const char* kind, const QString& text) {
+        std::fprintf(stderr, "shots: message %s: %s\n", kind, text.toUtf8().constData());
+    }
+};
+
+// Runs the event loop until cond() holds or ms have passed.
+template <class Cond>
+bool WaitUntil(Cond cond, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!cond()) {
+        if (timer.elapsed() > ms) return cond();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+void Pause(int ms) {
+    WaitUntil([] { return false; }, ms);
+}
+
+void Save(QWidget* widget, const QString& dir, const QString& name) {
+    QCoreApplication::processEvents();
+    if (!widget->grab().save(dir + QLatin1Char('/') + name))
+        std::fprintf(stderr, "shots: cannot write %s\n", name.toUtf8().constData());
+}
+
+// The camera as the device list would open it, with the play panel's user
+// and password (the form's port rule would refuse an ephemeral port).
+DeviceRecord CameraRecord(CKyCamToolDlg* w, const std::string& address) {
+    DeviceRecord device{};
+    const size_t colon = address.rfind(':');
+    const std::string ip = address.substr(0, colon);
+    const std::string port = colon == std::string::npos ? "80" : address.substr(colon + 1);
+    std::snprintf(device.info.ip, sizeof device.info.ip, "%s", ip.c_str());
+    std::snprintf(device.info.httpPort, sizeof device.info.httpPort, "%s", port.c_str());
+    if (auto* panel = dynamic_cast<CLeftPlayDlg*>(w->PlayPanel())) {
+        std::snprintf(device.user, sizeof device.user, "%s", panel->UserEdit()->text().toUtf8().constData());
+        std::snprintf(device.password, sizeof device.password, "%s",
+                      panel->PasswordEdit()->text().toUtf8().constData());
+    }
+    return device;
+}
+
+// Until the page's reads are shown and any preview of its own plays.
+void WaitForPage(QWidget* page) {
+    if (auto* camera = dynamic_cast<CCameraPage*>(page)) WaitUntil([&] { return !camera->Busy(); }, 15000);
+    for (CPlayWnd* preview : page->findChildren<CPlayWnd*>())
+        if (preview->isVisible()) WaitUntil([&] { return preview->FramesShown() > 5; }, 10000);
+    Pause(200);
+}
+
+// Every tree number 1..38 in the Parameter setting layout: the whole window
+// with that node selected, as page-NN.png; one line each on standard output.
+int ShootPages(CKyCamToolDlg* w, const QString& out, const std::string& camera) {
+    w->OpenDevice(CameraRecord(w, camera));
+    if (!WaitUntil([] { return CurrentCamera().IsLoggedIn(); }, 20000))
+        std::fprintf(stderr, "shots: no login to %s; the pages show no camera values\n", camera.c_str());
+    w->ShowParamSettings();
+    CLeftSettingsDlg* tree = w->SettingsPanel();
+    for (int number = 1; number <= 38; ++number) {
+        const QString name = QStringLiteral("page-%1").arg(number, 2, 10, QLatin1Char('0'));
+        if (QTreeWidgetItem* item = tree->FindItem(number)) {
+            if (item->parent()) item->parent()->setExpanded(true);
+            tree->Tree()->scrollToItem(item);
+            tree->ClickNode(item);
+        } else if (const TreeNodeRecord* record = tree->FindRecord(number)) {
+            // A node the tree shows only for some cameras ("485 set").
+            CShowPageEvent request(number, record);
+            QCoreApplication::sendEvent(w, &request);
+        }
+        QWidget* page = w->CurrentPage();
+        if (!page) {
+            std::printf("%s not built\n", name.toUtf8().constData());
+            continue;
+        }
+        WaitForPage(page);
+        Save(w, out, name + QStringLiteral(".png"));
+        std::printf("%s shot\n", name.toUtf8().constData());
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: kycam-shots pages OUT_DIR HOST:PORT\n");
+    return 2;
+}
+
+}   // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return Usage();
+    const std::string mode = argv[1];
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    const std::string camera = argc > 3 ? argv[3] : "";
+    if (mode != "pages" || camera.empty()) return Usage();
+
+    QApplication app(argc, argv);
+    PrintingPresenter presenter;
+    InstallPresenter(&presenter);
+    CKyCamToolApp tool;
+    if (!tool.InitInstance()) return 1;
+    QDir().mkpath(out);
+    int code = 0;
+    QTimer::singleShot(500, tool.MainWindow(), [&] {
+        code = ShootPages(tool.MainWindow(), out, camera);
+        QCoreApplication::quit();
+    });
+    app.exec();
+    tool.ExitInstance();
+    InstallPresenter(nullptr);
+    return code;
+}
