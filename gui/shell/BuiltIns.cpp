@@ -10,9 +10,17 @@
 #include "gui/pages/system/P_LogDlg.h"
 #include "gui/pages/system/P_SystemDlg.h"
 #include "gui/pages/advanced/P_DefDlg.h"
+#include "gui/pages/alarm/P_AudioWarnDlg.h"
+#include "gui/pages/alarm/P_HSRDlg.h"
+#include "gui/pages/alarm/P_LinkDlg.h"
+#include "gui/pages/alarm/P_TimeWarnDlg.h"
 
 void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(6, MakePage<CPVideoDlg>);
+    registry.registerPage(17, MakePage<CP_HSRDlg>);
+    registry.registerPage(19, MakePage<CP_AudioWarnDlg>);
+    registry.registerPage(21, MakePage<CP_LinkDlg>);
+    registry.registerPage(22, MakePage<CP_TimeWarnDlg>);
     registry.registerPage(24, MakePage<CP_DefDlg>);
     registry.registerPage(37, MakePage<CP_SystemDlg>);
     registry.registerPage(38, MakePage<CP_LogDlg>);

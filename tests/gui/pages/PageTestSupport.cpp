@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QWidget>
 #include <QThread>
 #include <algorithm>
 #include <cctype>
@@ -34,6 +36,16 @@ void PumpEvents(int ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
     QThread::msleep(static_cast<unsigned long>(ms));
     QCoreApplication::processEvents();
+}
+
+void Drag(QWidget& w, QPoint from, QPoint to) {
+    auto send = [&w](QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent ev(type, QPointF(pos), QPointF(w.mapToGlobal(pos)), button, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &ev);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
 void PageTest::Refresh(CCameraPage& page) {

@@ -4,6 +4,8 @@
 // and direct access to the emulator's state.
 #include <gtest/gtest.h>
 
+#include <QPoint>
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -54,6 +56,8 @@ protected:
 };
 
 void PumpEvents(int ms);
+// A left-button drag on w from `from` to `to`: press, one move, release.
+void Drag(QWidget& w, QPoint from, QPoint to);
 
 template <class Pred>
 bool PageTest::PumpUntil(Pred pred, int rounds) {

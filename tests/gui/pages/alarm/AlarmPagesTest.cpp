@@ -1,0 +1,199 @@
+// The humanoid, audio alarm, linkage and schedule pages against the emulated
+// camera: what they show, their checks and messages, what reaches the camera.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "gui/controls/WeekCtrl.h"
+#include "gui/pages/alarm/OnOffPair.h"
+#include "gui/pages/alarm/P_AudioWarnDlg.h"
+#include "gui/pages/alarm/P_HSRDlg.h"
+#include "gui/pages/alarm/P_LinkDlg.h"
+#include "gui/pages/alarm/P_TimeWarnDlg.h"
+#include "tests/gui/pages/PageTestSupport.h"
+
+namespace {
+
+class AlarmPagesTest : public kytest::PageTest {
+protected:
+    // Applies and returns the one message shown ("" for none).
+    QString ApplyMessage(CCameraPage& page) {
+        presenter.Clear();
+        Apply(page);
+        EXPECT_LE(presenter.texts.size(), 1);
+        return presenter.Last();
+    }
+};
+
+TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
+    EmuSet("smd_enable", "1");
+    EmuSet("smd_gthresh", "77");
+    EmuSet("md_alarm_type", "on");
+    CP_HSRDlg page;
+    Refresh(page);
+    EXPECT_TRUE(page.Recognition()->On()->isChecked());
+    EXPECT_TRUE(page.Framing()->Off()->isChecked());
+    EXPECT_EQ(page.Threshold()->text(), "77");
+    EXPECT_EQ(page.Trigger()->currentIndex(), 1);
+    EXPECT_TRUE(page.Trigger()->isEnabled());
+
+    // The edit filter: more than three characters, a lone zero, a letter.
+    const struct {
+        const char* typed;
+        const char* kept;
+    } filter[] = {{"1234", "123"}, {"0", ""}, {"4a", "4"}};
+    for (const auto& f : filter) {
+        page.Threshold()->setText(QString::fromLatin1(f.typed));
+        EXPECT_EQ(page.Threshold()->text(), f.kept) << f.typed;
+    }
+    for (const char* bad : {"", "101"}) {
+        page.Threshold()->setText(QString::fromLatin1(bad));
+        EXPECT_EQ(ApplyMessage(page), "Wrong sensitivity range!") << bad;
+    }
+    EXPECT_EQ(EmuGet("smd_gthresh"), "77");
+
+    page.Recognition()->Off()->click();
+    EXPECT_FALSE(page.Trigger()->isEnabled());
+    page.Framing()->On()->click();
+    page.Threshold()->setText("100");
+    page.Trigger()->setCurrentIndex(0);
+    EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
+    EXPECT_EQ(EmuGet("smd_enable"), "0");
+    EXPECT_EQ(EmuGet("smd_rect"), "1");
+    EXPECT_EQ(EmuGet("smd_gthresh"), "100");
+    EXPECT_EQ(EmuGet("md_alarm_type"), "off");
+
+    // A failed write clears the page without a message.
+    Fault("no-200");
+    EXPECT_EQ(ApplyMessage(page), "");
+    EXPECT_TRUE(page.Threshold()->text().isEmpty());
+    EXPECT_FALSE(page.Recognition()->On()->isChecked() || page.Recognition()->Off()->isChecked());
+    EXPECT_EQ(page.Trigger()->currentIndex(), -1);
+}
+
+TEST_F(AlarmPagesTest, AudioAlarmChecksTheVolumeOnlyWhileOn) {
+    EmuSet("aa_enable", "1");
+    EmuSet("aa_value", "30");
+    CP_AudioWarnDlg page;
+    Refresh(page);
+    EXPECT_TRUE(page.Alarm()->On()->isChecked());
+    EXPECT_TRUE(page.VolumeShown());
+    EXPECT_EQ(page.Volume()->text(), "30");
+
+    page.Volume()->setText("0");   // the filter empties it
+    EXPECT_EQ(ApplyMessage(page), "Volume range 1~100");
+    page.Volume()->setText("101");
+    EXPECT_EQ(ApplyMessage(page), "Volume range 1~100");
+    EXPECT_EQ(EmuGet("aa_value"), "30");
+
+    // Off hides the row; an empty volume is then sent as 0.
+    page.Alarm()->Off()->click();
+    EXPECT_FALSE(page.VolumeShown());
+    page.Volume()->clear();
+    EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
+    EXPECT_EQ(EmuGet("aa_enable"), "0");
+    EXPECT_EQ(EmuGet("aa_value"), "0");
+    page.Alarm()->On()->click();
+    EXPECT_TRUE(page.VolumeShown());
+}
+
+TEST_F(AlarmPagesTest, LinkageShowsListsAndAlwaysSendsRelayOffAndOnePicture) {
+    EmuSet("md_snap_switch", "on");
+    EmuSet("md_sound_switch", "on");
+    EmuSet("md_relay_switch", "on");
+    EmuSet("alarmpresetindex", "3");
+    EmuSet("sound_type", "2");
+    EmuSet("sound_time", "15");
+    EmuSet("snap_count", "2");
+    CP_LinkDlg page;
+    Refresh(page);
+    EXPECT_TRUE(page.SavePicture()->isChecked());
+    EXPECT_FALSE(page.SaveVideo()->isChecked());
+    EXPECT_TRUE(page.Sound()->isChecked());
+    EXPECT_EQ(page.PresetList()->currentText(), "3");
+    EXPECT_EQ(page.SoundType()->currentText(), "Custom");
+    EXPECT_EQ(page.Duration()->currentIndex(), -1);   // 15 s is not offered
+    EXPECT_EQ(page.CaptureNumber()->currentIndex(), -1);
+    EXPECT_FALSE(page.CaptureNumber()->isEnabled());
+
+    page.SaveVideo()->setChecked(true);
+    page.SavePicture()->setChecked(false);
+    EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
+    const struct {
+        const char* key;
+        const char* value;
+    } sent[] = {{"md_snap_switch", "off"},   {"md_record_switch", "on"}, {"md_relay_switch", "off"},
+                {"md_preset_switch", "off"}, {"md_sound_switch", "on"},  {"alarmpresetindex", "3"},
+                {"sound_type", "2"},         {"sound_time", "5"},        {"snap_count", "1"},
+                {"relay_time", "5"}};
+    for (const auto& s : sent) EXPECT_EQ(EmuGet(s.key), s.value) << s.key;
+
+    // After a failed read nothing is selected; apply then sends the first entries.
+    Fault("no-200");
+    Refresh(page);
+    EXPECT_EQ(page.PresetList()->currentIndex(), -1);
+    EXPECT_FALSE(page.SaveVideo()->isChecked());
+    Fault("none");
+    EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
+    EXPECT_EQ(EmuGet("alarmpresetindex"), "1");
+    EXPECT_EQ(EmuGet("sound_type"), "0");
+}
+
+TEST_F(AlarmPagesTest, ScheduleDragsRoundTripThroughTheCamera) {
+    // Wednesday arrives with two characters too many.
+    EmuSet("md.week3", std::string(48, 'N') + "PP");
+    CP_TimeWarnDlg page;
+    page.resize(900, 400);
+    page.show();
+    Refresh(page);
+    CWeekCtrl* grid = page.Grid();
+    EXPECT_EQ(grid->Text()[3], QString(48, 'N'));
+    EXPECT_EQ(grid->Text()[0], QString(48, 'P'));
+
+    // Monday 08:00 to 09:59 off, then Tuesday 10:00-10:59 off too.
+    auto drag = [&](int day, int from, int to) {
+        kytest::Drag(*grid, grid->CellRect(day, from).center(), grid->CellRect(day, to).center());
+    };
+    drag(1, 16, 19);
+    drag(2, 20, 21);
+    const std::string monday = std::string(16, 'P') + "NNNN" + std::string(28, 'P');
+    const std::string tuesday = std::string(20, 'P') + "NN" + std::string(26, 'P');
+    EXPECT_EQ(grid->Text()[1].toStdString(), monday);
+    EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
+    EXPECT_EQ(EmuGet("md.week1"), monday);
+    EXPECT_EQ(EmuGet("md.week2"), tuesday);
+    EXPECT_EQ(EmuGet("md.week3"), std::string(48, 'N'));
+    Refresh(page);
+    EXPECT_EQ(grid->Text()[2].toStdString(), tuesday);
+
+    page.OnSelectAll();
+    EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
+    for (int d = 0; d < 7; ++d) EXPECT_EQ(EmuGet("md.week" + std::to_string(d)), std::string(48, 'P'));
+
+    Fault("no-200");
+    EXPECT_EQ(ApplyMessage(page), "");
+    EXPECT_EQ(grid->Text()[0], QString(48, 'N'));
+}
+
+TEST_F(AlarmPagesTest, NotLoggedInClearsEveryPage) {
+    CP_HSRDlg humanoid;
+    CP_AudioWarnDlg audio;
+    CP_LinkDlg link;
+    CP_TimeWarnDlg schedule;
+    for (CCameraPage* p : std::initializer_list<CCameraPage*>{&humanoid, &audio, &link, &schedule}) Refresh(*p);
+    ASSERT_FALSE(humanoid.Threshold()->text().isEmpty());
+    camera.loggedIn = false;
+    for (CCameraPage* p : std::initializer_list<CCameraPage*>{&humanoid, &audio, &link, &schedule}) {
+        p->RefreshFromDevice();
+        EXPECT_FALSE(p->Busy());
+    }
+    EXPECT_TRUE(humanoid.Threshold()->text().isEmpty());
+    EXPECT_EQ(humanoid.Trigger()->currentIndex(), -1);
+    EXPECT_FALSE(audio.VolumeShown());
+    EXPECT_EQ(link.SoundType()->currentIndex(), -1);
+    EXPECT_EQ(schedule.Grid()->Text()[0], QString(48, 'N'));
+    EXPECT_TRUE(presenter.texts.isEmpty());
+}
+
+}   // namespace
