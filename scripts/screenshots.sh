@@ -51,11 +51,7 @@ build="$(cd "${1:-$root/build}" && pwd)"
 out="${2:-$(mktemp -d /tmp/kycam-shots.XXXXXX)}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-work="$(mktemp -d /tmp/kycam-shot-app.XXXXXX)"
-trap 'rm -rf "$work"' EXIT
-cp "$build/bin/KyCameraTool" "$work/"
-"$build/bin/kycam-db" create --db "$work/db.dat" --def-user admin --def-password admin --def-stream 0 >/dev/null
+shots_workdir "$build" admin
 if [ -n "${KYCAM_LANG_FILE:-}" ]; then cp "$KYCAM_LANG_FILE" "$work/"; fi
-
-KYCAM_SCREENSHOT="$out" timeout 60 xvfb-run -a -s "-screen 0 1920x1080x24" "$work/KyCameraTool"
+timeout 60 xvfb-run -a -s "-screen 0 1920x1080x24" "$work/kycam-shots" layouts "$out"
 ls -1 "$out"/*.png

@@ -5,7 +5,6 @@
 #include <string>
 
 class QApplication;
-class QString;
 class CLocalStore;
 class CKyCamToolDlg;
 
@@ -33,12 +32,6 @@ public:
     CLocalStore* Store() const { return m_store.get(); }
 
 private:
-    // KYCAM_SCREENSHOT=DIR: save a picture of each layout and quit. With
-    // KYCAM_SCREENSHOT_CAMERA=IP:PORT it connects to that camera instead and
-    // pictures the live view, full screen, the SD card and a playback.
-    void ScheduleScreenshots(const std::string& dir);
-    void TakeLiveScreenshots(const QString& dir, const std::string& camera);
-
     std::optional<std::string> m_appDir;
     std::unique_ptr<CLocalStore> m_store;
     std::unique_ptr<CKyCamToolDlg> m_mainWnd;

@@ -3,7 +3,12 @@
 // from its own folder (db.dat and any language file beside it), then drives
 // the main window and quits. Not part of the product.
 //
-//   kycam-shots pages OUT_DIR HOST:PORT
+//   kycam-shots layouts OUT_DIR          the three layouts, the default-settings
+//                                        page, the tool login and the about box
+//   kycam-shots live OUT_DIR HOST:PORT   the live view of that camera with its
+//                                        marks and boxes, full screen, the SD
+//                                        card and a playback
+//   kycam-shots pages OUT_DIR HOST:PORT  every settings page that is built
 //
 // Message boxes are printed on standard error instead of shown: a modal box
 // would stop the run.
@@ -18,14 +23,23 @@
 #include <cstring>
 #include <string>
 
+#include <QListWidget>
+
 #include "gui/kit/CameraSession.h"
 #include "gui/kit/MessagePresenter.h"
+#include "gui/live/BrowserSDDlg.h"
+#include "gui/live/CameraWebView.h"
+#include "gui/live/ClipPlayer.h"
 #include "gui/live/LeftPlayDlg.h"
 #include "gui/live/PlayWnd.h"
+#include "gui/live/PlaybackDlg.h"
+#include "gui/live/ScreenPannel.h"
+#include "gui/live/VideoDlg.h"
 #include "gui/pages/CameraPage.h"
 #include "gui/shell/KyCamToolApp.h"
 #include "gui/shell/KyCamToolDlg.h"
 #include "gui/shell/LeftSettingsDlg.h"
+#include "gui/shell/LoginDlg.h"
 
 namespace {
 
@@ -67,6 +81,8 @@ void Save(QWidget* widget, const QString& dir, const QString& name) {
         std::fprintf(stderr, "shots: cannot write %s\n", name.toUtf8().constData());
 }
 
+void Fail(const char* what) { std::fprintf(stderr, "shots: %s\n", what); }
+
 // The camera as the device list would open it, with the play panel's user
 // and password (the form's port rule would refuse an ephemeral port).
 DeviceRecord CameraRecord(CKyCamToolDlg* w, const std::string& address) {
@@ -82,6 +98,74 @@ DeviceRecord CameraRecord(CKyCamToolDlg* w, const std::string& address) {
                       panel->PasswordEdit()->text().toUtf8().constData());
     }
     return device;
+}
+
+int ShootLayouts(CKyCamToolApp& tool, const QString& out) {
+    CKyCamToolDlg* w = tool.MainWindow();
+    Save(w, out, QStringLiteral("preview.png"));
+    w->ShowParamSettings();
+    Save(w, out, QStringLiteral("settings.png"));
+    if (CLeftSettingsDlg* tree = w->SettingsPanel()) tree->ClickNode(tree->FindItem(24));
+    Save(w, out, QStringLiteral("settings-defaults.png"));
+    w->ShowDeviceList();   // shown only: no search is started
+    Save(w, out, QStringLiteral("devicelist.png"));
+    CLoginDlg login(tool.Store(), w);
+    login.show();
+    Save(&login, out, QStringLiteral("login.png"));
+    login.hide();
+    CAboutDlg about(w);
+    about.show();
+    Save(&about, out, QStringLiteral("about.png"));
+    about.hide();
+    return 0;
+}
+
+int ShootLive(CKyCamToolDlg* w, const QString& out, const std::string& camera) {
+    auto* panel = dynamic_cast<CLeftPlayDlg*>(w->PlayPanel());
+    if (!panel) return Fail("no play panel"), 1;
+    w->OpenDevice(CameraRecord(w, camera));
+    CVideoDlg* video = g_pVideoDlg;
+    if (!video || !WaitUntil([&] { return video->PlayWnd()->FramesShown() > 10; }, 20000)) {
+        Fail("no live video");
+        Save(w, out, QStringLiteral("preview-live.png"));
+        return 1;
+    }
+    Save(w, out, QStringLiteral("preview-live.png"));
+
+    // The state marks in the title: recording, talking (music.g711) and listening.
+    panel->OnStartRecord();
+    panel->OnTalk();
+    panel->OnListen();
+    // Detection boxes come from the camera (the script has the emulator emit them).
+    Pause(3000);
+    Save(w, out, QStringLiteral("preview-marks-boxes.png"));
+
+    video->ToggleFullScreen();
+    WaitUntil([&] { return video->Panel()->isVisible() && video->Panel()->isWindow(); }, 5000);
+    Pause(1000);
+    Save(video->Panel(), out, QStringLiteral("fullscreen.png"));
+    video->ToggleFullScreen();
+    panel->OnStopRecord();
+    panel->OnTalk();
+    Pause(300);
+
+    {
+        CBrowserSDDlg sd(w);
+        sd.show();
+        WaitUntil([&] { return !sd.WebView()->CurrentPath().isEmpty() && !sd.WebView()->IsLoading(); }, 10000);
+        Pause(300);
+        Save(&sd, out, QStringLiteral("sdcard.png"));
+    }
+    CPlaybackDlg playback(w);
+    playback.show();
+    WaitUntil([&] { return !playback.IsScanning(); }, 10000);
+    if (playback.RecordingList()->count() == 0) Fail("no recordings");
+    playback.RecordingList()->setCurrentRow(0);
+    playback.OnPlay();
+    if (!WaitUntil([&] { return playback.Player()->FramesShown() >= 15; }, 15000)) Fail("no playback frames");
+    Save(&playback, out, QStringLiteral("playback.png"));
+    playback.OnStop();
+    return 0;
 }
 
 // Until the page's reads are shown and any preview of its own plays.
@@ -125,7 +209,7 @@ int ShootPages(CKyCamToolDlg* w, const QString& out, const std::string& camera) 
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: kycam-shots pages OUT_DIR HOST:PORT\n");
+    std::fprintf(stderr, "usage: kycam-shots layouts OUT_DIR | live OUT_DIR HOST:PORT | pages OUT_DIR HOST:PORT\n");
     return 2;
 }
 
@@ -136,7 +220,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     const QString out = QString::fromLocal8Bit(argv[2]);
     const std::string camera = argc > 3 ? argv[3] : "";
-    if (mode != "pages" || camera.empty()) return Usage();
+    if (mode != "layouts" && ((mode != "live" && mode != "pages") || camera.empty())) return Usage();
 
     QApplication app(argc, argv);
     PrintingPresenter presenter;
@@ -146,7 +230,10 @@ int main(int argc, char** argv) {
     QDir().mkpath(out);
     int code = 0;
     QTimer::singleShot(500, tool.MainWindow(), [&] {
-        code = ShootPages(tool.MainWindow(), out, camera);
+        CKyCamToolDlg* w = tool.MainWindow();
+        code = mode == "layouts" ? ShootLayouts(tool, out)
+               : mode == "live"  ? ShootLive(w, out, camera)
+                                 : ShootPages(w, out, camera);
         QCoreApplication::quit();
     });
     app.exec();
