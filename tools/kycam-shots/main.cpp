@@ -195,7 +195,8 @@ int ShootPages(CKyCamToolDlg* w, const QString& out, const std::string& camera) 
             CShowPageEvent request(number, record);
             QCoreApplication::sendEvent(w, &request);
         }
-        QWidget* page = w->CurrentPage();
+        // Numbers without a node (18, 27, 28) have no page.
+        QWidget* page = tree->FindRecord(number) ? w->CurrentPage() : nullptr;
         if (!page) {
             std::printf("%s not built\n", name.toUtf8().constData());
             continue;
