@@ -56,8 +56,11 @@ std::shared_ptr<TalkChannel> TalkChannel::Open(const std::shared_ptr<Session>& s
     // The threads hold the channel, so one left running on its own (Stop
     // called from the callback) never touches freed memory.
     t->send_ = std::thread([self = t] { self->SendLoop(); });
-    t->tick_ = std::thread([self = t] { self->TickLoop(); });
     return t;
+}
+
+void TalkChannel::StartCallbacks() {
+    tick_ = std::thread([self = shared_from_this()] { self->TickLoop(); });
 }
 
 bool TalkChannel::Send(const uint8_t* data, int length) {

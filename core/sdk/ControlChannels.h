@@ -28,6 +28,9 @@ public:
     // Opens the talk session on the camera; null when it refuses or is unreachable.
     static std::shared_ptr<TalkChannel> Open(const std::shared_ptr<Session>& session, KY_VoiceCallBack cb, void* user);
     ~TalkChannel();
+    // Starts calling back. Called once the channel is installed where the
+    // callback's VoiceComSendData and StopVoiceCom look for it.
+    void StartCallbacks();
 
     // Queues one frame; false when the frame is empty or too long, the queue
     // is full, or a send to the camera has failed (the talk is then lost).

@@ -349,6 +349,8 @@ int KY_SDK_StartVoiceCom(KY_HANDLE handle, int /*channel*/, KY_VoiceCallBack cb,
     {
         std::lock_guard<std::mutex> lock(e.control->mutex);
         if (!e.control->talk && !e.control->closing) {
+            // Under the lock: the first callback already finds its talk.
+            talk->StartCallbacks();
             e.control->talk = std::move(talk);
             return 0;
         }
