@@ -48,24 +48,27 @@ int StreamBOnly(const CommandDesc&, void* rec) {
     return ValidStream(static_cast<const AudioAttr*>(rec)->stream_b) ? 0 : -1;
 }
 
-// One stream's fragment of the combined write; empty for a format the camera
-// does not take.
-std::string EncodingFragment(int32_t stream, int32_t on, const char* format, size_t width) {
+// One stream's fragment of the combined write. A format the camera does not
+// take refuses the whole write: leaving the fragment out would report success
+// for a change that was never sent.
+bool EncodingFragment(int32_t stream, int32_t on, const char* format, size_t width, std::string& out) {
     const std::string_view f(format, strnlen(format, width));
-    if (!IsAudioFormat(f)) return {};
-    return "cmd=setaencattr&-chn=" + std::to_string(11 + stream) + "&-aeswitch=" + std::to_string(on) +
+    if (!IsAudioFormat(f)) return false;
+    out += "cmd=setaencattr&-chn=" + std::to_string(11 + stream) + "&-aeswitch=" + std::to_string(on) +
            "&-aeformat=" + std::string(f);
+    return true;
 }
 
 bool ComposeAudio(const CommandDesc&, const void* rec, std::string& text) {
     const auto* a = static_cast<const AudioAttr*>(rec);
     if (!ValidStream(a->stream_a) || !ValidStream(a->stream_b)) return false;
-    text = "GET /cgi-bin/ky7200/param.cgi?" +
-           EncodingFragment(a->stream_a, a->aeswitch_a, a->aeformat_a, sizeof a->aeformat_a) + "&" +
-           EncodingFragment(a->stream_b, a->aeswitch_b, a->aeformat_b, sizeof a->aeformat_b) +
-           "&cmd=setaudioinvolume&-volume=" + std::to_string(a->volume) +
-           "&-volin_type=" + std::to_string(a->volin_type) +
-           "&cmd=setaudiooutvolume&-volume=" + std::to_string(a->ao_volume);
+    text = "GET /cgi-bin/ky7200/param.cgi?";
+    if (!EncodingFragment(a->stream_a, a->aeswitch_a, a->aeformat_a, sizeof a->aeformat_a, text)) return false;
+    text += "&";
+    if (!EncodingFragment(a->stream_b, a->aeswitch_b, a->aeformat_b, sizeof a->aeformat_b, text)) return false;
+    text += "&cmd=setaudioinvolume&-volume=" + std::to_string(a->volume) +
+            "&-volin_type=" + std::to_string(a->volin_type) +
+            "&cmd=setaudiooutvolume&-volume=" + std::to_string(a->ao_volume);
     return true;
 }
 
@@ -179,16 +182,8 @@ void AudioPreset(void* rec, const PageOptions&) {
     a->stream_a = 0;
     a->stream_b = 1;
 }
-// The page offers only its list of formats; from a script anything can come,
-// and a word the write does not know would silently send nothing.
-bool KnownAudioFormat(const char* f) {
-    return std::strcmp(f, "g711a") == 0 || std::strcmp(f, "g726") == 0 || std::strcmp(f, "g711u") == 0;
-}
 const char* AudioValidate(const void* rec, const PageContext&) {
-    const auto* a = static_cast<const AudioAttr*>(rec);
-    if (!KnownAudioFormat(a->aeformat_a) || !KnownAudioFormat(a->aeformat_b))
-        return "Audio format must be g711a, g711u or g726!";
-    return CheckAudioAttr(*a);
+    return CheckAudioAttr(*static_cast<const AudioAttr*>(rec));
 }
 void OsdTimePreset(void* rec, const PageOptions&) { static_cast<OsdRegion*>(rec)->region = 0; }
 void OsdNamePreset(void* rec, const PageOptions&) { static_cast<OsdRegion*>(rec)->region = 1; }
@@ -199,7 +194,7 @@ const char* OsdValidate(const void* rec, const PageContext&) {
 constexpr const CommandDesc* kAudioGets[] = {&kGetAencAttr, &kGetAencAttrB, &kGetAudioInVolume, &kGetAudioOutVolume};
 constexpr const CommandDesc* kAudioSets[] = {&kSetAudioAttr};
 constexpr PageDesc kAudioPage{
-    "audio",      "audio on/off and format (g711a, g726) of both streams, input type and volumes",
+    "audio",      "audio on/off and format (g711a, g711u, g726) of both streams, input type and volumes",
     &kAudioAttr,  kAudioGets,
     kAudioSets,   AudioPreset,
     AudioValidate};

@@ -58,10 +58,12 @@ constexpr CommandDesc kGetMotorAttr{
     .keys = kMotorKeys,
     .parse = MotorParse,
 };
-// The page writes its one lap count to both axes.
+// The page writes its one lap count to both axes; without tracking the
+// camera gets 0 for its switch and mode, not the 255 of "not reported".
 int MotorPrepare(const CommandDesc&, void* rec) {
     auto* m = static_cast<MotorAttr*>(rec);
     m->tiltscan = m->panscan;
+    TrackingForWrite(*m);
     return 0;
 }
 

@@ -24,6 +24,9 @@ const char* CheckAudioAttr(const AudioAttr& a) {
     if (!InVolumeRange(a.volume)) return kVolumeRange;
     if (a.volin_type != 0 && a.volin_type != 1) return "Please select the line input type!";
     if (!InVolumeRange(a.ao_volume)) return kVolumeRange;
+    if (!IsAudioFormat(std::string_view(a.aeformat_a, strnlen(a.aeformat_a, sizeof a.aeformat_a))) ||
+        !IsAudioFormat(std::string_view(a.aeformat_b, strnlen(a.aeformat_b, sizeof a.aeformat_b))))
+        return "Audio format must be g711a, g711u or g726!";
     return nullptr;
 }
 
@@ -42,6 +45,6 @@ std::string UnescapeOsdName(std::string_view text) {
     return ReplaceAll(b, "\\\\", "\\");
 }
 
-bool IsAudioFormat(std::string_view format) { return format == "g711a" || format == "g726"; }
+bool IsAudioFormat(std::string_view format) { return format == "g711a" || format == "g711u" || format == "g726"; }
 
 }   // namespace ky::cgi

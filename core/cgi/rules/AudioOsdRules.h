@@ -10,7 +10,8 @@ namespace ky::cgi {
 
 constexpr size_t kOsdNameMaxBytes = 31;
 
-// Input volume 1..100, an input type chosen (0 or 1), output volume 1..100.
+// Input volume 1..100, an input type chosen (0 or 1), output volume 1..100,
+// and a format for both streams that the write can send.
 const char* CheckAudioAttr(const AudioAttr& a);
 // A camera name of at most 31 bytes (UTF-8).
 const char* CheckOsdName(std::string_view utf8);
@@ -21,7 +22,7 @@ const char* CheckOsdRegion(const OsdRegion& r);
 // backslash in the names it reports; undone in that same order.
 std::string UnescapeOsdName(std::string_view text);
 
-// Whether an audio format may go into the combined write.
+// The formats the camera takes in the combined write: g711a, g711u, g726.
 bool IsAudioFormat(std::string_view format);
 
 }   // namespace ky::cgi

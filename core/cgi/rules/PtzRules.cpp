@@ -15,4 +15,10 @@ const char* CheckMotorAttr(const MotorAttr& m) {
     return nullptr;
 }
 
+void TrackingForWrite(MotorAttr& m) {
+    if (m.smartrack_flag == 1) return;
+    m.smartrack_enable = 0;
+    m.smartrack_mode = 0;
+}
+
 }   // namespace ky::cgi

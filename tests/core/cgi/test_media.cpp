@@ -73,25 +73,28 @@ TEST(AudioCommands, ReadsStreamsAndVolumesAndWritesOneGroupedRequest) {
               server.Received());
 }
 
-TEST(AudioCommands, UnknownFormatsLeaveTheirFragmentEmptyAndBadStreamsAreRefused) {
+TEST(AudioCommands, FormatsTheWriteCannotCarryAndBadStreamsAreRefused) {
     AudioAttr a{};
     a.stream_a = 0;
     a.stream_b = 1;
     a.aeswitch_a = 1;
-    std::strcpy(a.aeformat_a, "G711A");   // only the exact words are taken
+    std::strcpy(a.aeformat_a, "g711u");
     a.aeswitch_b = 1;
     std::strcpy(a.aeformat_b, "g711a");
     a.volume = 5;
     a.ao_volume = 6;
     EXPECT_EQ(
-        "GET /cgi-bin/ky7200/param.cgi?&cmd=setaencattr&-chn=12&-aeswitch=1&-aeformat=g711a"
+        "GET /cgi-bin/ky7200/param.cgi?cmd=setaencattr&-chn=11&-aeswitch=1&-aeformat=g711u"
+        "&cmd=setaencattr&-chn=12&-aeswitch=1&-aeformat=g711a"
         "&cmd=setaudioinvolume&-volume=5&-volin_type=0&cmd=setaudiooutvolume&-volume=6",
         Format("SetAudioAttr", &a));
-    a.aeformat_b[0] = '\0';
-    EXPECT_EQ(
-        "GET /cgi-bin/ky7200/param.cgi?&&cmd=setaudioinvolume&-volume=5&-volin_type=0"
-        "&cmd=setaudiooutvolume&-volume=6",
-        Format("SetAudioAttr", &a));
+    // Only the exact words go out: anything else refuses the whole write.
+    for (const char* bad : {"G711A", "", "mp3"}) {
+        std::strcpy(a.aeformat_b, bad);
+        EXPECT_EQ("<refused>", Format("SetAudioAttr", &a)) << bad;
+        EXPECT_STREQ("Audio format must be g711a, g711u or g726!", cgi::CheckAudioAttr(a)) << bad;
+    }
+    std::strcpy(a.aeformat_b, "g726");
     a.stream_b = 2;   // channel 13 still exists
     EXPECT_NE("<refused>", Format("SetAudioAttr", &a));
     a.stream_b = 3;
@@ -127,6 +130,8 @@ TEST(AudioRules, VolumesAndInputType) {
     a.volume = 1;
     a.ao_volume = 100;
     a.volin_type = 1;
+    std::strcpy(a.aeformat_a, "g726");
+    std::strcpy(a.aeformat_b, "g711u");
     EXPECT_EQ(nullptr, cgi::CheckAudioAttr(a));
     for (int v : {0, 101, -5}) {
         AudioAttr b = a;

@@ -98,6 +98,44 @@ TEST(Kycamctl, P2pWithoutUidIsRefusedWithThePagesMessage) {
     EXPECT_NE(std::string::npos, r.err.find("Enable P2P, UUID cannot be empty!"));
 }
 
+// A format the camera reports is written back as it is; a word the write
+// cannot carry is refused before anything is sent.
+TEST(Kycamctl, AudioFormatsAreSentOrRefusedNeverDropped) {
+    ScriptedServer cam(
+        Camera("var aeswitch_1=\"1\";\r\nvar aeformat_1=\"g711u\";\r\nvar aeswitch_2=\"1\";\r\n"
+               "var aeformat_2=\"g711u\";\r\nvar volume=\"80\";\r\nvar volin_type=\"1\";\r\n"
+               "var ao_volume=\"90\";\r\n"));
+    Result r = Ctl(cam.Port(), {"set", "audio", "volume=50"});
+    EXPECT_EQ(0, r.status) << r.err;
+    ASSERT_TRUE(cam.WaitFinished(5));
+    EXPECT_NE(std::string::npos,
+              cam.Received().find("?cmd=setaencattr&-chn=11&-aeswitch=1&-aeformat=g711u&cmd=setaencattr&-chn=12"
+                                  "&-aeswitch=1&-aeformat=g711u&cmd=setaudioinvolume&-volume=50"));
+    for (const char* bad : {"aeformat_b=mp3", "aeformat_a=G711A"}) {
+        r = Ctl(cam.Port(), {"set", "audio", bad});
+        EXPECT_EQ(2, r.status) << bad;
+        EXPECT_NE(std::string::npos, r.err.find("Audio format must be g711a, g711u or g726!")) << bad;
+    }
+    EXPECT_EQ(4u, Count(cam.Received(), "cmd=set"));   // the four commands of the first set only
+}
+
+// A camera without tracking reads 255 for its switch and mode; neither set
+// nor restore sends that back.
+TEST(Kycamctl, PtzWithoutTrackingWritesZero) {
+    ScriptedServer cam(
+        Camera("var panscan=\"2\";\r\nvar movehome=\"on\";\r\nvar ptzalarmmask=\"off\";\r\n"
+               "var light_enable=\"1\";\r\n"));
+    const std::string path = ::testing::TempDir() + "kycamctl_ptz.json";
+    std::ofstream(path) << R"({"pages": {"ptz": {"panscan": 4, "smartrack_enable": 255, "smartrack_mode": 255}}})";
+    EXPECT_EQ(0, Ctl(cam.Port(), {"set", "ptz", "panscan=3"}).status);
+    const Result r = Ctl(cam.Port(), {"restore", path});
+    EXPECT_EQ(0, r.status) << r.out << r.err;
+    ASSERT_TRUE(cam.WaitFinished(4));
+    EXPECT_EQ(2u, Count(cam.Received(), "&-smartrack_enable=0&-smartrack_mode=0&"));
+    EXPECT_EQ(0u, Count(cam.Received(), "=255"));
+    std::remove(path.c_str());
+}
+
 TEST(Kycamctl, ExitStatusForRefusalAndNoConnection) {
     ScriptedServer refusing(ScriptedServer::Mode::ReplyThenClose,
                             ScriptedServer::HttpReply("", false, "401 Unauthorized"));
