@@ -18,6 +18,7 @@ namespace {
 
 constexpr uint64_t kMaxUploadBytes = 1ull << 30;
 constexpr size_t kOversizeBytes = 12288;   // above every exchange buffer of the tool
+constexpr size_t kCgiLogSize = 64;         // param.cgi queries kept for /emu/requests
 
 bool IEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -452,6 +453,8 @@ Action Camera::OnRequest(const RequestHead& head) {
     if (p == "/cgi-bin/ky7200/param.cgi" || p == "/web/cgi-bin/ky7200/param.cgi") {
         if (!isGet) return notAllowed("GET");
         bool isSet = head.query.find("cmd=set") != std::string::npos;
+        cgiLog_.push_back(head.query);
+        if (cgiLog_.size() > kCgiLogSize) cgiLog_.pop_front();
         return Action::Async([this, q = head.query, f, isSet] {
             CgiReply r = HandleParamCgi(state_, q);
             if (isSet && r.status == 200) RefreshServices();
@@ -600,6 +603,13 @@ Action Camera::ControlRequest(const RequestHead& head) {
         return Action::Reply(Plain(200, FaultsText()));
     }
     if (what == "faults") return Action::Reply(Plain(200, FaultsText()));
+    if (what == "requests") {
+        std::string out;
+        for (const std::string& query : cgiLog_) out += query + "\n";
+        if (QueryValue(q, "clear")) cgiLog_.clear();
+        return Action::Reply(Plain(200, out));
+    }
+    if (what == "rtsp-clients") return Action::Reply(Plain(200, std::to_string(rtsp_ ? rtsp_->Clients() : 0) + "\n"));
     if (what == "restart") {
         int ms = emu_.Opts().restartMs;
         if (auto v = QueryValue(q, "ms"); v && !ParseInt(*v, 0, 3600000, &ms))

@@ -5,6 +5,7 @@
 // container that starts and stops them. docs/emulator.md describes the
 // behaviour seen from outside.
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -136,6 +137,8 @@ private:
     std::atomic<bool> up_{false};
     std::vector<Fault> faults_;
     std::string nextUpgradeVersion_;
+    // The latest param.cgi queries, oldest first (loop thread only).
+    std::deque<std::string> cgiLog_;
     std::unique_ptr<RtspServer> rtsp_;
     std::unique_ptr<DiscoveryResponder> discovery_;
 };

@@ -108,7 +108,12 @@ void OnPlayRequest(GstRTSPClient*, GstRTSPContext* ctx, gpointer) {
     gst_object_unref(bin);
 }
 
-void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer) {
+void OnClientClosed(GstRTSPClient*, gpointer user) { static_cast<std::atomic<int>*>(user)->fetch_sub(1); }
+
+// user: the server's client count.
+void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer user) {
+    static_cast<std::atomic<int>*>(user)->fetch_add(1);
+    g_signal_connect(client, "closed", G_CALLBACK(OnClientClosed), user);
     g_signal_connect(client, "play-request", G_CALLBACK(OnPlayRequest), nullptr);
 }
 
@@ -143,6 +148,7 @@ struct RtspServer::Impl {
     GSource* sessionWatch = nullptr;
     std::thread thread;
     std::atomic<int> port{0};
+    std::atomic<int> clients{0};   // outlives the server: closing clients count down
 
     // Under `state`.
     std::string title;
@@ -309,7 +315,7 @@ bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamCo
     gst_rtsp_server_set_address(d_->server, bindAddr.c_str());
     gst_rtsp_server_set_service(d_->server, std::to_string(port).c_str());
 
-    g_signal_connect(d_->server, "client-connected", G_CALLBACK(OnClientConnected), nullptr);
+    g_signal_connect(d_->server, "client-connected", G_CALLBACK(OnClientConnected), &d_->clients);
 
     // Clients are served on this instance's own loop, not on extra threads.
     GstRTSPThreadPool* threads = gst_rtsp_server_get_thread_pool(d_->server);
@@ -421,6 +427,8 @@ void RtspServer::SetOverlay(const std::string& title, bool showTitle, bool showC
             g_object_unref(obj);
         }
 }
+
+int RtspServer::Clients() const { return d_->clients.load(); }
 
 int RtspServer::LivePipelines() const {
     std::lock_guard lock(d_->state);

@@ -54,6 +54,8 @@ public:
 
     // Pipelines (one per mount being watched) that still exist; for tests.
     int LivePipelines() const;
+    // RTSP client connections open now; for tests.
+    int Clients() const;
 
 private:
     struct Impl;

@@ -70,8 +70,12 @@ void PageTest::Fault(const std::string& name) {
 }
 
 void PageTest::SetUp() {
-    emulator = std::make_unique<ky::test::EmulatorProcess>(
-        std::vector<std::string>{"--no-rtsp", "--no-discovery", "--password", kPassword});
+    std::vector<std::string> args{"--no-discovery", "--password", kPassword};
+    if (withRtsp)
+        args.insert(args.end(), {"--rtsp-port", "0"});
+    else
+        args.push_back("--no-rtsp");
+    emulator = std::make_unique<ky::test::EmulatorProcess>(args);
     ASSERT_TRUE(emulator->Ok()) << "kycam-emulator did not start";
     DeviceRecord& d = camera.device;
     std::strcpy(d.info.ip, "127.0.0.1");
@@ -99,10 +103,12 @@ void PageTest::SetCapability(const char* profiles, const char* modes) {
                 std::min(std::strlen(modes), CapabilityRecord::kFieldSize));
 }
 
-std::string PageTest::EmuGet(const std::string& key) {
+std::string PageTest::EmuGet(const std::string& key) { return EmuControl("get?key=" + Encode(key)); }
+
+std::string PageTest::EmuControl(const std::string& request) {
     HttpPage page;
     const auto r = CHttpFetch::Get("127.0.0.1", static_cast<uint16_t>(emulator->HttpPort()), "admin", kPassword,
-                                   "/emu/get?key=" + Encode(key), {}, &page);
+                                   "/emu/" + request, {}, &page);
     if (r != HttpFetchResult::Ok || page.status != 200) return "<absent>";
     std::string v = page.body;
     while (!v.empty() && (v.back() == '\n' || v.back() == '\r')) v.pop_back();

@@ -28,6 +28,8 @@ protected:
     void SetCapability(const char* profiles, const char* modes);
     // The device record is valid only while this is true (and logged in).
     bool capabilityValid = true;
+    // Set before PageTest::SetUp: the emulator also serves RTSP (free port).
+    bool withRtsp = false;
 
     // The emulator's state, through its control requests.
     std::string EmuGet(const std::string& key);
@@ -35,6 +37,8 @@ protected:
     // Send-only writes reach the camera a little after the page returns:
     // polls until the key holds `want` (bounded), and returns what it holds.
     std::string EmuAwait(const std::string& key, const std::string& want);
+    // The body of another control request, e.g. "requests?clear=1".
+    std::string EmuControl(const std::string& request);
 
     // The page's read or Apply, then the event loop until its exchange has
     // ended (bounded).
