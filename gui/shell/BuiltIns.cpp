@@ -6,10 +6,14 @@
 #include "gui/live/LeftPlayDlg.h"
 #include "gui/live/VideoDlg.h"
 #include "gui/pages/PageContext.h"
+#include "gui/pages/media/P_AudioDlg.h"
+#include "gui/pages/media/P_OSDDlg.h"
 #include "gui/pages/media/P_VideoDlg.h"
 #include "gui/pages/system/P_LogDlg.h"
 #include "gui/pages/system/P_SystemDlg.h"
 #include "gui/pages/advanced/P_DefDlg.h"
+#include "gui/pages/advanced/P_Ptz485Dlg.h"
+#include "gui/pages/advanced/P_PtzDlg.h"
 #include "gui/pages/alarm/P_AudioWarnDlg.h"
 #include "gui/pages/alarm/P_HSRDlg.h"
 #include "gui/pages/alarm/P_LinkDlg.h"
@@ -17,11 +21,15 @@
 
 void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(6, MakePage<CPVideoDlg>);
+    registry.registerPage(7, MakePage<CP_OSDDlg>);
+    registry.registerPage(9, MakePage<CP_AudioDlg>);
     registry.registerPage(17, MakePage<CP_HSRDlg>);
     registry.registerPage(19, MakePage<CP_AudioWarnDlg>);
     registry.registerPage(21, MakePage<CP_LinkDlg>);
     registry.registerPage(22, MakePage<CP_TimeWarnDlg>);
     registry.registerPage(24, MakePage<CP_DefDlg>);
+    registry.registerPage(29, MakePage<CP_PtzDlg>);
+    registry.registerPage(30, MakePage<CP_Ptz485Dlg>);
     registry.registerPage(37, MakePage<CP_SystemDlg>);
     registry.registerPage(38, MakePage<CP_LogDlg>);
 }
