@@ -7,6 +7,7 @@
 #include "gui/live/VideoDlg.h"
 #include "gui/pages/PageContext.h"
 #include "gui/pages/media/P_AudioDlg.h"
+#include "gui/pages/media/P_ImageDlg.h"
 #include "gui/pages/media/P_OSDDlg.h"
 #include "gui/pages/media/P_VideoDlg.h"
 #include "gui/pages/system/P_LogDlg.h"
@@ -22,6 +23,7 @@
 void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(6, MakePage<CPVideoDlg>);
     registry.registerPage(7, MakePage<CP_OSDDlg>);
+    registry.registerPage(8, MakePage<CP_ImageDlg>);
     registry.registerPage(9, MakePage<CP_AudioDlg>);
     registry.registerPage(17, MakePage<CP_HSRDlg>);
     registry.registerPage(19, MakePage<CP_AudioWarnDlg>);
