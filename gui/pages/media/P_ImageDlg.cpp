@@ -133,7 +133,7 @@ CP_ImageDlg::CP_ImageDlg(QWidget* parent)
     boxes->addWidget(m_flip);
     boxes->addWidget(m_mirror);
     boxes->addStretch(1);
-    options->addLayout(boxes, row++, 0, 1, 2);
+    options->addLayout(boxes, row++, 0, 1, 3);
     options->addWidget(new QLabel(QStringLiteral("Image mode:"), this), row, 0);
     options->addWidget(m_imageMode, row++, 1);
     options->addWidget(new QLabel(QStringLiteral("Night Vision Mode:"), this), row, 0);
@@ -142,8 +142,8 @@ CP_ImageDlg::CP_ImageDlg(QWidget* parent)
     options->addWidget(m_irLed, row++, 1);
     options->addWidget(new QLabel(QStringLiteral("IRCut:"), this), row, 0);
     options->addWidget(m_irCut, row++, 1);
-    options->addWidget(irCutHint, row++, 0, 1, 2);
-    options->setColumnStretch(1, 1);
+    options->addWidget(irCutHint, row++, 0, 1, 3);
+    options->setColumnStretch(2, 1);
     options->setRowStretch(row, 1);
 
     auto* settings = new QHBoxLayout;
