@@ -65,11 +65,13 @@ void Apply(const KeySpec& k, const FieldInfo& f, void* rec, uint32_t element, co
     }
 }
 
-// Texts the camera takes unencoded go out as they are, except bytes that
-// would end or split the request line: a blank becomes "+" (as the
-// percent-encoder writes it), control bytes become %XX. A carrier name such as
-// "CHINA MOBILE" read from the camera is then written back intact.
-std::string LineSafe(std::string_view v) {
+// Texts the camera takes unencoded go out as they are, except bytes the
+// camera would read differently: it decodes "+" and "%XX", and "&" and "#"
+// would end the value, so those and control bytes become %XX and a blank
+// becomes "+". The camera then stores exactly the bytes of the field; a
+// carrier name such as "CHINA MOBILE" read from the camera is written back
+// intact.
+std::string CameraExact(std::string_view v) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(v.size());
@@ -77,7 +79,7 @@ std::string LineSafe(std::string_view v) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == ' ') {
             out += '+';
-        } else if (c < 0x20 || c == 0x7F) {
+        } else if (c < 0x20 || c == 0x7F || c == '+' || c == '%' || c == '&' || c == '#') {
             out += '%';
             out += kHex[c >> 4];
             out += kHex[c & 0xF];
@@ -130,7 +132,7 @@ int FormatRequest(const CommandDesc& cmd, const void* rec, char* out, size_t out
         } else {
             if (f.type != FieldType::Text) return -1;
             const std::string_view v = ReadText(f, rec, static_cast<uint32_t>(a.element));
-            text += a.enc == Enc::Percent ? EncodeQueryValue(v) : LineSafe(v);
+            text += a.enc == Enc::Percent ? EncodeQueryValue(v) : CameraExact(v);
         }
     }
     if (arg != cmd.args.size() || text.size() + 1 > outSize) return -1;

@@ -95,7 +95,7 @@ struct KeySpec {
 
 // ---- request arguments -------------------------------------------------------
 enum class Enc : uint8_t {
-    Raw,       // %d: the number; %s: the text as it is, but blanks as "+" and control bytes as %XX
+    Raw,       // %d: the number; %s: the text as it is, but blanks as "+" and + % & # and control bytes as %XX
     Percent,   // %s: free text, percent-encoded
     OnOff,     // %s from a number: "on" when it is not 0, else "off"
     Flag,      // %d from a number: 1 when it is exactly 1, else 0

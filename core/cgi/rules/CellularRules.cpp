@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/cgi/rules/NetworkRules.h"
 #include "core/services/FieldText.h"
 
 namespace ky::cgi {
@@ -18,7 +17,6 @@ const char* CheckCellularInput(int32_t authType, int32_t runMode, std::string_vi
     if (apn.size() > 31) return "APN is too long!";
     if (user.size() > 63) return "The User length is limited to 63 chars!";
     if (password.size() > 63) return "The Password length is limited to 63 chars!";
-    if (!IsRawQueryText(apn) || !IsRawQueryText(user) || !IsRawQueryText(password)) return kRawTextMessage;
     return nullptr;
 }
 

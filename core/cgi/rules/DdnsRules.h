@@ -5,8 +5,8 @@
 
 namespace ky::cgi {
 
-// The page checks no value of its own; its texts travel unescaped, so each
-// must be one the query can carry (see IsRawQueryText).
+// The page checks no value; the request escapes what the camera would decode
+// in a text, so it stores each text as typed.
 const char* ValidateDdnsPage(const DdnsAttr& rec, const PageContext& context);
 
 }   // namespace ky::cgi

@@ -34,14 +34,6 @@ bool IsDottedIpv4(std::string_view text) {
     return i == text.size();
 }
 
-bool IsRawQueryText(std::string_view text) {
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c <= 0x20 || c == 0x7F || c == '&' || c == '=' || c == '#') return false;
-    }
-    return true;
-}
-
 const char* CheckNetAttr(const NetAttr& rec) {
     if (rec.dhcpflag != 0 && rec.dhcpflag != 1) return "Please select the IP acquisition method";
     if (rec.dnsstat != 0 && rec.dnsstat != 1) return "Please select DNS setting method";
@@ -51,9 +43,6 @@ const char* CheckNetAttr(const NetAttr& rec) {
     if (!PortInRange(rec.httpport, 80)) return "HTTP port does not meet the requirements!";
     if (!PortInRange(rec.rtspport, 554)) return "RTSP port does not meet the requirements!";
     if (!PortInRange(rec.rtmpport, 1935)) return "RTMP port does not meet the requirements!";
-    // The DNS texts go into the query as typed; their form is the camera's
-    // business, but they must not break the request.
-    if (!IsRawQueryText(FieldText(rec.fdnsip)) || !IsRawQueryText(FieldText(rec.sdnsip))) return kRawTextMessage;
     return nullptr;
 }
 

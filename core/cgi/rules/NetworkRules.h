@@ -18,15 +18,8 @@ inline constexpr int kNetOnvifReadTimeoutMs = 5000;
 // number, nothing after the last.
 bool IsDottedIpv4(std::string_view text);
 
-// Texts that some set commands put into the query unescaped: a blank, a
-// control character, "&", "=" or "#" would split or end the request (or
-// inject a header line), so such texts are refused before sending.
-bool IsRawQueryText(std::string_view text);
-inline constexpr const char* kRawTextMessage =
-    "Text must not contain blanks, control characters, \"&\", \"=\" or \"#\"!";
-
 // The page's own rules, in its order: address type and DNS type selected,
-// the three addresses, the three port ranges, then the two DNS texts.
+// the three addresses, the three port ranges. The DNS texts are not checked.
 const char* CheckNetAttr(const NetAttr& rec);
 // Port conflicts against each other and the camera's ONVIF port.
 const char* CheckNetPortConflicts(const NetAttr& rec, int onvifPort);

@@ -6,8 +6,8 @@
 
 namespace ky::cgi {
 
-// The texts travel unescaped, so each must be one the query can carry (see
-// IsRawQueryText); numbers are sent as given.
+// Nothing is refused: numbers are sent as given, and the request escapes what
+// the camera would decode in a text, so it stores each text as typed.
 const char* ValidateGb28181Page(const Gb28181Attr& rec, const PageContext& context);
 
 }   // namespace ky::cgi

@@ -162,10 +162,9 @@ TEST(NetRules, FieldChecksInPageOrder) {
                   std::strcpy(n.gateway, "bad");
                   n.httpport = 1;
               }));
-    // DNS texts are not addresses to check, but must not break the request.
+    // DNS texts are not checked at all.
     EXPECT_EQ("", msg([](NetAttr& n) { std::strcpy(n.fdnsip, "dns.example"); }));
-    EXPECT_EQ(cgi::kRawTextMessage, msg([](NetAttr& n) { std::strcpy(n.sdnsip, "1.1.1.1&cmd=x"); }));
-    EXPECT_EQ(cgi::kRawTextMessage, msg([](NetAttr& n) { std::strcpy(n.fdnsip, "1.1.1.1\r\nX: y"); }));
+    EXPECT_EQ("", msg([](NetAttr& n) { std::strcpy(n.sdnsip, "1.1.1.1&cmd=x"); }));
 }
 
 TEST(NetRules, PortRanges) {
@@ -486,24 +485,36 @@ TEST(DdnsCommands, InternetAddress) {
     EXPECT_STREQ("203.0.113.7", ip.interip);
 }
 
-TEST(DdnsRules, UnescapedTextsMustFitTheQuery) {
-    const cgi::PageDesc* page = cgi::FindPage("ddns");
-    ASSERT_NE(nullptr, page);
-    DdnsAttr d{};
-    d.d3th_service = -1;   // nothing chosen is still sendable
-    std::strcpy(d.our_passwd, "p@ss:word+%!");
-    EXPECT_EQ(nullptr, page->validate(&d, cgi::PageContext{}));
-    for (const char* bad : {"a b", "a&b", "a=b", "a#b", "a\tb", "a\x7f", "a\r\n"}) {
-        DdnsAttr t = d;
-        std::strcpy(t.our_domain, bad);
-        EXPECT_STREQ(cgi::kRawTextMessage, page->validate(&t, cgi::PageContext{})) << bad;
-        t = d;
-        std::strcpy(t.d3th_uname, bad);
-        EXPECT_STREQ(cgi::kRawTextMessage, page->validate(&t, cgi::PageContext{})) << bad;
+// Texts sent without percent-encoding: the camera decodes "+" and "%XX" and
+// splits at "&", so exactly those bytes (and blanks and control bytes) are
+// escaped; every other byte, UTF-8 included, goes as it is.
+TEST(RawTexts, EscapeWhatTheCameraWouldDecode) {
+    const struct {
+        const char* typed;
+        const char* sent;
+    } kCases[] = {
+        {"a+b", "a%2Bb"},
+        {"100%", "100%25"},
+        {"%41", "%2541"},
+        {"a b", "a+b"},
+        {"a&cmd=x", "a%26cmd=x"},
+        {"a#b", "a%23b"},
+        {"a=b:c@d/e!", "a=b:c@d/e!"},
+        {"\xE5\xAE\xB6.example", "\xE5\xAE\xB6.example"},
+        {"a\r\nX: y", "a%0D%0AX:+y"},
+    };
+    for (const auto& c : kCases) {
+        DdnsAttr d{};
+        std::strcpy(d.our_passwd, c.typed);
+        const std::string request = Formatted("SetDdnsAttr", &d);
+        EXPECT_NE(std::string::npos, request.find(std::string("&-our_passwd=") + c.sent + "&-our_server="))
+            << c.typed << " -> " << request;
+        // The page refuses none of them.
+        EXPECT_EQ(nullptr, cgi::FindPage("ddns")->validate(&d, cgi::PageContext{}));
     }
-    // Text beyond ASCII is carried as its bytes.
-    std::strcpy(d.d3th_domain, "\xE5\xAE\xB6.example");
-    EXPECT_EQ(nullptr, page->validate(&d, cgi::PageContext{}));
+    NetAttr n = GoodNet();
+    std::strcpy(n.sdnsip, "dns+1%");
+    EXPECT_NE(std::string::npos, Formatted("SetNetAttr", &n).find("&-sdnsip=dns%2B1%25&"));
 }
 
 // ---- ONVIF and GB28181 ------------------------------------------------------------------
@@ -573,7 +584,7 @@ TEST(Gb28181Commands, ReadAndWrite) {
     ASSERT_NE(nullptr, page);
     EXPECT_EQ(nullptr, page->validate(&g, cgi::PageContext{}));
     std::strcpy(g.gb_devpwd, "a&b=c");
-    EXPECT_STREQ(cgi::kRawTextMessage, page->validate(&g, cgi::PageContext{}));
+    EXPECT_EQ(nullptr, page->validate(&g, cgi::PageContext{}));
 }
 
 // ---- 4G/5G ---------------------------------------------------------------------------------
@@ -628,8 +639,7 @@ TEST(CellularRules, ApplyChecks) {
     EXPECT_STREQ("APN is too long!", cgi::CheckCellularInput(0, 0, apn32, s64, s64));
     EXPECT_STREQ("The User length is limited to 63 chars!", cgi::CheckCellularInput(0, 0, "", s64, s64));
     EXPECT_STREQ("The Password length is limited to 63 chars!", cgi::CheckCellularInput(0, 0, "", "", s64));
-    EXPECT_STREQ(cgi::kRawTextMessage, cgi::CheckCellularInput(0, 0, "ct net", "", ""));
-    EXPECT_STREQ(cgi::kRawTextMessage, cgi::CheckCellularInput(0, 0, "", "", "a&b"));
+    EXPECT_EQ(nullptr, cgi::CheckCellularInput(0, 0, "ct net", "", "a&b+%"));
 
     // The page applies the same rules to the record; the operator it only
     // echoes back is not the user's text and is not refused.
