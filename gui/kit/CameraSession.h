@@ -23,6 +23,8 @@ public:
         (void)device;
         return -1;
     }
+    // Ends the live view and logs out (e.g. after the camera's address changed).
+    virtual void Disconnect() {}
 
 protected:
     // Implementations call this after each successful login, so the main

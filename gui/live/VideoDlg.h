@@ -84,7 +84,7 @@ public:
     // Copies the record, ends any connection and starts a new one; 0 when
     // the camera is logged in and playing.
     int Connect(const DeviceRecord& device) override;
-    void Disconnect();
+    void Disconnect() override;
 
     const LiveState& GetLiveState() const { return m_live; }
     // The login handle (0 none); safe from any thread (snapshot workers).

@@ -10,6 +10,8 @@
 #include "gui/pages/media/P_ImageDlg.h"
 #include "gui/pages/media/P_OSDDlg.h"
 #include "gui/pages/media/P_VideoDlg.h"
+#include "gui/pages/network/P_NetDlg.h"
+#include "gui/pages/network/P_RmsetDlg.h"
 #include "gui/pages/system/P_LogDlg.h"
 #include "gui/pages/system/P_SystemDlg.h"
 #include "gui/pages/advanced/P_DefDlg.h"
@@ -25,6 +27,8 @@ void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(7, MakePage<CP_OSDDlg>);
     registry.registerPage(8, MakePage<CP_ImageDlg>);
     registry.registerPage(9, MakePage<CP_AudioDlg>);
+    registry.registerPage(10, MakePage<CP_NetDlg>);
+    registry.registerPage(12, MakePage<CP_RmsetDlg>);
     registry.registerPage(17, MakePage<CP_HSRDlg>);
     registry.registerPage(19, MakePage<CP_AudioWarnDlg>);
     registry.registerPage(21, MakePage<CP_LinkDlg>);

@@ -90,6 +90,11 @@ public:
         ++resumes;
         playing = true;
     }
+    void Disconnect() override {
+        ++disconnects;
+        loggedIn = false;
+        playing = false;
+    }
 
     // A login to a camera of this device type, as the live view reports it.
     void Login(const char* deviceType) {
@@ -105,6 +110,7 @@ public:
     bool playing = false;
     int pauses = 0;
     int resumes = 0;
+    int disconnects = 0;
 };
 
 }   // namespace kytest
