@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "core/cgi/rules/NetworkRules.h"
-#include "core/services/FieldText.h"
+#include "gui/kit/FieldQText.h"
 #include "gui/kit/CameraSession.h"
 #include "gui/kit/Translate.h"
 
@@ -24,12 +24,6 @@ constexpr int kAddressRows[][2] = {{kIp, 1162}, {kMask, 1163}, {kGateway, 1164}}
 constexpr int kDnsRows[][2] = {{kDns1, 1160}, {kDns2, 1161}};
 
 QString Id(int id) { return QString::number(id); }
-
-template <size_t N>
-QString Text(const char (&field)[N]) {
-    const std::string_view text = ky::FieldText(field);
-    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
-}
 
 // The decimal value as atoi reads it: a text that is no number gives 0.
 int32_t Number(const QLineEdit* edit) { return std::atoi(edit->text().toUtf8().constData()); }
@@ -179,11 +173,11 @@ void CP_NetDlg::Load() {
 void CP_NetDlg::Show(const NetAttr& rec) {
     m_addressType->setCurrentIndex(rec.dhcpflag == 0 ? 0 : 1);
     ShowAddressFields(rec.dhcpflag == 0);
-    Control<QLineEdit>(kIp)->setText(Text(rec.ip));
-    Control<QLineEdit>(kMask)->setText(Text(rec.netmask));
-    Control<QLineEdit>(kGateway)->setText(Text(rec.gateway));
-    Control<QLineEdit>(kDns1)->setText(Text(rec.fdnsip));
-    Control<QLineEdit>(kDns2)->setText(Text(rec.sdnsip));
+    Control<QLineEdit>(kIp)->setText(FieldQText(rec.ip));
+    Control<QLineEdit>(kMask)->setText(FieldQText(rec.netmask));
+    Control<QLineEdit>(kGateway)->setText(FieldQText(rec.gateway));
+    Control<QLineEdit>(kDns1)->setText(FieldQText(rec.fdnsip));
+    Control<QLineEdit>(kDns2)->setText(FieldQText(rec.sdnsip));
     Control<QLineEdit>(kHttp)->setText(QString::number(rec.httpport));
     Control<QLineEdit>(kRtsp)->setText(QString::number(rec.rtspport));
     Control<QLineEdit>(kRtmp)->setText(QString::number(rec.rtmpport));

@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "core/cgi/CommandEngine.h"
-#include "core/services/FieldText.h"
+#include "gui/kit/FieldQText.h"
 #include "gui/kit/Translate.h"
 
 namespace {
@@ -25,12 +25,6 @@ constexpr int kTextEdits[] = {1131, 1110, 1001, 1002, 1094, 1095, 1103};
 constexpr int kMainOn = 1276, kMainOff = 1277, kProviderOn = 1278, kProviderOff = 1279, kUpnpOn = 1280, kUpnpOff = 1281;
 
 QString Id(int id) { return QString::number(id); }
-
-template <size_t N>
-QString Text(const char (&field)[N]) {
-    const std::string_view text = ky::FieldText(field);
-    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
-}
 
 }   // namespace
 
@@ -167,17 +161,17 @@ void CP_RmsetDlg::Load() {
 void CP_RmsetDlg::Show(const DdnsAttr& rec) {
     Control<QRadioButton>(rec.our_enable == 1 ? kMainOn : kMainOff)->setChecked(true);
     ShowMainFields(rec.our_enable == 1);
-    Control<QLineEdit>(1131)->setText(Text(rec.our_server));
+    Control<QLineEdit>(1131)->setText(FieldQText(rec.our_server));
     Control<QLineEdit>(1110)->setText(QString::number(rec.our_port));
-    Control<QLineEdit>(1001)->setText(Text(rec.our_uname));
-    Control<QLineEdit>(1002)->setText(Text(rec.our_passwd));
+    Control<QLineEdit>(1001)->setText(FieldQText(rec.our_uname));
+    Control<QLineEdit>(1002)->setText(FieldQText(rec.our_passwd));
     Control<QRadioButton>(rec.d3th_enable == 1 ? kProviderOn : kProviderOff)->setChecked(true);
     ShowProviderFields(rec.d3th_enable == 1);
     auto* providers = Control<QComboBox>(1202);
     providers->setCurrentIndex(rec.d3th_service >= 0 && rec.d3th_service < providers->count() ? rec.d3th_service : -1);
-    Control<QLineEdit>(1094)->setText(Text(rec.d3th_uname));
-    Control<QLineEdit>(1095)->setText(Text(rec.d3th_passwd));
-    Control<QLineEdit>(1103)->setText(Text(rec.d3th_domain));
+    Control<QLineEdit>(1094)->setText(FieldQText(rec.d3th_uname));
+    Control<QLineEdit>(1095)->setText(FieldQText(rec.d3th_passwd));
+    Control<QLineEdit>(1103)->setText(FieldQText(rec.d3th_domain));
     Control<QRadioButton>(rec.upm_enable == 1 ? kUpnpOn : kUpnpOff)->setChecked(true);
 }
 
@@ -215,7 +209,7 @@ void CP_RmsetDlg::OnShowInternetIp() {
         const bool ok = Call(camera, &CCgiClient::GetInternetIp, &ip) == 0;
         return [this, ok, ip] {
             // A camera without a way out has no address to report.
-            const QString address = ok ? Text(ip.interip) : QString();
+            const QString address = ok ? FieldQText(ip.interip) : QString();
             Control<QLineEdit>(1134)->setText(
                 address.isEmpty() ? LangTextEx(Section(), QStringLiteral("Internet IP Address: NULL")) : address);
         };
