@@ -70,6 +70,17 @@ struct KY_DRAW_ITEM {
     KY_COLOR* color;     // owned by the caller; copied by InputDrawData
 };
 
+// One motion-detection area (KY_CFG_MDAREA): the caller names the area in
+// `area` before a get; `word0` is passed back as the camera reported it.
+struct MdArea {
+    int32_t word0;
+    int32_t area;          // 1..4
+    int32_t enable;        // 1 on, 0 off
+    int32_t sensitivity;   // 1..100
+    int32_t x, y, w, h;    // picture coordinates of the main stream
+};
+static_assert(sizeof(MdArea) == 32);
+
 // Window rectangle passed by value to KY_SDK_MouseMove.
 struct KY_RECT {
     int32_t left, top, right, bottom;

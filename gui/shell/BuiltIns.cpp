@@ -20,6 +20,8 @@
 #include "gui/pages/alarm/P_AudioWarnDlg.h"
 #include "gui/pages/alarm/P_HSRDlg.h"
 #include "gui/pages/alarm/P_LinkDlg.h"
+#include "gui/pages/alarm/P_MDDlg.h"
+#include "gui/pages/advanced/P_CoverVideoDlg.h"
 #include "gui/pages/alarm/P_TimeWarnDlg.h"
 
 void RegisterBuiltInPages(CPageRegistry& registry) {
@@ -31,11 +33,13 @@ void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(12, MakePage<CP_RmsetDlg>);
     registry.registerPage(17, MakePage<CP_HSRDlg>);
     registry.registerPage(19, MakePage<CP_AudioWarnDlg>);
+    registry.registerPage(20, MakePage<CP_MDDlg>);
     registry.registerPage(21, MakePage<CP_LinkDlg>);
     registry.registerPage(22, MakePage<CP_TimeWarnDlg>);
     registry.registerPage(24, MakePage<CP_DefDlg>);
     registry.registerPage(29, MakePage<CP_PtzDlg>);
     registry.registerPage(30, MakePage<CP_Ptz485Dlg>);
+    registry.registerPage(31, MakePage<CP_CoverVideoDlg>);
     registry.registerPage(37, MakePage<CP_SystemDlg>);
     registry.registerPage(38, MakePage<CP_LogDlg>);
 }

@@ -48,6 +48,15 @@ void Drag(QWidget& w, QPoint from, QPoint to) {
     send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
+void DragOnPicture(QWidget& view, QRect area, QSize picture, QPoint from, QPoint to) {
+    auto at = [&](QPoint p) {
+        auto up = [](int v, int num, int den) { return static_cast<int>((int64_t(v) * num + den - 1) / den); };
+        return area.topLeft() +
+               QPoint(up(p.x(), area.width(), picture.width()), up(p.y(), area.height(), picture.height()));
+    };
+    Drag(view, at(from), at(to));
+}
+
 void PageTest::Refresh(CCameraPage& page) {
     page.RefreshFromDevice();
     EXPECT_TRUE(WaitIdle(page));

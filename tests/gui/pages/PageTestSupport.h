@@ -62,6 +62,9 @@ protected:
 void PumpEvents(int ms);
 // A left-button drag on w from `from` to `to`: press, one move, release.
 void Drag(QWidget& w, QPoint from, QPoint to);
+// The same on a live view, in picture coordinates: each point becomes the
+// first view pixel that shows it, with the picture letterboxed in the view.
+void DragOnPicture(QWidget& view, QRect pictureArea, QSize picture, QPoint from, QPoint to);
 
 template <class Pred>
 bool PageTest::PumpUntil(Pred pred, int rounds) {

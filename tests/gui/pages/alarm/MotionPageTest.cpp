@@ -1,0 +1,111 @@
+// The motion-detection page with a live preview of the emulated camera:
+// drags on the letterboxed picture become the camera's areas, the switches
+// and sensitivities reach the camera, the preview ends with the page.
+#include <QCheckBox>
+#include <QLabel>
+#include <QSlider>
+
+#include "gui/live/PlayWnd.h"
+#include "gui/pages/alarm/P_MDDlg.h"
+#include "tests/gui/pages/PageTestSupport.h"
+
+namespace {
+
+class MotionPageTest : public kytest::PageTest {
+protected:
+    MotionPageTest() { withRtsp = true; }
+    std::string Area(int n, const char* field) { return EmuGet("sdk.md." + std::to_string(n) + "." + field); }
+    // Shown at a view size, read, and the picture there with the areas drawn.
+    std::unique_ptr<CP_MDDlg> Open(QSize view) {
+        auto page = std::make_unique<CP_MDDlg>();
+        page->View()->setFixedSize(view);
+        page->resize(view.width() + 400, view.height() + 100);
+        page->show();
+        Refresh(*page);
+        EXPECT_TRUE(PumpUntil([&] { return page->PictureReady(); })) << "no picture";
+        return page;
+    }
+    std::string RtspClients() { return EmuControl("rtsp-clients"); }
+};
+
+TEST_F(MotionPageTest, DragsBecomeTheAreaAtAnyViewSize) {
+    // Bars beside the picture, then above and below it (scales 2 and 4/3).
+    for (const QSize view : {QSize(800, 360), QSize(960, 700)}) {
+        EmuSet("sdk.md.1.x", "320");
+        EmuSet("sdk.md.1.y", "180");
+        EmuSet("sdk.md.1.w", "640");
+        EmuSet("sdk.md.1.h", "360");
+        auto page = Open(view);
+        ASSERT_TRUE(page->PreviewOpen());
+        EXPECT_TRUE(page->Window(0)->isChecked());
+        EXPECT_EQ(page->SensitivityText(0)->text(), "50");
+        CPlayWnd& v = *page->View();
+        const QRect area = v.PictureRect();
+        EXPECT_TRUE(area.width() < view.width() || area.height() < view.height());
+        const QSize picture(1280, 720);
+        // Moved by its middle, then its lower right corner pulled in; a
+        // drag past the picture's edge stops there.
+        kytest::DragOnPicture(v, area, picture, {640, 360}, {420, 230});
+        kytest::DragOnPicture(v, area, picture, {740, 410}, {300, 200});
+        kytest::PumpEvents(50);
+        const MdArea& edited = page->EditedAreas()[0];
+        EXPECT_EQ(QRect(edited.x, edited.y, edited.w, edited.h), QRect(100, 50, 200, 150)) << view.width();
+        presenter.Clear();
+        Apply(*page);
+        EXPECT_TRUE(presenter.texts.isEmpty());
+        EXPECT_EQ(Area(1, "x") + "," + Area(1, "y") + "," + Area(1, "w") + "," + Area(1, "h"), "100,50,200,150");
+
+        kytest::DragOnPicture(v, area, picture, {200, 124}, {1400, 900});
+        kytest::PumpEvents(50);
+        EXPECT_EQ(page->EditedAreas()[0].x + page->EditedAreas()[0].w, 1280);
+        EXPECT_EQ(page->EditedAreas()[0].y + page->EditedAreas()[0].h, 720);
+    }
+}
+
+TEST_F(MotionPageTest, SwitchAndSensitivityAreWrittenAndThePreviewEndsWithThePage) {
+    auto page = Open(QSize(640, 360));
+    EXPECT_EQ(RtspClients(), "1");
+    page->Window(0)->click();
+    page->Sensitivity(1)->setValue(77);
+    EXPECT_EQ(page->SensitivityText(1)->text(), "77");
+    Apply(*page);
+    EXPECT_EQ(Area(1, "enable"), "0");
+    EXPECT_EQ(Area(2, "sensitivity"), "77");
+    EXPECT_EQ(page->StoredAreas()[1].sensitivity, 77);
+
+    page->StopPreview();
+    EXPECT_FALSE(page->PreviewOpen());
+    EXPECT_TRUE(PumpUntil([&] { return RtspClients() == "0"; }));
+    presenter.Clear();
+    Apply(*page);
+    EXPECT_EQ(presenter.Last(), "No connection!");
+    // Without a preview a window box does not stay ticked.
+    page->Window(2)->click();
+    EXPECT_FALSE(page->Window(2)->isChecked());
+
+    // Showing the page again reads it anew; leaving it ends the preview.
+    Refresh(*page);
+    ASSERT_TRUE(PumpUntil([&] { return RtspClients() == "1"; }));
+    page->hide();
+    EXPECT_TRUE(PumpUntil([&] { return RtspClients() == "0"; }));
+}
+
+TEST_F(MotionPageTest, FailedLoginAndLoggedOutLeaveThePageEmpty) {
+    auto page = Open(QSize(640, 360));
+    ASSERT_TRUE(page->Window(0)->isChecked());
+    camera.loggedIn = false;
+    page->RefreshFromDevice();
+    EXPECT_FALSE(page->PreviewOpen());
+    EXPECT_FALSE(page->Window(0)->isChecked());
+    EXPECT_EQ(page->SensitivityText(0)->text(), "0");
+    EXPECT_EQ(page->Sensitivity(0)->value(), 1);
+
+    camera.loggedIn = true;
+    std::strcpy(camera.device.password, "wrong");
+    presenter.Clear();
+    Refresh(*page);
+    EXPECT_EQ(presenter.texts, QStringList{"Login device failed!"});
+    EXPECT_FALSE(page->PreviewOpen());
+}
+
+}   // namespace
