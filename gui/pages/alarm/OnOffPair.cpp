@@ -1,15 +1,14 @@
 #include "gui/pages/alarm/OnOffPair.h"
 
-#include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QRadioButton>
+
+#include "gui/pages/ChoiceGroup.h"
 
 COnOffPair::COnOffPair(QWidget* parent) : QObject(parent) {
     m_on = new QRadioButton(QStringLiteral("On"), parent);
     m_off = new QRadioButton(QStringLiteral("Off"), parent);
-    m_group = new QButtonGroup(this);
-    m_group->addButton(m_on);
-    m_group->addButton(m_off);
+    m_group = new CChoiceGroup(this, {m_on, m_off});
     m_row = new QHBoxLayout;
     m_row->addWidget(m_on);
     m_row->addWidget(m_off);
@@ -18,14 +17,8 @@ COnOffPair::COnOffPair(QWidget* parent) : QObject(parent) {
     connect(m_off, &QRadioButton::clicked, this, [this] { emit chosen(false); });
 }
 
-void COnOffPair::Set(bool on) { (on ? m_on : m_off)->setChecked(true); }
+void COnOffPair::Set(bool on) { m_group->Choose(on ? 0 : 1); }
 
-void COnOffPair::Clear() {
-    // An exclusive group always keeps one button checked.
-    m_group->setExclusive(false);
-    m_on->setChecked(false);
-    m_off->setChecked(false);
-    m_group->setExclusive(true);
-}
+void COnOffPair::Clear() { m_group->Clear(); }
 
 bool COnOffPair::IsOn() const { return m_on->isChecked(); }

@@ -3,7 +3,7 @@
 // exclusive among themselves only, and a cleared pair has neither checked.
 #include <QObject>
 
-class QButtonGroup;
+class CChoiceGroup;
 class QHBoxLayout;
 class QRadioButton;
 class QWidget;
@@ -31,6 +31,6 @@ signals:
 private:
     QRadioButton* m_on;
     QRadioButton* m_off;
-    QButtonGroup* m_group;
+    CChoiceGroup* m_group;
     QHBoxLayout* m_row;
 };
