@@ -60,6 +60,30 @@ protected:
 };
 
 void PumpEvents(int ms);
+
+// A fixture that owns one page, made once the emulator runs.
+template <class Page>
+class PageFixture : public PageTest {
+protected:
+    void SetUp() override {
+        PageTest::SetUp();
+        page = std::make_unique<Page>();
+    }
+    void TearDown() override {
+        page.reset();
+        PageTest::TearDown();
+    }
+    // Apply, then the messages it showed.
+    QStringList ApplyMessages() {
+        presenter.Clear();
+        Apply(*page);
+        return presenter.texts;
+    }
+    // The param.cgi queries the camera got since the last call, one a line.
+    std::string Sent() { return EmuControl("requests?clear=1"); }
+
+    std::unique_ptr<Page> page;
+};
 // A left-button drag on w from `from` to `to`: press, one move, release.
 void Drag(QWidget& w, QPoint from, QPoint to);
 // The same on a live view, in picture coordinates: each point becomes the
