@@ -52,7 +52,8 @@ Commands:
   get PAGE                        read a page and print its fields
   set PAGE FIELD=VALUE...         read, change, validate and write a page
   set PAGE --from FILE.json       the same with the fields of a JSON object
-  backup [FILE]                   read every page into one JSON document
+  backup [FILE]                   read every page (and the motion-detection
+                                  areas) into one JSON document
   restore FILE                    write every page of such a document back
   call COMMAND                    run a command without record (e.g. CleanLog)
   pages                           list the pages and their fields
@@ -63,6 +64,11 @@ Commands:
   preset set|call|delete N        preset positions 1..255
   reboot, factory-reset           restart the camera / restore its factory
                                   settings (asks first unless --yes)
+  md-area get                     the four motion-detection areas, one a line:
+                                  N enable= sensitivity= x= y= w= h=
+  md-area set N FIELD=VALUE...    change area N (1..4): enable=0|1,
+                                  sensitivity=1..100, x= y= w= h= (picture
+                                  pixels of the first stream, 0..65535)
   discover                        find the cameras on the LAN (waits --timeout MS)
 
 Array fields are addressed as NAME[INDEX]=VALUE.
@@ -383,6 +389,38 @@ std::pair<const PageDesc*, int> FromBackupKey(const std::string& key) {
     return {&page, stream};
 }
 
+SdkTarget SdkTargetOf(const Options& o) { return {o.host, o.port, o.user, o.password, o.page.stream}; }
+
+// Backup documents keep the motion-detection areas (an SDK setting, not a
+// page) under "md-area": one object per area with its number.
+Json MdAreasToJson(const MdAreas& areas) {
+    Json list = Json::array();
+    for (const MdArea& a : areas) {
+        Json j = {{"area", a.area}};
+        for (const char* f : kMdAreaFields) j[f] = MdAreaField(a, f);
+        list.push_back(j);
+    }
+    return list;
+}
+
+// Applies the document's areas to `areas` (as read from the camera); throws
+// UsageError for anything the camera would not take.
+void AssignMdAreas(const Json& list, MdAreas& areas) {
+    if (!list.is_array()) throw UsageError{"\"md-area\" must be an array"};
+    for (const Json& j : list) {
+        if (!j.is_object() || !j.contains("area") || !j["area"].is_number_integer() || j["area"].get<int64_t>() < 1 ||
+            j["area"].get<int64_t>() > 4)
+            throw UsageError{"each md-area entry needs an \"area\" 1..4"};
+        MdArea& a = areas[static_cast<size_t>(j["area"].get<int64_t>() - 1)];
+        for (const auto& [name, value] : j.items()) {
+            if (name == "area") continue;
+            if (!value.is_number_integer()) throw UsageError{"md-area " + name + " must be a whole number"};
+            if (const char* refused = SetMdAreaField(a, name, value.get<int64_t>()))
+                throw UsageError{std::string("md-area: ") + refused};
+        }
+    }
+}
+
 int CmdBackup(const Options& o, std::ostream& out, std::ostream& err) {
     Json doc = Json::object();
     doc["camera"] = o.host + ":" + std::to_string(o.port);
@@ -409,6 +447,14 @@ int CmdBackup(const Options& o, std::ostream& out, std::ostream& err) {
         }
     }
     doc["pages"] = pages;
+    MdAreas areas{};
+    std::string why;
+    if (const int read = ReadMdAreas(SdkTargetOf(o), areas, &why); read == kOk) {
+        doc["md-area"] = MdAreasToJson(areas);
+    } else {
+        err << "kycamctl: backup md-area: " << why << "\n";
+        status = kRefused;
+    }
     const std::string text = doc.dump(2) + "\n";
     if (o.rest.size() >= 2) {
         std::ofstream file(o.rest[1]);
@@ -428,6 +474,10 @@ int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
         const auto [page, stream] = FromBackupKey(name);
         RecordBuffer probe(page->record->size);
         AssignJson(*page, probe.data(), fields, true);
+    }
+    if (doc.contains("md-area")) {
+        MdAreas probe{};
+        AssignMdAreas(doc["md-area"], probe);
     }
     const Client client(o);
     int status = kOk;
@@ -450,6 +500,17 @@ int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
         }
         out << name << ": " << (invalid ? invalid : f == cgi::Failure::None ? "ok" : FailureText(f)) << "\n";
         if (invalid || f != cgi::Failure::None) status = kRefused;
+    }
+    if (doc.contains("md-area")) {
+        MdAreas areas{};
+        std::string why;
+        int result = ReadMdAreas(SdkTargetOf(o), areas, &why);
+        if (result == kOk) {
+            AssignMdAreas(doc["md-area"], areas);
+            result = WriteMdAreas(SdkTargetOf(o), areas, &why);
+        }
+        out << "md-area: " << (result == kOk ? "ok" : why) << "\n";
+        if (result != kOk) status = kRefused;
     }
     return status;
 }
@@ -700,8 +761,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (IsSdkCommand(cmd)) {
             std::string usage;
             std::istream& in = input ? *input : std::cin;
-            const int status =
-                RunSdkCommand({o.host, o.port, o.user, o.password, o.page.stream}, o.rest, o.yes, in, out, err, &usage);
+            const int status = RunSdkCommand(SdkTargetOf(o), o.rest, o.yes, in, out, err, &usage);
             if (!usage.empty()) throw UsageError{usage};
             return status;
         }

@@ -130,3 +130,34 @@ TEST_F(SdkCommands, RebootWithYesRestartsTheCamera) {
     for (int i = 0; i < 50 && std::atoi(State("emu.sdk.restarts").c_str()) == before; ++i) usleep(100000);
     EXPECT_EQ(before + 1, std::atoi(State("emu.sdk.restarts").c_str()));
 }
+
+TEST_F(SdkCommands, MdAreaSetGetAndBackupRoundTrip) {
+    const std::string logins = State("sdk.logins");
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"md-area", "set", "5", "x=1"},
+                                               {"md-area", "set", "2", "sensitivity=0"},
+                                               {"md-area", "set", "2", "enable=2"},
+                                               {"md-area", "set", "2", "w=-1"},
+                                               {"md-area", "set", "2", "color=1"},
+                                               {"md-area", "set", "2"},
+                                               {"md-area", "list"}})
+        EXPECT_EQ(2, Ctl(args)) << args.back();
+    EXPECT_EQ(logins, State("sdk.logins"));
+
+    std::string before, after, backup;
+    ASSERT_EQ(0, Ctl({"md-area", "get"}, &before));
+    const std::string path = ::testing::TempDir() + "kycamctl_md.json";
+    ASSERT_EQ(0, Ctl({"backup", path}));
+    std::string out;
+    ASSERT_EQ(0, Ctl({"md-area", "set", "2", "x=10", "y=20", "w=30", "h=40", "enable=1", "sensitivity=70"}, &out));
+    EXPECT_EQ(out, "2 enable=1 sensitivity=70 x=10 y=20 w=30 h=40\n");
+    EXPECT_EQ(State("sdk.md.2.w"), "30");
+    ASSERT_EQ(0, Ctl({"md-area", "get"}, &after));
+    EXPECT_NE(after.find("\n2 enable=1 sensitivity=70 x=10 y=20 w=30 h=40\n"), std::string::npos) << after;
+
+    ASSERT_EQ(0, Ctl({"restore", path}, &out));
+    EXPECT_NE(out.find("md-area: ok"), std::string::npos);
+    ASSERT_EQ(0, Ctl({"md-area", "get"}, &after));
+    EXPECT_EQ(before, after);
+    std::remove(path.c_str());
+}
