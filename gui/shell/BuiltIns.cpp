@@ -12,6 +12,7 @@
 #include "gui/pages/media/P_VideoDlg.h"
 #include "gui/pages/network/P_NetDlg.h"
 #include "gui/pages/network/P_RmsetDlg.h"
+#include "gui/pages/network/P_WIFIDlg.h"
 #include "gui/pages/system/P_LogDlg.h"
 #include "gui/pages/system/P_SystemDlg.h"
 #include "gui/pages/advanced/P_DefDlg.h"
@@ -30,6 +31,7 @@ void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(8, MakePage<CP_ImageDlg>);
     registry.registerPage(9, MakePage<CP_AudioDlg>);
     registry.registerPage(10, MakePage<CP_NetDlg>);
+    registry.registerPage(11, MakePage<CP_WIFIDlg>);
     registry.registerPage(12, MakePage<CP_RmsetDlg>);
     registry.registerPage(17, MakePage<CP_HSRDlg>);
     registry.registerPage(19, MakePage<CP_AudioWarnDlg>);
