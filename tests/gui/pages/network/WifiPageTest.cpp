@@ -232,8 +232,8 @@ TEST_F(WifiPageTest, ScanListIsShownAndChosen) {
         dialog.OnConfirm();
     });
     page->OnSearch();
+    Fault("error");
     page->SetDialogRunner([&](CSearchWFDlg& dialog) {
-        Fault("error");
         EXPECT_TRUE(PumpUntil([&] { return !presenter.texts.isEmpty(); }));
         dialog.reject();
     });
