@@ -24,6 +24,12 @@
 #include "gui/pages/alarm/P_MDDlg.h"
 #include "gui/pages/advanced/P_CoverVideoDlg.h"
 #include "gui/pages/alarm/P_TimeWarnDlg.h"
+#include "gui/pages/advanced/P_CloudDlg.h"
+#include "gui/pages/advanced/P_TMallDlg.h"
+#include "gui/pages/network/P_28181Dlg.h"
+#include "gui/pages/network/P_4GDlg.h"
+#include "gui/pages/network/P_ONVIFDlg.h"
+#include "gui/pages/network/P_P2PDlg.h"
 
 void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(6, MakePage<CPVideoDlg>);
@@ -33,6 +39,10 @@ void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(10, MakePage<CP_NetDlg>);
     registry.registerPage(11, MakePage<CP_WIFIDlg>);
     registry.registerPage(12, MakePage<CP_RmsetDlg>);
+    registry.registerPage(13, MakePage<CP_ONVIFDlg>);
+    registry.registerPage(14, MakePage<CP_P2PDlg>);
+    registry.registerPage(15, MakePage<CP_28181Dlg>);
+    registry.registerPage(16, MakePage<CP_4GDlg>);
     registry.registerPage(17, MakePage<CP_HSRDlg>);
     registry.registerPage(19, MakePage<CP_AudioWarnDlg>);
     registry.registerPage(20, MakePage<CP_MDDlg>);
@@ -42,6 +52,8 @@ void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(29, MakePage<CP_PtzDlg>);
     registry.registerPage(30, MakePage<CP_Ptz485Dlg>);
     registry.registerPage(31, MakePage<CP_CoverVideoDlg>);
+    registry.registerPage(33, MakePage<CP_TMallDlg>);
+    registry.registerPage(34, MakePage<CP_CloudDlg>);
     registry.registerPage(37, MakePage<CP_SystemDlg>);
     registry.registerPage(38, MakePage<CP_LogDlg>);
 }

@@ -1,5 +1,6 @@
 // P2P platform, cloud storage and Tmall switches.
 #include "core/cgi/Catalogue.h"
+#include "core/cgi/rules/CloudRules.h"
 
 namespace ky::cgi {
 namespace {
@@ -25,8 +26,9 @@ constexpr KeySpec kXqP2pKeys[] = {
 constexpr ArgSpec kP2pSetArgs[] = {{F(enable)}};
 #undef F
 
-// The switch is refused without sending anything while the UID is empty.
-int RequireUid(const CommandDesc&, void* rec) { return static_cast<const P2pAttr*>(rec)->uid[0] == '\0' ? -1 : 0; }
+// Switching on is refused without sending anything while the UID is empty;
+// switching off always goes out.
+int RequireUid(const CommandDesc&, void* rec) { return CheckP2pSwitch(*static_cast<const P2pAttr*>(rec)) ? -1 : 0; }
 
 constexpr CommandDesc kGetKyP2pAttr{
     .name = "GetKyP2pAttr",
@@ -109,8 +111,7 @@ constexpr const CommandDesc* kCommands[] = {&kGetKyP2pAttr,   &kGetXqP2pAttr,   
 void XqP2pPreset(void* rec, const PageOptions&) { static_cast<P2pAttr*>(rec)->family = 0; }
 void KyP2pPreset(void* rec, const PageOptions&) { static_cast<P2pAttr*>(rec)->family = 1; }
 const char* P2pValidate(const void* rec, const PageContext&) {
-    const auto* p = static_cast<const P2pAttr*>(rec);
-    return p->enable == 1 && p->uid[0] == '\0' ? "Enable P2P, UUID cannot be empty!" : nullptr;
+    return CheckP2pSwitch(*static_cast<const P2pAttr*>(rec));
 }
 const char* OnOffValidate(int32_t v) { return v == 0 || v == 1 ? nullptr : "Value must be 0 or 1"; }
 

@@ -14,16 +14,14 @@
 
 #include "core/cgi/rules/VideoRules.h"
 #include "gui/pages/PageContext.h"
+#include "gui/pages/PageControls.h"
 
 using namespace ky::cgi;
+using ky::pages::DecimalValue;
 
 namespace {
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
-
-// The decimal value of an edit, read the way atoi reads it ("12ab" is 12,
-// a word is 0 and fails the range checks).
-int DecimalValue(const QLineEdit* edit) { return std::atoi(edit->text().toUtf8().constData()); }
 
 // Position of the box's text among its entries, exactly as typed; -1 when the
 // text is not one of them.

@@ -68,11 +68,11 @@ TEST(CommandWire, FailuresLeaveTheRecordAndSendNothingWhenRefusedEarly) {
                             ScriptedServer::HttpReply("var cloud_enable=1;\r\n", false, "401 Unauthorized"));
     EXPECT_EQ(-1, client.GetCloudEnable("127.0.0.1", refusing.Port(), "admin", "", &rec, 3000));
     EXPECT_EQ(7, rec.cloud_enable);
-    // Null records and the P2P switch without UID never reach the wire.
+    // Null records and switching P2P on without UID never reach the wire.
     ScriptedServer idle(ScriptedServer::Mode::ReplyThenClose, Reply(""));
     EXPECT_EQ(-1, client.GetCloudEnable("127.0.0.1", idle.Port(), "admin", "", nullptr, 3000));
     P2pAttr p2p{};
-    p2p.enable = 0;
+    p2p.enable = 1;
     EXPECT_EQ(-1, client.SetP2pAttr("127.0.0.1", idle.Port(), "admin", "", &p2p, 3000));
     EXPECT_EQ(0, idle.Accepted());
 }
