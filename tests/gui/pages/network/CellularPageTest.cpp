@@ -126,6 +126,15 @@ TEST_F(CellularPageTest, ApplyRulesInOrderAndWrite) {
     // The operator goes back as read, not as shown.
     EXPECT_EQ(EmuGet("g4_carrier"), "chn-ct");
 
+    // Texts the camera would decode arrive as typed.
+    page->Field(1139)->setText("net+4g%20 \u00e4");
+    page->Field(1001)->setText("us er&=#");
+    page->Field(1002)->setText("\u5bc6\u7801+%");
+    Apply(*page);
+    EXPECT_EQ(EmuGet("g4_apn"), "net+4g%20 \u00e4");
+    EXPECT_EQ(EmuGet("g4_username"), "us er&=#");
+    EXPECT_EQ(EmuGet("g4_password"), "\u5bc6\u7801+%");
+
     // A failed write resets silently; so does logging out.
     Fault("error");
     presenter.Clear();

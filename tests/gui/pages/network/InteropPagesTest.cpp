@@ -165,6 +165,20 @@ TEST_F(GbPageTest, ShowsWritesAndSwitches) {
     ExpectDefaults();
 }
 
+TEST_F(GbPageTest, TextsReachTheCameraAsTyped) {
+    Refresh(*page);
+    const char* texts[] = {"a+b", "100%25 & more", "x=y#z", "Stra\u00dfe \u5317\u4eac", " lead"};
+    const int ids[] = {1131, 1132, 1134, 1002, 1137};
+    const char* keys[] = {"gb_svrid", "gb_svrip", "gb_devid", "gb_devpwd", "gb_alarmid"};
+    for (int i = 0; i < 5; ++i) page->Field(ids[i])->setText(QString::fromUtf8(texts[i]));
+    Apply(*page);
+    EXPECT_EQ(presenter.Last(), "Parameter setting succeeded!");
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(EmuGet(keys[i]), texts[i]);
+    page->Field(1131)->clear();
+    Refresh(*page);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(page->Field(ids[i])->text(), QString::fromUtf8(texts[i]));
+}
+
 TEST_F(GbPageTest, FailuresAndNoCamera) {
     Refresh(*page);
     page->Field(1131)->setText("X");
