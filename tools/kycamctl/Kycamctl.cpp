@@ -18,6 +18,7 @@
 #include <ostream>
 
 #include "core/cgi/Catalogue.h"
+#include "core/cgi/rules/WirelessRules.h"
 #include "tools/kycamctl/SdkCommands.h"
 #include "core/discovery/SearchLib.h"
 #include "core/services/FieldText.h"
@@ -70,6 +71,14 @@ Commands:
                                   sensitivity=1..100, x= y= w= h= (picture
                                   pixels of the first stream, 0..65535)
   discover                        find the cameras on the LAN (waits --timeout MS)
+  wifi scan                       the Wi-Fi networks the camera sees, one a line:
+                                  seq rssi ssid encryption authentication
+                                  linkmode channel (tab-separated), or a JSON
+                                  array with --json
+  wifi test FIELD=VALUE...        let the camera try its Wi-Fi settings changed
+                                  by ssid= key= auth= enc= (fields of page wifi);
+                                  exit 0 when it reached the router, 1 when not
+  internet-ip                     the camera's public address (exit 1: none)
 
 Array fields are addressed as NAME[INDEX]=VALUE.
 discover prints one camera a line: ip port id version type name mac uuid
@@ -515,6 +524,102 @@ int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
     return status;
 }
 
+// Camera texts are untrusted: no control character may break a line.
+std::string LineText(std::string_view field) {
+    std::string t(field);
+    for (char& c : t)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return t;
+}
+
+int CmdWifiScan(const Options& o, std::ostream& out, std::ostream& err) {
+    auto list = std::make_unique<WifiScanList>();
+    Options scan = o;
+    scan.timeoutMs = std::max(o.timeoutMs, cgi::kWifiScanTimeoutMs);
+    if (auto f = Client(scan).Run(*cgi::FindCommand("SearchWireless"), list.get()); f != cgi::Failure::None) {
+        err << "kycamctl: wifi scan: " << FailureText(f) << "\n";
+        return ExitFor(f);
+    }
+    Json all = Json::array();
+    for (int i = 0; i < list->waccess_points; ++i) {
+        const std::string fields[] = {LineText(FieldText(list->index[i])),  LineText(FieldText(list->rssi[i])),
+                                      LineText(FieldText(list->ssid[i])),   LineText(FieldText(list->enc[i])),
+                                      LineText(FieldText(list->auth[i])),   LineText(FieldText(list->net[i])),
+                                      LineText(FieldText(list->channel[i]))};
+        if (o.json) {
+            const char* keys[] = {"seq", "rssi", "ssid", "enc", "auth", "net", "channel"};
+            Json j = Json::object();
+            for (size_t k = 0; k < std::size(keys); ++k) j[keys[k]] = fields[k];
+            all.push_back(std::move(j));
+            continue;
+        }
+        for (size_t k = 0; k < std::size(fields); ++k) out << (k ? "\t" : "") << fields[k];
+        out << "\n";
+    }
+    if (o.json) out << all.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    return kOk;
+}
+
+int CmdWifiTest(const Options& o, std::ostream& out, std::ostream& err) {
+    const PageDesc& page = NeedPage("wifi");
+    std::vector<std::pair<std::string, std::string>> pairs;
+    WirelessAttr rec{};
+    for (size_t i = 2; i < o.rest.size(); ++i) {
+        const auto eq = o.rest[i].find('=');
+        if (eq == std::string::npos || eq == 0) throw UsageError{"expected FIELD=VALUE, got '" + o.rest[i] + "'"};
+        pairs.emplace_back(o.rest[i].substr(0, eq), o.rest[i].substr(eq + 1));
+        Assign(page, &rec, pairs.back().first, pairs.back().second);
+    }
+    // The camera's own settings, changed by the given fields.
+    const Client client(o);
+    rec = WirelessAttr{};
+    if (auto f = client.Read(page, &rec); f != cgi::Failure::None) {
+        err << "kycamctl: get wifi: " << FailureText(f) << "\n";
+        return ExitFor(f);
+    }
+    for (const auto& [k, v] : pairs) Assign(page, &rec, k, v);
+    const std::string_view ssid = FieldText(rec.ssid), key = FieldText(rec.key);
+    const char* refused = cgi::CheckWirelessInput(ssid, key, key);
+    if (!refused) refused = cgi::CheckWirelessTest(ssid, key);
+    if (refused) {
+        err << "kycamctl: " << refused << "\n";
+        return kUsage;
+    }
+    Options trigger = o, verdict = o;
+    trigger.timeoutMs = std::max(o.timeoutMs, cgi::kWifiCheckTimeoutMs);
+    verdict.timeoutMs = std::max(o.timeoutMs, cgi::kWifiCheckResultTimeoutMs);
+    cgi::Failure f = Client(trigger).Run(*cgi::FindCommand("CheckWirelessAttr"), &rec);
+    WifiCheckResult result{};
+    if (f == cgi::Failure::None) f = Client(verdict).Run(*cgi::FindCommand("GetCheckWireless"), &result);
+    if (f == cgi::Failure::Connect) {
+        err << "kycamctl: wifi test: " << FailureText(f) << "\n";
+        return kNoConnection;
+    }
+    if (f != cgi::Failure::None || result.chkres != 1) {
+        out << "The device WiFi works abnormally and cannot be connected to the router!\n";
+        return kRefused;
+    }
+    out << "WiFi works normally!\n";
+    return kOk;
+}
+
+int CmdInternetIp(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() != 1) throw UsageError{"internet-ip takes no arguments"};
+    InternetIpAttr ip{};
+    if (auto f = Client(o).Run(*cgi::FindCommand("GetInternetIp"), &ip); f != cgi::Failure::None) {
+        err << "kycamctl: internet-ip: " << FailureText(f) << "\n";
+        return ExitFor(f);
+    }
+    const std::string address = LineText(FieldText(ip.interip));
+    if (o.json) out << Json{{"interip", address.empty() ? Json() : Json(address)}}.dump() << "\n";
+    if (address.empty()) {
+        err << "kycamctl: internet-ip: the camera reports no internet address\n";
+        return kRefused;
+    }
+    if (!o.json) out << address << "\n";
+    return kOk;
+}
+
 int CmdCall(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.rest.size() != 2) throw UsageError{"call takes one command name"};
     const CommandDesc* cmd = cgi::FindCommand(o.rest[1]);
@@ -575,13 +680,7 @@ int CmdDiscover(const Options& o, std::ostream& out, std::ostream& err) {
         return inet_pton(AF_INET, d->ip, &a) == 1 ? ntohl(a.s_addr) : uint64_t{1} << 32;
     };
     std::stable_sort(list.begin(), list.end(), [&](auto* a, auto* b) { return ipKey(a) < ipKey(b); });
-    // Camera texts are untrusted: no control character may break a line.
-    const auto text = [](const char* field, size_t width) {
-        std::string t(FieldText(field, width));
-        for (char& c : t)
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-        return t;
-    };
+    const auto text = [](const char* field, size_t width) { return LineText(FieldText(field, width)); };
     Json all = Json::array();
     for (const DeviceInfo* d : list) {
         const std::string fields[] = {text(d->ip, sizeof d->ip),
@@ -771,6 +870,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (cmd == "restore") return CmdRestore(o, out, err);
         if (cmd == "call") return CmdCall(o, out, err);
         if (cmd == "discover") return CmdDiscover(o, out, err);
+        if (cmd == "internet-ip") return CmdInternetIp(o, out, err);
+        if (cmd == "wifi") {
+            if (o.rest.size() == 2 && o.rest[1] == "scan") return CmdWifiScan(o, out, err);
+            if (o.rest.size() >= 2 && o.rest[1] == "test") return CmdWifiTest(o, out, err);
+            throw UsageError{"wifi takes scan or test FIELD=VALUE..."};
+        }
         if (cmd == "pages") {
             PrintPages(out, true);
             return kOk;

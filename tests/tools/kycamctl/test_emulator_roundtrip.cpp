@@ -8,6 +8,8 @@
 #include <thread>
 #include <chrono>
 
+#include <nlohmann/json.hpp>
+
 #include "core/cgi/Catalogue.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tools/kycamctl/Kycamctl.h"
@@ -184,4 +186,54 @@ TEST_F(EmulatorRoundTrip, BackupChangeRestore) {
     }
     EXPECT_EQ(original, restored);
     std::remove(path.c_str());
+}
+
+TEST_F(EmulatorRoundTrip, WifiScanTestAndInternetAddress) {
+    auto run = [&](std::vector<std::string> args, std::string* out = nullptr) {
+        std::vector<std::string> all = {"-P", std::to_string(emulator_->HttpPort()), "-p", "pw"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::ostringstream o, e;
+        const int status = ky::ctl::Run(all, o, e);
+        if (out) *out = o.str();
+        return status;
+    };
+    std::string out;
+    ASSERT_EQ(0, run({"wifi", "scan"}, &out));
+    EXPECT_EQ(out,
+              "1\t-45\tHomeNet\tAES\tWPA2-PSK\tInfra\t6\n"
+              "2\t-67\tOffice Guest\tTKIP\tWPA-PSK\tInfra\t11\n"
+              "3\t-80\tCaf\xC3\xA9-Lager\tAES\tNone\tInfra\t1\n");
+    ASSERT_EQ(0, run({"--json", "wifi", "scan"}, &out));
+    const auto list = nlohmann::json::parse(out);
+    ASSERT_EQ(3u, list.size());
+    EXPECT_EQ("Office Guest", list[1]["ssid"]);
+    EXPECT_EQ("11", list[1]["channel"]);
+
+    // The emulated camera reaches the networks of its scan list.
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* out;
+    } kTests[] = {
+        {{"wifi", "test", "ssid=HomeNet", "key=a+b%"}, 0, "WiFi works normally!\n"},
+        {{"wifi", "test", "ssid=Office Guest", "key=k", "auth=2"}, 0, "WiFi works normally!\n"},
+        {{"wifi", "test", "ssid=Elsewhere", "key=k"},
+         1,
+         "The device WiFi works abnormally and cannot be connected to the router!\n"},
+        {{"wifi", "test", "ssid=HomeNet"}, 2, ""},   // the camera holds no key
+        {{"wifi", "test", "colour=red"}, 2, ""},
+        {{"wifi", "sniff"}, 2, ""},
+    };
+    for (const auto& t : kTests) {
+        EXPECT_EQ(t.status, run(t.args, &out)) << t.args[2];
+        EXPECT_EQ(t.out, out) << t.args[2];
+    }
+
+    ASSERT_EQ(0, run({"internet-ip"}, &out));
+    EXPECT_EQ("203.0.113.25\n", out);
+    // The emulator's control route (its text/plain reply is no camera reply).
+    run({"raw", "GET /emu/set?key=interip&value="});
+    EXPECT_EQ(1, run({"--json", "internet-ip"}, &out));
+    EXPECT_EQ("{\"interip\":null}\n", out);
+    run({"raw", "GET /emu/set?key=interip&value=203.0.113.25"});
 }
