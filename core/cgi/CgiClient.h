@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/cgi/Records.h"
+#include "core/cgi/Upgrade.h"
 
 class CCgiClient {
 public:
@@ -47,6 +48,30 @@ public:
     // Base64 of "user:password" into out (kCredentialSize bytes); -1 when
     // either text is too long for the credential buffers.
     static int MakeAuthorization(const char* user, const char* password, char* out);
+
+    // ---- firmware upload ------------------------------------------------
+    static constexpr int kUploadTimeoutMs = 30000;   // connect and every piece
+    static constexpr size_t kUploadPiece = 2048;
+    static constexpr int kUploadAttempts = 3;
+
+    // Sends task.path as a multipart POST to upgrade.cgi, streamed in
+    // pieces, up to three attempts a second apart. 0 when the camera
+    // confirmed with "200 OK", -1 otherwise; progress through task.progress.
+    int UploadFile(const UpgradeTask& task);
+    // 0 when all len bytes went out; -2 the socket stayed unwritable for
+    // timeoutMs, -3 the wait failed, -1 another failure.
+    int SendTimed(int sock, const char* data, size_t len, int timeoutMs);
+    // Reads until at least 5 bytes ending in CR LF are held. 0 with the length
+    // in capacity; -1 on time-out, error or a closed connection.
+    int ReceiveLine(int sock, char* buf, uint32_t& capacity, int timeoutMs);
+    // The three pieces around the file's bytes (exposed for the tests).
+    struct UploadFrame {
+        std::string head;       // request line and headers
+        std::string partHead;   // boundary, Content-Disposition, Content-Type
+        std::string partTail;   // closing boundary
+    };
+    static UploadFrame BuildUploadFrame(const char* ip, const char* auth, const char* path, uint64_t fileSize,
+                                        const char* boundary);
 
     // ---- reply parser ----------------------------------------------------
     // Value after the first occurrence of key up to ";\r\n", quotes dropped,

@@ -289,3 +289,42 @@ int CCgiClient::CheckReply(const char* reply) {
 void CCgiClient::CloseSocket(int sock) {
     if (sock >= 0) close(sock);
 }
+
+int CCgiClient::SendTimed(int sock, const char* data, size_t len, int timeoutMs) {
+    if (sock < 0 || (!data && len)) return -1;
+    while (len > 0) {
+        short revents = 0;
+        const int rc = WaitFor(sock, POLLOUT, timeoutMs, revents);
+        if (rc == 0) return -2;
+        if (rc < 0) return -3;
+        if (!(revents & POLLOUT)) return -1;
+        ssize_t n = send(sock, data, len, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            return -1;
+        }
+        data += n;
+        len -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+int CCgiClient::ReceiveLine(int sock, char* buf, uint32_t& capacity, int timeoutMs) {
+    if (!buf || capacity == 0) return -1;
+    memset(buf, 0, capacity);
+    const size_t limit = capacity - 1;
+    size_t received = 0;
+    while (received < limit) {
+        short revents = 0;
+        if (WaitFor(sock, POLLIN, timeoutMs, revents) <= 0 || !(revents & (POLLIN | POLLERR | POLLHUP))) return -1;
+        ssize_t n = recv(sock, buf + received, limit - received, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return -1;
+        received += static_cast<size_t>(n);
+        if (received >= 5 && buf[received - 2] == '\r' && buf[received - 1] == '\n') {
+            capacity = static_cast<uint32_t>(received);
+            return 0;
+        }
+    }
+    return -1;
+}
