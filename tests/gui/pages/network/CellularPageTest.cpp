@@ -12,141 +12,96 @@ namespace {
 
 class CellularPageTest : public kytest::PageTest {
 protected:
-    void SetUp() override {
-        kytest::PageTest::SetUp();
-        page = std::make_unique<CP_4GDlg>();
-    }
-    void TearDown() override {
-        page.reset();
-        kytest::PageTest::TearDown();
-    }
     void Modem(const char* g4, const char* g5) {
         std::strcpy(capability.field[13], g4);
         std::strcpy(capability.field[15], g5);
     }
-    QString F(int id) const { return page->Field(id)->text(); }
-    std::unique_ptr<CP_4GDlg> page;
+    void Type(CP_4GDlg& page, int mode, const QString& apn, const QString& user, const QString& password) {
+        page.ModeList()->setCurrentIndex(mode);
+        page.Field(1139)->setText(apn);
+        page.Field(1001)->setText(user);
+        page.Field(1002)->setText(password);
+    }
 };
 
 TEST_F(CellularPageTest, CameraWithoutModemIsNeverAsked) {
+    CP_4GDlg page;
     Fault("drop-first");   // the next connection is dropped: see the end
-    Modem("0", "0");
-    page->Field(1139)->setText("typed");
-    Refresh(*page);
-    EXPECT_TRUE(F(1139).isEmpty());
-    EXPECT_EQ(page->Title()->text(), "4G Settings");
-    Apply(*page);
+    page.Field(1139)->setText("typed");
+    Refresh(page);
+    EXPECT_TRUE(page.Field(1139)->text().isEmpty());
+    Apply(page);
     EXPECT_EQ(presenter.texts, QStringList{"The device does not support 4g/5g settings!"});
     // The drop is still pending, so the page never connected.
     CellularAttr rec{};
     EXPECT_EQ(CCameraPage::Call(CCameraPage::Target(), &CCgiClient::Get4gAttr, &rec), -1);
-    EXPECT_EQ(CCameraPage::Call(CCameraPage::Target(), &CCgiClient::Get4gAttr, &rec), 0);
 }
 
-TEST_F(CellularPageTest, ShowsTitleOperatorAndState) {
-    struct Case {
-        const char *g4, *g5, *title, *carrier, *shown;
-    };
-    const Case cases[] = {
-        {"1", "0", "4G Settings", "chn-unicom", "CHN-UNICOM"},
-        {"0", "1", "5G Settings", "China Mobile", "CHINA MOBILE"},
-        {"1", "1", "5G Settings", "CHN-CT", "CHN-CT"},
-        {"2", "0", "5G Settings", "Vodafone", "Unknown Operator"},   // neither at 1: kept
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.carrier);
-        Modem(c.g4, c.g5);
-        EmuSet("g4_carrier", c.carrier);
-        Refresh(*page);
-        EXPECT_EQ(page->Title()->text(), c.title);
-        EXPECT_EQ(F(1136), c.shown);
+TEST_F(CellularPageTest, ShowsAndWrites) {
+    CP_4GDlg page;
+    for (auto [g4, g5, title, carrier, shown] :
+         {std::tuple{"1", "0", "4G Settings", "chn-unicom", "CHN-UNICOM"},
+          {"1", "1", "5G Settings", "China Mobile", "CHINA MOBILE"},
+          {"2", "0", "5G Settings", "Vodafone", "Unknown Operator"}}) {   // neither at 1: title kept
+        Modem(g4, g5);
+        EmuSet("g4_carrier", carrier);
+        Refresh(page);
+        EXPECT_EQ(page.Title()->text(), title);
+        EXPECT_EQ(page.Field(1136)->text(), shown);
     }
-    EXPECT_EQ(F(1131), "Have card");
-    EXPECT_EQ(F(1132), "EC200A-CN-V1.0");
-    EXPECT_EQ(F(1133), "24");
-    EXPECT_EQ(F(1135), "0");
-    EXPECT_EQ(F(1137), "861234567890123");
-    EXPECT_EQ(F(1138), "89860012345678901234");
-    EXPECT_EQ(page->ModeList()->currentText(), "Auto");
-    EXPECT_EQ(page->AuthList()->currentText(), "NONE");
+    QStringList shown;
+    for (int id : {1131, 1132, 1133, 1135, 1137, 1138}) shown << page.Field(id)->text();
+    EXPECT_EQ(shown,
+              (QStringList{"Have card", "EC200A-CN-V1.0", "24", "0", "861234567890123", "89860012345678901234"}));
 
-    EmuSet("g4_simcard", "0");
+    // The apply rules in order; nothing is sent on refusal.
+    const QString u64(64, 'u');
+    for (auto [mode, apn, user, message] :
+         {std::tuple{1, QString(), u64, "APN is Invalidate!"},
+          {1, QString(32, 'a'), u64, "APN is too long!"},
+          {0, QString(31, 'a'), u64, "The User length is limited to 63 chars!"},
+          {0, QString(), QString(63, 'u'), "The Password length is limited to 63 chars!"}}) {
+        Type(page, mode, apn, user, u64);
+        presenter.Clear();
+        Apply(page);
+        EXPECT_EQ(presenter.texts, QStringList{message});
+    }
+    EXPECT_EQ(EmuGet("g4_username"), "");
+
+    // Texts the camera would decode arrive as typed (the APN's 31 bytes fill its
+    // field); the operator goes back as read.
+    page.AuthList()->setCurrentIndex(3);
+    Type(page, 1, QString::fromUtf8("n+4g%20 \u00e4") + QString(21, 'a'), "us er&=#", QString::fromUtf8("\u5bc6+%"));
+    presenter.Clear();
+    Apply(page);
+    EXPECT_EQ(presenter.texts, QStringList{"Parameter setting succeeded!"});
+    EXPECT_EQ(EmuGet("g4_runmode") + EmuGet("g4_authtype") + EmuGet("g4_carrier"), "13Vodafone");
+    EXPECT_EQ(EmuGet("g4_apn"), "n+4g%20 \u00e4" + std::string(21, 'a'));
+    EXPECT_EQ(EmuGet("g4_username"), "us er&=#");
+    EXPECT_EQ(EmuGet("g4_password"), "\u5bc6+%");
+
+    // Values beyond the lists clear the selection; then Apply wants an authentication type.
     EmuSet("g4_runmode", "4");
     EmuSet("g4_authtype", "9");
-    Refresh(*page);
-    EXPECT_EQ(F(1131), "No card");
-    EXPECT_EQ(page->ModeList()->currentIndex(), -1);
-    EXPECT_EQ(page->AuthList()->currentIndex(), -1);
-    // Without an authentication type nothing is sent.
-    Apply(*page);
+    Refresh(page);
+    EXPECT_EQ(page.ModeList()->currentIndex(), -1);
+    EXPECT_EQ(page.AuthList()->currentIndex(), -1);
+    Apply(page);
     EXPECT_EQ(presenter.Last(), "Please select the authentication method!");
-}
-
-TEST_F(CellularPageTest, ApplyRulesInOrderAndWrite) {
-    Modem("1", "0");
-    EmuSet("g4_carrier", "chn-ct");
-    Refresh(*page);
-    struct Case {
-        int mode;
-        QString apn, user, password;
-        const char* message;
-    };
-    const QString u64(64, 'u');
-    const Case cases[] = {
-        {1, "", u64, u64, "APN is Invalidate!"},
-        {1, QString(32, 'a'), u64, u64, "APN is too long!"},
-        {0, QString(31, 'a'), u64, u64, "The User length is limited to 63 chars!"},
-        {0, "", QString(63, 'u'), u64, "The Password length is limited to 63 chars!"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
-        page->ModeList()->setCurrentIndex(c.mode);
-        page->Field(1139)->setText(c.apn);
-        page->Field(1001)->setText(c.user);
-        page->Field(1002)->setText(c.password);
-        presenter.Clear();
-        Apply(*page);
-        EXPECT_EQ(presenter.texts, QStringList{c.message});
-    }
-    EXPECT_EQ(EmuGet("g4_apn"), "");
-
-    page->ModeList()->setCurrentIndex(1);
-    page->AuthList()->setCurrentIndex(3);
-    page->Field(1139)->setText(QString(31, 'a'));
-    page->Field(1001)->setText("user");
-    page->Field(1002)->setText("secret");
-    presenter.Clear();
-    Apply(*page);
-    EXPECT_EQ(presenter.texts, QStringList{"Parameter setting succeeded!"});
-    EXPECT_EQ(EmuGet("g4_runmode"), "1");
-    EXPECT_EQ(EmuGet("g4_authtype"), "3");
-    EXPECT_EQ(EmuGet("g4_apn"), std::string(31, 'a'));
-    EXPECT_EQ(EmuGet("g4_username"), "user");
-    EXPECT_EQ(EmuGet("g4_password"), "secret");
-    // The operator goes back as read, not as shown.
-    EXPECT_EQ(EmuGet("g4_carrier"), "chn-ct");
-
-    // Texts the camera would decode arrive as typed.
-    page->Field(1139)->setText("net+4g%20 \u00e4");
-    page->Field(1001)->setText("us er&=#");
-    page->Field(1002)->setText("\u5bc6\u7801+%");
-    Apply(*page);
-    EXPECT_EQ(EmuGet("g4_apn"), "net+4g%20 \u00e4");
-    EXPECT_EQ(EmuGet("g4_username"), "us er&=#");
-    EXPECT_EQ(EmuGet("g4_password"), "\u5bc6\u7801+%");
 
     // A failed write resets silently; so does logging out.
+    page.AuthList()->setCurrentIndex(0);
     Fault("error");
     presenter.Clear();
-    Apply(*page);
+    Apply(page);
     EXPECT_TRUE(presenter.texts.isEmpty());
-    EXPECT_TRUE(F(1139).isEmpty());
-    EXPECT_EQ(page->ModeList()->currentIndex(), 0);
+    EXPECT_TRUE(page.Field(1139)->text().isEmpty());
+    EXPECT_EQ(page.ModeList()->currentIndex(), 0);
     Fault("none");
-    Refresh(*page);
+    Refresh(page);
     camera.loggedIn = false;
-    Refresh(*page);
-    EXPECT_TRUE(F(1136).isEmpty());
+    Refresh(page);
+    EXPECT_TRUE(page.Field(1136)->text().isEmpty());
 }
 
 }   // namespace
