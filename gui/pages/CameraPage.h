@@ -183,6 +183,19 @@ protected:
         });
     }
 
+    // Writes rec; on success shows it as written with "Parameter setting
+    // succeeded!", on failure clears the page without a message.
+    void WriteAndShow(Rec rec) {
+        Start([this, set = m_set, rec](const CameraTarget& camera) mutable -> Done {
+            const bool ok = Call(camera, set, &rec) == 0;
+            return [this, ok, rec] {
+                if (!ok) return ClearControls();
+                ShowRecord(rec);
+                Report(Outcome::Succeeded);
+            };
+        });
+    }
+
     // What a failed write shows: Failed (the message) or Cleared.
     Outcome m_writeFailure = Outcome::Failed;
 

@@ -2,11 +2,13 @@
 
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "gui/controls/WeekCtrl.h"
 #include "gui/pages/ChoiceGroup.h"
 
 CRadioPair::CRadioPair(QWidget* parent, const char* first, const char* second) : QObject(parent) {
@@ -46,3 +48,30 @@ void SetVisible(const QList<QWidget*>& widgets, bool on) {
 }
 
 }   // namespace ky::pages
+
+QBoxLayout* WeekListButtons(CWeekCtrl* grid, QWidget* parent) {
+    auto* select = new QPushButton(QStringLiteral("Select List"), parent);
+    select->setObjectName(QStringLiteral("weekSelectAll"));
+    auto* clear = new QPushButton(QStringLiteral("Clear List"), parent);
+    clear->setObjectName(QStringLiteral("weekClearAll"));
+    QObject::connect(select, &QPushButton::clicked, grid,
+                     [grid] { grid->SetSchedule(0, CWeekCtrl::FilledWeek(QLatin1Char('P'))); });
+    QObject::connect(clear, &QPushButton::clicked, grid,
+                     [grid] { grid->SetSchedule(0, CWeekCtrl::FilledWeek(QLatin1Char('N'))); });
+    auto* row = new QHBoxLayout;
+    row->addWidget(select);
+    row->addWidget(clear);
+    return row;
+}
+
+CWeekCtrl* NewWeekGrid(QWidget* parent) {
+    auto* grid = new CWeekCtrl(parent);
+    grid->setObjectName(QStringLiteral("weekGrid"));
+    // 12 x 28 pixel cells: the hour numbers fit over their two columns.
+    grid->setMinimumSize(CWeekCtrl::kLabelWidth + 48 * 12, CWeekCtrl::kHeaderHeight + 7 * 28);
+    grid->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    // A drag that leaves the grid toggles nothing.
+    QObject::connect(grid, &CWeekCtrl::DragOutside, grid, &CWeekCtrl::CancelDrag);
+    grid->SetSchedule(0, CWeekCtrl::FilledWeek(QLatin1Char('N')));
+    return grid;
+}

@@ -62,3 +62,13 @@ int DecimalValue(const QLineEdit* edit);
 void SetVisible(const QList<QWidget*>& widgets, bool on);
 
 }   // namespace ky::pages
+
+class CWeekCtrl;
+class QBoxLayout;
+
+// The week grid's "Select List" and "Clear List" buttons in a row: every
+// half hour of the week armed or not.
+QBoxLayout* WeekListButtons(CWeekCtrl* grid, QWidget* parent);
+// A week grid of the schedule pages, big enough for readable hour numbers,
+// every half hour 'N'.
+CWeekCtrl* NewWeekGrid(QWidget* parent);

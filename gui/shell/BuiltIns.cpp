@@ -14,10 +14,15 @@
 #include "gui/pages/network/P_RmsetDlg.h"
 #include "gui/pages/network/P_WIFIDlg.h"
 #include "gui/pages/system/P_LogDlg.h"
+#include "gui/pages/system/P_NTPDlg.h"
 #include "gui/pages/system/P_SystemDlg.h"
 #include "gui/pages/advanced/P_DefDlg.h"
 #include "gui/pages/advanced/P_Ptz485Dlg.h"
 #include "gui/pages/advanced/P_PtzDlg.h"
+#include "gui/pages/advanced/P_RebootDlg.h"
+#include "gui/pages/advanced/P_RecordDlg.h"
+#include "gui/pages/advanced/P_SnapTDlg.h"
+#include "gui/pages/advanced/P_UserDlg.h"
 #include "gui/pages/alarm/P_AudioWarnDlg.h"
 #include "gui/pages/alarm/P_HSRDlg.h"
 #include "gui/pages/alarm/P_LinkDlg.h"
@@ -48,12 +53,17 @@ void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(20, MakePage<CP_MDDlg>);
     registry.registerPage(21, MakePage<CP_LinkDlg>);
     registry.registerPage(22, MakePage<CP_TimeWarnDlg>);
+    registry.registerPage(23, MakePage<CP_UserDlg>);
     registry.registerPage(24, MakePage<CP_DefDlg>);
+    registry.registerPage(25, MakePage<CP_SnapTDlg>);
+    registry.registerPage(26, MakePage<CP_RecordDlg>);
     registry.registerPage(29, MakePage<CP_PtzDlg>);
     registry.registerPage(30, MakePage<CP_Ptz485Dlg>);
     registry.registerPage(31, MakePage<CP_CoverVideoDlg>);
+    registry.registerPage(32, MakePage<CP_RebootDlg>);
     registry.registerPage(33, MakePage<CP_TMallDlg>);
     registry.registerPage(34, MakePage<CP_CloudDlg>);
+    registry.registerPage(35, MakePage<CP_NTPDLG>);
     registry.registerPage(37, MakePage<CP_SystemDlg>);
     registry.registerPage(38, MakePage<CP_LogDlg>);
 }

@@ -429,6 +429,11 @@ std::string RunSet(CameraState& state, const Step& step) {
 }
 
 CgiReply Run(CameraState& state, const std::vector<Request>& requests) {
+    // emu.fail_cmd names a command the camera refuses: one write of several
+    // can fail while the others succeed.
+    const std::string refused = state.Get("emu.fail_cmd");
+    for (const auto& r : requests)
+        if (!refused.empty() && r.def->name == refused) return {200, ErrorBody(refused + ": emulated failure")};
     std::vector<Step> steps(requests.size());
     std::string err;
     for (size_t i = 0; i < requests.size(); ++i)

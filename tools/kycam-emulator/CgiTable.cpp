@@ -36,6 +36,8 @@
 // - getservertime answers a running clock (emu.clock_offset_s seconds ahead
 //   of UTC) unless the state holds a fixed "time"; setservertime -time moves
 //   whichever of the two is in use. -timezone is answered as timeZone.
+// - A request naming the command in emu.fail_cmd (e.g. setservertime) is
+//   answered with an [Error] line and changes nothing.
 // - sdfrmt fails when no card is in (sdstatus "out"); sdstop takes the card
 //   out. Both wait emu.sd_delay_ms first.
 // - Sets check the form of every value (numbers, on/off words, addresses,
@@ -656,7 +658,8 @@ std::string CommandTableMarkdown() {
           "- Values are percent-decoded (`+` is a blank; `%` without two hex digits "
           "stays). A key missing from the state is left out of the reply.\n"
           "- Emulator keys: `emu.user`/`emu.password` (changed by setuserattr), "
-          "`emu.sd_delay_ms`, `emu.syslog`, `emu.clock_offset_s` (or a fixed `time`).\n\n"
+          "`emu.sd_delay_ms`, `emu.syslog`, `emu.clock_offset_s` (or a fixed `time`), `emu.fail_cmd` (a command "
+          "name the camera refuses).\n\n"
           "| Command | Selector | Get: reply keys / Set: `-param` → key |\n"
           "|---|---|---|\n";
     for (const auto& c : Commands()) {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <charconv>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -19,8 +20,11 @@
 
 #include "core/cgi/Catalogue.h"
 #include "core/cgi/rules/WirelessRules.h"
+#include "core/cgi/rules/TimeRules.h"
+#include "core/cgi/rules/UserRules.h"
 #include "tools/kycamctl/SdkCommands.h"
 #include "core/discovery/SearchLib.h"
+#include "core/discovery/SearchProto.h"
 #include "core/services/FieldText.h"
 
 namespace ky::ctl {
@@ -79,6 +83,14 @@ Commands:
                                   by ssid= key= auth= enc= (fields of page wifi);
                                   exit 0 when it reached the router, 1 when not
   internet-ip                     the camera's public address (exit 1: none)
+  time sync                       set the camera's clock and time zone from this PC
+                                  (its zone and current offset, daylight saving
+                                  included); refused when the camera lists no
+                                  zone with this PC's offset
+  user set NAME PASSWORD          change the camera login (the -u user) to NAME and
+                                  PASSWORD; '-' as PASSWORD reads it from the first
+                                  line of standard input; later commands need
+                                  -u NAME -p PASSWORD
 
 Array fields are addressed as NAME[INDEX]=VALUE.
 discover prints one camera a line: ip port id version type name mac uuid
@@ -634,6 +646,49 @@ int CmdCall(const Options& o, std::ostream& out, std::ostream& err) {
     return kOk;
 }
 
+int CmdTime(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() != 2 || o.rest[1] != "sync") throw UsageError{"time takes 'sync'"};
+    const std::time_t now = std::time(nullptr);
+    const cgi::PcZone zone = cgi::LocalPcZone(now);
+    ServerTime t{};
+    if (!cgi::PcServerTime(zone, now, t)) {
+        err << "kycamctl: The time zone of this PC is not in the camera's list! (" << zone.name << ")\n";
+        return kUsage;
+    }
+    if (auto f = Client(o).Run(*cgi::FindCommand("SetServerTime"), &t); f != cgi::Failure::None) {
+        err << "kycamctl: time sync: " << FailureText(f) << "\n";
+        return ExitFor(f);
+    }
+    out << "PC time synchronization succeeded! " << FieldText(t.time) << " " << FieldText(t.timeZone)
+        << (t.dstmode ? " (daylight saving on)" : "") << "\n";
+    return kOk;
+}
+
+// The first line of in, without its line end.
+std::string ReadSecret(std::istream& in) {
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+int CmdUser(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() != 4 || o.rest[1] != "set") throw UsageError{"user takes 'set NAME PASSWORD'"};
+    const std::string& name = o.rest[2];
+    const std::string password = o.rest[3] == "-" ? ReadSecret(in) : o.rest[3];
+    if (const char* refused = cgi::CheckUserInput(name, password, password)) throw UsageError{refused};
+    UserAttr rec{};
+    search::SetText(rec.username, o.user);
+    search::SetText(rec.newname, name);
+    search::SetText(rec.password, password);
+    if (auto f = Client(o).Run(*cgi::FindCommand("SetUserAttr"), &rec); f != cgi::Failure::None) {
+        err << "kycamctl: Failed to modify password! (" << FailureText(f) << ")\n";
+        return ExitFor(f);
+    }
+    out << "Password changed successfully, please login again!\n";
+    return kOk;
+}
+
 // Probes both search channels a few times within the time-out and prints
 // every camera that answered, once per device identifier, by address.
 int CmdDiscover(const Options& o, std::ostream& out, std::ostream& err) {
@@ -850,16 +905,22 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return o.rest.empty() ? kUsage : kOk;
         }
         const std::string& cmd = o.rest[0];
+        std::istream& in = input ? *input : std::cin;
         if (!o.hostsFile.empty()) {
             if (cmd == "pages" || cmd == "discover") throw UsageError{cmd + " does not take --hosts"};
             if ((cmd == "reboot" || cmd == "factory-reset") && !o.yes)
                 throw UsageError{cmd + " on many cameras needs --yes"};
+            if (cmd == "user" && o.rest.size() == 4 && o.rest[3] == "-") {
+                // Read once here: the cameras run in parallel.
+                std::vector<std::string> withSecret = args;
+                *std::find(withSecret.rbegin(), withSecret.rend(), "-") = ReadSecret(in);
+                return RunOnHosts(withSecret, o, out, err);
+            }
             return RunOnHosts(args, o, out, err);
         }
         if (cmd == "raw") return CmdRaw(o, out, err);
         if (IsSdkCommand(cmd)) {
             std::string usage;
-            std::istream& in = input ? *input : std::cin;
             const int status = RunSdkCommand(SdkTargetOf(o), o.rest, o.yes, in, out, err, &usage);
             if (!usage.empty()) throw UsageError{usage};
             return status;
@@ -876,6 +937,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             if (o.rest.size() >= 2 && o.rest[1] == "test") return CmdWifiTest(o, out, err);
             throw UsageError{"wifi takes scan or test FIELD=VALUE..."};
         }
+        if (cmd == "time") return CmdTime(o, out, err);
+        if (cmd == "user") return CmdUser(o, in, out, err);
         if (cmd == "pages") {
             PrintPages(out, true);
             return kOk;

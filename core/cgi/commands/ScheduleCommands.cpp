@@ -2,6 +2,7 @@
 #include "core/cgi/Catalogue.h"
 #include "core/cgi/commands/WeekScheduleDesc.h"
 #include "core/cgi/rules/AlarmRules.h"
+#include "core/cgi/rules/ScheduleRules.h"
 
 namespace ky::cgi {
 namespace {
@@ -110,7 +111,7 @@ constexpr CommandDesc kSetPlanRecAttr{
 constexpr const CommandDesc* kCommands[] = {&kGetTimerReboot,   &kSetTimerReboot, &kGetSnapTimerAttr,
                                             &kSetSnapTimerAttr, &kGetPlanRecAttr, &kSetPlanRecAttr};
 
-// ---- pages: only the schedules are checked ---------------------------------------------
+// ---- pages: the schedules and the restart day and hour are checked ----------------------
 // A day the camera does not report shows (and is written back) disarmed, as
 // the week grid does.
 template <class Rec>
@@ -126,9 +127,11 @@ const char* PlanValidate(const void* rec, const PageContext&) {
 
 constexpr const CommandDesc* kRebootGets[] = {&kGetTimerReboot};
 constexpr const CommandDesc* kRebootSets[] = {&kSetTimerReboot};
-constexpr PageDesc kRebootPage{"reboot-timer",
-                               "timed restart: sr_enable, sr_day (0 Sunday-6 Saturday, 7 every day), sr_hour (0-23)",
-                               &kTimerRebootAttr, kRebootGets, kRebootSets};
+constexpr PageDesc kRebootPage{
+    "reboot-timer",    "timed restart: sr_enable, sr_day (0 Sunday-6 Saturday, 7 every day), sr_hour (0-23)",
+    &kTimerRebootAttr, kRebootGets,
+    kRebootSets,       nullptr,
+    ValidateRebootPage};
 constexpr const CommandDesc* kSnapGets[] = {&kGetSnapTimerAttr};
 constexpr const CommandDesc* kSnapSets[] = {&kSetSnapTimerAttr};
 constexpr PageDesc kSnapPage{

@@ -1,8 +1,11 @@
 #include "core/cgi/rules/TimeRules.h"
 
 #include <strings.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -124,17 +127,66 @@ std::string ZoneOffsetText(const TimeZoneRow& row) {
     return text;
 }
 
-int PcZoneRow(int biasMinutes) {
-    for (size_t i = 0; i < std::size(kZones); ++i) {
-        const int offset = OffsetMinutes(kZones[i]);
-        if ((kZones[i].east ? -offset : offset) == biasMinutes) return static_cast<int>(i);
+PcZone DescribePcZone(std::string name, std::time_t now, const ZoneOffsetAt& offsetAt) {
+    PcZone zone;
+    zone.name = std::move(name);
+    zone.currentMinutes = offsetAt(now);
+    int lowest = zone.currentMinutes, highest = zone.currentMinutes;
+    // Twice a month over the coming year meets every summer and winter.
+    for (int step = 1; step <= 24; ++step) {
+        const int m = offsetAt(now + static_cast<std::time_t>(step) * 15 * 86400);
+        lowest = std::min(lowest, m);
+        highest = std::max(highest, m);
     }
-    return kHongKongRow;
+    zone.standardMinutes = lowest;
+    zone.daylightSaving = highest != lowest;
+    return zone;
 }
 
-std::string ZoneTimeText(std::time_t utc, const TimeZoneRow& row) {
-    const std::time_t shift = static_cast<std::time_t>(OffsetMinutes(row)) * 60;
-    const std::time_t local = row.east ? utc + shift : utc - shift;
+PcZone LocalPcZone(std::time_t now) {
+    tzset();
+    std::string name;
+    const char* tz = std::getenv("TZ");
+    if (tz && *tz) {
+        name = tz[0] == ':' ? tz + 1 : tz;
+    } else {
+        char target[512];
+        const ssize_t n = readlink("/etc/localtime", target, sizeof target - 1);
+        if (n > 0) name.assign(target, static_cast<size_t>(n));
+    }
+    // A path into the zone database names its zone by what follows it.
+    if (const size_t at = name.find("zoneinfo/"); at != std::string::npos) name.erase(0, at + 9);
+    return DescribePcZone(std::move(name), now, [](std::time_t t) {
+        std::tm tm{};
+        return localtime_r(&t, &tm) ? static_cast<int>(tm.tm_gmtoff / 60) : 0;
+    });
+}
+
+int PcZoneRow(const PcZone& zone) {
+    for (int i = 0; i < kListedZones; ++i)
+        if (!zone.name.empty() && strcasecmp(kZones[i].name, zone.name.c_str()) == 0) return i;
+    int first = -1;
+    for (int i = 0; i < kListedZones; ++i) {
+        const TimeZoneRow& r = kZones[i];
+        if ((r.east ? OffsetMinutes(r) : -OffsetMinutes(r)) != zone.standardMinutes) continue;
+        if (r.dst == zone.daylightSaving) return i;
+        if (first < 0) first = i;
+    }
+    return first;
+}
+
+bool PcServerTime(const PcZone& zone, std::time_t utc, ServerTime& t) {
+    const int row = PcZoneRow(zone);
+    if (row < 0) return false;
+    t = ServerTime{};
+    std::snprintf(t.time, sizeof t.time, "%s", ClockText(utc, zone.currentMinutes).c_str());
+    std::snprintf(t.timeZone, sizeof t.timeZone, "%s", kZones[row].name);
+    t.dstmode = kZones[row].dst && zone.daylightSaving ? 1 : 0;
+    return true;
+}
+
+std::string ClockText(std::time_t utc, int offsetMinutes) {
+    const std::time_t local = utc + static_cast<std::time_t>(offsetMinutes) * 60;
     std::tm tm{};
     if (gmtime_r(&local, &tm) == nullptr) return {};
     char text[64];

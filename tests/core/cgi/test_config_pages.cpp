@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -179,16 +180,51 @@ TEST(TimeRules, ZoneTable) {
     EXPECT_EQ("GMT+05:45", cgi::ZoneOffsetText(zones[49]));
     EXPECT_EQ("GMT-03:30", cgi::ZoneOffsetText(zones[18]));
 
-    // The PC bias is UTC minus local time.
-    EXPECT_EQ(48, cgi::PcZoneRow(-330));   // UTC+05:30, Asia/Calcutta
-    EXPECT_EQ(12, cgi::PcZoneRow(300));    // UTC-05:00, first match America/Indianapolis
-    EXPECT_EQ(25, cgi::PcZoneRow(0));
-    EXPECT_EQ(56, cgi::PcZoneRow(7));   // no such zone
-
     const std::time_t utc = 1700000000;   // 2023-11-14 22:13:20 UTC
-    EXPECT_EQ("2023.11.15.03.43.20", cgi::ZoneTimeText(utc, zones[48]));
-    EXPECT_EQ("2023.11.14.17.13.20", cgi::ZoneTimeText(utc, zones[12]));
-    EXPECT_TRUE(cgi::IsValidTimeText(cgi::ZoneTimeText(utc, zones[73])));
+    EXPECT_EQ("2023.11.15.03.43.20", cgi::ClockText(utc, 330));
+    EXPECT_EQ("2023.11.14.17.13.20", cgi::ClockText(utc, -300));
+}
+
+// The PC's zone from the C library, in summer and in winter: a zone of the
+// table by name, one outside it by its standard offset, and one no row has.
+TEST(TimeRules, PcZoneSync) {
+    struct Case {
+        const char* tz;
+        std::time_t utc;
+        const char* time;   // what the camera is set to
+        const char* zone;   // nullptr: no row fits
+        int dstmode;
+    };
+    constexpr std::time_t kSummer = 1719835200;   // 2024-07-01 12:00:00 UTC
+    constexpr std::time_t kWinter = 1705320000;   // 2024-01-15 12:00:00 UTC
+    const Case cases[] = {
+        {"Europe/Amsterdam", kSummer, "2024.07.01.14.00.00", "Europe/Amsterdam", 1},
+        {"Europe/Amsterdam", kWinter, "2024.01.15.13.00.00", "Europe/Amsterdam", 1},
+        {"Europe/Berlin", kSummer, "2024.07.01.14.00.00", "Europe/Amsterdam", 1},
+        {"Australia/Sydney", kWinter, "2024.01.15.23.00.00", "Australia/Sydney", 1},
+        {"Asia/Kolkata", kSummer, "2024.07.01.17.30.00", "Asia/Calcutta", 0},
+        {"America/Lima", kWinter, "2024.01.15.07.00.00", "America/Bogota", 0},
+        {"America/Toronto", kSummer, "2024.07.01.08.00.00", "America/Indianapolis", 1},
+        {"Pacific/Kiritimati", kSummer, "", nullptr, 0},
+    };
+    const char* before = std::getenv("TZ");
+    const std::string saved = before ? before : "";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tz);
+        setenv("TZ", c.tz, 1);
+        const cgi::PcZone zone = cgi::LocalPcZone(c.utc);
+        ServerTime t{};
+        ASSERT_EQ(c.zone != nullptr, cgi::PcServerTime(zone, c.utc, t));
+        if (!c.zone) continue;
+        EXPECT_STREQ(c.time, t.time);
+        EXPECT_STREQ(c.zone, t.timeZone);
+        EXPECT_EQ(c.dstmode, t.dstmode);
+    }
+    if (before)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }
 
 TEST(TimeRules, NtpAndZonePages) {

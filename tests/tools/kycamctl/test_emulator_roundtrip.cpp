@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -236,4 +237,52 @@ TEST_F(EmulatorRoundTrip, WifiScanTestAndInternetAddress) {
     EXPECT_EQ(1, run({"--json", "internet-ip"}, &out));
     EXPECT_EQ("{\"interip\":null}\n", out);
     run({"raw", "GET /emu/set?key=interip&value=203.0.113.25"});
+}
+
+// time sync, the restart timer's limits and user set, against a camera of
+// their own (the login changes).
+TEST(KycamctlAccount, TimeSyncRebootLimitsAndUserSet) {
+    EmulatorProcess cam({"--no-rtsp", "--no-discovery", "--user", "admin", "--password", "pw"});
+    ASSERT_TRUE(cam.Ok());
+    struct Result {
+        int status;
+        std::string out, err;
+    };
+    auto ctl = [&](const std::string& user, const std::string& password, std::vector<std::string> args,
+                   const std::string& input = "") {
+        std::vector<std::string> all = {"-P", std::to_string(cam.HttpPort()), "-u", user, "-p", password};
+        all.insert(all.end(), args.begin(), args.end());
+        std::ostringstream o, e;
+        std::istringstream in(input);
+        const int status = ky::ctl::Run(all, o, e, &in);
+        return Result{status, o.str(), e.str()};
+    };
+
+    const char* tz = std::getenv("TZ");
+    const std::string savedTz = tz ? tz : "";
+    setenv("TZ", "Asia/Kolkata", 1);
+    EXPECT_EQ(0, ctl("admin", "pw", {"time", "sync"}).status);
+    Result got = ctl("admin", "pw", {"get", "time"});
+    EXPECT_NE(std::string::npos, got.out.find("Asia/Calcutta")) << got.out;
+    setenv("TZ", "Pacific/Kiritimati", 1);   // UTC+14: no zone of the camera
+    got = ctl("admin", "pw", {"time", "sync"});
+    EXPECT_EQ(2, got.status);
+    EXPECT_NE(std::string::npos, got.err.find("not in the camera's list")) << got.err;
+    if (tz)
+        setenv("TZ", savedTz.c_str(), 1);
+    else
+        unsetenv("TZ");
+
+    got = ctl("admin", "pw", {"set", "reboot-timer", "sr_day=9"});
+    EXPECT_EQ(2, got.status);
+    EXPECT_NE(std::string::npos, got.err.find("Please select the restart day!")) << got.err;
+    EXPECT_EQ(0, ctl("admin", "pw", {"set", "reboot-timer", "sr_day=7", "sr_hour=23"}).status);
+
+    got = ctl("admin", "pw", {"user", "set", "inst aller", "-"}, "\xE4\xBD\xA0\xE5\xA5\xBD\n");
+    EXPECT_EQ(2, got.status);
+    EXPECT_NE(std::string::npos, got.err.find("Password cannot be Chinese!")) << got.err;
+    got = ctl("admin", "pw", {"user", "set", "inst aller", "-"}, "N3w pass&word\n");
+    EXPECT_EQ(0, got.status) << got.err;
+    EXPECT_EQ(1, ctl("admin", "pw", {"get", "ntp"}).status);
+    EXPECT_EQ(0, ctl("inst aller", "N3w pass&word", {"get", "ntp"}).status);
 }
