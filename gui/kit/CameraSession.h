@@ -18,8 +18,6 @@ public:
     virtual void PausePlay() {}
     // Logs in again and restarts the live video of the same device.
     virtual void ResumePlay() {}
-    // Ends the live view: stops recording, talk and the video, logs out.
-    virtual void Disconnect() {}
     // Logs in to the device and plays it; 0 on success, -1 otherwise.
     virtual int Connect(const DeviceRecord& device) {
         (void)device;

@@ -11,12 +11,7 @@
 #include "core/cgi/rules/UserRules.h"
 #include "core/discovery/SearchProto.h"
 #include "gui/kit/CameraSession.h"
-
-namespace {
-
-QString Field(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-
-}   // namespace
+#include "gui/kit/FieldQText.h"
 
 CP_UserDlg::CP_UserDlg(QWidget* parent) : CCameraPage(parent, "CONFIG") {
     setWindowTitle(QStringLiteral("Modify the device login password"));
@@ -64,8 +59,8 @@ CP_UserDlg::CP_UserDlg(QWidget* parent) : CCameraPage(parent, "CONFIG") {
 
 void CP_UserDlg::Load() {
     const DeviceRecord& device = CurrentCamera().GetDevice();
-    m_name->setText(Field(ky::FieldText(device.user)));
-    m_password->setText(Field(ky::FieldText(device.password)));
+    m_name->setText(FieldQText(device.user));
+    m_password->setText(FieldQText(device.password));
     m_retype->setText(m_password->text());
 }
 

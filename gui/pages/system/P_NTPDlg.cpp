@@ -15,6 +15,7 @@
 
 #include "core/cgi/rules/TimeRules.h"
 #include "core/discovery/SearchProto.h"
+#include "gui/kit/FieldQText.h"
 #include "gui/kit/Translate.h"
 
 using namespace ky::cgi;
@@ -23,8 +24,6 @@ namespace {
 
 constexpr const char* kServers[] = {"pool.ntp.org",        "time.nist.gov",  "time.google.com",
                                     "time.cloudflare.com", "ntp.aliyun.com", "cn.pool.ntp.org"};
-
-QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 
 // This PC's zone as Qt's zone database describes it.
 PcZone SystemZone(std::time_t now) {
@@ -91,7 +90,7 @@ CP_NTPDLG::CP_NTPDLG(QWidget* parent) : CCameraPage(parent, "P_NTP_DLG") {
     m_interval->setCurrentIndex(0);
     const auto zones = TimeZoneTable();
     for (int i = 0; i < kListedZones; ++i)
-        m_zone->addItem(Text(ZoneOffsetText(zones[i])) + QLatin1Char(' ') +
+        m_zone->addItem(QString::fromStdString(ZoneOffsetText(zones[i])) + QLatin1Char(' ') +
                         LangTextEx(Section(), QString::fromLatin1(zones[i].name)));
     m_zone->setCurrentIndex(-1);
     m_dst->hide();
@@ -126,7 +125,7 @@ void CP_NTPDLG::ShowNtp(const NtpAttr& ntp) {
     m_storedNtp = ntp;
     m_deviceTime->clear();
     m_ntp->setChecked(ntp.ntpenable == 1);
-    m_server->setEditText(Text(ky::FieldText(ntp.ntpserver)));
+    m_server->setEditText(FieldQText(ntp.ntpserver));
     m_interval->setCurrentIndex(ntp.ntpinterval >= 1 && ntp.ntpinterval <= 24 ? ntp.ntpinterval - 1 : -1);
 }
 
@@ -134,7 +133,7 @@ bool CP_NTPDLG::ShowTime(const ServerTime& t) {
     m_storedTime = t;
     std::string display;
     if (!DeviceTimeDisplay(ky::FieldText(t.time), display)) return false;
-    m_deviceTime->setText(Text(display));
+    m_deviceTime->setText(QString::fromStdString(display));
     SelectZone(t);
     return true;
 }
