@@ -14,6 +14,7 @@ inline constexpr int kStartSearch = kUser + 1005;   // 2029: start a new device 
 inline constexpr int kToolLogin = kUser + 1006;     // 2030: show the tool login
 inline constexpr int kShowPage = kUser + 2000;      // 3024: show a parameter page
 inline constexpr int kWorkerResult = 4024;          // SD-card format / upgrade results
+inline constexpr int kUpgradeProgress = 4025;       // upgrade progress value (callback)
 inline constexpr int kWifiTest = 1225;
 inline constexpr int kWifiScan = 3025;
 inline constexpr int kSdkMessage = 4026;

@@ -2,6 +2,8 @@
 // The current camera. One live-view connection at a time, owned by the
 // live-video window; every page asks it, right before each CGI exchange,
 // whether a camera is logged in and for the connection record.
+#include <cstdint>
+
 #include "core/discovery/SearchProto.h"
 
 class ICameraSession {
@@ -25,6 +27,9 @@ public:
     }
     // Ends the live view and logs out (e.g. after the camera's address changed).
     virtual void Disconnect() {}
+    // The SDK login handle of the live view (0 none), for configuration
+    // commands such as reboot; usable from any thread.
+    virtual int32_t LoginHandle() const { return 0; }
 
 protected:
     // Implementations call this after each successful login, so the main

@@ -85,6 +85,7 @@ public:
     // the camera is logged in and playing.
     int Connect(const DeviceRecord& device) override;
     void Disconnect() override;
+    int32_t LoginHandle() const override { return Handle(); }
 
     const LiveState& GetLiveState() const { return m_live; }
     // The login handle (0 none); safe from any thread (snapshot workers).

@@ -15,6 +15,7 @@
 #include "gui/pages/network/P_WIFIDlg.h"
 #include "gui/pages/system/P_LogDlg.h"
 #include "gui/pages/system/P_NTPDlg.h"
+#include "gui/pages/system/P_ResetDlg.h"
 #include "gui/pages/system/P_SystemDlg.h"
 #include "gui/pages/advanced/P_DefDlg.h"
 #include "gui/pages/advanced/P_Ptz485Dlg.h"
@@ -64,6 +65,7 @@ void RegisterBuiltInPages(CPageRegistry& registry) {
     registry.registerPage(33, MakePage<CP_TMallDlg>);
     registry.registerPage(34, MakePage<CP_CloudDlg>);
     registry.registerPage(35, MakePage<CP_NTPDLG>);
+    registry.registerPage(36, MakePage<CP_ResetDlg>);
     registry.registerPage(37, MakePage<CP_SystemDlg>);
     registry.registerPage(38, MakePage<CP_LogDlg>);
 }

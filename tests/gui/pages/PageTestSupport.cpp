@@ -79,7 +79,9 @@ void PageTest::Fault(const std::string& name) {
 }
 
 void PageTest::SetUp() {
-    std::vector<std::string> args{"--no-discovery", "--password", kPassword};
+    std::vector<std::string> args{"--password", kPassword};
+    if (!withDiscovery) args.push_back("--no-discovery");
+    args.insert(args.end(), emulatorArgs.begin(), emulatorArgs.end());
     if (withRtsp)
         args.insert(args.end(), {"--rtsp-port", "0"});
     else

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gui/pages/CameraPage.h"
 #include "gui/pages/PageContext.h"
@@ -30,6 +31,10 @@ protected:
     bool capabilityValid = true;
     // Set before PageTest::SetUp: the emulator also serves RTSP (free port).
     bool withRtsp = false;
+    // Set before PageTest::SetUp: the emulator also answers discovery (only
+    // inside a private network namespace), with these further options.
+    bool withDiscovery = false;
+    std::vector<std::string> emulatorArgs;
 
     // The emulator's state, through its control requests.
     std::string EmuGet(const std::string& key);
