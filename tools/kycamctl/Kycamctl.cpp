@@ -23,6 +23,7 @@
 #include "core/cgi/rules/TimeRules.h"
 #include "core/cgi/rules/UserRules.h"
 #include "tools/kycamctl/SdkCommands.h"
+#include "tools/kycamctl/Upgrade.h"
 #include "core/discovery/SearchLib.h"
 #include "core/discovery/SearchProto.h"
 #include "core/services/FieldText.h"
@@ -51,6 +52,9 @@ Options:
                  a line, "HOST[:PORT] [USER [PASSWORD]]" (missing parts from the
                  options above; '#' starts a comment); prints each camera's
                  output, then a result table
+  --parallel N   with --hosts: cameras at a time (default 16; upgrade 4)
+  --wait         reboot, factory-reset: wait until the camera is back
+  --wait-seconds N  how long upgrade and --wait wait for the camera (default 180)
 
 Commands:
   raw 'GET /cgi-bin/...'          send one request, print the reply body
@@ -75,6 +79,12 @@ Commands:
                                   sensitivity=1..100, x= y= w= h= (picture
                                   pixels of the first stream, 0..65535)
   discover                        find the cameras on the LAN (waits --timeout MS)
+  upgrade FILE.pkg                send new firmware (progress on standard error),
+                                  then poll the camera over HTTP until it answers
+                                  with another firmware version; prints
+                                  "HOST:PORT upgraded OLD -> NEW". Exit 1 when
+                                  the camera refused the file or its return with
+                                  new firmware was not confirmed
   wifi scan                       the Wi-Fi networks the camera sees, one a line:
                                   seq rssi ssid encryption authentication
                                   linkmode channel (tab-separated), or a JSON
@@ -111,6 +121,9 @@ struct Options {
     bool yes = false;
     cgi::PageOptions page;
     std::string hostsFile;
+    int parallel = 0;   // 0: the command's default
+    bool wait = false;
+    WaitLimits limits;
     std::vector<std::string> rest;
     size_t commandIndex = 0;   // position of the command word in the arguments
 };
@@ -151,6 +164,14 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.yes = true;
         } else if (a == "--hosts") {
             o.hostsFile = value();
+        } else if (a == "--parallel") {
+            if (!ParseInt(value(), n) || n < 1 || n > 64) throw UsageError{"--parallel takes 1..64"};
+            o.parallel = n;
+        } else if (a == "--wait") {
+            o.wait = true;
+        } else if (a == "--wait-seconds") {
+            if (!ParseInt(value(), n) || n < 1) throw UsageError{"--wait-seconds takes seconds"};
+            o.limits.seconds = n;
         } else if (a == "--stream") {
             if (!ParseInt(value(), n) || (n != 0 && n != 1)) throw UsageError{"--stream takes 0 or 1"};
             o.page.stream = n;
@@ -865,13 +886,21 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
             results[i].err = cerr.str();
             const size_t finished = ++done;
             std::lock_guard lock(progressMutex);
-            err << "\r" << finished << "/" << cameras.size() << " cameras done" << std::flush;
+            if (o.rest[0] == "upgrade" || o.wait)
+                err << finished << "/" << cameras.size() << " cameras done\n" << std::flush;
+            else
+                err << "\r" << finished << "/" << cameras.size() << " cameras done" << std::flush;
         }
     };
-    const size_t threads = std::min<size_t>(16, cameras.size());
+    const size_t parallel = o.parallel ? o.parallel : (o.rest[0] == "upgrade" ? 4 : 16);
+    const size_t threads = std::min<size_t>(parallel, cameras.size());
+    // Long commands report each camera's progress as it happens.
+    const bool live = o.rest[0] == "upgrade" || o.wait;
+    if (live) ShareProgress(&err, &progressMutex);
     std::vector<std::thread> pool;
     for (size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
     for (auto& t : pool) t.join();
+    if (live) ShareProgress(nullptr, nullptr);
     err << "\n";
 
     int worst = kOk;
@@ -923,7 +952,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             std::string usage;
             const int status = RunSdkCommand(SdkTargetOf(o), o.rest, o.yes, in, out, err, &usage);
             if (!usage.empty()) throw UsageError{usage};
+            if (status == kOk && o.wait && (cmd == "reboot" || cmd == "factory-reset"))
+                return WaitForRestart({o.host, o.port, o.user, o.password}, o.limits, out, err);
             return status;
+        }
+        if (cmd == "upgrade") {
+            if (o.rest.size() != 2) throw UsageError{"upgrade takes one firmware file"};
+            return RunUpgrade({o.host, o.port, o.user, o.password}, o.rest[1], o.limits, out, err);
         }
         if (cmd == "get") return CmdGet(o, out, err);
         if (cmd == "set") return CmdSet(o, out, err);
