@@ -32,51 +32,46 @@ namespace fs = std::filesystem;
 // Counts the pictures and keeps a copy of the latest.
 class TestSurface : public KySdkSurface {
 public:
+    struct Seen {
+        int frames = 0, width = 0, height = 0, stride = 0, mode = -1;
+        std::vector<uint8_t> last;
+        std::vector<bool> states;
+        uint32_t Pixel(int x, int y) const {
+            uint32_t v;
+            std::memcpy(&v, last.data() + size_t(y) * stride + x * 4, 4);
+            return v;
+        }
+    };
     void PresentFrame(const uint8_t* pixels, int width, int height, int stride, int mode) override {
         std::lock_guard lock(mutex_);
-        ++frames_;
-        size_ = {width, height, stride, mode};
-        last_.assign(pixels, pixels + size_t(stride) * height);
+        seen_.frames++, seen_.width = width, seen_.height = height, seen_.stride = stride, seen_.mode = mode;
+        seen_.last.assign(pixels, pixels + size_t(stride) * height);
     }
     void StreamState(bool connected) override {
         std::lock_guard lock(mutex_);
-        states_.push_back(connected);
+        seen_.states.push_back(connected);
     }
     bool ViewSize(int* w, int* h) const override {
         *w = viewW, *h = viewH;
         return viewW > 0;
     }
+    Seen Get() const {
+        std::lock_guard lock(mutex_);
+        return seen_;
+    }
     int Frames() const {
         std::lock_guard lock(mutex_);
-        return frames_;
+        return seen_.frames;
     }
     bool WaitFrames(int n) const {
         const int target = Frames() + n;
         return Poll([&] { return Frames() >= target; }, 30000);
     }
-    // width, height, stride, mode of the latest picture.
-    std::tuple<int, int, int, int> Size() const {
-        std::lock_guard lock(mutex_);
-        return size_;
-    }
-    uint32_t Pixel(int x, int y) const {
-        std::lock_guard lock(mutex_);
-        uint32_t v;
-        std::memcpy(&v, last_.data() + size_t(y) * std::get<2>(size_) + x * 4, 4);
-        return v;
-    }
-    std::vector<bool> States() const {
-        std::lock_guard lock(mutex_);
-        return states_;
-    }
     int viewW = 0, viewH = 0;
 
 private:
     mutable std::mutex mutex_;
-    int frames_ = 0;
-    std::tuple<int, int, int, int> size_{0, 0, 0, -1};
-    std::vector<uint8_t> last_;
-    std::vector<bool> states_;
+    Seen seen_;
 };
 
 std::string Shell(const std::string& cmd) {
@@ -166,8 +161,9 @@ TEST_F(SdkMedia, BothStreamsPlayWithTheirPictureSize) {
     Play(1);
     const auto [w, h] = PicInfo();
     EXPECT_GT(w, 0);
-    EXPECT_EQ(surface_.Size(), std::make_tuple(w, h, w * 4, 1));
-    EXPECT_EQ(surface_.Pixel(0, 0) >> 24, 0xFFu) << "pixels are opaque 0xAARRGGBB";
+    const TestSurface::Seen seen = surface_.Get();
+    EXPECT_EQ(std::tuple(seen.width, seen.height, seen.stride, seen.mode), std::tuple(w, h, w * 4, 1));
+    EXPECT_EQ(seen.Pixel(0, 0) >> 24, 0xFFu) << "pixels are opaque 0xAARRGGBB";
 
     // The second stream replaces the first on the same handle.
     Play(2);
@@ -181,7 +177,7 @@ TEST_F(SdkMedia, BothStreamsPlayWithTheirPictureSize) {
     std::this_thread::sleep_for(400ms);
     EXPECT_EQ(surface_.Frames(), frames);
     EXPECT_NE(KY_SDK_StopRealPlay(handle_), 0);
-    EXPECT_TRUE(surface_.States().empty());   // never lost
+    EXPECT_TRUE(surface_.Get().states.empty());   // never lost
 }
 
 TEST_F(SdkMedia, CredentialsWithReservedCharactersReachTheStream) {
@@ -212,8 +208,8 @@ TEST_F(SdkMedia, ReconnectsAfterTheCameraRestartsAndTheRecordingEndsWithTheStrea
     ASSERT_EQ(KY_SDK_StartRecord(handle_, avi.c_str(), 4, 0, 0), 0);
     ASSERT_TRUE(surface_.WaitFrames(60));
     ASSERT_EQ(kill(emu_->Pid(), SIGKILL), 0);
-    ASSERT_TRUE(Poll([&] { return !surface_.States().empty(); })) << "loss not reported";
-    EXPECT_EQ(surface_.States(), std::vector<bool>{false});
+    ASSERT_TRUE(Poll([&] { return !surface_.Get().states.empty(); })) << "loss not reported";
+    EXPECT_EQ(surface_.Get().states, std::vector<bool>{false});
     const std::string probe = Probe(avi);
     EXPECT_NE(probe.find("codec_name=h264"), std::string::npos) << probe;
     EXPECT_GT(Duration(probe), 0.5);
@@ -221,8 +217,8 @@ TEST_F(SdkMedia, ReconnectsAfterTheCameraRestartsAndTheRecordingEndsWithTheStrea
     EXPECT_EQ(KY_SDK_StopRecord(handle_), 0);
     emu_.reset();   // reaps the killed process
     Start(ports);
-    ASSERT_TRUE(Poll([&] { return surface_.States().size() >= 2; })) << "reconnection not reported";
-    EXPECT_EQ(surface_.States(), (std::vector<bool>{false, true}));
+    ASSERT_TRUE(Poll([&] { return surface_.Get().states.size() >= 2; })) << "reconnection not reported";
+    EXPECT_EQ(surface_.Get().states, (std::vector<bool>{false, true}));
     EXPECT_TRUE(surface_.WaitFrames(5));
 }
 
@@ -244,44 +240,28 @@ TEST_F(SdkMedia, SnapshotIsAJpegOfThePictureSize) {
     EXPECT_LT(KY_SDK_CaptureJPEGPicture(handle_, dir_.c_str()), 0);
 }
 
-TEST_F(SdkMedia, RecordingHoldsAboutFiveSecondsOfVideoAndAudio) {
+TEST_F(SdkMedia, RecordingHoldsVideoAndAudioForItsTimeAndLogoutEndsItCleanly) {
     Start();
     Login();
     Play(1);
-    const fs::path avi = dir_ / "RecFile_1.avi";
-    ASSERT_EQ(KY_SDK_StartRecord(handle_, avi.c_str(), 4, 0, 0), 0);
-    std::this_thread::sleep_for(5s);
+    const fs::path stopped = dir_ / "RecFile_1.avi", loggedOut = dir_ / "RecFile_2.avi";
+    EXPECT_NE(KY_SDK_StartRecord(handle_, (dir_ / "missing" / "x.avi").c_str(), 4, 0, 0), 0);   // fails at once
+    ASSERT_EQ(KY_SDK_StartRecord(handle_, stopped.c_str(), 4, 0, 0), 0);
+    std::this_thread::sleep_for(4s);
     ASSERT_EQ(KY_SDK_StopRecord(handle_), 0);
-    const std::string probe = Probe(avi);
+    const std::string probe = Probe(stopped);
     EXPECT_NE(probe.find("codec_name=h264\ncodec_type=video"), std::string::npos) << probe;
     EXPECT_GT(probe.find("codec_name=pcm_mulaw\ncodec_type=audio"), probe.find("h264")) << probe;
     EXPECT_NE(probe.find("format_name=avi"), std::string::npos) << probe;
-    EXPECT_GT(Duration(probe), 3.5);
-    EXPECT_LT(Duration(probe), 7.0);
-    EXPECT_EQ(DecodeErrors(avi), "");
-    const int n = std::atoi(Shell("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                  "stream=nb_read_frames -of default=nw=1:nk=1 '" +
-                                  avi.string() + "'")
-                                .c_str());
-    EXPECT_GT(n, 60);   // 25 fps over about 5 s
-    EXPECT_LT(n, 200);
-}
+    EXPECT_TRUE(Duration(probe) > 2.5 && Duration(probe) < 5.5) << probe;
 
-TEST_F(SdkMedia, RecordingEndedByLogoutIsAValidFile) {
-    Start();
-    Login();
-    Play(2);
-    const fs::path avi = dir_ / "RecFile_2.avi";
-    ASSERT_EQ(KY_SDK_StartRecord(handle_, avi.c_str(), 4, 0, 0), 0);
-    ASSERT_TRUE(surface_.WaitFrames(90));   // recording starts at the next key frame (one a second)
+    // Ended by the logout instead: still a complete file.
+    ASSERT_EQ(KY_SDK_StartRecord(handle_, loggedOut.c_str(), 4, 0, 0), 0);
+    ASSERT_TRUE(surface_.WaitFrames(60));   // recording starts at the next key frame (one a second)
     ASSERT_EQ(KY_SDK_Logout(handle_), 0);
     handle_ = 0;
-    EXPECT_GT(Duration(Probe(avi)), 1.0);
-    EXPECT_EQ(DecodeErrors(avi), "");
-    // A file that cannot be created fails at once.
-    Login();
-    Play(2);
-    EXPECT_NE(KY_SDK_StartRecord(handle_, (dir_ / "missing" / "x.avi").c_str(), 4, 0, 0), 0);
+    EXPECT_GT(Duration(Probe(loggedOut)), 1.0);
+    for (const fs::path& f : {stopped, loggedOut}) EXPECT_EQ(DecodeErrors(f), "") << f;
 }
 
 struct FakeAudio : KySdkAudioOutput {
@@ -361,7 +341,7 @@ TEST_F(SdkMedia, DraggedRectangleIsReportedAndPainted) {
 
     // The edited rectangle is what the next pictures show.
     ASSERT_TRUE(surface_.WaitFrames(2));
-    EXPECT_EQ(surface_.Pixel(201, 151), 0xFF00FF00u);
+    EXPECT_EQ(surface_.Get().Pixel(201, 151), 0xFF00FF00u);
     // Editing switched off: the rectangle cannot be picked any more.
     ASSERT_EQ(KY_SDK_EnablePic(handle_, "1", 0, 1), 0);
     EXPECT_NE(KY_SDK_SelectPic(handle_, 150, 100), 0);
