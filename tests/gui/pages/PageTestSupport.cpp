@@ -1,12 +1,13 @@
 #include "tests/gui/pages/PageTestSupport.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QWidget>
 #include <QThread>
+#include <QUrl>
 #include <algorithm>
-#include <cctype>
+#include <sstream>
+#include <vector>
 
 #include "core/cgi/HttpFetch.h"
 
@@ -15,17 +16,15 @@ namespace kytest {
 namespace {
 
 // Percent-encodes every byte but unreserved ones (state keys and values).
-std::string Encode(const std::string& s) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
+std::string Encode(const std::string& s) { return QUrl::toPercentEncoding(QByteArray::fromStdString(s)).toStdString(); }
+
+// "a=1 b=2" as its pairs.
+std::vector<std::pair<std::string, std::string>> Pairs(const std::string& text) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::istringstream in(text);
+    for (std::string p; in >> p;) {
+        const auto eq = p.find('=');
+        out.emplace_back(p.substr(0, eq), eq == std::string::npos ? "" : p.substr(eq + 1));
     }
     return out;
 }
@@ -72,10 +71,14 @@ bool PageTest::WaitIdle(const CCameraPage& page) {
 }
 
 void PageTest::Fault(const std::string& name) {
-    HttpPage page;
-    CHttpFetch::Get("127.0.0.1", static_cast<uint16_t>(emulator->HttpPort()), "admin", kPassword,
-                    "/emu/fault?name=" + Encode(name), {}, &page);
-    ASSERT_EQ(page.status, 200);
+    ASSERT_NE(EmuControl("fault?name=" + Encode(name)), "<absent>") << name;
+}
+
+QString PageTest::ApplyMessage(CCameraPage& page) {
+    presenter.Clear();
+    Apply(page);
+    EXPECT_LE(presenter.texts.size(), 1);
+    return presenter.Last();
 }
 
 void PageTest::SetUp() {
@@ -127,10 +130,15 @@ std::string PageTest::EmuControl(const std::string& request) {
 }
 
 void PageTest::EmuSet(const std::string& key, const std::string& value) {
-    HttpPage page;
-    const auto r = CHttpFetch::Get("127.0.0.1", static_cast<uint16_t>(emulator->HttpPort()), "admin", kPassword,
-                                   "/emu/set?key=" + Encode(key) + "&value=" + Encode(value), {}, &page);
-    ASSERT_TRUE(r == HttpFetchResult::Ok && page.status == 200) << "emu/set " << key;
+    ASSERT_NE(EmuControl("set?key=" + Encode(key) + "&value=" + Encode(value)), "<absent>") << "emu/set " << key;
+}
+
+void PageTest::EmuSetAll(const std::string& pairs) {
+    for (const auto& [key, value] : Pairs(pairs)) EmuSet(key, value);
+}
+
+void PageTest::ExpectEmu(const std::string& pairs) {
+    for (const auto& [key, value] : Pairs(pairs)) EXPECT_EQ(EmuAwait(key, value), value) << key;
 }
 
 std::string PageTest::EmuAwait(const std::string& key, const std::string& want) {

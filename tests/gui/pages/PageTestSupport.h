@@ -39,6 +39,10 @@ protected:
     // The emulator's state, through its control requests.
     std::string EmuGet(const std::string& key);
     void EmuSet(const std::string& key, const std::string& value);
+    // "key=value key=value ...": sets each, or expects each (awaited:
+    // writes may be send-only). Values without blanks.
+    void EmuSetAll(const std::string& pairs);
+    void ExpectEmu(const std::string& pairs);
     // Send-only writes reach the camera a little after the page returns:
     // polls until the key holds `want` (bounded), and returns what it holds.
     std::string EmuAwait(const std::string& key, const std::string& want);
@@ -50,6 +54,8 @@ protected:
     static void Refresh(CCameraPage& page);
     static void Apply(CCameraPage& page);
     static bool WaitIdle(const CCameraPage& page);
+    // Apply, then the one message it showed ("" for none).
+    QString ApplyMessage(CCameraPage& page);
     // Adds a fault mode at the emulator (name=none clears them).
     void Fault(const std::string& name);
 
@@ -78,6 +84,8 @@ protected:
         page.reset();
         PageTest::TearDown();
     }
+    using PageTest::ApplyMessage;
+    QString ApplyMessage() { return ApplyMessage(*page); }
     // Apply, then the messages it showed.
     QStringList ApplyMessages() {
         presenter.Clear();

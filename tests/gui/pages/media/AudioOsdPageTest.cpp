@@ -14,12 +14,7 @@ using AudioPageTest = kytest::PageFixture<CP_AudioDlg>;
 using OsdPageTest = kytest::PageFixture<CP_OSDDlg>;
 
 TEST_F(AudioPageTest, ShowsTheCameraOrItsDefaults) {
-    for (const auto& [key, value] : {std::pair{"aeformat_1", "G726"},
-                                     {"aeswitch_2", "0"},
-                                     {"volume", "55"},
-                                     {"volin_type", "0"},
-                                     {"ao_volume", "66"}})
-        EmuSet(key, value);
+    EmuSetAll("aeformat_1=G726 aeswitch_2=0 volume=55 volin_type=0 ao_volume=66");
     Refresh(*page);
     EXPECT_EQ(page->FormatList()->currentText(), "G726");   // any case
     EXPECT_EQ(page->StreamSwitch(1)->Choice(), 1);
@@ -94,8 +89,7 @@ TEST_F(AudioPageTest, RefusesInOrderAndSendsNothing) {
 }
 
 TEST_F(OsdPageTest, ShowsBothRegionsAndTheUnescapedName) {
-    EmuSet("overlay.show_0", "0");
-    EmuSet("overlay.place_0", "2");
+    EmuSetAll("overlay.show_0=0 overlay.place_0=2");
     EmuSet("overlay.name_1", "Gate \"A\" `1` \\ 前门");
     Refresh(*page);
     EXPECT_EQ(page->ShowChoice(0)->Choice(), 1);

@@ -43,12 +43,7 @@ protected:
 };
 
 TEST_F(ImagePageTest, ShowsTheRecordWithTheCamerasRanges) {
-    for (const auto& [key, value] : {std::pair{"brightness", "40"},
-                                     {"display_mode", "0"},
-                                     {"flip", "on"},
-                                     {"lamp_mode", "1"},
-                                     {"infraredstat", "OPEN"}})
-        EmuSet(key, value);
+    EmuSetAll("brightness=40 display_mode=0 flip=on lamp_mode=1 infraredstat=OPEN");
     SetRanges({"0-100", "junk", "10-90", "0-255"});
     Refresh(*page);
     EXPECT_EQ(page->SliderRange(0)->text(), "0-100");
