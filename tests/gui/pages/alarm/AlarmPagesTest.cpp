@@ -15,21 +15,10 @@
 
 namespace {
 
-class AlarmPagesTest : public kytest::PageTest {
-protected:
-    // Applies and returns the one message shown ("" for none).
-    QString ApplyMessage(CCameraPage& page) {
-        presenter.Clear();
-        Apply(page);
-        EXPECT_LE(presenter.texts.size(), 1);
-        return presenter.Last();
-    }
-};
+using AlarmPagesTest = kytest::PageTest;
 
 TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
-    EmuSet("smd_enable", "1");
-    EmuSet("smd_gthresh", "77");
-    EmuSet("md_alarm_type", "on");
+    EmuSetAll("smd_enable=1 smd_gthresh=77 md_alarm_type=on");
     CP_HSRDlg page;
     Refresh(page);
     EXPECT_TRUE(page.Recognition()->On()->isChecked());
@@ -39,13 +28,9 @@ TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
     EXPECT_TRUE(page.Trigger()->isEnabled());
 
     // The edit filter: more than three characters, a lone zero, a letter.
-    const struct {
-        const char* typed;
-        const char* kept;
-    } filter[] = {{"1234", "123"}, {"0", ""}, {"4a", "4"}};
-    for (const auto& f : filter) {
-        page.Threshold()->setText(QString::fromLatin1(f.typed));
-        EXPECT_EQ(page.Threshold()->text(), f.kept) << f.typed;
+    for (const auto& [typed, kept] : {std::pair{"1234", "123"}, {"0", ""}, {"4a", "4"}}) {
+        page.Threshold()->setText(typed);
+        EXPECT_EQ(page.Threshold()->text(), kept) << typed;
     }
     for (const char* bad : {"", "101"}) {
         page.Threshold()->setText(QString::fromLatin1(bad));
@@ -59,10 +44,7 @@ TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
     page.Threshold()->setText("100");
     page.Trigger()->setCurrentIndex(0);
     EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
-    EXPECT_EQ(EmuGet("smd_enable"), "0");
-    EXPECT_EQ(EmuGet("smd_rect"), "1");
-    EXPECT_EQ(EmuGet("smd_gthresh"), "100");
-    EXPECT_EQ(EmuGet("md_alarm_type"), "off");
+    ExpectEmu("smd_enable=0 smd_rect=1 smd_gthresh=100 md_alarm_type=off");
 
     // A failed write clears the page without a message.
     Fault("no-200");
@@ -73,18 +55,17 @@ TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
 }
 
 TEST_F(AlarmPagesTest, AudioAlarmChecksTheVolumeOnlyWhileOn) {
-    EmuSet("aa_enable", "1");
-    EmuSet("aa_value", "30");
+    EmuSetAll("aa_enable=1 aa_value=30");
     CP_AudioWarnDlg page;
     Refresh(page);
     EXPECT_TRUE(page.Alarm()->On()->isChecked());
     EXPECT_TRUE(page.VolumeShown());
     EXPECT_EQ(page.Volume()->text(), "30");
 
-    page.Volume()->setText("0");   // the filter empties it
-    EXPECT_EQ(ApplyMessage(page), "Volume range 1~100");
-    page.Volume()->setText("101");
-    EXPECT_EQ(ApplyMessage(page), "Volume range 1~100");
+    for (const char* bad : {"0", "101"}) {   // the filter empties a lone 0
+        page.Volume()->setText(bad);
+        EXPECT_EQ(ApplyMessage(page), "Volume range 1~100") << bad;
+    }
     EXPECT_EQ(EmuGet("aa_value"), "30");
 
     // Off hides the row; an empty volume is then sent as 0.
@@ -92,20 +73,15 @@ TEST_F(AlarmPagesTest, AudioAlarmChecksTheVolumeOnlyWhileOn) {
     EXPECT_FALSE(page.VolumeShown());
     page.Volume()->clear();
     EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
-    EXPECT_EQ(EmuGet("aa_enable"), "0");
-    EXPECT_EQ(EmuGet("aa_value"), "0");
+    ExpectEmu("aa_enable=0 aa_value=0");
     page.Alarm()->On()->click();
     EXPECT_TRUE(page.VolumeShown());
 }
 
 TEST_F(AlarmPagesTest, LinkageShowsListsAndAlwaysSendsRelayOffAndOnePicture) {
-    EmuSet("md_snap_switch", "on");
-    EmuSet("md_sound_switch", "on");
-    EmuSet("md_relay_switch", "on");
-    EmuSet("alarmpresetindex", "3");
-    EmuSet("sound_type", "2");
-    EmuSet("sound_time", "15");
-    EmuSet("snap_count", "2");
+    EmuSetAll(
+        "md_snap_switch=on md_sound_switch=on md_relay_switch=on alarmpresetindex=3 sound_type=2 sound_time=15 "
+        "snap_count=2");
     CP_LinkDlg page;
     Refresh(page);
     EXPECT_TRUE(page.SavePicture()->isChecked());
@@ -120,14 +96,9 @@ TEST_F(AlarmPagesTest, LinkageShowsListsAndAlwaysSendsRelayOffAndOnePicture) {
     page.SaveVideo()->setChecked(true);
     page.SavePicture()->setChecked(false);
     EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
-    const struct {
-        const char* key;
-        const char* value;
-    } sent[] = {{"md_snap_switch", "off"},   {"md_record_switch", "on"}, {"md_relay_switch", "off"},
-                {"md_preset_switch", "off"}, {"md_sound_switch", "on"},  {"alarmpresetindex", "3"},
-                {"sound_type", "2"},         {"sound_time", "5"},        {"snap_count", "1"},
-                {"relay_time", "5"}};
-    for (const auto& s : sent) EXPECT_EQ(EmuGet(s.key), s.value) << s.key;
+    ExpectEmu(
+        "md_snap_switch=off md_record_switch=on md_relay_switch=off md_preset_switch=off md_sound_switch=on "
+        "alarmpresetindex=3 sound_type=2 sound_time=5 snap_count=1 relay_time=5");
 
     // After a failed read nothing is selected; apply then sends the first entries.
     Fault("no-200");
@@ -136,8 +107,7 @@ TEST_F(AlarmPagesTest, LinkageShowsListsAndAlwaysSendsRelayOffAndOnePicture) {
     EXPECT_FALSE(page.SaveVideo()->isChecked());
     Fault("none");
     EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
-    EXPECT_EQ(EmuGet("alarmpresetindex"), "1");
-    EXPECT_EQ(EmuGet("sound_type"), "0");
+    ExpectEmu("alarmpresetindex=1 sound_type=0");
 }
 
 TEST_F(AlarmPagesTest, ScheduleDragsRoundTripThroughTheCamera) {
@@ -161,9 +131,7 @@ TEST_F(AlarmPagesTest, ScheduleDragsRoundTripThroughTheCamera) {
     const std::string tuesday = std::string(20, 'P') + "NN" + std::string(26, 'P');
     EXPECT_EQ(grid->Text()[1].toStdString(), monday);
     EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
-    EXPECT_EQ(EmuGet("md.week1"), monday);
-    EXPECT_EQ(EmuGet("md.week2"), tuesday);
-    EXPECT_EQ(EmuGet("md.week3"), std::string(48, 'N'));
+    ExpectEmu("md.week1=" + monday + " md.week2=" + tuesday + " md.week3=" + std::string(48, 'N'));
     Refresh(page);
     EXPECT_EQ(grid->Text()[2].toStdString(), tuesday);
 
@@ -181,10 +149,11 @@ TEST_F(AlarmPagesTest, NotLoggedInClearsEveryPage) {
     CP_AudioWarnDlg audio;
     CP_LinkDlg link;
     CP_TimeWarnDlg schedule;
-    for (CCameraPage* p : std::initializer_list<CCameraPage*>{&humanoid, &audio, &link, &schedule}) Refresh(*p);
+    const std::initializer_list<CCameraPage*> pages{&humanoid, &audio, &link, &schedule};
+    for (CCameraPage* p : pages) Refresh(*p);
     ASSERT_FALSE(humanoid.Threshold()->text().isEmpty());
     camera.loggedIn = false;
-    for (CCameraPage* p : std::initializer_list<CCameraPage*>{&humanoid, &audio, &link, &schedule}) {
+    for (CCameraPage* p : pages) {
         p->RefreshFromDevice();
         EXPECT_FALSE(p->Busy());
     }

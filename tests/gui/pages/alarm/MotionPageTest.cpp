@@ -14,7 +14,6 @@ namespace {
 class MotionPageTest : public kytest::PageTest {
 protected:
     MotionPageTest() { withRtsp = true; }
-    std::string Area(int n, const char* field) { return EmuGet("sdk.md." + std::to_string(n) + "." + field); }
     // Shown at a view size, read, and the picture there with the areas drawn.
     std::unique_ptr<CP_MDDlg> Open(QSize view) {
         auto page = std::make_unique<CP_MDDlg>();
@@ -31,10 +30,7 @@ protected:
 TEST_F(MotionPageTest, DragsBecomeTheAreaAtAnyViewSize) {
     // Bars beside the picture, then above and below it (scales 2 and 4/3).
     for (const QSize view : {QSize(800, 360), QSize(960, 700)}) {
-        EmuSet("sdk.md.1.x", "320");
-        EmuSet("sdk.md.1.y", "180");
-        EmuSet("sdk.md.1.w", "640");
-        EmuSet("sdk.md.1.h", "360");
+        EmuSetAll("sdk.md.1.x=320 sdk.md.1.y=180 sdk.md.1.w=640 sdk.md.1.h=360");
         auto page = Open(view);
         ASSERT_TRUE(page->PreviewOpen());
         EXPECT_TRUE(page->Window(0)->isChecked());
@@ -53,7 +49,7 @@ TEST_F(MotionPageTest, DragsBecomeTheAreaAtAnyViewSize) {
         presenter.Clear();
         Apply(*page);
         EXPECT_TRUE(presenter.texts.isEmpty());
-        EXPECT_EQ(Area(1, "x") + "," + Area(1, "y") + "," + Area(1, "w") + "," + Area(1, "h"), "100,50,200,150");
+        ExpectEmu("sdk.md.1.x=100 sdk.md.1.y=50 sdk.md.1.w=200 sdk.md.1.h=150");
 
         kytest::DragOnPicture(v, area, picture, {200, 124}, {1400, 900});
         kytest::PumpEvents(50);
@@ -69,8 +65,7 @@ TEST_F(MotionPageTest, SwitchAndSensitivityAreWrittenAndThePreviewEndsWithThePag
     page->Sensitivity(1)->setValue(77);
     EXPECT_EQ(page->SensitivityText(1)->text(), "77");
     Apply(*page);
-    EXPECT_EQ(Area(1, "enable"), "0");
-    EXPECT_EQ(Area(2, "sensitivity"), "77");
+    ExpectEmu("sdk.md.1.enable=0 sdk.md.2.sensitivity=77");
     EXPECT_EQ(page->StoredAreas()[1].sensitivity, 77);
 
     page->StopPreview();
