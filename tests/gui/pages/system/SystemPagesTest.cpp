@@ -12,83 +12,64 @@
 
 namespace {
 
-class SystemPageTest : public kytest::PageTest {
+class SystemPageTest : public kytest::PageFixture<CP_SystemDlg> {
 protected:
     void SetUp() override {
-        kytest::PageTest::SetUp();
-        page = std::make_unique<CP_SystemDlg>();
+        PageFixture::SetUp();
         // Ticks are driven by hand so the phases are known.
         page->findChild<QTimer*>("3456")->stop();
     }
     void TearDown() override {
         // A format still running must not outlive the test's camera.
         PumpUntil([&] { return !page->FormatBusy(); });
-        page.reset();
-        kytest::PageTest::TearDown();
+        PageFixture::TearDown();
     }
     QString F(int id) const { return page->Field(id)->text(); }
-    bool SdButtonsEnabled() const {
-        return page->BrowseButton()->isEnabled() && page->FormatButton()->isEnabled() &&
+    // How many of browse, format and unplug are on.
+    int SdButtonsOn() const {
+        return page->BrowseButton()->isEnabled() + page->FormatButton()->isEnabled() +
                page->UnplugButton()->isEnabled();
-    }
-    bool SdButtonsDisabled() const {
-        return !page->BrowseButton()->isEnabled() && !page->FormatButton()->isEnabled() &&
-               !page->UnplugButton()->isEnabled();
     }
     // Waits for the format result posted by the worker.
     QString FormatResult() {
         EXPECT_TRUE(PumpUntil([&] { return !presenter.texts.isEmpty() && !page->FormatBusy(); }));
         return presenter.Last();
     }
-    std::unique_ptr<CP_SystemDlg> page;
 };
 
 TEST_F(SystemPageTest, ShowsDeviceInformation) {
     EmuSet("networktype", "wireless lan");
-    EmuSet("stream_num", "3");
-    EmuSet("facddnsstatus", "OFF");
-    EmuSet("th3ddnsstatus", "");
+    EmuSetAll("stream_num=3 facddnsstatus=OFF th3ddnsstatus=");
     Refresh(*page);
     EXPECT_EQ(F(1130), "KY7200-EMU-000001");
-    EXPECT_EQ(F(1131), QString::fromStdString(EmuGet("devtype")));
     EXPECT_EQ(F(1132), "Wireless Lan");
     EXPECT_EQ(F(1133), "3");
-    EXPECT_EQ(F(1138), QString::fromStdString(EmuGet("softVersion")));
-    EXPECT_EQ(F(1135), QString::fromStdString(EmuGet("webVersion")));
-    EXPECT_EQ(F(1137), QString::fromStdString(EmuGet("rs485Version")));
-    EXPECT_EQ(F(1136), QString::fromStdString(EmuGet("macaddress")));
     EXPECT_EQ(F(1139), "127.0.0.1");
-    EXPECT_EQ(F(1140), QString::fromStdString(EmuGet("netmask")));
-    EXPECT_EQ(F(1102), QString::fromStdString(EmuGet("gateway")));
-    EXPECT_EQ(F(1106), QString::fromStdString(EmuGet("fdnsip")));
-    EXPECT_EQ(F(1107), QString::fromStdString(EmuGet("sdnsip")));
+    const std::pair<int, const char*> fromCamera[] = {
+        {1131, "devtype"}, {1138, "softVersion"}, {1135, "webVersion"}, {1137, "rs485Version"}, {1136, "macaddress"},
+        {1140, "netmask"}, {1102, "gateway"},     {1106, "fdnsip"},     {1107, "sdnsip"}};
+    for (const auto& [id, key] : fromCamera) EXPECT_EQ(F(id).toStdString(), EmuGet(key)) << key;
     EXPECT_EQ(F(1146), "2024-01-15 08:00:00");
     // Only the exact "off" reads Off; capitals and an empty value read On.
     EXPECT_EQ(F(1145), "Off");
     EXPECT_EQ(F(1144), "On");
     EXPECT_EQ(F(1147), "On");
     EXPECT_EQ(F(1092), "Have card, free space:80%");
-    EXPECT_TRUE(SdButtonsEnabled());
+    EXPECT_EQ(SdButtonsOn(), 3);
     EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
 TEST_F(SystemPageTest, NetworkTypeNames) {
-    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("lan"), "LAN");
-    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("wireless lan"), "Wireless Lan");
-    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("4g"), "4G");
-    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("5g"), "5G");
-    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey("LAN"), "5G");
-    EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey(""), "5G");
+    // Exact lower-case names only; anything else reads 5G.
+    const std::pair<const char*, const char*> names[] = {
+        {"lan", "LAN"}, {"wireless lan", "Wireless Lan"}, {"4g", "4G"}, {"5g", "5G"}, {"LAN", "5G"}, {"", "5G"}};
+    for (const auto& [type, key] : names) EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey(type), key) << type;
 }
 
 TEST_F(SystemPageTest, SdStatusText) {
-    struct Case {
-        const char* status;
-        const char* freeSpace;
-        const char* total;
-        const char* text;
-    };
-    const Case cases[] = {
+    const struct {
+        const char *status, *freeSpace, *total, *text;
+    } cases[] = {
         {"READY", "1", "3", "Have card, free space:33%"},
         {"Readonly", "15000", "15000", "Readonly, free space:100%"},
         {"Ready", "500", "0", "Have card, free space:0%"},   // no total: guarded
@@ -97,47 +78,41 @@ TEST_F(SystemPageTest, SdStatusText) {
         {"out", "1", "2", "No card"},
         {"busy", "1", "2", "No card"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.status);
-        EmuSet("sdstatus", c.status);
-        EmuSet("sdfreespace", c.freeSpace);
-        EmuSet("sdtotalspace", c.total);
+    for (const auto& c : cases) {
+        EmuSetAll(std::string("sdstatus=") + c.status + " sdfreespace=" + c.freeSpace + " sdtotalspace=" + c.total);
         Refresh(*page);
-        EXPECT_EQ(F(1092), c.text);
-        EXPECT_TRUE(SdButtonsEnabled());
+        EXPECT_EQ(F(1092), c.text) << c.status;
+        EXPECT_EQ(SdButtonsOn(), 3) << c.status;
     }
 }
 
-TEST_F(SystemPageTest, WithoutCameraEverythingIsEmptyAndDisabled) {
+TEST_F(SystemPageTest, LoggedOutOrCameraGoneEmptiesAndDisables) {
     Refresh(*page);
     camera.loggedIn = false;
     Refresh(*page);
     for (int id :
          {1130, 1131, 1132, 1133, 1138, 1135, 1137, 1136, 1139, 1140, 1102, 1106, 1107, 1145, 1144, 1147, 1146, 1092})
         EXPECT_TRUE(F(id).isEmpty()) << id;
-    EXPECT_TRUE(SdButtonsDisabled());
-
+    EXPECT_EQ(SdButtonsOn(), 0);
     // Format and unplug without a camera clear the page and say nothing.
     page->OnFormatSd();
     page->OnUnplugSd();
     EXPECT_TRUE(WaitIdle(*page));
-    EXPECT_TRUE(presenter.texts.isEmpty());
     EXPECT_FALSE(page->FormatBusy());
-}
 
-TEST_F(SystemPageTest, CameraGoneShowsCardReadingFailed) {
+    camera.loggedIn = true;
     Refresh(*page);
+    ASSERT_FALSE(F(1130).isEmpty());
     emulator->Stop();
     Refresh(*page);
     EXPECT_TRUE(F(1130).isEmpty());
     EXPECT_EQ(F(1092), "Card reading failed");
-    EXPECT_TRUE(SdButtonsDisabled());
+    EXPECT_EQ(SdButtonsOn(), 0);
     EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
 TEST_F(SystemPageTest, FormatRunsOnAWorkerWithSpinnerAndRefusesASecondStart) {
-    EmuSet("sdfreespace", "10");
-    EmuSet("emu.sd_delay_ms", "1500");
+    EmuSetAll("sdfreespace=10 emu.sd_delay_ms=1500");
     Refresh(*page);
     page->OnFormatSd();
     ASSERT_TRUE(page->FormatBusy());
@@ -146,17 +121,13 @@ TEST_F(SystemPageTest, FormatRunsOnAWorkerWithSpinnerAndRefusesASecondStart) {
     EXPECT_EQ(presenter.texts, QStringList{"SD card is being formatted, please wait..."});
     presenter.Clear();
 
-    QStringList shown;
-    std::vector<int> phases;
-    for (int i = 0; i < 5; ++i) {
+    const std::pair<const char*, int> ticks[] = {{"--", 1}, {"\\", 2}, {"|", 3}, {"/", 0}, {"--", 1}};
+    for (const auto& [mark, phase] : ticks) {
         page->OnSpinnerTick();
         EXPECT_FALSE(page->Spinner()->isHidden());
-        shown << page->Spinner()->text();
-        phases.push_back(page->SpinnerPhase());
+        EXPECT_EQ(page->Spinner()->text(), QString("SD card is formatting ") + mark);
+        EXPECT_EQ(page->SpinnerPhase(), phase);
     }
-    EXPECT_EQ(shown, (QStringList{"SD card is formatting --", "SD card is formatting \\", "SD card is formatting |",
-                                  "SD card is formatting /", "SD card is formatting --"}));
-    EXPECT_EQ(phases, (std::vector<int>{1, 2, 3, 0, 1}));
 
     EXPECT_EQ(FormatResult(), "SD card format succeeded!");
     EXPECT_EQ(presenter.texts.size(), 1);
@@ -196,10 +167,21 @@ TEST_F(SystemPageTest, PageGoingAwayDuringFormatIsSafe) {
     page = std::make_unique<CP_SystemDlg>();
 }
 
-TEST_F(SystemPageTest, UnplugStopsTheCard) {
+// The camera answers slowly: a timer of the window fires meanwhile, with the
+// button off.
+TEST_F(SystemPageTest, UnplugStopsTheCardOffTheWindowThread) {
     Refresh(*page);
+    EmuSet("emu.sd_delay_ms", "800");
+    bool ticked = false;
+    bool buttonOffWhileWaiting = false;
+    QTimer::singleShot(200, page.get(), [&] {
+        ticked = true;
+        buttonOffWhileWaiting = !page->UnplugButton()->isEnabled();
+    });
     page->OnUnplugSd();
     EXPECT_TRUE(WaitIdle(*page));
+    EXPECT_TRUE(ticked && buttonOffWhileWaiting);
+    EXPECT_TRUE(page->UnplugButton()->isEnabled());
     EXPECT_EQ(presenter.texts, QStringList{"SD card stopped successfully"});
     EXPECT_EQ(EmuGet("sdstatus"), "out");
     Refresh(*page);
@@ -210,24 +192,6 @@ TEST_F(SystemPageTest, UnplugStopsTheCard) {
     page->OnUnplugSd();
     EXPECT_TRUE(WaitIdle(*page));
     EXPECT_EQ(presenter.texts, QStringList{"Failed to stop SD card"});
-}
-
-TEST_F(SystemPageTest, UnplugKeepsTheWindowResponsive) {
-    Refresh(*page);
-    EmuSet("emu.sd_delay_ms", "800");
-    // A timer of the window fires while the camera is still answering.
-    bool ticked = false;
-    bool buttonOffWhileWaiting = false;
-    QTimer::singleShot(200, page.get(), [&] {
-        ticked = true;
-        buttonOffWhileWaiting = !page->UnplugButton()->isEnabled();
-    });
-    page->OnUnplugSd();
-    EXPECT_TRUE(WaitIdle(*page));
-    EXPECT_TRUE(ticked);
-    EXPECT_TRUE(buttonOffWhileWaiting);
-    EXPECT_TRUE(page->UnplugButton()->isEnabled());
-    EXPECT_EQ(presenter.texts, QStringList{"SD card stopped successfully"});
 }
 
 TEST_F(SystemPageTest, BrowseOpensTheSdBrowser) {
@@ -254,14 +218,13 @@ TEST_F(LogPageTest, ShowsTheLogAndClearsIt) {
     EXPECT_EQ(log.View()->toPlainText(), "line one\nline two\n");
 
     log.OnClearLog();
-
     EXPECT_TRUE(WaitIdle(log));
     EXPECT_EQ(EmuGet("emu.syslog"), "");
     EXPECT_TRUE(log.View()->toPlainText().isEmpty());
     EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
-TEST_F(LogPageTest, WithoutCameraNothingHappens) {
+TEST_F(LogPageTest, WithoutCameraOrWithAWrongPasswordNothingIsShown) {
     CP_LogDlg log;
     Refresh(log);
     const QString before = log.View()->toPlainText();
@@ -273,13 +236,12 @@ TEST_F(LogPageTest, WithoutCameraNothingHappens) {
     EXPECT_TRUE(WaitIdle(log));
     EXPECT_EQ(log.View()->toPlainText(), before);
     EXPECT_NE(EmuGet("emu.syslog"), "");
-}
 
-TEST_F(LogPageTest, WrongPasswordShowsNoLog) {
-    CP_LogDlg log;
+    CP_LogDlg other;
+    camera.loggedIn = true;
     std::strcpy(camera.device.password, "wrong");
-    Refresh(log);
-    EXPECT_TRUE(log.View()->toPlainText().isEmpty());
+    Refresh(other);
+    EXPECT_TRUE(other.View()->toPlainText().isEmpty());
 }
 
 }   // namespace
@@ -301,11 +263,9 @@ TEST_F(PageShots, SavePictures) {
     CPVideoDlg video;
     CP_SystemDlg system;
     CP_LogDlg log;
-    Refresh(video);
-    Refresh(system);
-    Refresh(log);
-    const std::pair<QWidget*, const char*> pages[] = {{&video, "video"}, {&system, "system"}, {&log, "log"}};
+    const std::pair<CCameraPage*, const char*> pages[] = {{&video, "video"}, {&system, "system"}, {&log, "log"}};
     for (auto [w, name] : pages) {
+        Refresh(*w);
         w->resize(1400, 900);
         w->show();
         kytest::PumpEvents(50);
