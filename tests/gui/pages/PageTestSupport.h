@@ -7,8 +7,10 @@
 #include <QPoint>
 
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gui/pages/CameraPage.h"
@@ -43,6 +45,9 @@ protected:
     // writes may be send-only). Values without blanks.
     void EmuSetAll(const std::string& pairs);
     void ExpectEmu(const std::string& pairs);
+    void EmuSet(std::initializer_list<std::pair<std::string, std::string>> values) {
+        for (const auto& [key, value] : values) EmuSet(key, value);
+    }
     // Send-only writes reach the camera a little after the page returns:
     // polls until the key holds `want` (bounded), and returns what it holds.
     std::string EmuAwait(const std::string& key, const std::string& want);
@@ -94,6 +99,17 @@ protected:
     }
     // The param.cgi queries the camera got since the last call, one a line.
     std::string Sent() { return EmuControl("requests?clear=1"); }
+    // By resource id, on pages that offer Control<W>(id).
+    template <class W = QWidget>
+    W* Ctl(int id) const {
+        return page->template Control<W>(id);
+    }
+    // Whether every control of `ids` is shown (or every one hidden).
+    bool Shown(std::initializer_list<int> ids, bool shown = true) const {
+        for (int id : ids)
+            if (Ctl(id)->isHidden() == shown) return false;
+        return true;
+    }
 
     std::unique_ptr<Page> page;
 };

@@ -1,11 +1,15 @@
-// The ONVIF and GB28181 pages against the emulated camera: shown values,
-// what Apply writes, the switch showing and hiding the settings, resets.
+// The ONVIF, GB28181, P2P and 4G/5G pages: shown values, what Apply writes,
+// switches showing and hiding settings; P2P off goes out without a UUID; the
+// capability record decides whether the 4G/5G camera is asked at all.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 
 #include "gui/pages/network/P_28181Dlg.h"
+#include "gui/pages/network/P_4GDlg.h"
 #include "gui/pages/network/P_ONVIFDlg.h"
+#include "gui/pages/network/P_P2PDlg.h"
 #include "tests/gui/pages/PageTestSupport.h"
 
 namespace {
@@ -16,22 +20,13 @@ bool Hidden(const QList<QWidget*>& ws, bool hidden) {
     return std::all_of(ws.begin(), ws.end(), [&](QWidget* w) { return w->isHidden() == hidden; });
 }
 
-// Uniview, port 8080, no radio checked.
-bool OnvifReset(const CP_ONVIFDlg& p) {
-    return p.NvcType()->currentIndex() == 1 && p.Port()->text() == "8080" && p.Enable()->Checked() == -1 &&
-           p.Auth()->Checked() == -1 && p.TimeZone()->Checked() == -1 && p.Image()->Checked() == -1;
-}
-
 TEST_F(InteropPagesTest, Onvif) {
     CP_ONVIFDlg page;
-    EmuSet("ov_enable", "0");
-    EmuSet("ov_authflag", "0");
-    EmuSet("ov_forbitset", "2");
+    EmuSet({{"ov_enable", "0"}, {"ov_authflag", "0"}, {"ov_forbitset", "2"}});
     Refresh(page);
-    EXPECT_EQ(page.Enable()->Checked(), 1);
-    EXPECT_EQ(page.Auth()->Checked(), 1);
-    EXPECT_EQ(page.TimeZone()->Checked(), 0);
-    EXPECT_EQ(page.Image()->Checked(), 1);
+    EXPECT_EQ((std::vector{page.Enable()->Checked(), page.Auth()->Checked(), page.TimeZone()->Checked(),
+                           page.Image()->Checked()}),
+              (std::vector{1, 1, 0, 1}));
     EXPECT_EQ(page.NvcType()->currentText(), "Normal");
     EXPECT_TRUE(Hidden(page.Switched(), false));   // a read shows or hides nothing
 
@@ -46,41 +41,22 @@ TEST_F(InteropPagesTest, Onvif) {
     page.Enable()->Check(0);
     page.Port()->setText(QString::number(emulator->HttpPort()));
     Apply(page);
-    EXPECT_EQ(presenter.texts.size(), 6);
-    EXPECT_EQ(presenter.Last(), "Parameter setting succeeded!");
+    EXPECT_EQ(presenter.texts, QStringList(6, "Parameter setting succeeded!"));
     EXPECT_EQ(EmuGet("ov_enable") + EmuGet("ov_port"), "1" + std::to_string(emulator->HttpPort()));
 
     // Values beyond the list or the two bits leave the controls unselected or as they were.
-    EmuSet("ov_forbitset", "5");
-    EmuSet("ov_nvctype", "7");
+    EmuSet({{"ov_forbitset", "5"}, {"ov_nvctype", "7"}});
     page.TimeZone()->Check(1);
     Refresh(page);
     EXPECT_EQ(page.TimeZone()->Checked(), 1);
     EXPECT_EQ(page.NvcType()->currentIndex(), -1);
     page.Enable()->Second()->click();
     EXPECT_TRUE(Hidden(page.Switched(), true));
-
-    // A failed write or read and no camera reset the page, silently.
-    Fault("no-200");
-    presenter.Clear();
-    Apply(page);
-    EXPECT_TRUE(OnvifReset(page));
-    page.Auth()->Check(0);
-    Refresh(page);
-    EXPECT_TRUE(OnvifReset(page));
-    Fault("none");
-    Refresh(page);
-    camera.loggedIn = false;
-    Refresh(page);
-    EXPECT_TRUE(OnvifReset(page));
-    EXPECT_TRUE(presenter.texts.isEmpty());
 }
-
-const int kGbIds[] = {1131, 1132, 1133, 1134, 1135, 1002, 1137, 1138, 1139, 1140};
 
 QStringList GbTexts(const CP_28181Dlg& p) {
     QStringList out;
-    for (int id : kGbIds) out << p.Field(id)->text();
+    for (int id : {1131, 1132, 1133, 1134, 1135, 1002, 1137, 1138, 1139, 1140}) out << p.Field(id)->text();
     return out;
 }
 const QStringList kGbDefaults{"", "", "5060", "", "5060", "97531086", "", "60", "3", "3600"};
@@ -88,8 +64,7 @@ const QStringList kGbDefaults{"", "", "5060", "", "5060", "97531086", "", "60", 
 TEST_F(InteropPagesTest, Gb28181) {
     CP_28181Dlg page;
     EXPECT_EQ(GbTexts(page), kGbDefaults);
-    EmuSet("gb_enable", "1");
-    EmuSet("gb_regtime", "-5");
+    EmuSet({{"gb_enable", "1"}, {"gb_regtime", "-5"}});
     Refresh(page);
     EXPECT_EQ(page.Enable()->Checked(), 0);
     EXPECT_TRUE(Hidden(page.Switched(), false));
@@ -97,16 +72,18 @@ TEST_F(InteropPagesTest, Gb28181) {
                                           "5060", "12345678", "34020000001340000001", "60", "3", "-5"}));
 
     // Texts the camera would decode arrive as typed; a word in a number field is 0.
-    const char* texts[] = {"a+b", "100%25 & more", "x=y#z", "Stra\u00dfe \u5317\u4eac", " lead"};
-    const char* keys[] = {"gb_svrid", "gb_svrip", "gb_devid", "gb_devpwd", "gb_alarmid"};
-    const int ids[] = {1131, 1132, 1134, 1002, 1137};
-    for (int i = 0; i < 5; ++i) page.Field(ids[i])->setText(QString::fromUtf8(texts[i]));
+    const std::tuple<int, const char*, const char*> typed[] = {{1131, "gb_svrid", "a+b"},
+                                                               {1132, "gb_svrip", "100%25 & more"},
+                                                               {1134, "gb_devid", "x=y#z"},
+                                                               {1002, "gb_devpwd", "Stra\u00dfe \u5317\u4eac"},
+                                                               {1137, "gb_alarmid", " lead"}};
+    for (const auto& [id, key, text] : typed) page.Field(id)->setText(QString::fromUtf8(text));
     page.Field(1133)->setText("port");
     page.Enable()->Second()->click();
     EXPECT_TRUE(Hidden(page.Switched(), true));
     Apply(page);
     EXPECT_EQ(presenter.Last(), "Parameter setting succeeded!");
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(EmuGet(keys[i]), texts[i]);
+    for (const auto& [id, key, text] : typed) EXPECT_EQ(EmuGet(key), text);
     EXPECT_EQ(EmuGet("gb_enable") + EmuGet("gb_svrport"), "00");
 
     // Cancel hides and resets the fields but keeps the switch.
@@ -116,22 +93,10 @@ TEST_F(InteropPagesTest, Gb28181) {
     EXPECT_EQ(page.Enable()->Checked(), 0);
     EXPECT_EQ(GbTexts(page), kGbDefaults);
 
-    // A failed write resets and says so; a failed read resets silently.
-    Refresh(page);
-    Fault("error");
-    Apply(page);
-    EXPECT_EQ(presenter.Last(), "Parameter setting failed!");
-    EXPECT_EQ(page.Enable()->Checked(), -1);
-    EXPECT_TRUE(Hidden(page.Switched(), true));
-    EXPECT_EQ(GbTexts(page), kGbDefaults);
-    presenter.Clear();
-    page.Enable()->First()->click();
-    Refresh(page);
-    EXPECT_TRUE(Hidden(page.Switched(), true));
-    Fault("none");
-
     // Without a camera "On" shows the fields but keeps nothing chosen.
+    presenter.Clear();
     camera.loggedIn = false;
+    page.Enable()->Check(-1);
     page.Field(1131)->setText("X");
     page.Enable()->First()->click();
     EXPECT_EQ(page.Enable()->Checked(), -1);
@@ -140,6 +105,121 @@ TEST_F(InteropPagesTest, Gb28181) {
     Apply(page);
     EXPECT_TRUE(Hidden(page.Switched(), true));
     EXPECT_TRUE(presenter.texts.isEmpty());
+}
+
+using P2pPageTest = kytest::PageFixture<CP_P2PDlg>;
+
+bool UuidShown(const CP_P2PDlg& p) { return !p.Uuid()->isHidden() && !p.UuidLabel()->isHidden(); }
+
+TEST_F(P2pPageTest, FamilyPicksTheCommands) {
+    for (auto [family, prefix] : {std::pair{8, "kyp2p_"}, {0, "xqp2p_"}, {9, "xqp2p_"}}) {
+        SCOPED_TRACE(family);
+        camera.device.info.family = family;
+        const std::string enable = std::string(prefix) + "enable";
+        EmuSet(enable, "1");
+        Refresh(*page);
+        EXPECT_EQ(page->Uuid()->text().toStdString(), EmuGet(std::string(prefix) + "uid"));
+        EXPECT_EQ(page->Enable()->Checked(), 0);
+        EXPECT_TRUE(UuidShown(*page));
+        page->Enable()->Second()->click();
+        EXPECT_FALSE(UuidShown(*page));
+        EXPECT_EQ(ApplyMessages(), QStringList{"Parameter setting succeeded!"});
+        EXPECT_EQ(EmuGet(enable), "0");
+    }
+}
+
+TEST_F(P2pPageTest, EmptyUuidAndFailure) {
+    EmuSet({{"xqp2p_uid", ""}, {"xqp2p_enable", "0"}});
+    Refresh(*page);
+    // Switching on needs the UUID: refused.
+    page->Enable()->First()->click();
+    EXPECT_EQ(ApplyMessages(), QStringList{"Enable P2P, UUID cannot be empty!"});
+    // Switching off needs none and is sent.
+    EmuSet("xqp2p_enable", "1");
+    page->Enable()->Second()->click();
+    EXPECT_EQ(ApplyMessages(), QStringList{"Parameter setting succeeded!"});
+    EXPECT_EQ(EmuGet("xqp2p_enable"), "0");
+
+    // A failed write resets silently.
+    Fault("no-200");
+    page->Enable()->First()->click();
+    page->Uuid()->setText("U");
+    EXPECT_TRUE(ApplyMessages().isEmpty());
+    EXPECT_EQ(page->Enable()->Checked(), -1);
+    EXPECT_FALSE(UuidShown(*page));
+    EXPECT_TRUE(page->Uuid()->text().isEmpty());
+}
+
+class CellularPageTest : public kytest::PageFixture<CP_4GDlg> {
+protected:
+    void Type(int mode, const QString& apn, const QString& user, const QString& password) {
+        page->ModeList()->setCurrentIndex(mode);
+        page->Field(1139)->setText(apn);
+        page->Field(1001)->setText(user);
+        page->Field(1002)->setText(password);
+    }
+};
+
+TEST_F(CellularPageTest, CameraWithoutModemIsNeverAsked) {
+    Fault("drop-first");   // the next connection is dropped: see the end
+    page->Field(1139)->setText("typed");
+    Refresh(*page);
+    EXPECT_TRUE(page->Field(1139)->text().isEmpty());
+    EXPECT_EQ(ApplyMessages(), QStringList{"The device does not support 4g/5g settings!"});
+    // The drop is still pending, so the page never connected.
+    CellularAttr rec{};
+    EXPECT_EQ(CCameraPage::Call(CCameraPage::Target(), &CCgiClient::Get4gAttr, &rec), -1);
+}
+
+TEST_F(CellularPageTest, ShowsAndWrites) {
+    for (auto [g4, g5, title, carrier, shown] :
+         {std::tuple{"1", "0", "4G Settings", "chn-unicom", "CHN-UNICOM"},
+          {"1", "1", "5G Settings", "China Mobile", "CHINA MOBILE"},
+          {"2", "0", "5G Settings", "Vodafone", "Unknown Operator"}}) {   // neither at 1: title kept
+        std::strcpy(capability.field[13], g4);
+        std::strcpy(capability.field[15], g5);
+        EmuSet("g4_carrier", carrier);
+        Refresh(*page);
+        EXPECT_EQ(page->Title()->text() + "/" + page->Field(1136)->text(), QString(title) + "/" + shown);
+    }
+    QStringList shown;
+    for (int id : {1131, 1132, 1133, 1135, 1137, 1138}) shown << page->Field(id)->text();
+    EXPECT_EQ(shown,
+              (QStringList{"Have card", "EC200A-CN-V1.0", "24", "0", "861234567890123", "89860012345678901234"}));
+
+    // The apply rules in order; nothing is sent on refusal.
+    const QString u64(64, 'u');
+    for (auto [mode, apn, user, message] :
+         {std::tuple{1, QString(), u64, "APN is Invalidate!"},
+          {1, QString(32, 'a'), u64, "APN is too long!"},
+          {0, QString(31, 'a'), u64, "The User length is limited to 63 chars!"},
+          {0, QString(), QString(63, 'u'), "The Password length is limited to 63 chars!"}}) {
+        Type(mode, apn, user, u64);
+        EXPECT_EQ(ApplyMessages(), QStringList{message});
+    }
+    EXPECT_EQ(EmuGet("g4_username"), "");
+
+    // Texts the camera would decode arrive as typed (the APN's 31 bytes fill its
+    // field); the operator goes back as read.
+    page->AuthList()->setCurrentIndex(3);
+    Type(1, QString::fromUtf8("n+4g%20 \u00e4") + QString(21, 'a'), "us er&=#", QString::fromUtf8("\u5bc6+%"));
+    EXPECT_EQ(ApplyMessages(), QStringList{"Parameter setting succeeded!"});
+    EXPECT_EQ(EmuGet("g4_runmode") + EmuGet("g4_authtype") + EmuGet("g4_carrier"), "13Vodafone");
+    EXPECT_EQ(EmuGet("g4_apn"), "n+4g%20 \u00e4" + std::string(21, 'a'));
+    EXPECT_EQ(EmuGet("g4_username") + "|" + EmuGet("g4_password"), "us er&=#|\u5bc6+%");
+
+    // Values beyond the lists clear the selection; then Apply wants an authentication type.
+    EmuSet({{"g4_runmode", "4"}, {"g4_authtype", "9"}});
+    Refresh(*page);
+    EXPECT_EQ(page->ModeList()->currentIndex() + page->AuthList()->currentIndex(), -2);
+    EXPECT_EQ(ApplyMessages(), QStringList{"Please select the authentication method!"});
+
+    // A failed write resets silently.
+    page->AuthList()->setCurrentIndex(0);
+    Fault("error");
+    EXPECT_TRUE(ApplyMessages().isEmpty());
+    EXPECT_TRUE(page->Field(1139)->text().isEmpty());
+    EXPECT_EQ(page->ModeList()->currentIndex(), 0);
 }
 
 }   // namespace

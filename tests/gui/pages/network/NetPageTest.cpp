@@ -1,6 +1,5 @@
-// The wired network page against the emulated camera: what it shows and
-// hides, what Apply sends, the order of its refusals, the ONVIF-port conflict
-// and the end of the session after an address change.
+// The wired network page: shown values and rows, the order of its refusals,
+// what Apply sends, and the end of the session after an address change.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -14,81 +13,58 @@
 
 namespace {
 
-class NetPageTest : public kytest::PageTest {
+class NetPageTest : public kytest::PageFixture<CP_NetDlg> {
 protected:
     void SetUp() override {
-        kytest::PageTest::SetUp();
-        PortTheRulesAccept();
-        page = std::make_unique<CP_NetDlg>();
-    }
-    void TearDown() override {
-        page.reset();
-        kytest::PageTest::TearDown();
-    }
-    QLineEdit* Edit(int id) const { return page->Control<QLineEdit>(id); }
-    bool Visible(int id) const { return !page->Control<QWidget>(id)->isHidden(); }
-    QComboBox* Combo(int id) const { return page->Control<QComboBox>(id); }
-    // The camera reports the address and web port the session uses. Ports
-    // above 49151 are refused by the page: such an emulator is restarted on
-    // one it accepts.
-    void PortTheRulesAccept() {
+        kytest::PageFixture<CP_NetDlg>::SetUp();
+        // The page refuses web ports above 49151: restart such an emulator.
         for (int p = 20000 + getpid() % 20000; emulator->HttpPort() > 49151; p += 97) {
             emulator = std::make_unique<ky::test::EmulatorProcess>(std::vector<std::string>{
                 "--no-rtsp", "--no-discovery", "--password", kPassword, "--http-port", std::to_string(p)});
             std::snprintf(camera.device.info.httpPort, sizeof camera.device.info.httpPort, "%d", emulator->HttpPort());
         }
     }
-    QString Port() const { return QString::number(emulator->HttpPort()); }
-    QString ApplyMessage() {
-        presenter.Clear();
-        Apply(*page);
-        EXPECT_LE(presenter.texts.size(), 1);
-        return presenter.Last();
+    QLineEdit* Edit(int id) const { return Ctl<QLineEdit>(id); }
+    void Choose(int combo, int index) {
+        Ctl<QComboBox>(combo)->setCurrentIndex(index);
+        emit Ctl<QComboBox>(combo)->activated(index);
     }
-    std::unique_ptr<CP_NetDlg> page;
+    QString ApplyMessage() {
+        const QStringList texts = ApplyMessages();
+        EXPECT_LE(texts.size(), 1);
+        return texts.value(0);
+    }
 };
 
 TEST_F(NetPageTest, ShowsTheCameraValuesAndHidesByType) {
-    const int rows[] = {1100, 1101, 1102, 1162, 1163, 1164, 1106, 1107, 1160, 1161};
+    const auto rows = {1100, 1101, 1102, 1162, 1163, 1164, 1106, 1107, 1160, 1161};
     auto shown = [&] {
         QStringList texts;
         for (int id : {1100, 1101, 1102, 1107, 1152, 1153, 1103}) texts << Edit(id)->text();
         return texts;
     };
     Refresh(*page);
-    EXPECT_EQ(shown(), (QStringList{"127.0.0.1", "255.255.255.0", "192.168.1.1", "8.8.4.4", Port(), "554", "1935"}));
-    EXPECT_TRUE(page->Control<QRadioButton>(1104)->isChecked());
-    for (int id : rows) EXPECT_TRUE(Visible(id)) << id;
+    EXPECT_EQ(shown(), (QStringList{"127.0.0.1", "255.255.255.0", "192.168.1.1", "8.8.4.4",
+                                    QString::number(emulator->HttpPort()), "554", "1935"}));
+    EXPECT_TRUE(Ctl<QRadioButton>(1104)->isChecked());
+    EXPECT_TRUE(Shown(rows));
 
-    EmuSet("dhcpflag", "on");
-    EmuSet("dnsstat", "1");
-    EmuSet("rtsp_aenable", "0");
+    EmuSet({{"dhcpflag", "on"}, {"dnsstat", "1"}, {"rtsp_aenable", "0"}});
     Refresh(*page);
-    EXPECT_EQ(Combo(1098)->currentText(), "Dynamic IP Address");
-    EXPECT_EQ(Combo(1099)->currentText(), "From DHCP Server");
-    EXPECT_TRUE(page->Control<QRadioButton>(1105)->isChecked());
-    // Hidden rows keep their text.
-    for (int id : rows) EXPECT_FALSE(Visible(id)) << id;
-    EXPECT_EQ(Edit(1100)->text(), "127.0.0.1");
-    // The user's choice shows and hides the same rows.
-    emit Combo(1098)->activated(0);
-    emit Combo(1099)->activated(0);
-    for (int id : rows) EXPECT_TRUE(Visible(id)) << id;
-    EXPECT_TRUE(presenter.texts.isEmpty());
-
-    // Not logged in: the reset values.
-    camera.loggedIn = false;
-    Refresh(*page);
-    EXPECT_EQ(shown(), (QStringList{"", "", "", "", "80", "554", "1935"}));
-    EXPECT_FALSE(page->Control<QRadioButton>(1104)->isChecked() || page->Control<QRadioButton>(1105)->isChecked());
+    EXPECT_EQ(Ctl<QComboBox>(1098)->currentText() + Ctl<QComboBox>(1099)->currentText(),
+              "Dynamic IP AddressFrom DHCP Server");
+    EXPECT_TRUE(Ctl<QRadioButton>(1105)->isChecked());
+    EXPECT_TRUE(Shown(rows, false));
+    EXPECT_EQ(Edit(1100)->text(), "127.0.0.1");   // hidden rows keep their text
+    Choose(1098, 0);
+    Choose(1099, 0);
+    EXPECT_TRUE(Shown(rows));
 }
 
 TEST_F(NetPageTest, RefusalsInOrderSendNothing) {
     EmuSet("ov_port", "8000");
-    Refresh(*page);
-    using Typed = std::vector<std::pair<int, const char*>>;
     const struct {
-        Typed typed;
+        std::vector<std::pair<int, const char*>> typed;
         const char* message;
     } kCases[] = {
         {{{1100, "192.168.1.300"}}, "The IP address does not meet the requirements!"},
@@ -107,9 +83,7 @@ TEST_F(NetPageTest, RefusalsInOrderSendNothing) {
     };
     for (const auto& c : kCases) {
         Refresh(*page);
-        // An address left in a hidden field still counts.
-        Combo(1098)->setCurrentIndex(1);
-        emit Combo(1098)->activated(1);
+        Choose(1098, 1);   // an address left in a hidden field still counts
         for (const auto& [id, text] : c.typed) Edit(id)->setText(QString::fromUtf8(text));
         EXPECT_EQ(ApplyMessage(), c.message) << c.typed.front().second;
         EXPECT_EQ(EmuGet("dhcpflag"), "off");
@@ -119,35 +93,33 @@ TEST_F(NetPageTest, RefusalsInOrderSendNothing) {
 
 TEST_F(NetPageTest, ApplySendsEverythingAndKeepsTheSessionForOtherPorts) {
     Refresh(*page);
-    Combo(1099)->setCurrentIndex(1);
-    emit Combo(1099)->activated(1);
+    Choose(1099, 1);
     // Hidden DNS texts are sent as typed, whatever they hold.
-    Edit(1106)->setText(QString::fromUtf8("dns+1%20 \xC3\xA9"));
-    Edit(1107)->setText("a&b#c");
-    Edit(1153)->setText("10554");
-    Edit(1103)->setText("1024");
-    page->Control<QRadioButton>(1105)->setChecked(true);
+    for (const auto& [id, text] :
+         {std::pair{1106, "dns+1%20 \xC3\xA9"}, {1107, "a&b#c"}, {1153, "10554"}, {1103, "1024"}})
+        Edit(id)->setText(QString::fromUtf8(text));
+    Ctl<QRadioButton>(1105)->setChecked(true);
     EXPECT_EQ(ApplyMessage(), "Parameter setting succeeded!");
     EXPECT_EQ(EmuAwait("rtmpport", "1024"), "1024");
-    const std::pair<const char*, const char*> stored[] = {
-        {"rtspport", "10554"}, {"rtsp_aenable", "0"},           {"dnsstat", "1"},
-        {"sdnsip", "a&b#c"},   {"fdnsip", "dns+1%20 \xC3\xA9"}, {"ip", "127.0.0.1"}};
-    for (const auto& [key, value] : stored) EXPECT_EQ(EmuGet(key), value) << key;
+    for (const auto& [key, value] : {std::pair{"rtspport", "10554"},
+                                     {"rtsp_aenable", "0"},
+                                     {"dnsstat", "1"},
+                                     {"sdnsip", "a&b#c"},
+                                     {"fdnsip", "dns+1%20 \xC3\xA9"},
+                                     {"ip", "127.0.0.1"}})
+        EXPECT_EQ(EmuGet(key), value) << key;
     EXPECT_EQ(camera.disconnects, 0);
 }
 
 TEST_F(NetPageTest, AnAddressOrWebPortChangeEndsTheSession) {
-    Refresh(*page);
-    Edit(1100)->setText("10.0.0.9");
-    EXPECT_EQ(ApplyMessage(), "Parameter setting succeeded!");
-    EXPECT_EQ(EmuAwait("ip", "10.0.0.9"), "10.0.0.9");
-    EXPECT_EQ(camera.disconnects, 1);
-    EXPECT_FALSE(camera.loggedIn);
-
-    camera.loggedIn = true;
-    Refresh(*page);
-    Edit(1152)->setText("1080");
-    EXPECT_EQ(ApplyMessage(), "Parameter setting succeeded!");
+    for (const auto& [id, text] : {std::pair{1100, "10.0.0.9"}, {1152, "1080"}}) {
+        camera.loggedIn = true;
+        Refresh(*page);
+        Edit(id)->setText(text);
+        EXPECT_EQ(ApplyMessage(), "Parameter setting succeeded!");
+        EXPECT_FALSE(camera.loggedIn);
+        EXPECT_EQ(EmuAwait("ip", "10.0.0.9"), "10.0.0.9");
+    }
     EXPECT_EQ(camera.disconnects, 2);
 
     // An unreachable camera: the page resets and says the network is gone.

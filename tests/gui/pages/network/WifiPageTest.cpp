@@ -1,6 +1,6 @@
-// The Wireless page and the scan dialog against the emulated camera: shown
-// values and the visibility rule, what Apply sends, refusals in order, the
-// camera's test and scan on their workers while the window keeps working.
+// The Wireless page and the scan dialog: shown values and the visibility
+// rule, refusals in order, what Apply sends, the camera's test and scan on
+// their workers while the window keeps working.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,28 +14,25 @@
 
 namespace {
 
-constexpr int kWifiControls[] = {1240, 1239, 1176, 1241, 1177, 1244, 1246, 1243, 1247, 1245, 1248, 1242, 1173};
+const auto kWifiControls = {1240, 1239, 1176, 1241, 1177, 1244, 1246, 1243, 1247, 1245, 1248, 1242, 1173};
 
-class WifiPageTest : public kytest::PageTest {
+class WifiPageTest : public kytest::PageFixture<CP_WIFIDlg> {
 protected:
     void SetUp() override {
-        kytest::PageTest::SetUp();
-        page = std::make_unique<CP_WIFIDlg>();
-        EmuSet("wf_enable", "1");
-        EmuSet("wf_ssid", "HomeNet");
-        EmuSet("wf_key", "k+%41y");
-        EmuSet("wf_auth", "2");
-        EmuSet("wf_enc", "0");
+        kytest::PageFixture<CP_WIFIDlg>::SetUp();
+        EmuSet({{"wf_enable", "1"}, {"wf_ssid", "HomeNet"}, {"wf_key", "k+%41y"}, {"wf_auth", "2"}, {"wf_enc", "0"}});
+        Refresh(*page);
+        // A timer that must keep ticking while workers run.
+        QObject::connect(&timer, &QTimer::timeout, [this] { ++ticks; });
+        timer.start(5);
     }
     void TearDown() override {
         // No worker may outlive the test's emulator.
         PumpUntil([] { return !CP_WIFIDlg::CheckBusy() && !CSearchWFDlg::ScanBusy(); });
-        page.reset();
-        kytest::PageTest::TearDown();
+        kytest::PageFixture<CP_WIFIDlg>::TearDown();
     }
-    QLineEdit* Edit(int id) const { return page->Control<QLineEdit>(id); }
-    QComboBox* Combo(int id) const { return page->Control<QComboBox>(id); }
-    bool Visible(int id) const { return !page->Control<QWidget>(id)->isHidden(); }
+    QLineEdit* Edit(int id) const { return Ctl<QLineEdit>(id); }
+    QComboBox* Combo(int id) const { return Ctl<QComboBox>(id); }
     void Type(const QString& ssid, const QString& key, const QString& confirm) {
         Edit(1239)->setText(ssid);
         Edit(1247)->setText(key);
@@ -48,63 +45,41 @@ protected:
         PumpUntil([&] { return !presenter.texts.isEmpty() && !CP_WIFIDlg::CheckBusy(); });
         return presenter.texts.join("|");
     }
-    std::unique_ptr<CP_WIFIDlg> page;
+    QTimer timer;
+    int ticks = 0;
 };
 
 TEST_F(WifiPageTest, ShowsTheCameraValuesAndTheSecurityRule) {
-    Refresh(*page);
-    EXPECT_TRUE(page->Control<QRadioButton>(1174)->isChecked());
+    EXPECT_TRUE(Ctl<QRadioButton>(1174)->isChecked());
+    // The key is shown as read.
     EXPECT_EQ(
         (QStringList{Edit(1239)->text(), Edit(1247)->text(), Combo(1177)->currentText(), Combo(1246)->currentText()}),
         (QStringList{"HomeNet", "k+%41y", "WPA-PSK", "TKIP"}));
-    for (int id : kWifiControls) EXPECT_TRUE(Visible(id)) << id;
-
+    EXPECT_TRUE(Shown(kWifiControls));
     // Security type -> key rows, cipher row.
-    const struct {
-        int security;
-        bool key, cipher;
-    } kRule[] = {{0, false, false}, {1, true, false}, {2, true, true}, {3, true, true}, {-1, false, false}};
-    for (const auto& r : kRule) {
-        Combo(1177)->setCurrentIndex(r.security);
+    for (auto [security, key, cipher] :
+         {std::tuple{0, false, false}, {1, true, false}, {2, true, true}, {3, true, true}, {-1, false, false}}) {
+        Combo(1177)->setCurrentIndex(security);
         page->OnSecurityChanged();
-        for (int id : {1243, 1247, 1245, 1248}) EXPECT_EQ(Visible(id), r.key) << r.security << " " << id;
-        for (int id : {1244, 1246}) EXPECT_EQ(Visible(id), r.cipher) << r.security << " " << id;
-        EXPECT_TRUE(Visible(1239));
+        EXPECT_TRUE(Shown({1243, 1247, 1245, 1248}, key) && Shown({1244, 1246}, cipher) && Shown({1239})) << security;
     }
-    page->Control<QRadioButton>(1175)->click();
-    for (int id : kWifiControls) EXPECT_FALSE(Visible(id)) << id;
-
-    EmuSet("wf_enable", "0");
-    Refresh(*page);
-    EXPECT_TRUE(page->Control<QRadioButton>(1175)->isChecked());
-    for (int id : kWifiControls) EXPECT_FALSE(Visible(id)) << id;
+    Ctl<QRadioButton>(1175)->click();
+    EXPECT_TRUE(Shown(kWifiControls, false));
 
     camera.loggedIn = false;
-    Refresh(*page);
-    EXPECT_FALSE(page->Control<QRadioButton>(1174)->isChecked() || page->Control<QRadioButton>(1175)->isChecked());
-    EXPECT_EQ(Combo(1177)->currentIndex(), -1);
-    EXPECT_FALSE(Visible(1239));
     page->OnCheck();
     EXPECT_EQ(presenter.Last(), "Device not connected");
 }
 
 TEST_F(WifiPageTest, ApplyStoresTheTypedTextsAndRefusesInOrder) {
-    Refresh(*page);
-    const std::string s63(63, 's'), s64(64, 's');
-    const struct {
-        QString ssid, key, confirm, message;
-    } kRefused[] = {
-        {"Net", "Secret", "secret", "The two passwords are inconsistent."},
-        {QString::fromStdString(s64), "k", "x", "The two passwords are inconsistent."},
-        {QString::fromStdString(s64), "k", "k", "SSID maximum length cannot exceed 63 bytes."},
-        // 32 two-byte letters are 64 bytes.
-        {"Net", QString(32, QChar(0xE9)), QString(32, QChar(0xE9)), "The maximum key length cannot exceed 63 bytes"},
-    };
-    for (const auto& c : kRefused) {
-        Type(c.ssid, c.key, c.confirm);
-        presenter.Clear();
-        Apply(*page);
-        EXPECT_EQ(presenter.texts, QStringList{c.message}) << c.ssid.size();
+    const QString s63(63, 's'), s64(64, 's'), e32(32, QChar(0xE9));   // 32 two-byte letters: 64 bytes
+    for (auto [ssid, key, confirm, message] :
+         {std::tuple{QString("Net"), QString("Secret"), QString("secret"), "The two passwords are inconsistent."},
+          {s64, "k", "x", "The two passwords are inconsistent."},
+          {s64, "k", "k", "SSID maximum length cannot exceed 63 bytes."},
+          {"Net", e32, e32, "The maximum key length cannot exceed 63 bytes"}}) {
+        Type(ssid, key, confirm);
+        EXPECT_EQ(ApplyMessages(), QStringList{message}) << ssid.size();
         EXPECT_EQ(EmuGet("wf_ssid"), "HomeNet");
     }
 
@@ -113,75 +88,60 @@ TEST_F(WifiPageTest, ApplyStoresTheTypedTextsAndRefusesInOrder) {
     Type(ssid, "", "");
     Combo(1177)->setCurrentIndex(0);
     Combo(1246)->setCurrentIndex(1);
-    page->Control<QRadioButton>(1175)->setChecked(true);
-    presenter.Clear();
-    Apply(*page);
-    EXPECT_EQ(presenter.Last(), "Parameter setting succeeded!");
+    Ctl<QRadioButton>(1175)->setChecked(true);
+    EXPECT_EQ(ApplyMessages(), QStringList{"Parameter setting succeeded!"});
     EXPECT_EQ(QString::fromStdString(EmuGet("wf_ssid")), ssid);
     EXPECT_EQ(EmuGet("wf_key") + EmuGet("wf_auth") + EmuGet("wf_enc") + EmuGet("wf_enable"), "010");
 
-    Type(QString::fromStdString(s63), "p+%q", "p+%q");
+    Type(s63, "p+%q", "p+%q");
     Apply(*page);
-    EXPECT_EQ(EmuGet("wf_ssid"), s63);
-    EXPECT_EQ(EmuGet("wf_key"), "p+%q");
+    EXPECT_EQ(EmuGet("wf_ssid") + EmuGet("wf_key"), s63.toStdString() + "p+%q");
 }
 
 TEST_F(WifiPageTest, TheCameraTestsTheTypedSettings) {
-    Refresh(*page);
     Type("", "k", "k");
     EXPECT_EQ(Checked(), "SSID cannot be empty!");
     Combo(1177)->setCurrentIndex(0);
     Type("HomeNet", "", "");
     EXPECT_EQ(Checked(), "Key cannot be empty!");
-
     // The emulated camera reaches the networks of its scan list.
     Type("HomeNet", "k", "k");
     EXPECT_EQ(Checked(), "WiFi works normally!");
     EXPECT_EQ(EmuGet("emu.chk.wf_ssid"), "HomeNet");
     Type("Elsewhere", "k", "k");
     EXPECT_EQ(Checked(), "The device WiFi works abnormally and cannot be connected to the router!");
-    // The test changes none of the camera's settings.
-    EXPECT_EQ(EmuGet("wf_ssid"), "HomeNet");
+    EXPECT_EQ(EmuGet("wf_ssid"), "HomeNet");   // the test changes no setting
 
     // A slow camera: the window keeps working, a second test is refused.
     Fault("slow");
     Type("Office Guest", "k", "k");
-    presenter.Clear();
     page->OnCheck();
     ASSERT_TRUE(CP_WIFIDlg::CheckBusy());
-    EXPECT_FALSE(page->Control<QPushButton>(1173)->isEnabled());
+    EXPECT_FALSE(Ctl<QPushButton>(1173)->isEnabled());
+    presenter.Clear();
     page->OnCheck();
     EXPECT_EQ(presenter.texts, QStringList{"Checking WiFi, please wait..."});
-    int ticks = 0;
     presenter.Clear();
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
-    timer.start(5);
+    ticks = 0;
     ASSERT_TRUE(PumpUntil([&] { return !presenter.texts.isEmpty(); }));
     EXPECT_EQ(presenter.Last(), "WiFi works normally!");
     EXPECT_GE(ticks, 3);
-    EXPECT_TRUE(page->Control<QPushButton>(1173)->isEnabled());
+    EXPECT_TRUE(Ctl<QPushButton>(1173)->isEnabled());
     Fault("none");
 
-    // An unreachable camera.
     emulator->Stop();
     EXPECT_EQ(Checked(), "The device WiFi works abnormally and cannot be connected to the router!");
 }
 
 TEST_F(WifiPageTest, ScanListIsShownAndChosen) {
-    Refresh(*page);
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
-    timer.start(5);
     Fault("slow");
     page->SetDialogRunner([&](CSearchWFDlg& dialog) {
         QTableWidget* list = dialog.List();
         ASSERT_TRUE(CSearchWFDlg::ScanBusy());
-        // A second scan while one runs is refused.
         presenter.Clear();
-        dialog.OnRefresh();
+        dialog.OnRefresh();   // a second scan while one runs is refused
         EXPECT_EQ(presenter.texts, QStringList{"Searching WiFi, please wait..."});
+        ticks = 0;
         ASSERT_TRUE(PumpUntil([&] { return list->rowCount() == 3; }));
         EXPECT_GE(ticks, 3);
         const QStringList row2 = {"2", "-67", "Office Guest", "TKIP", "WPA-PSK", "Infra", "11"};
@@ -196,12 +156,10 @@ TEST_F(WifiPageTest, ScanListIsShownAndChosen) {
     page->OnSearch();
     EXPECT_EQ((QStringList{Edit(1239)->text(), Combo(1177)->currentText(), Combo(1246)->currentText()}),
               (QStringList{"Office Guest", "WPA-PSK", "TKIP"}));
-    EXPECT_TRUE(Visible(1246));
     Fault("none");
 
     // Double-click chooses; an authentication the list does not know selects None.
-    EmuSet("wauth[2]", "WPA3-SAE");
-    EmuSet("wenc[2]", "GCMP");
+    EmuSet({{"wauth[2]", "WPA3-SAE"}, {"wenc[2]", "GCMP"}});
     page->SetDialogRunner([&](CSearchWFDlg& dialog) {
         ASSERT_TRUE(PumpUntil([&] { return dialog.List()->rowCount() == 3; }));
         emit dialog.List()->cellDoubleClicked(2, 0);
@@ -209,11 +167,10 @@ TEST_F(WifiPageTest, ScanListIsShownAndChosen) {
     });
     page->OnSearch();
     EXPECT_EQ(Edit(1239)->text(), QString::fromUtf8("Caf\xC3\xA9-Lager"));
-    EXPECT_EQ(Combo(1177)->currentIndex(), 0);
-    EXPECT_EQ(Combo(1246)->currentIndex(), -1);
-    EXPECT_FALSE(Visible(1247));
+    EXPECT_EQ(std::pair(Combo(1177)->currentIndex(), Combo(1246)->currentIndex()), std::pair(0, -1));
+    EXPECT_TRUE(Shown({1247}, false));
 
-    // Confirm with nothing checked, Cancel, an empty scan, a failed scan.
+    // Confirm with nothing checked after an empty scan, then Cancel after a failed scan.
     Edit(1239)->setText("kept");
     EmuSet("waccess_points", "0");
     presenter.Clear();
