@@ -3,7 +3,6 @@
 // may broadcast) a whole upgrade against the emulator's restart.
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -18,17 +17,11 @@
 
 namespace {
 
-using kytest::PageFixture;
-
-class ResetPage : public PageFixture<CP_ResetDlg> {
+class ResetPage : public kytest::PageFixture<CP_ResetDlg> {
 protected:
     void TearDown() override {
         CP_ResetDlg::SetFileChooser({});
         PageFixture::TearDown();
-    }
-    void Post(int value) {
-        QCoreApplication::postEvent(page.get(), new CPageResultEvent(ky::msg::kUpgradeProgress, value));
-        kytest::PumpEvents(20);
     }
     bool Locked() const { return !page->UpgradeButton()->isEnabled() && !page->RebootButton()->isEnabled(); }
     std::string Package() {
@@ -47,29 +40,23 @@ TEST_F(ResetPage, LensTypeFromTheCamera) {
     EXPECT_FALSE(page->LensType()->isEnabled());
 }
 
-TEST_F(ResetPage, UpgradeChecksInOrder) {
-    struct Case {
-        bool loggedIn;
-        QString path;
-        const char* message;
-    } cases[] = {
-        {false, "/tmp/x.pkg", "No login device!"},
-        {true, "C:", "Illegal file name!"},
-        {true, QString::fromStdString(appDir.path()), "File does not exist!"},
-        {true, QString::fromStdString(Package()), "Are you sure you want to upgrade?"},   // answered No
+TEST_F(ResetPage, UpgradeChecksInOrderAndBrowseTakesOnlyPkg) {
+    const std::pair<QString, const char*> cases[] = {
+        {"/tmp/x.pkg", "No login device!"},   // logged out
+        {"C:", "Illegal file name!"},
+        {QString::fromStdString(appDir.path()), "File does not exist!"},
+        {QString::fromStdString(Package()), "Are you sure you want to upgrade?"},   // answered No
     };
-    for (const Case& c : cases) {
-        camera.loggedIn = c.loggedIn;
-        page->PathEdit()->setText(c.path);
+    for (const auto& [path, message] : cases) {
+        camera.loggedIn = path != "/tmp/x.pkg";
+        page->PathEdit()->setText(path);
         presenter.Clear();
         page->OnUpgrade();
-        EXPECT_EQ(presenter.texts, QStringList{c.message});
+        EXPECT_EQ(presenter.texts, QStringList{message});
     }
     EXPECT_FALSE(page->UpgradeActive());
-
-    // The chooser's answer is taken only with the exact ".pkg" ending.
+    page->PathEdit()->setText("keep");
     for (auto [chosen, kept] : {std::pair{"/fw/A.PKG", "keep"}, {"/fw/a.pkg", "/fw/a.pkg"}, {"", "/fw/a.pkg"}}) {
-        if (QString(kept) == "keep") page->PathEdit()->setText("keep");
         CP_ResetDlg::SetFileChooser([c = QString(chosen)](QWidget*) { return c; });
         page->OnBrowse();
         EXPECT_EQ(page->PathEdit()->text(), kept);
@@ -77,82 +64,69 @@ TEST_F(ResetPage, UpgradeChecksInOrder) {
 }
 
 TEST_F(ResetPage, ProgressValuesDriveThePage) {
-    page->RefreshFromDevice();
-    WaitIdle(*page);
+    Refresh(*page);
     page->Progress()->show();
-    Post(10);
-    EXPECT_EQ(page->Progress()->value(), 10);
-    EXPECT_TRUE(page->Status()->text().isEmpty());
-    Post(60);
-    EXPECT_EQ(page->Progress()->value(), 60);
-    EXPECT_TRUE(page->Status()->text().startsWith("The file is uploaded successfully."));
-    Post(-2);   // a retry follows: nothing changes
-    EXPECT_EQ(page->Progress()->value(), 60);
-    Post(100);
+    auto post = [&](int value) {
+        QCoreApplication::postEvent(page.get(), new CPageResultEvent(ky::msg::kUpgradeProgress, value));
+        kytest::PumpEvents(20);
+    };
+    // 60 means uploaded; -2 announces a retry and changes nothing.
+    for (auto [value, shown, uploaded] : {std::tuple{10, 10, false}, {60, 60, true}, {-2, 60, true}}) {
+        post(value);
+        EXPECT_EQ(page->Progress()->value(), shown) << value;
+        EXPECT_EQ(page->Status()->text().startsWith("The file is uploaded successfully."), uploaded) << value;
+    }
+    post(100);
     EXPECT_FALSE(Locked());
     EXPECT_EQ(CP_ResetDlg::LastProgress(), 0);
     presenter.Clear();
-    Post(-3);
+    post(-3);
     EXPECT_TRUE(page->Progress()->isHidden());
     EXPECT_EQ(presenter.texts, QStringList{"Upgrade failed!"});
 }
 
 // The camera's return is seen by discovery, so these run only in a private
 // network namespace (ctest runs them there as pages_system_upgrade_netns).
-class UpgradeNetns : public ResetPage {
+struct Ending {
+    const char* restartMs;
+    const char* message;
+};
+
+class UpgradeNetns : public ResetPage, public ::testing::WithParamInterface<Ending> {
 protected:
     void SetUp() override {
         if (!ky::test::OnlyLoopback()) GTEST_SKIP() << "needs a private network namespace";
         withDiscovery = true;
-        emulatorArgs = {"--restart-ms", restartMs};
+        emulatorArgs = {"--restart-ms", GetParam().restartMs};
         ResetPage::SetUp();
-        CUGDThread::Limits fast;
-        fast.passMs = 100;
-        fast.firstLookPass = 5;
-        fast.maxPasses = 100;
-        fast.maxMs = 8000;
-        CP_ResetDlg::SetUpgradeLimits(fast);
-        DeviceInfo me{};
-        ASSERT_TRUE(ky::DeviceFinder::Find(EmuGet("name").c_str(), &me));
-        camera.device.info = me;
+        CP_ResetDlg::SetUpgradeLimits({.passMs = 100, .firstLookPass = 5, .maxPasses = 100, .maxMs = 8000});
+        ASSERT_TRUE(ky::DeviceFinder::Find(EmuGet("name").c_str(), &camera.device.info));
     }
     void TearDown() override {
         CP_ResetDlg::SetUpgradeLimits({});
         ResetPage::TearDown();
     }
-    QStringList Upgrade() {
-        page->PathEdit()->setText(QString::fromStdString(Package()));
-        presenter.answers = {true};
-        presenter.Clear();
-        page->OnUpgrade();
-        EXPECT_TRUE(Locked());
-        EXPECT_TRUE(PumpUntil([&] { return !page->UpgradeActive(); }, 400));
-        return presenter.texts;
-    }
-    const char* restartMs = "500";
 };
 
-TEST_F(UpgradeNetns, CameraComesBackWithNewFirmware) {
-    EXPECT_EQ(Upgrade(), (QStringList{"Are you sure you want to upgrade?", "End of upgrade task!"}));
-    EXPECT_EQ(page->Progress()->value(), 100);
-    EXPECT_FALSE(Locked());
-    EXPECT_EQ(camera.disconnects, 1);
-}
-
-class UpgradeNeverBack : public UpgradeNetns {
-protected:
-    void SetUp() override {
-        restartMs = "600000";
-        UpgradeNetns::SetUp();
-    }
-};
-
-TEST_F(UpgradeNeverBack, EndsNotConfirmed) {
-    EXPECT_EQ(Upgrade(), (QStringList{"Are you sure you want to upgrade?",
-                                      "The firmware was sent, but the camera's return with the new firmware was "
-                                      "not confirmed!"}));
+TEST_P(UpgradeNetns, EndsWithTheCameraBackOrNotConfirmed) {
+    page->PathEdit()->setText(QString::fromStdString(Package()));
+    presenter.answers = {true};
+    page->OnUpgrade();
+    EXPECT_TRUE(Locked());
+    EXPECT_EQ(camera.disconnects, 1);   // the live view would only fail
+    camera.loggedIn = true;
+    page->OnUpgrade();   // a second upgrade is refused while one runs
+    EXPECT_TRUE(PumpUntil([&] { return !page->UpgradeActive(); }, 400));
+    EXPECT_EQ(presenter.texts,
+              (QStringList{"Are you sure you want to upgrade?", "An upgrade is already running!", GetParam().message}));
     EXPECT_EQ(page->Progress()->value(), 100);
     EXPECT_FALSE(Locked());
 }
+
+INSTANTIATE_TEST_SUITE_P(Upgrade, UpgradeNetns,
+                         ::testing::Values(Ending{"500", "End of upgrade task!"},
+                                           Ending{"600000",
+                                                  "The firmware was sent, but the camera's return with "
+                                                  "the new firmware was not confirmed!"}));
 
 }   // namespace
