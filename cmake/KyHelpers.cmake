@@ -8,7 +8,8 @@ function(ky_add_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   # gtest_main supplies main() unless the test defines its own (GUI tests do).
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gtest GTest::gmock Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} ky_test_support GTest::gtest_main GTest::gtest GTest::gmock
+                                        Threads::Threads)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")

@@ -9,20 +9,14 @@
 //
 // Discovery sends broadcast and multicast, so all of this happens inside a
 // private network namespace whose only interface is loopback: started
-// normally, the program re-executes itself through `unshare -rn`, and inside
+// normally, the program re-executes itself through run-in-netns.sh, and inside
 // it refuses to run when any other interface exists.
 //
 // Ends with one line:
 //   runs=10 expected=250 found_min=... duplicates=... seconds_max=... kycamctl_found=...
 #include <arpa/inet.h>
-#include <fcntl.h>
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,6 +36,8 @@
 #include "core/discovery/SearchLib.h"
 #include "core/discovery/SearchProto.h"
 #include "core/services/FieldText.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/Netns.h"
 
 namespace {
 
@@ -65,151 +61,6 @@ std::string ToolPath(const char* env, const char* built, const std::string& self
     if (const char* e = std::getenv(env)) return e;
     if (built && Exists(built)) return built;
     return self.substr(0, self.rfind('/') + 1) + name;
-}
-
-// A child with stdout on a pipe; killed with us (PR_SET_PDEATHSIG) so that a
-// crashed benchmark leaves no emulator behind.
-struct Child {
-    pid_t pid = -1;
-    int out = -1;
-
-    bool Start(const std::vector<std::string>& args) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-        const pid_t parent = ::getpid();
-        pid = ::fork();
-        if (pid == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (::getppid() != parent) _exit(127);
-            ::dup2(fds[1], STDOUT_FILENO);
-            std::vector<char*> argv;
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            _exit(127);
-        }
-        ::close(fds[1]);
-        out = fds[0];
-        return pid > 0;
-    }
-
-    // Waits up to ms for the child to end; true with its status when it did.
-    bool Wait(int ms, int* status) {
-        if (pid <= 0) return false;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-        for (;;) {
-            const pid_t r = ::waitpid(pid, status, WNOHANG);
-            if (r != 0) {   // ended (or already reaped): never signal this pid again
-                pid = -1;
-                return r > 0;
-            }
-            if (Clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-
-    // SIGTERM, then SIGKILL after 5 s; false when it had to be killed.
-    bool Stop() {
-        bool graceful = true;
-        if (pid > 0) {
-            ::kill(pid, SIGTERM);
-            int status = 0;
-            if (!Wait(5000, &status) && pid > 0) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, &status, 0);
-                pid = -1;
-                graceful = false;
-            }
-        }
-        if (out >= 0) ::close(out), out = -1;
-        return graceful;
-    }
-    ~Child() { Stop(); }
-};
-
-// Reads from fd until `done(text)` or the deadline; false on time-out or EOF.
-template <typename Done>
-bool ReadUntil(int fd, const Clock::time_point deadline, std::string* text, Done done) {
-    while (!done(*text)) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return false;
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, int(left)) <= 0) return false;
-        char buf[4096];
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) return false;
-        text->append(buf, size_t(n));
-    }
-    return true;
-}
-
-// ---- outside: re-execute in a private network namespace ---------------------
-
-bool UnsharePermitted() {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        if (null >= 0) ::dup2(null, STDOUT_FILENO), ::dup2(null, STDERR_FILENO);
-        ::execlp("unshare", "unshare", "-rn", "true", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    if (pid < 0) return false;
-    int status = 0;
-    // `unshare -rn true` ends at once; a hung one counts as not permitted.
-    for (int i = 0; i < 500; ++i) {
-        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return false;
-}
-
-int ReexecInNamespace(const std::string& self, int argc, char** argv) {
-    if (!UnsharePermitted()) {
-        std::fprintf(stderr,
-                     "bench_discovery_scale: cannot create a private network namespace (`unshare -rn` failed: "
-                     "not installed or not permitted here). Discovery sends broadcast and multicast, so this benchmark "
-                     "runs only "
-                     "inside such a namespace; enable unprivileged user namespaces "
-                     "(kernel.unprivileged_userns_clone=1) or run it where they are allowed.\n");
-        return 77;
-    }
-    std::vector<std::string> args = {"unshare",
-                                     "-rn",
-                                     "sh",
-                                     "-c",
-                                     "ip link set lo up; ip link set lo multicast on; ip route add default dev lo; "
-                                     "exec \"$0\" --inside \"$@\"",
-                                     self};
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    std::vector<char*> cargv;
-    for (auto& a : args) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    std::fflush(nullptr);
-    ::execvp("unshare", cargv.data());
-    std::fprintf(stderr, "bench_discovery_scale: cannot run unshare: %s\n", std::strerror(errno));
-    return 77;
-}
-
-// ---- inside -----------------------------------------------------------------
-
-// Empty when the namespace is as expected: loopback only, up, multicast on.
-std::string NamespaceProblem() {
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) return "getifaddrs failed";
-    std::string problem;
-    bool loUp = false;
-    for (ifaddrs* i = list; i; i = i->ifa_next) {
-        if (std::strcmp(i->ifa_name, "lo") != 0) {
-            problem = std::string("interface ") + i->ifa_name + " exists";
-            break;
-        }
-        if ((i->ifa_flags & IFF_UP) && (i->ifa_flags & IFF_MULTICAST)) loUp = true;
-    }
-    ::freeifaddrs(list);
-    if (problem.empty() && !loUp) problem = "lo is not up with multicast on";
-    return problem;
 }
 
 // What one search run saw, per device identifier.
@@ -326,24 +177,20 @@ struct PeerResult {
 // its lines (ip port id ... tab-separated).
 PeerResult RunKycamctl(const std::string& kycamctl, int timeoutMs, const std::set<std::string>& expected) {
     PeerResult p;
-    Child c;
+    ky::test::ChildProcess c;
     const auto start = Clock::now();
     if (!c.Start({kycamctl, "discover", "--timeout", std::to_string(timeoutMs)})) {
         p.error = "cannot start " + kycamctl;
         return p;
     }
-    std::string out;
-    ReadUntil(c.out, start + std::chrono::milliseconds(timeoutMs + 10000), &out, [](const std::string&) {
-        return false;   // until EOF or the deadline
-    });
-    int status = 0;
-    const bool ended = c.Wait(2000, &status);
+    const std::string out = c.ReadAll(timeoutMs + 10000);
+    const int status = c.Wait(2000);
     p.seconds = Seconds(Clock::now() - start);
-    if (!ended) {
+    if (status == ky::test::ChildProcess::kStillRunning) {
         p.error = "kycamctl discover did not end in time";
-        return p;   // ~Child kills it
+        return p;   // the destructor stops it
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (status != 0) {
         p.error = "kycamctl discover failed (status " + std::to_string(status) + ")";
         return p;
     }
@@ -381,7 +228,7 @@ std::set<std::string> ExpectedIds(int n) {
 }
 
 int Inside(const std::string& self, int runs, int cameras, int timeoutMs) {
-    const std::string problem = NamespaceProblem();
+    const std::string problem = ky::test::NetnsProblem();
     if (!problem.empty()) {
         std::fprintf(stderr,
                      "bench_discovery_scale: refusing to search: %s. Discovery sends broadcast and multicast, "
@@ -411,24 +258,13 @@ int Inside(const std::string& self, int runs, int cameras, int timeoutMs) {
         }
     }
 
-    Child emu;
     const auto bootStart = Clock::now();
-    if (!emu.Start({emulator, "--bind", "127.0.0.1", "--http-port", "0", "--cameras", std::to_string(cameras),
-                    "--no-rtsp", "--quiet"})) {
-        std::fprintf(stderr, "bench_discovery_scale: cannot start %s\n", emulator.c_str());
+    ky::test::EmulatorProcess emu({"--cameras", std::to_string(cameras), "--no-rtsp", "--quiet"}, 120000, emulator);
+    if (!emu.Ok()) {
+        std::fprintf(stderr, "bench_discovery_scale: no READY line from %s within 120 s\n", emulator.c_str());
         return 1;
     }
-    std::string text;
-    const bool ready = ReadUntil(emu.out, bootStart + std::chrono::seconds(120), &text, [](const std::string& t) {
-        const size_t at = t.find("READY");
-        return at != std::string::npos && t.find('\n', at) != std::string::npos;
-    });
-    if (!ready) {
-        std::fprintf(stderr, "bench_discovery_scale: no READY line from the emulator within 120 s: %s\n", text.c_str());
-        return 1;
-    }
-    const size_t at = text.find("READY");
-    const std::string readyLine = text.substr(at, text.find('\n', at) - at);
+    const std::string& readyLine = emu.ReadyLine();
     const size_t camAt = readyLine.find("cameras=");
     const int started = camAt == std::string::npos ? 0 : std::atoi(readyLine.c_str() + camAt + 8);
     std::printf("emulator: %d cameras ready in %.2f s\n", started, Seconds(Clock::now() - bootStart));
@@ -437,10 +273,7 @@ int Inside(const std::string& self, int runs, int cameras, int timeoutMs) {
         return 1;
     }
     // Nothing more is expected on stdout, but a full pipe must never stall it.
-    std::thread drain([fd = emu.out] {
-        char buf[4096];
-        while (::read(fd, buf, sizeof buf) > 0) {}
-    });
+    std::thread drain([&emu] { emu.Process().ReadAll(); });
     const std::set<std::string> expected = ExpectedIds(cameras);
 
     int foundMin = cameras, duplicates = 0, losses = 0, unexpected = 0;
@@ -469,7 +302,7 @@ int Inside(const std::string& self, int runs, int cameras, int timeoutMs) {
     }
 
     const auto stopStart = Clock::now();
-    const bool graceful = emu.Stop();   // closes the pipe too: the drain thread ends
+    const bool graceful = emu.Stop() != -1;   // its end closes the pipe: the drain thread ends
     std::printf("emulator: %s after %.2f s\n", graceful ? "stopped" : "killed (SIGTERM not honoured in 5 s)",
                 Seconds(Clock::now() - stopStart));
     drain.join();
@@ -518,6 +351,12 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!inside) return ReexecInNamespace(self, argc, argv);
+    if (!inside) {
+        // Broadcast and multicast stay inside a private network namespace.
+        std::vector<std::string> args = {self, "--inside"};
+        for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+        std::fflush(nullptr);
+        return ky::test::ExecInPrivateNetns(KY_RUN_IN_NETNS, args);
+    }
     return Inside(self, runs, cameras, timeoutMs);
 }

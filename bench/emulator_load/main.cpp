@@ -7,15 +7,10 @@
 // same CPU and measured the same way in the same run. Then starts 250
 // cameras without RTSP and reads their resident memory from /proc.
 // Ends with one line: emu_rps=... peer_rps=... ratio=... rss250_mb=...
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sched.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -27,77 +22,10 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/ChildProcess.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace {
-
-struct Child {
-    pid_t pid = -1;
-    int out = -1;
-    ~Child() { Stop(); }
-    void Stop() {
-        if (pid > 0) {
-            ::kill(pid, SIGTERM);
-            ::waitpid(pid, nullptr, 0);
-            pid = -1;
-        }
-        if (out >= 0) ::close(out), out = -1;
-    }
-};
-
-// Spawns argv with stdout on a pipe (stderr to /dev/null when quiet), pinned
-// to `cpu` when cpu >= 0.
-bool Spawn(std::vector<std::string> args, int cpu, Child* c, bool quiet) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int fds[2];
-    if (::pipe(fds) != 0) return false;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
-    if (quiet) posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&fa, fds[0]);
-    posix_spawn_file_actions_addclose(&fa, fds[1]);
-    int rc = posix_spawnp(&c->pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    ::close(fds[1]);
-    c->out = fds[0];
-    if (rc != 0) {
-        c->pid = -1;
-        return false;
-    }
-    if (cpu >= 0) {
-        cpu_set_t set;
-        CPU_ZERO(&set);
-        CPU_SET(cpu, &set);
-        sched_setaffinity(c->pid, sizeof set, &set);
-    }
-    return true;
-}
-
-std::string ReadLine(int fd, int timeoutMs) {
-    std::string line;
-    char ch;
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0 || ::read(fd, &ch, 1) != 1) return line;
-        if (ch == '\n') return line;
-        line += ch;
-    }
-}
-
-std::string RunCapture(std::vector<std::string> args, int cpu) {
-    Child c;
-    if (!Spawn(std::move(args), cpu, &c, true)) return {};
-    std::string out;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(c.out, buf, sizeof buf)) > 0) out.append(buf, size_t(n));
-    ::waitpid(c.pid, nullptr, 0);
-    c.pid = -1;
-    return out;
-}
 
 int FreePort() {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -109,6 +37,14 @@ int FreePort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
     ::close(fd);
     return ntohs(a.sin_port);
+}
+
+// Output of a program run to its end, pinned to cpu when cpu >= 0.
+std::string Run(const std::vector<std::string>& args, int cpu) {
+    ky::test::ChildOptions options;
+    options.quietStderr = true;
+    options.cpu = cpu;
+    return ky::test::RunProcess(args, {}, options).out;
 }
 
 bool WaitListening(int port, int ms) {
@@ -128,9 +64,9 @@ bool WaitListening(int port, int ms) {
 
 // wrk's "Requests/sec:" value, 0 when missing; *errors gets its error lines.
 double Wrk(const std::string& url, int seconds, int cpu, std::string* report) {
-    std::string out = RunCapture({"wrk", "-t1", "-c16", "-d" + std::to_string(seconds) + "s", "-H",
-                                  "Authorization: Basic YWRtaW46YWRtaW4=", url},
-                                 cpu);
+    std::string out = Run({"wrk", "-t1", "-c16", "-d" + std::to_string(seconds) + "s", "-H",
+                           "Authorization: Basic YWRtaW46YWRtaW4=", url},
+                          cpu);
     *report = out;
     size_t at = out.find("Requests/sec:");
     return at == std::string::npos ? 0 : std::atof(out.c_str() + at + 13);
@@ -142,11 +78,6 @@ long RssKb(pid_t pid) {
     while (std::getline(f, line))
         if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
     return -1;
-}
-
-int HttpPortOf(const std::string& ready) {
-    size_t at = ready.find("http=");
-    return at == std::string::npos ? -1 : std::atoi(ready.c_str() + at + 5);
 }
 
 bool Exists(const std::string& p) {
@@ -167,17 +98,12 @@ int main(int argc, char** argv) {
         else
             emulator = a;
     }
-    if (emulator.empty()) {
-        char self[4096] = {};
-        ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-        std::string dir = n > 0 ? std::string(self, size_t(n)) : std::string(argv[0]);
-        emulator = dir.substr(0, dir.rfind('/') + 1) + "kycam-emulator";
-    }
+    if (emulator.empty()) emulator = ky::test::EmulatorProcess::BinaryPath();
     if (!Exists(emulator)) {
         std::fprintf(stderr, "emulator not found: %s (pass its path)\n", emulator.c_str());
         return 2;
     }
-    if (RunCapture({"wrk", "--version"}, -1).find("wrk") == std::string::npos) {
+    if (Run({"wrk", "--version"}, -1).find("wrk") == std::string::npos) {
         std::fprintf(stderr, "wrk not found (Debian package wrk)\n");
         return 2;
     }
@@ -189,21 +115,19 @@ int main(int argc, char** argv) {
     double emuRps = 0;
     std::string body;
     {
-        Child emu;
-        if (!Spawn({emulator, "--http-port", "0", "--no-rtsp", "--no-discovery", "--quiet", "--sd-cache", cache},
-                   serverCpu, &emu, true)) {
-            std::fprintf(stderr, "cannot start %s\n", emulator.c_str());
-            return 1;
-        }
-        std::string ready = ReadLine(emu.out, 20000);
-        int port = HttpPortOf(ready);
+        ky::test::ChildOptions pinned;
+        pinned.quietStderr = true;
+        pinned.cpu = serverCpu;
+        ky::test::EmulatorProcess emu({"--no-rtsp", "--no-discovery", "--quiet", "--sd-cache", cache}, 20000, emulator,
+                                      pinned);
+        const int port = emu.HttpPort();
         if (port <= 0) {
-            std::fprintf(stderr, "no READY line from the emulator: %s\n", ready.c_str());
+            std::fprintf(stderr, "no READY line from %s\n", emulator.c_str());
             return 1;
         }
         std::string path = "/cgi-bin/ky7200/param.cgi?cmd=getimageattr";
         std::string url = "http://127.0.0.1:" + std::to_string(port) + path;
-        body = RunCapture({"curl", "-s", "-u", "admin:admin", url}, -1);
+        body = Run({"curl", "-s", "-u", "admin:admin", url}, -1);
         std::string report;
         emuRps = Wrk(url, seconds, clientCpu, &report);
         std::printf("emulator: %.0f requests/s (reply body %zu bytes)\n", emuRps, body.size());
@@ -217,9 +141,13 @@ int main(int argc, char** argv) {
         ::mkdir(dir.c_str(), 0700);
         std::ofstream(dir + "/param.cgi", std::ios::binary) << body;
         int port = FreePort();
-        Child peer;
-        if (Spawn({"python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory", dir, std::to_string(port)},
-                  serverCpu, &peer, true) &&
+        ky::test::ChildOptions pinned;
+        pinned.quietStderr = true;
+        pinned.cpu = serverCpu;
+        ky::test::ChildProcess peer;
+        if (peer.Start(
+                {"python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory", dir, std::to_string(port)},
+                pinned) &&
             WaitListening(port, 10000)) {
             std::string report;
             peerRps = Wrk("http://127.0.0.1:" + std::to_string(port) + "/param.cgi", seconds, clientCpu, &report);
@@ -232,18 +160,16 @@ int main(int argc, char** argv) {
     // 3. Memory of 250 cameras without RTSP.
     double rssMb = -1;
     {
-        Child many;
-        if (Spawn({emulator, "--http-port", "0", "--cameras", "250", "--no-rtsp", "--no-discovery", "--quiet",
-                   "--sd-cache", cache},
-                  -1, &many, true)) {
-            std::string ready = ReadLine(many.out, 30000);
-            if (ready.rfind("READY", 0) == 0 && ready.find("cameras=250") != std::string::npos) {
-                long kb = RssKb(many.pid);
-                rssMb = kb / 1024.0;
-                std::printf("250 cameras: RSS %.1f MB\n", rssMb);
-            } else {
-                std::printf("250 cameras did not start: %s\n", ready.c_str());
-            }
+        ky::test::ChildOptions quiet;
+        quiet.quietStderr = true;
+        ky::test::EmulatorProcess many(
+            {"--cameras", "250", "--no-rtsp", "--no-discovery", "--quiet", "--sd-cache", cache}, 30000, emulator,
+            quiet);
+        if (many.Ok() && many.ReadyLine().find("cameras=250") != std::string::npos) {
+            rssMb = RssKb(many.Pid()) / 1024.0;
+            std::printf("250 cameras: RSS %.1f MB\n", rssMb);
+        } else {
+            std::printf("250 cameras did not start: %s\n", many.ReadyLine().c_str());
         }
     }
 

@@ -7,12 +7,6 @@
 // low_delay -frames:v 1 -f null -), timed from start to exit, N times in the
 // same run. Prints both medians and their ratio (goal <= 1.0).
 // Ends with one line: sdk_ms=... ffmpeg_ms=... ratio=... runs=...
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,8 +21,6 @@
 
 #include "core/sdk/KySdk.h"
 #include "tests/support/EmulatorProcess.h"
-
-extern char** environ;
 
 namespace {
 
@@ -107,16 +99,10 @@ double FfmpegRun(const Emulator& emu) {
                                      "-f",
                                      "null",
                                      "-"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
     const auto t0 = Clock::now();
-    pid_t pid;
-    if (posix_spawnp(&pid, "ffmpeg", nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const int status = ky::test::RunProcess(args).exitCode;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
+    return status == 0 ? ms : -1;
 }
 
 }   // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/cgi/CgiClient.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace {
@@ -54,7 +55,8 @@ int main() {
     std::strcpy(t.password, "pw");
     std::snprintf(t.path, sizeof t.path, "%s", path.c_str());
     const std::string url = "http://127.0.0.1:" + std::to_string(emu.HttpPort()) + "/web/cgi-bin/ky7200/upgrade.cgi";
-    const std::string curl = "curl -s -o /dev/null -u admin:pw -F setting_file=@" + path + " " + url;
+    const std::vector<std::string> curl = {
+        "curl", "-s", "-o", "/dev/null", "-u", "admin:pw", "-F", "setting_file=@" + path, url};
     std::vector<double> ours, peer;
     int failures = 0;
     for (int i = 0; i < kRuns; ++i) {
@@ -63,7 +65,7 @@ int main() {
         ours.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
         std::this_thread::sleep_for(std::chrono::milliseconds(200));   // the emulated restart
         a = std::chrono::steady_clock::now();
-        if (std::system(curl.c_str()) != 0) ++failures;
+        if (ky::test::RunProcess(curl).exitCode != 0) ++failures;
         peer.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Golden.h"
+
 #include "core/cgi/Catalogue.h"
 #include "tests/support/ScriptedServer.h"
 
@@ -43,5 +45,38 @@ inline std::string FormattedRequest(const char* name, const void* rec) {
     const int n = ky::cgi::FormatRequest(c, rec, out.data(), out.size());
     return n < 0 ? "<refused>" : std::string(out.data(), static_cast<size_t>(n));
 }
+
+// A record of any described command, zero-filled and suitably aligned.
+struct AnyRecord {
+    explicit AnyRecord(const ky::cgi::RecordInfo* info) : info(info), words(info ? info->size / 4 + 1 : 0) {}
+    void* data() { return info ? words.data() : nullptr; }
+    // "name=value" or "name[i]=value" to or from the field.
+    bool Set(const std::string& assignment) {
+        uint32_t element = 0;
+        const ky::cgi::FieldInfo* f = Field(assignment, &element);
+        std::string why;
+        return f && ky::cgi::FieldFromText(*f, data(), Unescape(Value(assignment)), &why, element);
+    }
+    std::string Get(const std::string& assignment) {
+        uint32_t element = 0;
+        const ky::cgi::FieldInfo* f = Field(assignment, &element);
+        return f ? ky::cgi::FieldToText(*f, data(), element) : "<no field " + assignment + ">";
+    }
+    static std::string Value(const std::string& assignment) { return assignment.substr(assignment.find('=') + 1); }
+
+    const ky::cgi::RecordInfo* info;
+    std::vector<int32_t> words;
+
+private:
+    const ky::cgi::FieldInfo* Field(const std::string& assignment, uint32_t* element) const {
+        std::string name = assignment.substr(0, assignment.find('='));
+        if (const size_t open = name.find('['); open != std::string::npos) {
+            *element = static_cast<uint32_t>(std::stoul(name.substr(open + 1)));
+            name.erase(open);
+        }
+        return info ? info->Find(name) : nullptr;
+    }
+};
+
 
 }   // namespace ky::test

@@ -1,25 +1,11 @@
 #include "tests/support/EmulatorProcess.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <cstring>
+#include <sstream>
 
 namespace ky::test {
-
-namespace {
-// The first port of "key=P0,P1 ..." in the READY line; 0 when absent.
-int FirstNumberAfter(const std::string& line, const std::string& key) {
-    const size_t at = line.find(key);
-    if (at == std::string::npos) return 0;
-    return std::atoi(line.c_str() + at + key.size());
-}
-}   // namespace
 
 std::string EmulatorProcess::BinaryPath() {
     if (const char* env = std::getenv("KYCAM_EMULATOR")) return env;
@@ -34,68 +20,32 @@ std::string EmulatorProcess::BinaryPath() {
 #endif
 }
 
-EmulatorProcess::EmulatorProcess(std::vector<std::string> extraArgs, int readyTimeoutMs, std::string binary) {
+std::vector<int> EmulatorProcess::Ports(const std::string& readyLine, const std::string& key) {
+    std::vector<int> ports;
+    const size_t at = readyLine.find(key + "=");
+    if (at == std::string::npos) return ports;
+    const size_t start = at + key.size() + 1;
+    std::stringstream list(readyLine.substr(start, readyLine.find(' ', start) - start));
+    for (std::string item; std::getline(list, item, ',');)
+        if (const int port = std::atoi(item.c_str()); port > 0) ports.push_back(port);
+    return ports;
+}
+
+EmulatorProcess::EmulatorProcess(std::vector<std::string> extraArgs, int readyTimeoutMs, std::string binary,
+                                 const ChildOptions& options) {
     std::vector<std::string> args = {binary.empty() ? BinaryPath() : binary, "--bind", "127.0.0.1", "--http-port", "0"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+    if (!child_.Start(args, options)) return;
+    for (std::string line; child_.ReadLine(&line, readyTimeoutMs);) {
+        const size_t at = line.find("READY");
+        if (at == std::string::npos) continue;
+        ready_ = line.substr(at);
+        const auto http = Ports(ready_, "http");
+        const auto rtsp = Ports(ready_, "rtsp");
+        httpPort_ = http.empty() ? 0 : http.front();
+        rtspPort_ = rtsp.empty() ? 0 : rtsp.front();
+        return;
     }
-    close(fds[1]);
-    out_ = fds[0];
-    if (pid_ < 0) return;
-
-    // Read until the whole READY line has arrived.
-    std::string text;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(readyTimeoutMs);
-    auto complete = [&] {
-        const size_t at = text.find("READY");
-        return at != std::string::npos && text.find('\n', at) != std::string::npos;
-    };
-    while (!complete()) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return;
-        pollfd p{out_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return;
-        char buf[512];
-        const ssize_t n = read(out_, buf, sizeof buf);
-        if (n <= 0) return;
-        text.append(buf, static_cast<size_t>(n));
-    }
-    const size_t at = text.find("READY");
-    ready_ = text.substr(at, text.find('\n', at) - at);
-    httpPort_ = FirstNumberAfter(ready_, "http=");
-    rtspPort_ = FirstNumberAfter(ready_, "rtsp=");
-}
-
-int EmulatorProcess::Stop() {
-    if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        usleep(50000);
-    }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return -1;
-}
-
-EmulatorProcess::~EmulatorProcess() {
-    Stop();
-    if (out_ >= 0) close(out_);
 }
 
 }   // namespace ky::test

@@ -13,7 +13,7 @@
 #include "gui/kit/MessagePresenter.h"
 #include "core/services/LangText.h"
 #include "core/store/StoreAdmin.h"
-#include "tests/core/services/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace kytest {
 

@@ -1,22 +1,7 @@
 #include "tests/support/StoreTestUtil.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kystore-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
+#include <sqlite3.h>
 
 void ExecSql(const std::string& path, const std::string& sql) {
     sqlite3* db = nullptr;
@@ -41,14 +26,4 @@ std::string QueryText(const std::string& path, const std::string& sql) {
     }
     sqlite3_close(db);
     return result;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

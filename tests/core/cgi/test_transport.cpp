@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/cgi/CgiClient.h"
-#include "tests/support/ScriptedServer.h"
+#include "tests/support/CgiWire.h"
 
 using ky::test::ScriptedServer;
 using Mode = ScriptedServer::Mode;
@@ -22,18 +22,9 @@ constexpr int kQuickMs = 300;
 // and be killed instead of passing slowly.
 constexpr int kNeverMs = 600000;
 
-// Typed from the documented header block; Base64 of "admin:123456" from the
-// shell (printf 'admin:123456' | base64).
-const std::string kGoldenRequest =
-    "GET /cgi-bin/ky7200/param.cgi?cmd=getcloudenable HTTP/1.1\r\n"
-    "Accept: */*\r\n"
-    "Accept-Language: zh-cn\r\n"
-    "Accept-Encoding: gzip, deflate\r\n"
-    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)\r\n"
-    "Host: 127.0.0.1\r\n"
-    "Connection: Keep-Alive\r\n"
-    "Authorization: Basic YWRtaW46MTIzNDU2\r\n"
-    "\r\n";
+// The header block as the tool always sends it (tests/support/CgiWire.h),
+// with the Base64 of "admin:123456".
+const std::string kGoldenRequest = ky::test::ExpectedRequest(kCloudRead);
 
 struct Exchange {
     int rc = -1;
@@ -343,9 +334,4 @@ TEST(CgiKeepAlive, SendRequestOnlyReadsNothing) {
     EXPECT_EQ(ex.reply, kGoldenRequest) << "the buffer still holds the request";
     ASSERT_TRUE(server.WaitFinished(1));
     EXPECT_EQ(server.Received(), kGoldenRequest);
-}
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

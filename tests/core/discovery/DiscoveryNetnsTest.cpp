@@ -1,6 +1,6 @@
 // Multicast and broadcast search against several emulated cameras. Runs only
-// in a private network namespace whose sole interface is loopback (see
-// run-in-netns.sh); anywhere else it refuses to start.
+// in a private network namespace whose sole interface is loopback (ctest runs
+// it through run-in-netns.sh); anywhere else it is skipped before sending.
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
@@ -23,16 +23,14 @@
 #include "tests/support/Netns.h"
 #include "core/discovery/DeviceFinder.h"
 #include "core/discovery/SearchLib.h"
+#include "tests/core/discovery/Collector.h"
 #include "tools/kycam-emulator/DiscoveryResponder.h"
 
 using namespace ky;
 
 namespace {
 
-constexpr auto kPatience = std::chrono::seconds(5);   // only bounds a hung test
 constexpr int kCameras = 3;
-
-using ky::test::OnlyLoopback;
 
 DeviceInfo Camera(int n) {
     DeviceInfo info{};
@@ -48,48 +46,21 @@ DeviceInfo Camera(int n) {
     return info;
 }
 
-struct Collector {
-    std::mutex mutex;
-    std::condition_variable cv;
-    std::vector<std::pair<int, DeviceInfo>> seen;   // (handle, record)
-
-    static int Callback(int handle, int, const DeviceInfo* info, void* user) {
-        auto* self = static_cast<Collector*>(user);
-        {
-            std::lock_guard lock(self->mutex);
-            self->seen.emplace_back(handle, *info);
-        }
-        self->cv.notify_all();
-        return 0;
-    }
-    // Replies per device identifier on one channel.
-    std::map<std::string, int> CountFor(int handle) {
-        std::lock_guard lock(mutex);
-        return Count(handle);
-    }
-    bool WaitUntil(int handle, int perDevice) {
-        std::unique_lock lock(mutex);
-        return cv.wait_for(lock, kPatience, [&] {
-            auto c = Count(handle);
-            if (c.size() < kCameras) return false;
-            for (auto& [id, n] : c)
-                if (n < perDevice) return false;
-            return true;
-        });
-    }
-
-private:
-    std::map<std::string, int> Count(int handle) {
-        std::map<std::string, int> c;
-        for (auto& [h, info] : seen)
-            if (h == handle) ++c[info.deviceId];
-        return c;
-    }
-};
+// Every camera answered at least perDevice times on this channel.
+bool EachAnswered(Collector& col, int handle, int perDevice) {
+    return col.WaitUntil([&](const std::vector<Collector::Seen>& seen) {
+        const auto count = Collector::CountFor(seen, handle);
+        if (count.size() < kCameras) return false;
+        for (const auto& [id, n] : count)
+            if (n < perDevice) return false;
+        return true;
+    });
+}
 
 class DiscoveryNetns : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (!ky::test::OnlyLoopback()) GTEST_SKIP() << ky::test::kNetnsSkip;
         SearchSetLocalAddresses(nullptr, 0);   // automatic choice
         for (int n = 1; n <= kCameras; ++n) {
             cams_.push_back(std::make_unique<emu::DiscoveryResponder>(Camera(n)));
@@ -122,23 +93,20 @@ TEST_F(DiscoveryNetns, BothChannelsFindEveryCameraAndReportEveryReply) {
 
     ASSERT_EQ(0, SearchProbe(mc));
     ASSERT_EQ(0, SearchProbe(bc));
-    ASSERT_TRUE(col.WaitUntil(mc, 1));
-    ASSERT_TRUE(col.WaitUntil(bc, 1));
+    ASSERT_TRUE(EachAnswered(col, mc, 1));
+    ASSERT_TRUE(EachAnswered(col, bc, 1));
 
     // A second probe: the library reports the repeated answers, it does not
     // filter them (that is the search view's job).
     ASSERT_EQ(0, SearchProbe(bc));
-    ASSERT_TRUE(col.WaitUntil(bc, 2));
-    EXPECT_EQ(col.CountFor(mc), AllOnce());   // broadcast replies never leak into the multicast channel
-
-    {
-        std::lock_guard lock(col.mutex);
-        for (auto& [h, info] : col.seen) {
-            const int n = info.family;
-            ASSERT_TRUE(n >= 1 && n <= kCameras);
-            const DeviceInfo expected = cams_[n - 1]->GetDeviceInfo();
-            EXPECT_EQ(0, std::memcmp(&info, &expected, sizeof info)) << info.deviceId;
-        }
+    ASSERT_TRUE(EachAnswered(col, bc, 2));
+    const auto seen = col.Snapshot();
+    EXPECT_EQ(Collector::CountFor(seen, mc), AllOnce());   // broadcast replies never leak into multicast
+    for (const auto& [h, index, info] : seen) {
+        const int n = info.family;
+        ASSERT_TRUE(n >= 1 && n <= kCameras);
+        const DeviceInfo expected = cams_[n - 1]->GetDeviceInfo();
+        EXPECT_EQ(0, std::memcmp(&info, &expected, sizeof info)) << info.deviceId;
     }
     EXPECT_EQ(0, SearchClose(mc));
     EXPECT_EQ(0, SearchClose(bc));
@@ -156,10 +124,9 @@ TEST_F(DiscoveryNetns, AnswersCarryTheCurrentDeviceInfo) {
     ASSERT_EQ(0, SearchOpen(search::kBroadcastAddress, search::kBroadcastPort, &bc));
     ASSERT_EQ(0, SearchSetCallback(bc, &Collector::Callback, &col));
     ASSERT_EQ(0, SearchProbe(bc));
-    ASSERT_TRUE(col.WaitUntil(bc, 1));
+    ASSERT_TRUE(EachAnswered(col, bc, 1));
     SearchClose(bc);
-    std::lock_guard lock(col.mutex);
-    for (auto& [h, info] : col.seen)
+    for (const auto& [h, index, info] : col.Snapshot())
         if (std::strcmp(info.deviceId, "KY-CAM-2") == 0) {
             EXPECT_STREQ(info.httpPort, "9000");
             EXPECT_STREQ(info.version, "V2.0.0");
@@ -236,15 +203,4 @@ TEST_F(DiscoveryNetns, DeviceFinderMissesAStoppedCamera) {
     EXPECT_FALSE(DeviceFinder::Find("KY-CAM-1"));
     ASSERT_TRUE(cams_[0]->Start());
     EXPECT_TRUE(DeviceFinder::Find("KY-CAM-1"));
-}
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!OnlyLoopback()) {
-        std::printf(
-            "SKIP: this test sends broadcast and multicast; run it through run-in-netns.sh "
-            "(a private network namespace with loopback only)\n");
-        return 77;
-    }
-    return RUN_ALL_TESTS();
 }

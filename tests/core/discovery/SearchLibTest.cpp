@@ -21,45 +21,12 @@
 #include <vector>
 
 #include "core/discovery/SearchLib.h"
+#include "tests/core/discovery/Collector.h"
 
 using namespace ky;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-constexpr auto kPatience = std::chrono::seconds(5);   // only bounds a hung test
-
-struct Seen {
-    int handle;
-    int localIndex;
-    DeviceInfo info;
-};
-
-struct Collector {
-    std::mutex mutex;
-    std::condition_variable cv;
-    std::vector<Seen> seen;
-    std::function<void(int)> onReply;   // optional, runs on the library thread
-
-    static int Callback(int handle, int localIndex, const DeviceInfo* info, void* user) {
-        auto* self = static_cast<Collector*>(user);
-        if (self->onReply) self->onReply(handle);
-        {
-            std::lock_guard lock(self->mutex);
-            self->seen.push_back({handle, localIndex, *info});
-        }
-        self->cv.notify_all();
-        return 0;
-    }
-    bool WaitFor(size_t count) {
-        std::unique_lock lock(mutex);
-        return cv.wait_for(lock, kPatience, [&] { return seen.size() >= count; });
-    }
-    std::vector<Seen> Snapshot() {
-        std::lock_guard lock(mutex);
-        return seen;
-    }
-};
 
 Bytes ReplyFor(uint32_t id, const char* deviceId) {
     DeviceInfo info{};

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/core/services/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 using kytest::ReadBytes;
 using kytest::Repeat;
@@ -41,73 +41,63 @@ protected:
 
 // ---- lookup --------------------------------------------------------------
 
-TEST_F(IniFileTest, SectionsAndKeysMatchWithoutAsciiCase) {
-    Write("[config]\nptzspeed=30\n");
-    EXPECT_EQ(Ini().GetString("Config", "PTZSpeed", "x"), "30");
-    EXPECT_EQ(Ini().GetString("CONFIG", "PtzSpeed", "x"), "30");
-    EXPECT_EQ(Ini().GetInt("CoNfIg", "PTZSPEED", 7), 30);
-}
-
-TEST_F(IniFileTest, FirstMatchWins) {
-    Write("[A]\nk=first\nK=second\n[a]\nk=third\nonly=later\n");
-    EXPECT_EQ(Ini().GetString("A", "k", ""), "first");
-    // Only the first matching section is searched.
-    EXPECT_EQ(Ini().GetString("A", "only", "def"), "def");
-}
-
-TEST_F(IniFileTest, KeysAndValuesAreTrimmedAndKeyEndsAtFirstEquals) {
-    Write("  [ Sec ]  \n\t key one \t=  value with  inner blanks \t\nexpr = a=b=c\n");
-    EXPECT_EQ(Ini().GetString("Sec", "key one", ""), "value with  inner blanks");
-    EXPECT_EQ(Ini().GetString(" Sec ", " key one ", ""), "value with  inner blanks");
-    EXPECT_EQ(Ini().GetString("Sec", "expr", ""), "a=b=c");
-}
-
-TEST_F(IniFileTest, KeysWithPunctuationAndNonAscii) {
-    Write(
-        "[CONFIG]\n"
-        "Have card, free space=有卡，剩余空间\n"
-        "SD card is formatting \\=SD卡正在格式化\\\n"
-        "UPnP状态：=UPnP-Status:\n"
-        "Parameter setting succeeded!=Paramètres enregistrés !\n");
-    EXPECT_EQ(Ini().GetString("CONFIG", "Have card, free space", ""), "有卡，剩余空间");
-    EXPECT_EQ(Ini().GetString("CONFIG", "SD card is formatting \\", ""), "SD卡正在格式化\\");
-    EXPECT_EQ(Ini().GetString("CONFIG", "UPnP状态：", ""), "UPnP-Status:");
-    EXPECT_EQ(Ini().GetString("CONFIG", "Parameter setting succeeded!", ""), "Paramètres enregistrés !");
-}
-
-TEST_F(IniFileTest, CommentsHeadersAndNonEntries) {
-    Write(
-        "k=before any section\n"
-        "; k=commented\n"
-        "[S] ; trailing note\n"
-        "   ;k=also commented\n"
-        "k\n"                // no '=': not an entry
-        "[broken header\n"   // skipped, does not end the section
-        "k=real\n"
-        "empty=\n"
-        "dq=\"quoted  \"\n"
-        "sq='x'\n"
-        "half=\"open\n");
-    EXPECT_EQ(Ini().GetString("S", "k", "def"), "real");
-    EXPECT_EQ(Ini().GetString("S", "empty", "def"), "");   // present but empty: not the default
-    EXPECT_EQ(Ini().GetString("S", "dq", ""), "quoted  ");
-    EXPECT_EQ(Ini().GetString("S", "sq", ""), "x");
-    EXPECT_EQ(Ini().GetString("S", "half", ""), "\"open");
-    EXPECT_EQ(Ini().GetString("S", "missing", "def"), "def");
-    EXPECT_EQ(Ini().GetString("Missing", "k", "def"), "def");
+// Lookups: {file, section, key, expected value (default "def")}.
+TEST_F(IniFileTest, LookupRules) {
+    const std::string kLang =
+        "[CONFIG]\nHave card, free space=有卡，剩余空间\nSD card is formatting \\=SD卡正在格式化\\\n"
+        "UPnP状态：=UPnP-Status:\nParameter setting succeeded!=Paramètres enregistrés !\n";
+    const std::string kOdd =
+        "k=before any section\n; k=commented\n[S] ; trailing note\n   ;k=also commented\n"
+        "k\n[broken header\nk=real\nempty=\ndq=\"quoted  \"\nsq='x'\nhalf=\"open\n";
+    const struct {
+        std::string file;
+        const char *section, *key, *want;
+    } cases[] = {
+        // Sections and keys match without ASCII case.
+        {"[config]\nptzspeed=30\n", "Config", "PTZSpeed", "30"},
+        {"[config]\nptzspeed=30\n", "CONFIG", "PtzSpeed", "30"},
+        // The first match wins; only the first matching section is searched.
+        {"[A]\nk=first\nK=second\n[a]\nk=third\nonly=later\n", "A", "k", "first"},
+        {"[A]\nk=first\n[a]\nonly=later\n", "A", "only", "def"},
+        // Keys and values are trimmed; the key ends at the first "=".
+        {"  [ Sec ]  \n\t key one \t=  value with  inner blanks \t\n", "Sec", "key one", "value with  inner blanks"},
+        {"  [ Sec ]  \n\t key one \t=  v\n", " Sec ", " key one ", "v"},
+        {"[Sec]\nexpr = a=b=c\n", "Sec", "expr", "a=b=c"},
+        // Keys with punctuation and beyond ASCII, as language files have them.
+        {kLang, "CONFIG", "Have card, free space", "有卡，剩余空间"},
+        {kLang, "CONFIG", "SD card is formatting \\", "SD卡正在格式化\\"},
+        {kLang, "CONFIG", "UPnP状态：", "UPnP-Status:"},
+        {kLang, "CONFIG", "Parameter setting succeeded!", "Paramètres enregistrés !"},
+        // Comments, broken headers and lines without "=" are not entries; one
+        // pair of quotes is dropped; present but empty is not the default.
+        {kOdd, "S", "k", "real"},
+        {kOdd, "S", "empty", ""},
+        {kOdd, "S", "dq", "quoted  "},
+        {kOdd, "S", "sq", "x"},
+        {kOdd, "S", "half", "\"open"},
+        {kOdd, "S", "missing", "def"},
+        {kOdd, "Missing", "k", "def"},
+        // Encodings and line ends.
+        {"\xEF\xBB\xBF[CONFIG]\nOK=确定\n", "CONFIG", "OK", "确定"},
+        {kytest::Utf16LeFile(u"[CONFIG]\r\nOK=确定\r\nUPnP状态：=状态 \U0001F600\r\n[P_NET_DLG]\r\nIP=地址\r\n"),
+         "config", "UPnP状态：", "状态 \U0001F600"},
+        {kytest::Utf16LeFile(u"[CONFIG]\r\nOK=确定\r\n[P_NET_DLG]\r\nIP=地址\r\n"), "P_NET_DLG", "IP", "地址"},
+        {"[S]\r\na=1\r\nb=2\rc=3", "S", "b", "2"},
+        {"[S]\r\na=1\r\nb=2\rc=3", "S", "c", "3"},
+    };
+    for (const auto& c : cases) {
+        Write(c.file);
+        EXPECT_EQ(Ini().GetString(c.section, c.key, "def"), c.want) << c.section << "/" << c.key;
+    }
 }
 
 TEST_F(IniFileTest, GetIntFollowsProfileRules) {
     Write("[S]\nzero=0\nneg=-12\nplus=+7\nlead=  42abc\nword=abc\nempty=\nhuge=99999999999\nlow=-99999999999\n");
-    EXPECT_EQ(Ini().GetInt("S", "zero", 5), 0);
-    EXPECT_EQ(Ini().GetInt("S", "neg", 5), -12);
-    EXPECT_EQ(Ini().GetInt("S", "plus", 5), 7);
-    EXPECT_EQ(Ini().GetInt("S", "lead", 5), 42);
-    EXPECT_EQ(Ini().GetInt("S", "word", 5), 0);
-    EXPECT_EQ(Ini().GetInt("S", "empty", 5), 5);
-    EXPECT_EQ(Ini().GetInt("S", "missing", 5), 5);
-    EXPECT_EQ(Ini().GetInt("S", "huge", 5), INT_MAX);
-    EXPECT_EQ(Ini().GetInt("S", "low", 5), INT_MIN);
+    const std::pair<const char*, int> cases[] = {{"zero", 0},    {"neg", -12},      {"plus", 7},
+                                                 {"lead", 42},   {"word", 0},       {"empty", 5},
+                                                 {"missing", 5}, {"huge", INT_MAX}, {"low", INT_MIN}};
+    for (const auto& [key, want] : cases) EXPECT_EQ(Ini().GetInt("S", key, 5), want) << key;
+    EXPECT_EQ(Ini().GetInt("s", "NEG", 5), -12);   // the same lookup as texts
 }
 
 TEST_F(IniFileTest, MissingOrUnreadableFileGivesDefaults) {
@@ -124,27 +114,6 @@ TEST_F(IniFileTest, NothingIsCached) {
     EXPECT_EQ(ini.GetInt("S", "k", 0), 1);
     Write("[S]\nk=2\n");
     EXPECT_EQ(ini.GetInt("S", "k", 0), 2);
-}
-
-// ---- encodings -----------------------------------------------------------
-
-TEST_F(IniFileTest, Utf8ByteOrderMarkIsSkipped) {
-    Write("\xEF\xBB\xBF[CONFIG]\nOK=确定\n");
-    EXPECT_EQ(Ini().GetString("CONFIG", "OK", ""), "确定");
-}
-
-TEST_F(IniFileTest, Utf16LeFileWithBom) {
-    Write(kytest::Utf16LeFile(u"[CONFIG]\r\nOK=确定\r\nUPnP状态：=状态 \U0001F600\r\n[P_NET_DLG]\r\nIP=地址\r\n"));
-    EXPECT_EQ(Ini().GetString("CONFIG", "OK", ""), "确定");
-    EXPECT_EQ(Ini().GetString("config", "UPnP状态：", ""), "状态 \U0001F600");
-    EXPECT_EQ(Ini().GetString("P_NET_DLG", "IP", ""), "地址");
-}
-
-TEST_F(IniFileTest, WindowsAndOldMacLineEndings) {
-    Write("[S]\r\na=1\r\nb=2\rc=3");
-    EXPECT_EQ(Ini().GetString("S", "a", ""), "1");
-    EXPECT_EQ(Ini().GetString("S", "b", ""), "2");
-    EXPECT_EQ(Ini().GetString("S", "c", ""), "3");
 }
 
 // ---- buffer cuts -----------------------------------------------------------

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/core/services/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 using kytest::AppDirScope;
 using kytest::Repeat;
@@ -44,13 +44,6 @@ TEST_F(LangTextTest, FileOrderDecides) {
         EXPECT_EQ(GetLangChoice(), i + 1);
         EXPECT_EQ(GetLangFile(), m_app.file(kFiles[i]));
     }
-}
-
-TEST_F(LangTextTest, JapaneseBeatsFrench) {
-    Lang("lang_French.dat", "[CONFIG]\nOK=D'accord\n");
-    Lang("lang_Japan.dat", "[CONFIG]\nOK=了解\n");
-    EXPECT_EQ(GetLangText("OK"), "了解");
-    EXPECT_EQ(GetLangChoice(), 2);
 }
 
 TEST_F(LangTextTest, MissFallsBackAndChoosesAgain) {

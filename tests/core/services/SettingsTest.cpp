@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "core/services/IniFile.h"
-#include "tests/core/services/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 using kytest::AppDirScope;

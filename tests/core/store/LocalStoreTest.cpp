@@ -16,8 +16,8 @@ namespace {
 
 class LocalStoreTest : public testing::Test {
 protected:
-    TempDir dir;
-    std::string db = dir.File("db.dat");
+    kytest::TempDir dir;
+    std::string db = dir.file("db.dat");
 
     void Create(const std::string& user = "admin", const std::string& pwd = "admin", int stream = 0) {
         std::string error;
@@ -46,7 +46,7 @@ TEST_F(LocalStoreTest, InitLoadsTheFirstRowOnly) {
     Create("first", "pw-one", 1);
     ExecSql(db, "INSERT INTO tblDeviceInfo VALUES('second', 'pw-two', '0')");
     CLocalStore store;
-    ASSERT_TRUE(store.Init(dir.Path().string()));
+    ASSERT_TRUE(store.Init(dir.path()));
     ExpectDefaults(store, "first", "pw-one", 1);
 
     // "First" is the lowest rowid, not the order of insertion.
@@ -59,7 +59,7 @@ TEST_F(LocalStoreTest, InitLoadsTheFirstRowOnly) {
 
 TEST_F(LocalStoreTest, InitFindsTheFileInTheProgramFolder) {
     const std::string saved = g_strAppDir;
-    SetAppDirForTesting(dir.Path().string());
+    SetAppDirForTesting(dir.path());
     CLocalStore store;
     EXPECT_FALSE(store.Init());
     EXPECT_FALSE(fs::exists(db));
@@ -89,7 +89,7 @@ TEST_F(LocalStoreTest, ColumnValuesReadAsText) {
 }
 
 TEST_F(LocalStoreTest, IntegerColumnsOfAForeignFileReadAsDecimalText) {
-    WriteFile(db, "");
+    kytest::WriteBytes(db, "");
     ExecSql(db,
             "CREATE TABLE tblDeviceInfo(DEF_USER, DEF_PWD, DEF_STREAM INTEGER);"
             "CREATE TABLE USERINFO(USERNAME, PASSWORD);"
@@ -148,16 +148,6 @@ TEST_F(LocalStoreTest, SaveThenLoadRoundTripTouchesOnlyTheFirstRow) {
     EXPECT_EQ(QueryText(db, "SELECT DEF_USER FROM tblDeviceInfo WHERE rowid = 1"), std::string(63, 'v'));
 }
 
-TEST_F(LocalStoreTest, WithoutConnectionNothingIsReadOrWritten) {
-    CLocalStore store;
-    ExpectDefaults(store, "admin", "tovel", 0);
-    store.GetDefaults().SetUser("kept");
-    store.LoadDefaults();
-    EXPECT_EQ(store.GetDefaults().strUser, "kept");
-    EXPECT_EQ(store.SaveDefaults(), 0);
-    EXPECT_EQ(store.CheckLogin("admin", "password"), 0);
-}
-
 TEST_F(LocalStoreTest, CheckLoginComparesTheEncodedPassword) {
     Create();
     std::string error;
@@ -180,35 +170,29 @@ TEST_F(LocalStoreTest, CheckLoginComparesTheEncodedPassword) {
     EXPECT_EQ(store.CheckLogin("admin' --", "wrong-password"), 0);
 }
 
-TEST_F(LocalStoreTest, PasswordsBeyondTheLoginBufferAreRefused) {
+TEST_F(LocalStoreTest, LongPasswordsAndReplacedUsers) {
     Create();
-    const std::string longest(kMaxToolPasswordBytes, 'L');   // Base64 fills 508 of 512 bytes
+    // The longest password whose Base64 fills 508 of the 512-byte login buffer.
+    const std::string longest(kMaxToolPasswordBytes, 'L');
     std::string error;
     ASSERT_EQ(SetToolUser(db, "admin", longest, &error), 0) << error;
     EXPECT_NE(SetToolUser(db, "admin", longest + "L", &error), 0);
+    ASSERT_EQ(SetToolUser(db, "other", "first-password", &error), 0) << error;
+    ASSERT_EQ(SetToolUser(db, "other", "second-password", &error), 0) << error;
+    EXPECT_NE(SetToolUser(db, "", "second-password", &error), 0);
+    EXPECT_EQ(QueryText(db, "SELECT count(*) FROM USERINFO WHERE USERNAME = 'other'"), "1");
     CLocalStore store;
     OpenStore(store);
     EXPECT_EQ(store.CheckLogin("admin", longest), 1);
     EXPECT_EQ(store.CheckLogin("admin", longest + "L"), 0);
     EXPECT_EQ(store.CheckLogin("admin", std::string(100000, 'L')), 0);
-}
-
-TEST_F(LocalStoreTest, ReplacingAUserKeepsOneRow) {
-    Create();
-    std::string error;
-    ASSERT_EQ(SetToolUser(db, "admin", "first-password", &error), 0) << error;
-    ASSERT_EQ(SetToolUser(db, "admin", "second-password", &error), 0) << error;
-    EXPECT_EQ(QueryText(db, "SELECT count(*) FROM USERINFO"), "1");
-    CLocalStore store;
-    OpenStore(store);
-    EXPECT_EQ(store.CheckLogin("admin", "first-password"), 0);
-    EXPECT_EQ(store.CheckLogin("admin", "second-password"), 1);
-    EXPECT_NE(SetToolUser(db, "", "second-password", &error), 0);
+    EXPECT_EQ(store.CheckLogin("other", "first-password"), 0);
+    EXPECT_EQ(store.CheckLogin("other", "second-password"), 1);
 }
 
 TEST_F(LocalStoreTest, BadFilesFailCleanly) {
     Create();
-    const std::string good = ReadFile(db);
+    const std::string good = kytest::ReadBytes(db);
     ASSERT_GE(good.size(), 3 * 4096u);
 
     struct Case {
@@ -226,43 +210,49 @@ TEST_F(LocalStoreTest, BadFilesFailCleanly) {
         {"damaged.dat", damaged},
     };
     for (const Case& c : cases) {
-        const std::string path = dir.File(c.name);
-        WriteFile(path, c.bytes);
+        const std::string path = dir.file(c.name);
+        kytest::WriteBytes(path, c.bytes);
         CLocalStore store;
         EXPECT_EQ(store.Open(path), -1) << c.name;
         EXPECT_FALSE(store.IsOpen()) << c.name;
         EXPECT_FALSE(store.LastError().empty()) << c.name;
-        EXPECT_EQ(ReadFile(path), c.bytes) << c.name << " was changed";
+        EXPECT_EQ(kytest::ReadBytes(path), c.bytes) << c.name << " was changed";
         EXPECT_EQ(store.CheckLogin("admin", "password"), 0);
     }
 }
 
 TEST_F(LocalStoreTest, FilesWithoutTheToolsTablesFail) {
-    const std::string other = dir.File("other.dat");
-    WriteFile(other, "");
+    const std::string other = dir.file("other.dat");
+    kytest::WriteBytes(other, "");
     ExecSql(other, "CREATE TABLE tblDeviceInfo(DEF_USER TEXT, DEF_PWD TEXT, DEF_STREAM TEXT)");
     CLocalStore store;
     EXPECT_EQ(store.Open(other), -1);   // USERINFO missing
     ExecSql(other, "CREATE TABLE USERINFO(USERNAME TEXT)");
-    EXPECT_EQ(store.Open(other), -1);                 // PASSWORD column missing
-    EXPECT_EQ(store.Open(dir.Path().string()), -1);   // a directory
+    EXPECT_EQ(store.Open(other), -1);        // PASSWORD column missing
+    EXPECT_EQ(store.Open(dir.path()), -1);   // a directory
     EXPECT_EQ(store.Open(""), -1);
 }
 
 TEST_F(LocalStoreTest, MissingFileIsNeverCreated) {
     CLocalStore store;
-    EXPECT_FALSE(store.Init(dir.Path().string()));
+    EXPECT_FALSE(store.Init(dir.path()));
     EXPECT_FALSE(store.IsOpen());
     EXPECT_NE(store.LastErrorCode(), 0);
     EXPECT_FALSE(store.LastError().empty());
-    EXPECT_EQ(store.Open(dir.File("nested/db.dat")), -1);
-    EXPECT_TRUE(fs::is_empty(dir.Path()));
+    EXPECT_EQ(store.Open(dir.file("nested/db.dat")), -1);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+    // Without a connection nothing is read or written.
     ExpectDefaults(store, "admin", "tovel", 0);
+    store.GetDefaults().SetUser("kept");
+    store.LoadDefaults();
+    EXPECT_EQ(store.GetDefaults().strUser, "kept");
+    EXPECT_EQ(store.SaveDefaults(), 0);
+    EXPECT_EQ(store.CheckLogin("admin", "password"), 0);
 
     // A failed open closes the connection that was open before.
     Create();
     ASSERT_EQ(store.Open(db), 0);
-    EXPECT_EQ(store.Open(dir.File("missing.dat")), -1);
+    EXPECT_EQ(store.Open(dir.file("missing.dat")), -1);
     EXPECT_FALSE(store.IsOpen());
-    EXPECT_FALSE(fs::exists(dir.File("missing.dat")));
+    EXPECT_FALSE(fs::exists(dir.file("missing.dat")));
 }

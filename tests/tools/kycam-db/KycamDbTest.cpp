@@ -1,12 +1,10 @@
 // The admin command, run as a child process, and the store reading its work.
 #include "core/store/LocalStore.h"
 
-#include "tests/support/StoreTestUtil.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -16,57 +14,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string out;   // standard output and standard error together
-};
-
-Result RunTool(const std::vector<std::string>& args, const std::string& input = {},
-               const std::string& exe = KYCAM_DB_EXE) {
-    Result result;
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return result;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(out[1], 2);
-        close(in[0]);
-        close(in[1]);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(exe.c_str()));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) ADD_FAILURE() << "cannot feed the child";
-    close(in[1]);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof(buf))) > 0) result.out.append(buf, static_cast<size_t>(n));
-    close(out[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+// The tool's exit status and its standard output and error together.
+ky::test::ProcessResult RunTool(std::vector<std::string> args, const std::string& input = {},
+                                const std::string& exe = KYCAM_DB_EXE) {
+    args.insert(args.begin(), exe);
+    ky::test::ChildOptions merged;
+    merged.mergeStderr = true;
+    return ky::test::RunProcess(args, input, merged);
 }
 
 class KycamDbTest : public testing::Test {
 protected:
-    TempDir dir;
-    std::string db = dir.File("db.dat");
+    kytest::TempDir dir;
+    std::string db = dir.file("db.dat");
 };
 
 }   // namespace
 
 TEST_F(KycamDbTest, CreatedFileAndUsersWorkWithTheStore) {
-    Result r =
-        RunTool({"create", "--db", db, "--def-user", "root", "--def-password", "cam-secret", "--def-stream", "1"});
+    auto r = RunTool({"create", "--db", db, "--def-user", "root", "--def-password", "cam-secret", "--def-stream", "1"});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(fs::status(db).permissions() & fs::perms::others_read, fs::perms::none);
     r = RunTool({"user", "--db", db, "admin", "goodpass1"});
@@ -75,7 +41,7 @@ TEST_F(KycamDbTest, CreatedFileAndUsersWorkWithTheStore) {
     ASSERT_EQ(r.exitCode, 0) << r.out;
 
     CLocalStore store;
-    ASSERT_TRUE(store.Init(dir.Path().string())) << store.LastError();
+    ASSERT_TRUE(store.Init(dir.path())) << store.LastError();
     EXPECT_EQ(store.GetDefaults().strUser, "root");
     EXPECT_EQ(store.GetDefaults().strPassword, "cam-secret");
     EXPECT_EQ(store.GetDefaults().stream, 1);
@@ -101,28 +67,28 @@ TEST_F(KycamDbTest, CreatedFileAndUsersWorkWithTheStore) {
 TEST_F(KycamDbTest, CreateNeverOverwrites) {
     ASSERT_EQ(RunTool({"create", "--db", db}).exitCode, 0);
     ASSERT_EQ(RunTool({"user", "--db", db, "admin", "goodpass1"}).exitCode, 0);
-    const std::string before = ReadFile(db);
-    Result r = RunTool({"create", "--db", db, "--def-user", "intruder"});
+    const std::string before = kytest::ReadBytes(db);
+    auto r = RunTool({"create", "--db", db, "--def-user", "intruder"});
     EXPECT_EQ(r.exitCode, 1) << r.out;
-    EXPECT_EQ(ReadFile(db), before);
+    EXPECT_EQ(kytest::ReadBytes(db), before);
 
-    const std::string text = dir.File("notes.txt");
-    WriteFile(text, "keep me");
+    const std::string text = dir.file("notes.txt");
+    kytest::WriteBytes(text, "keep me");
     EXPECT_EQ(RunTool({"create", "--db", text}).exitCode, 1);
-    EXPECT_EQ(ReadFile(text), "keep me");
+    EXPECT_EQ(kytest::ReadBytes(text), "keep me");
 }
 
 TEST_F(KycamDbTest, DefaultsAndDefaultPathBesideTheProgram) {
     // A copy of the program in a folder of its own keeps the test tree clean.
-    const fs::path exe = dir.Path() / "kycam-db";
+    const fs::path exe = fs::path(dir.path()) / "kycam-db";
     fs::copy_file(KYCAM_DB_EXE, exe);
-    Result r = RunTool({"create"}, {}, exe.string());
+    auto r = RunTool({"create"}, {}, exe.string());
     ASSERT_EQ(r.exitCode, 0) << r.out;
     ASSERT_TRUE(fs::exists(db));
     ASSERT_EQ(RunTool({"user", "admin", "goodpass1"}, {}, exe.string()).exitCode, 0);
 
     CLocalStore store;
-    ASSERT_TRUE(store.Init(dir.Path().string()));
+    ASSERT_TRUE(store.Init(dir.path()));
     EXPECT_EQ(store.GetDefaults().strUser, "admin");
     EXPECT_EQ(store.GetDefaults().strPassword, "admin");
     EXPECT_EQ(store.GetDefaults().stream, 0);
@@ -132,7 +98,7 @@ TEST_F(KycamDbTest, DefaultsAndDefaultPathBesideTheProgram) {
 TEST_F(KycamDbTest, UsageErrorsAndFailures) {
     EXPECT_EQ(RunTool({}).exitCode, 2);
     EXPECT_EQ(RunTool({"frobnicate"}).exitCode, 2);
-    Result help = RunTool({"--help"});
+    auto help = RunTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("kycam-db create"), std::string::npos);
     EXPECT_EQ(RunTool({"create", "--db", db, "--def-stream", "2"}).exitCode, 2);
@@ -153,7 +119,7 @@ TEST_F(KycamDbTest, UsageErrorsAndFailures) {
               0);
     EXPECT_EQ(RunTool({"user", "--db", db, "--def-user", "x", "admin", "goodpass1"}).exitCode, 2);
 
-    const std::string missing = dir.File("missing.dat");
+    const std::string missing = dir.file("missing.dat");
     EXPECT_EQ(RunTool({"user", "--db", missing, "admin", "goodpass1"}).exitCode, 1);
     EXPECT_EQ(RunTool({"show", "--db", missing}).exitCode, 1);
     EXPECT_FALSE(fs::exists(missing));

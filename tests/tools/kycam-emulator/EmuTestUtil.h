@@ -4,46 +4,34 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ChildProcess.h"
+
 namespace emutest {
 
-struct CurlResult {
-    int exitCode = -1;   // curl's exit status (7: could not connect)
-    std::string out;     // stdout: with -i the status line, headers and body
-};
-
-// Runs curl with `args` (plus -s -S and a 10 s limit).
-CurlResult Curl(const std::vector<std::string>& args);
-
+// curl -s -S --max-time 10 args...: exit status (7: could not connect) and
+// standard output (with -i the status line, headers and body).
+ky::test::ProcessResult Curl(std::vector<std::string> args);
 // curl -i -u user:password URL
-CurlResult Get(int port, const std::string& pathAndQuery, const std::string& user = "admin",
-               const std::string& password = "admin");
-
+ky::test::ProcessResult Get(int port, const std::string& pathAndQuery, const std::string& user = "admin",
+                            const std::string& password = "admin");
 std::string Url(int port, const std::string& pathAndQuery);
 
-// Sends `request` on a fresh loopback connection, optionally half-closes,
-// and reads until the server closes or nothing arrives for quietMs.
-// *reads counts the recv calls that returned data; *closed tells whether the
-// server closed the connection.
+// Base64 of admin:admin, the emulator's default credentials in these tests.
+inline const std::string kAuthHeader = "Authorization: Basic YWRtaW46YWRtaW4=\r\n";
+
+// Sends request on a fresh loopback connection, optionally half-closes, and
+// reads until the server closes or nothing arrives for quietMs. *reads counts
+// the reads that returned data; *closed tells whether the server closed.
 std::string RawExchange(int port, const std::string& request, bool shutdownWrite = false, int quietMs = 3000,
                         int* reads = nullptr, bool* closed = nullptr);
-
-// A connected loopback socket (or -1).
-int ConnectLoopback(int port);
+int ConnectLoopback(int port);   // -1 when refused
 bool SendAll(int fd, const std::string& data);
 // Reads until `want` bytes, the peer closes, or quietMs of silence.
-std::string ReadSome(int fd, size_t want, int quietMs, bool* closed = nullptr);
+std::string ReadSome(int fd, size_t want, int quietMs, bool* closed = nullptr, int* reads = nullptr);
 
-// Value of a header in a raw reply (first match, case-sensitive name), or "".
+// Parts of a raw reply: a header's value (first match), the body, the status line.
 std::string HeaderValue(const std::string& reply, const std::string& name);
-// Body of a raw reply (after the first blank line).
 std::string Body(const std::string& reply);
-// First line of a raw reply.
 std::string StatusLine(const std::string& reply);
-
-std::string Base64(const std::string& s);
-std::string AuthHeader(const std::string& user = "admin", const std::string& password = "admin");
-
-// A fresh directory under the test's temporary folder.
-std::string TempDir(const std::string& name);
 
 }   // namespace emutest

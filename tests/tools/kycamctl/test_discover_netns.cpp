@@ -1,16 +1,13 @@
 // kycamctl discover against emulated cameras. It probes with broadcast and
 // multicast, so it runs only in a private network namespace whose sole
-// interface is loopback (tests/support/run-in-netns.sh); anywhere else it
-// refuses to start.
-#include <ifaddrs.h>
-
+// interface is loopback (ctest runs it through run-in-netns.sh); anywhere
+// else it is skipped before sending.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -25,8 +22,6 @@
 namespace {
 
 using Json = nlohmann::json;
-
-using ky::test::OnlyLoopback;
 
 int Discover(std::vector<std::string> extra, std::string* out, std::string* err = nullptr) {
     std::vector<std::string> args = {"discover", "--timeout", "2000"};
@@ -66,18 +61,19 @@ DeviceInfo Camera(const std::string& id, const std::string& ip, const std::strin
     return info;
 }
 
-TEST(DiscoverNetns, FindsTwoHundredEmulatedCamerasOnce) {
-#ifndef KYCAM_EMULATOR_PATH
-    GTEST_SKIP() << "built without kycam-emulator";
-#endif
+class DiscoverNetns : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!ky::test::OnlyLoopback()) GTEST_SKIP() << ky::test::kNetnsSkip;
+    }
+};
+
+TEST_F(DiscoverNetns, FindsTwoHundredEmulatedCamerasOnce) {
+    if (!std::filesystem::exists(ky::test::EmulatorProcess::BinaryPath())) GTEST_SKIP() << "built without the emulator";
     ky::test::EmulatorProcess emulator({"--cameras", "200", "--no-rtsp", "--quiet"}, 60000);
     ASSERT_TRUE(emulator.Ok()) << "kycam-emulator did not start";
-    std::smatch m;
-    const std::string ready = emulator.ReadyLine();
-    ASSERT_TRUE(std::regex_search(ready, m, std::regex("http=([0-9,]+)")));
     std::set<std::string> ports;
-    std::stringstream list(m[1].str());
-    for (std::string p; std::getline(list, p, ',');) ports.insert(p);
+    for (int port : ky::test::EmulatorProcess::Ports(emulator.ReadyLine(), "http")) ports.insert(std::to_string(port));
     ASSERT_EQ(ports.size(), 200u);
 
     std::string out, err;
@@ -96,7 +92,7 @@ TEST(DiscoverNetns, FindsTwoHundredEmulatedCamerasOnce) {
     EXPECT_EQ(seenPorts, ports);   // each camera reports its own web port
 }
 
-class DiscoverResponders : public ::testing::Test {
+class DiscoverResponders : public DiscoverNetns {
 protected:
     void Add(const DeviceInfo& info) {
         cams_.push_back(std::make_unique<emu::DiscoveryResponder>(info));
@@ -148,14 +144,3 @@ TEST_F(DiscoverResponders, NoCameraGivesAnEmptyList) {
 }
 
 }   // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!OnlyLoopback()) {
-        std::printf(
-            "SKIP: kycamctl discover sends broadcast and multicast; run this through "
-            "tests/support/run-in-netns.sh (a private network namespace with loopback only)\n");
-        return 77;
-    }
-    return RUN_ALL_TESTS();
-}

@@ -111,15 +111,13 @@ TEST_F(SdkCommands, SnapshotAndRecordingAreValidFiles) {
     EXPECT_EQ(0xD8, soi[1]);
     ASSERT_EQ(0, Ctl({"record", avi, "--seconds", "2"}, &out, &err)) << err;
     // ffprobe, an independent reader, must see video and sound.
-    const std::string cmd = "ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + avi + "' 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(nullptr, p);
-    std::string probe;
-    char buf[256];
-    while (fgets(buf, sizeof buf, p)) probe += buf;
-    EXPECT_EQ(0, pclose(p)) << probe;
-    EXPECT_NE(std::string::npos, probe.find("video"));
-    EXPECT_NE(std::string::npos, probe.find("audio"));
+    ky::test::ChildOptions merged;
+    merged.mergeStderr = true;
+    const auto probe = ky::test::RunProcess(
+        {"ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", avi}, {}, merged);
+    EXPECT_EQ(0, probe.exitCode) << probe.out;
+    EXPECT_NE(std::string::npos, probe.out.find("video"));
+    EXPECT_NE(std::string::npos, probe.out.find("audio"));
     std::remove(jpg.c_str());
     std::remove(avi.c_str());
 }

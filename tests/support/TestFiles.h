@@ -1,5 +1,5 @@
 #pragma once
-// Temporary folders and raw file helpers for the services tests.
+// Temporary folders and raw file helpers shared by the tests.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
