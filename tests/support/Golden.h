@@ -3,8 +3,13 @@
 // A file is a list of cases separated by blank lines; each line is a word and
 // its text ("sent GET /..."), a line starting with blanks continues the line
 // before it, and lines starting with '#' are comments.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +62,37 @@ inline std::string Unescape(std::string_view text) {
         }
     }
     return out;
+}
+
+// Tables of a function's results: each line "NAME ARG | ARG ... => RESULT"
+// (ARG and RESULT take the escapes above) calls functions[NAME] with the
+// arguments and compares its text with RESULT.
+using GoldenFunction = std::function<std::string(const std::vector<std::string>& args)>;
+inline void ExpectGoldenResults(const std::string& path, const std::map<std::string, GoldenFunction>& functions) {
+    const std::string file = path.substr(path.rfind('/') + 1);
+    int lines = 0;
+    for (const GoldenCase& c : ReadGolden(path))
+        for (const GoldenLine& l : c) {
+            const auto fn = functions.find(l.word);
+            const std::string text = " " + l.text;   // an empty argument still has " =>"
+            const size_t arrow = text.rfind(" =>");
+            if (fn == functions.end() || arrow == std::string::npos) {
+                ADD_FAILURE() << file << ":" << l.line << ": not a known function with a result";
+                continue;
+            }
+            std::vector<std::string> args;
+            const std::string list = text.substr(1, arrow == 0 ? 0 : arrow - 1);
+            for (size_t start = 0; start <= list.size();) {
+                const size_t bar = std::min(list.find(" | ", start), list.size());
+                args.push_back(Unescape(list.substr(start, bar - start)));
+                start = bar + 3;
+            }
+            std::string result = text.substr(arrow + 3);
+            if (!result.empty() && result[0] == ' ') result.erase(0, 1);
+            EXPECT_EQ(Unescape(result), fn->second(args)) << file << ":" << l.line;
+            ++lines;
+        }
+    EXPECT_GT(lines, 0) << file;
 }
 
 }   // namespace ky::test

@@ -79,25 +79,6 @@ TEST(CommandGolden, WireBytesAndRecords) {
     }
 }
 
-TEST(ReplyParser, GetValueRules) {
-    CCgiClient c;
-    const char* reply =
-        "HTTP/1.1 200 OK\r\nContent-Type:text/html\r\n\r\n"
-        "var wifi_ip=\"10.0.0.9\";\r\nvar ip=\"10.0.0.2\";\r\nvar port=80;\r\nvar name=\"\";\r\n"
-        "var odd=abc;\nvar next=1;\r\nvar q=\";\r\n";
-    EXPECT_EQ("10.0.0.2", c.GetValue(reply, 4096, "var ip="));   // not inside "var wifi_ip="
-    EXPECT_EQ("80", c.GetValue(reply, 4096, "var port="));
-    EXPECT_EQ("", c.GetValue(reply, 4096, "var name="));
-    EXPECT_EQ("abc;\nvar next=1", c.GetValue(reply, 4096, "var odd="));   // ";\n" is not a terminator
-    EXPECT_EQ("", c.GetValue(reply, 4096, "var q="));                     // a lone quote
-    EXPECT_EQ("", c.GetValue(reply, 4096, "var missing="));
-    EXPECT_EQ("", c.GetValue("var x=1;\n", 4096, "var x="));   // no terminator at all
-    const std::string longValue(300, 'v');
-    EXPECT_EQ(std::string(127, 'v'), c.GetValue(("var long=\"" + longValue + "\";\r\n").c_str(), 4096, "var long="));
-    // First match wins across grouped replies.
-    EXPECT_EQ("A", c.GetValue("var x=\"A\";\r\nvar x=\"B\";\r\n", 4096, "var x="));
-}
-
 TEST(CommandEngine, NullRecordsAndConnectionValuesNeverReachTheWire) {
     ScriptedServer idle(ScriptedServer::Mode::ReplyThenClose, ScriptedServer::HttpReply(""));
     CCgiClient client;
@@ -107,24 +88,6 @@ TEST(CommandEngine, NullRecordsAndConnectionValuesNeverReachTheWire) {
     CloudAttr cloud{};
     EXPECT_EQ(-1, client.GetCloudEnable("127.0.0.1", idle.Port(), "admin", nullptr, &cloud, 3000));
     EXPECT_EQ(0, idle.Accepted());
-}
-
-TEST(PercentEncode, QueryValuesAndUrlPaths) {
-    const struct {
-        std::string_view in, query, path;
-    } cases[] = {
-        {"my net=1", "my+net%3D1", "my%20net=1"},
-        {"a-b_c.d*e@f~", "a-b_c.d*e@f%7E", "a-b_c.d*e@f~"},
-        {"/a/b?x=%41", "%2Fa%2Fb%3Fx%3D%2541", "/a/b?x=%41"},   // a path keeps its escapes
-        {"\xE4\xB8\xAD&+", "%E4%B8%AD%26%2B", "%E4%B8%AD&+"},
-        {"\\\"<>\x7f\r", "%5C%22%3C%3E%7F%0D", "%5C%22%3C%3E%7F%0D"},
-        {std::string_view("\0", 1), "%00", "%00"},
-        {"", "", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.query, cgi::EncodeQueryValue(c.in)) << c.in;
-        EXPECT_EQ(c.path, cgi::EncodeUrlPath(c.in)) << c.in;
-    }
 }
 
 // A record and commands of the test's own exercise what no simple command
