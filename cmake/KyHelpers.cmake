@@ -15,6 +15,15 @@ function(ky_add_test name)
     PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
 endfunction()
 
+# ky_use_emulator(TARGET): the test finds kycam-emulator where the build puts
+# it (tests/support/EmulatorProcess.cpp) and is built after it.
+function(ky_use_emulator target)
+  if(TARGET kycam-emulator)
+    target_compile_definitions(${target} PRIVATE KYCAM_EMULATOR_PATH="$<TARGET_FILE:kycam-emulator>")
+    add_dependencies(${target} kycam-emulator)
+  endif()
+endfunction()
+
 # ky_add_fuzzer(NAME SOURCES... LIBS...)
 function(ky_add_fuzzer name)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})

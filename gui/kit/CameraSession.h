@@ -16,15 +16,18 @@ public:
 
     // Live view, as the layouts drive it.
     virtual bool IsPlaying() const { return false; }
-    // Stops the live video unless it is recording or talking.
+    // Stops the live video unless it is recording or talking; while a login
+    // runs, the login ends with the video stopped.
     virtual void PausePlay() {}
-    // Logs in again and restarts the live video of the same device.
+    // Logs in again and restarts the live video of the same device; while a
+    // login runs, the video starts when it ends.
     virtual void ResumePlay() {}
-    // Logs in to the device and plays it; 0 on success, -1 otherwise.
-    virtual int Connect(const DeviceRecord& device) {
-        (void)device;
-        return -1;
-    }
+    // Ends any connection and starts a login to the device and its live
+    // video. The login runs off the window thread: the outcome comes later,
+    // as NotifyDeviceLogin after a login or a message after a failure.
+    virtual void Connect(const DeviceRecord& device) { (void)device; }
+    // A login started by Connect or ResumePlay has not ended yet.
+    virtual bool IsConnecting() const { return false; }
     // Ends the live view and logs out (e.g. after the camera's address changed).
     virtual void Disconnect() {}
     // The SDK login handle of the live view (0 none), for configuration

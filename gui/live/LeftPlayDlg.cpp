@@ -92,7 +92,7 @@ CLeftPlayDlg::CLeftPlayDlg(QWidget* parent, IShellHost* host) : QWidget(parent) 
     auto* streamLabel = new QLabel(QStringLiteral("Stream:"), login);
     m_stream = new QComboBox(login);
     m_stream->setObjectName(QStringLiteral("stream"));
-    auto* preview = MakeButton("Preview", "preview", login);
+    auto* preview = m_preview = MakeButton("Preview", "preview", login);
     auto* stop = MakeButton("Stop", "stop", login);
 
     auto* loginGrid = new QGridLayout(login);
@@ -325,6 +325,8 @@ void CLeftPlayDlg::AttachLiveView() {
     m_attached = video;
     connect(video, &CVideoDlg::listenStateChanged, this, &CLeftPlayDlg::OnListenState);
     connect(video, &CVideoDlg::talkStopped, this, &CLeftPlayDlg::OnTalkEnded);
+    connect(video, &CVideoDlg::connectingChanged, this, &CLeftPlayDlg::OnConnecting);
+    OnConnecting(video->IsConnecting());
 }
 
 void CLeftPlayDlg::showEvent(QShowEvent* event) {
@@ -348,7 +350,8 @@ KY_HANDLE CLeftPlayDlg::FrontHandle() {
 // ---- connection ----------------------------------------------------------------
 
 void CLeftPlayDlg::OnPreview() {
-    // Another camera needs Stop first.
+    // One login at a time; another camera needs Stop first.
+    if (CurrentCamera().IsConnecting()) return;
     if (CurrentCamera().IsLoggedIn()) return BringToFront();
 
     const QString ip = m_ip->text();
@@ -576,6 +579,14 @@ void CLeftPlayDlg::OnPlayback() {
 
 void CLeftPlayDlg::OnListenState(bool listening) {
     m_listen->setText(LangTextEx(kSection, listening ? QStringLiteral("Mute") : QStringLiteral("Listen")));
+}
+
+void CLeftPlayDlg::OnConnecting(bool connecting) {
+    if (connecting)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+    m_preview->setEnabled(!connecting);
 }
 
 void CLeftPlayDlg::OnTalkEnded() {

@@ -9,8 +9,9 @@
 // The live view is reached through CurrentCamera(): IsLoggedIn, Connect,
 // IsPlaying, and CurrentLiveControl() (live/LiveControl.h) for the SDK login
 // handle and the state marks. Without a login the camera buttons send
-// nothing. The live-video window's own news (sound switched off at login,
-// talk ended with the connection) arrives through its signals.
+// nothing. The live-video window's own news (a login running, sound
+// switched off at login, talk ended with the connection) arrives through its
+// signals.
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -80,6 +81,8 @@ public:
     // was talking (the talk button reads "Talk").
     void OnListenState(bool listening);
     void OnTalkEnded();
+    // While a login runs the panel is busy: busy cursor, Preview off.
+    void OnConnecting(bool connecting);
 
     void SetFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void SetFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
@@ -182,6 +185,7 @@ private:
     QComboBox* m_stream = nullptr;
     QComboBox* m_speedList = nullptr;
     QLineEdit* m_preset = nullptr;
+    QPushButton* m_preview = nullptr;
     QPushButton* m_startRecord = nullptr;
     QPushButton* m_stopRecord = nullptr;
     QPushButton* m_talk = nullptr;

@@ -7,10 +7,12 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QThreadPool>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "gui/kit/ShellHost.h"
 #include "gui/kit/MessagePresenter.h"
@@ -48,6 +50,56 @@ int32_t Clamp32(int64_t v) {
 int FieldInt(const char* field, size_t width) {
     const std::string text(FieldText(field, width));
     return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+// Whether the camera detects persons (capability field 12).
+int DetectsPersons(const char* capability) {
+    return FieldInt(capability + 12 * KY_CAPABILITY_FIELD, KY_CAPABILITY_FIELD);
+}
+
+struct LoginTarget {
+    std::string ip, user, password;
+    uint16_t port = 0;
+};
+
+}   // namespace
+
+// What a login worker found. A handle nobody took (the dialog is gone, or
+// another connection was asked for meanwhile) is logged out again when the
+// result goes.
+struct LiveLoginResult {
+    LiveLoginResult() = default;
+    LiveLoginResult(const LiveLoginResult&) = delete;
+    LiveLoginResult& operator=(const LiveLoginResult&) = delete;
+    ~LiveLoginResult() {
+        if (handle > 0) KY_SDK_Logout(handle);
+    }
+
+    KY_HANDLE handle = 0;
+    bool capabilityRead = false;
+    char capability[KY_CAPABILITY_SIZE] = {};
+    bool deviceTypeRead = false;
+    char deviceType[64] = {};
+    bool humanoidRead = false;
+    int32_t humanoid[3] = {};
+};
+
+namespace {
+
+// Worker: the camera exchanges of a login. A camera that accepts the
+// connection and never answers holds this for the login's time-out.
+std::shared_ptr<LiveLoginResult> LogIn(const LoginTarget& target) {
+    auto r = std::make_shared<LiveLoginResult>();
+    int error = 0;
+    const KY_HANDLE handle =
+        KY_SDK_LoginExt(target.ip.c_str(), target.user.c_str(), target.password.c_str(), target.port, 5000, &error);
+    if (handle <= 0) return r;
+    r->handle = handle;
+    r->capabilityRead = KY_SDK_GetConfig(handle, KY_CFG_CAPABILITY, r->capability, sizeof r->capability) == 0;
+    r->deviceTypeRead = KY_SDK_GetConfig(handle, KY_CFG_DEVTYPE, r->deviceType, sizeof r->deviceType) == 0;
+    if (r->capabilityRead && DetectsPersons(r->capability) == 1)
+        r->humanoidRead = KY_SDK_GetConfig(handle, KY_CFG_HUMANOID, r->humanoid, sizeof r->humanoid) == 0;
+    return r;
 }
 
 }   // namespace
@@ -101,6 +153,8 @@ CVideoDlg::CVideoDlg(QWidget* parent, IShellHost* host)
 }
 
 CVideoDlg::~CVideoDlg() {
+    // A login still running finds the dialog gone and logs out again.
+    m_worker.Cut();
     // The panel must be a child again to be deleted with the dialog, and the
     // SDK must stop sending to the surfaces before they go.
     if (m_fullScreen) ToggleFullScreen();
@@ -113,45 +167,73 @@ CPlayWnd* CVideoDlg::PlayWnd() const { return VideoWnd()->PlayWnd(); }
 
 const DeviceRecord& CVideoDlg::GetDevice() const { return FieldText(m_device.info.ip).empty() ? NoDevice() : m_device; }
 
-int CVideoDlg::Connect(const DeviceRecord& device) {
+void CVideoDlg::Connect(const DeviceRecord& device) {
     m_device = device;
     m_active = 1;
     StartLive();   // ends the current connection first
-    return IsLoggedIn() && IsPlaying() ? 0 : -1;
 }
 
 void CVideoDlg::Disconnect() {
     m_active = 0;
+    ++m_login;   // a login still running is no longer wanted
+    SetConnecting(false);
     StopLive();
 }
 
 void CVideoDlg::PausePlay() {
+    if (m_connecting) {
+        m_pauseAfterLogin = true;
+        return;
+    }
     if (!IsLoggedIn() || m_live.recording || m_live.talking || !m_live.playing) return;
     KY_SDK_StopRealPlay(m_live.handle);
     m_live.playing = 0;
 }
 
 void CVideoDlg::ResumePlay() {
+    if (m_connecting) {
+        m_pauseAfterLogin = false;
+        return;
+    }
     if (!IsLoggedIn() || m_live.playing) return;
     const DeviceRecord device = m_device;
     Connect(device);
+}
+
+void CVideoDlg::SetConnecting(bool on) {
+    if (!on) m_pauseAfterLogin = false;
+    if (m_connecting == on) return;
+    m_connecting = on;
+    emit connectingChanged(on);
 }
 
 void CVideoDlg::StartLive() {
     m_active = 1;
     StopLive();
     m_active = 1;
+    const unsigned login = ++m_login;   // a login still running is no longer wanted
+    m_pauseAfterLogin = false;
     const std::string ip(FieldText(m_device.info.ip));
-    if (ip.empty()) return;
+    if (ip.empty()) {
+        SetConnecting(false);
+        return;
+    }
 
-    const int streamIndex = std::clamp<int32_t>(m_device.stream, 0, 1);
-    const int streamCode = streamIndex == 0 ? 1 : 2;
     const int port = FieldInt(m_device.info.httpPort, sizeof m_device.info.httpPort);
-    const std::string user(FieldText(m_device.user)), password(FieldText(m_device.password));
+    LoginTarget target{ip, std::string(FieldText(m_device.user)), std::string(FieldText(m_device.password)),
+                       static_cast<uint16_t>(port > 0 && port <= 65535 ? port : 0)};
+    SetConnecting(true);
+    m_worker.Start(*QThreadPool::globalInstance(), [this, login, target]() -> CWorkerLink::Done {
+        std::shared_ptr<LiveLoginResult> result = LogIn(target);
+        return [this, login, result] { OnLoginDone(login, *result); };
+    });
+}
 
-    int error = 0;
-    const KY_HANDLE handle = KY_SDK_LoginExt(ip.c_str(), user.c_str(), password.c_str(),
-                                             static_cast<uint16_t>(port > 0 && port <= 65535 ? port : 0), 5000, &error);
+void CVideoDlg::OnLoginDone(unsigned login, LiveLoginResult& result) {
+    if (login != m_login) return;   // superseded: the result logs its handle out
+    const bool pause = m_pauseAfterLogin;
+    SetConnecting(false);
+    const KY_HANDLE handle = std::exchange(result.handle, 0);
     if (handle <= 0) {
         KyMessage(this, "Login device failed!");
         return;
@@ -159,37 +241,32 @@ void CVideoDlg::StartLive() {
 
     // Capability record: fields 12 and 16 say whether the camera detects
     // persons and can draw boxes around them.
-    char capability[KY_CAPABILITY_SIZE] = {};
-    if (KY_SDK_GetConfig(handle, KY_CFG_CAPABILITY, capability, sizeof capability) == 0) {
-        m_live.capability[0] = FieldInt(capability + 12 * KY_CAPABILITY_FIELD, KY_CAPABILITY_FIELD);
-        m_live.capability[1] = FieldInt(capability + 16 * KY_CAPABILITY_FIELD, KY_CAPABILITY_FIELD);
+    if (result.capabilityRead) {
+        m_live.capability[0] = DetectsPersons(result.capability);
+        m_live.capability[1] = FieldInt(result.capability + 16 * KY_CAPABILITY_FIELD, KY_CAPABILITY_FIELD);
         m_live.capability[2] = 0;
-        std::memcpy(m_live.capabilityRecord, capability, sizeof capability);
+        std::memcpy(m_live.capabilityRecord, result.capability, sizeof result.capability);
         m_live.capabilityValid = 1;
     } else {
         m_live.capabilityValid = 0;
         std::memset(m_live.capabilityRecord, 0, sizeof m_live.capabilityRecord);
     }
+    if (result.deviceTypeRead) SetText(m_device.info.deviceType, ky::Utf8Truncate(FieldText(result.deviceType), 32));
+    if (m_live.capability[0] == 1 && result.humanoidRead)
+        std::memcpy(m_live.humanoid, result.humanoid, sizeof result.humanoid);
 
-    char deviceType[64] = {};
-    if (KY_SDK_GetConfig(handle, KY_CFG_DEVTYPE, deviceType, sizeof deviceType) == 0)
-        SetText(m_device.info.deviceType, ky::Utf8Truncate(FieldText(deviceType), 32));
-
-    if (m_live.capability[0] == 1) {
-        int32_t humanoid[3] = {};
-        if (KY_SDK_GetConfig(handle, KY_CFG_HUMANOID, humanoid, sizeof humanoid) == 0)
-            std::memcpy(m_live.humanoid, humanoid, sizeof humanoid);
-    }
-
+    const int streamIndex = std::clamp<int32_t>(m_device.stream, 0, 1);
+    const int streamCode = streamIndex == 0 ? 1 : 2;
+    const int port = FieldInt(m_device.info.httpPort, sizeof m_device.info.httpPort);
     m_live.handle = handle;
     m_handle.store(handle);
     m_live.port = static_cast<uint16_t>(port > 0 && port <= 65535 ? port : 0);
     m_live.streamIndex = streamIndex;
     m_live.streamCode = streamCode;
     m_live.playing = 0;
-    SetText(m_live.ip, ip);
-    SetText(m_live.user, user);
-    SetText(m_live.password, password);
+    SetText(m_live.ip, FieldText(m_device.info.ip));
+    SetText(m_live.user, FieldText(m_device.user));
+    SetText(m_live.password, FieldText(m_device.password));
     for (auto& region : m_live.regions) {
         const int32_t one = 1;
         std::memcpy(region, &one, sizeof one);
@@ -220,6 +297,8 @@ void CVideoDlg::StartLive() {
     ShowTitle(true);
     emit connectionChanged(true);
     NotifyDeviceLogin();   // settings tree ("485 set") and the pages
+    // The settings layout was entered while the login ran.
+    if (pause) PausePlay();
 }
 
 void CVideoDlg::StopLive() {
@@ -318,7 +397,7 @@ void CVideoDlg::ShowPlayView() {
     }
     show();
     raise();
-    if (IsLoggedIn() && !IsPlaying()) ResumePlay();
+    if (m_connecting || (IsLoggedIn() && !IsPlaying())) ResumePlay();
 }
 
 // ---- display mode ------------------------------------------------------------------

@@ -12,10 +12,12 @@
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "gui/kit/CameraSession.h"
+#include "gui/kit/WorkerLink.h"
 #include "core/sdk/KySdk.h"
 
 class CScreenPannel;
@@ -64,6 +66,7 @@ void MakeDetectionDraw(int message, const int32_t* words, size_t wordCount, int 
 int DetectionPenWidth(int message, int picWidth, int picHeight, int streamIndex);
 
 class IShellHost;
+struct LiveLoginResult;   // what a login worker found
 
 class CVideoDlg : public QWidget, public ICameraSession {
     Q_OBJECT
@@ -81,9 +84,13 @@ public:
     bool IsPlaying() const override { return m_live.playing != 0; }
     void PausePlay() override;
     void ResumePlay() override;
-    // Copies the record, ends any connection and starts a new one; 0 when
-    // the camera is logged in and playing.
-    int Connect(const DeviceRecord& device) override;
+    // Copies the record, ends any connection and starts a new login. The
+    // login and the configuration reads run on a worker; the rest of the
+    // start (state block, callbacks, play, messages) runs on the window
+    // thread when they end, unless another Connect or Disconnect came first.
+    void Connect(const DeviceRecord& device) override;
+    bool IsConnecting() const override { return m_connecting; }
+    // Ends the connection, and any login still running.
     void Disconnect() override;
     int32_t LoginHandle() const override { return Handle(); }
 
@@ -133,6 +140,8 @@ signals:
     void talkStopped();
     // A connection was started or ended.
     void connectionChanged(bool loggedIn);
+    // A login started (true) or ended (false) (play panel: busy while it runs).
+    void connectingChanged(bool connecting);
 
 protected:
     bool event(QEvent* event) override;
@@ -141,6 +150,8 @@ protected:
 
 private:
     void StartLive();
+    void OnLoginDone(unsigned login, LiveLoginResult& result);
+    void SetConnecting(bool on);
     void StopLive();
     void ShowTitle(bool withMarks);
     void RefreshMarks();
@@ -156,6 +167,12 @@ private:
     DeviceRecord m_device{};
     int m_picHeight = 0, m_picWidth = 0;
     bool m_streamLost = false;
+    // Logins run on workers; each Connect or Disconnect numbers anew, so
+    // the result of an earlier one is logged out unused.
+    CWorkerLink m_worker{this};
+    unsigned m_login = 0;
+    bool m_connecting = false;
+    bool m_pauseAfterLogin = false;
 
     bool m_fullScreen = false;
     QRect m_savedPanelGeometry;

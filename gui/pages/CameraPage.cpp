@@ -4,18 +4,12 @@
 #include <QThreadPool>
 #include <cstdlib>
 #include <exception>
-#include <mutex>
 #include <utility>
 
 #include "core/services/FieldText.h"
 #include "gui/kit/CameraSession.h"
 #include "gui/kit/MessagePresenter.h"
 #include "gui/kit/Translate.h"
-
-struct CCameraPage::Link {
-    std::mutex lock;
-    CCameraPage* page = nullptr;   // null once the page is gone
-};
 
 namespace {
 
@@ -38,15 +32,9 @@ std::string Field(const char (&field)[N]) {
 
 }   // namespace
 
-CCameraPage::CCameraPage(QWidget* parent, const char* section)
-    : CSettingsPage(parent), m_section(section), m_link(std::make_shared<Link>()) {
-    m_link->page = this;
-}
+CCameraPage::CCameraPage(QWidget* parent, const char* section) : CSettingsPage(parent), m_section(section) {}
 
-CCameraPage::~CCameraPage() {
-    std::lock_guard lock(m_link->lock);
-    m_link->page = nullptr;
-}
+CCameraPage::~CCameraPage() { m_worker.Cut(); }
 
 bool CCameraPage::LoggedIn() { return CurrentCamera().IsLoggedIn(); }
 
@@ -84,17 +72,16 @@ bool CCameraPage::Start(Exchange exchange) {
     if (m_busy) return false;
     const CameraTarget camera = Target();
     SetBusy(true);
-    ExchangePool().start([link = m_link, camera, exchange = std::move(exchange)] {
+    // The worker only runs the exchange; the page is touched by the queued
+    // Finish alone, which never runs once the page is gone.
+    m_worker.Start(ExchangePool(), [this, camera, exchange = std::move(exchange)]() -> CWorkerLink::Done {
         Done done;
         try {
             done = exchange(camera);
         } catch (const std::exception&) {
             done = nullptr;   // out of memory or the like: the page just stops being busy
         }
-        std::lock_guard lock(link->lock);
-        if (CCameraPage* page = link->page)
-            QMetaObject::invokeMethod(
-                page, [page, done = std::move(done)] { page->Finish(done); }, Qt::QueuedConnection);
+        return [this, done = std::move(done)] { Finish(done); };
     });
     return true;
 }

@@ -27,6 +27,7 @@
 
 #include "core/cgi/CgiClient.h"
 #include "gui/kit/SettingsPage.h"
+#include "gui/kit/WorkerLink.h"
 
 class QAbstractButton;
 
@@ -133,13 +134,11 @@ protected:
     void LockWhileBusy(QWidget* w);
 
 private:
-    struct Link;   // shared with the workers, which may outlive the page
-
     void SetBusy(bool on);
     void Finish(const Done& done);
 
     const char* m_section;
-    std::shared_ptr<Link> m_link;
+    CWorkerLink m_worker{this};
     bool m_busy = false;
     std::vector<QPointer<QWidget>> m_locked;
 };

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QApplication>
+#include <QThreadPool>
 #include <cstdio>
 
 #include "gui/shell/AppGlobals.h"
@@ -66,6 +67,9 @@ int CKyCamToolApp::ExitInstance() {
     g_pLocalStore = nullptr;
     m_store.reset();
     FreeSkinImages();
+    // A camera login still running (the window closed mid-login) ends, and
+    // is logged out again, while the SDK is still up.
+    QThreadPool::globalInstance()->waitForDone();
     SdkShutdown();
     return 0;
 }

@@ -241,7 +241,7 @@ void CKyCamToolDlg::ShowPreview() {
     m_playPanel->show();
     m_video->show();
     ICameraSession& camera = CurrentCamera();
-    if (camera.IsLoggedIn() && !camera.IsPlaying()) camera.ResumePlay();
+    if (camera.IsConnecting() || (camera.IsLoggedIn() && !camera.IsPlaying())) camera.ResumePlay();
     m_settings->hide();
     m_settings->ClearLastClicked();
     m_currentPage = nullptr;
@@ -253,7 +253,7 @@ void CKyCamToolDlg::ShowParamSettings() {
     m_playPanel->hide();
     m_video->hide();
     ICameraSession& camera = CurrentCamera();
-    if (camera.IsLoggedIn()) camera.PausePlay();
+    if (camera.IsLoggedIn() || camera.IsConnecting()) camera.PausePlay();
     m_settings->show();
     m_settings->ExpandNode(1);
     // The page the tree shows (none after Preview), not the search window
@@ -268,7 +268,7 @@ void CKyCamToolDlg::ShowDeviceList() {
 
 void CKyCamToolDlg::SearchDevice() {
     ICameraSession& camera = CurrentCamera();
-    if (camera.IsLoggedIn()) camera.PausePlay();
+    if (camera.IsLoggedIn() || camera.IsConnecting()) camera.PausePlay();
     ShowDeviceList();
     QCoreApplication::postEvent(m_search, new QEvent(ky::msg::Type(ky::msg::kStartSearch)));
 }

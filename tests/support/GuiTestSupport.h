@@ -2,8 +2,12 @@
 // Shared pieces of the GUI tests: a presenter that records message boxes and
 // answers questions, a temporary application folder with db.dat and language
 // files, and a fake camera.
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <QThread>
+#include <QTimer>
 #include <cstring>
 #include <deque>
 #include <stdexcept>
@@ -73,6 +77,33 @@ public:
             throw std::runtime_error(error);
     }
 };
+
+// A 50 ms timer's ticks: a window thread that blocks stops the count.
+struct TimerTicks {
+    TimerTicks() {
+        QObject::connect(&timer, &QTimer::timeout, [this] { ++ticks; });
+        timer.start(50);
+        clock.start();
+    }
+    // At least half the ticks due so far (room for a busy machine).
+    bool OnSchedule() const { return ticks >= clock.elapsed() / 50 / 2; }
+    QTimer timer;
+    QElapsedTimer clock;
+    int ticks = 0;
+};
+
+// Connect, then the event loop until the login has ended: 0 when logged in
+// and playing, else -1.
+inline int ConnectAndWait(ICameraSession& camera, const DeviceRecord& device, int ms = 20000) {
+    camera.Connect(device);
+    QElapsedTimer timer;
+    timer.start();
+    while (camera.IsConnecting() && timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return camera.IsLoggedIn() && camera.IsPlaying() ? 0 : -1;
+}
 
 class FakeCamera : public ICameraSession {
 public:

@@ -441,7 +441,16 @@ Action Camera::OnRequest(const RequestHead& head) {
     }
     const std::string& p = head.path;
     if (p.rfind("/emu/", 0) == 0) return ControlRequest(head);
-    if (SdkService::Owns(p)) return sdk_.Handle(head, [this] { BeginRestart(emu_.Opts().restartMs, ""); });
+    if (SdkService::Owns(p)) {
+        Action a = sdk_.Handle(head, [this] { BeginRestart(emu_.Opts().restartMs, ""); });
+        // The SDK's login and configuration requests meet a slow or silent
+        // camera too; the routes that drive the emulator itself do not.
+        if (a.kind == Action::Kind::Reply && p != "/sdk/emit-boxes" && p != "/sdk/talk-received") {
+            if (TakeFault(FaultKind::Slow)) a.reply.byteDelayMs = 1;
+            if (TakeFault(FaultKind::Silent)) a.reply.silent = true;
+        }
+        return a;
+    }
 
     FaultSet f = TakeFaults();
     bool isGet = head.method == "GET";

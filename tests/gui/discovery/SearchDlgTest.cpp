@@ -47,10 +47,7 @@ public:
 
 class ConnectingCamera : public FakeCamera {
 public:
-    int Connect(const DeviceRecord& device) override {
-        connects.push_back(device);
-        return 0;
-    }
+    void Connect(const DeviceRecord& device) override { connects.push_back(device); }
     std::vector<DeviceRecord> connects;
 };
 

@@ -49,14 +49,12 @@ public:
     bool IsLoggedIn() const override { return m_handle > 0; }
     const DeviceRecord& GetDevice() const override { return device; }
     bool IsPlaying() const override { return playing; }
-    int Connect(const DeviceRecord& d) override {
+    void Connect(const DeviceRecord& d) override {
         Disconnect();
         device = d;
         m_handle = KY_SDK_LoginExt(d.info.ip, d.user, d.password, uint16_t(std::atoi(d.info.httpPort)), 5000, nullptr);
         const KY_PLAY_INFO play{d.stream == 1 ? 2 : 1, d.stream == 1 ? 1 : 0, 0, 7};
-        if (m_handle <= 0 || KY_SDK_RealPlayExt(m_handle, this, &play) != 0) return -1;
-        playing = true;
-        return 0;
+        playing = m_handle > 0 && KY_SDK_RealPlayExt(m_handle, this, &play) == 0;
     }
     KY_HANDLE Handle() const override { return staleHandle ? staleHandle : m_handle; }
     void Disconnect() override {

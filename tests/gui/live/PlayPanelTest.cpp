@@ -33,10 +33,7 @@ namespace {
 // A camera that only notes the records it is asked to open.
 class ConnectRecorder : public kytest::FakeCamera {
 public:
-    int Connect(const DeviceRecord& d) override {
-        opened.push_back(d);
-        return 0;
-    }
+    void Connect(const DeviceRecord& d) override { opened.push_back(d); }
     std::vector<DeviceRecord> opened;
 };
 
@@ -318,7 +315,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(kytest::Emulator().Ok()) << "emulator did not start: " << ky::test::EmulatorProcess::BinaryPath();
         MakePanel();
-        ASSERT_EQ(live.Connect(kytest::EmulatorRecord()), 0);
+        ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord()), 0);
     }
     void TearDown() override {
         panel.reset();
@@ -338,7 +335,7 @@ protected:
     void BreakLogin() {
         const KY_HANDLE h = live.Handle();
         live.Disconnect();
-        ASSERT_EQ(live.Connect(kytest::EmulatorRecord()), 0);
+        ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord()), 0);
         live.staleHandle = h;
         presenter.Clear();
     }
@@ -458,7 +455,7 @@ TEST_F(PlayPanelCamera, SnapshotsAreNamedByTimeAndCounterAndClosingWaitsForThem)
 }
 
 TEST_F(PlayPanelCamera, RecordingGoesToANamedFileAndTheButtonsFollow) {
-    ASSERT_EQ(live.Connect(kytest::EmulatorRecord(1)), 0);   // the small second stream
+    ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord(1)), 0);   // the small second stream
     ASSERT_TRUE(Frames(1));
     Click("startRecord");
     EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.Last().toStdString();
@@ -577,7 +574,7 @@ TEST_F(PlayPanelCamera, DrivesTheLiveVideoWindow) {
     SetCurrentCamera(&video);
     MakePanel();
     panel->OnListenState(true);
-    ASSERT_EQ(video.Connect(kytest::EmulatorRecord(1)), 0);
+    ASSERT_EQ(kytest::ConnectAndWait(video, kytest::EmulatorRecord(1)), 0);
     EXPECT_EQ(panel->ListenButton()->text(), "Listen") << "a login switches sound off";
     Click("ptzLeft");
     EXPECT_EQ(emu.Int("sdk.ptz.last.cmd"), 0x3003);

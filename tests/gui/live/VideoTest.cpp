@@ -308,7 +308,7 @@ protected:
         return QTest::qWaitFor([&] { return dlg.PlayWnd()->FramesShown() >= n; }, kWaitMs);
     }
     void Connect(int stream = 0) {
-        ASSERT_EQ(dlg.Connect(EmulatorRecord(stream)), 0) << presenter.texts.join("|").toStdString();
+        ASSERT_EQ(kytest::ConnectAndWait(dlg, EmulatorRecord(stream)), 0) << presenter.texts.join("|").toStdString();
         ASSERT_TRUE(Frames());
     }
     // Pixel of the latest picture, as 0xAARRGGBB.
@@ -365,7 +365,7 @@ TEST_F(VideoDlgTest, ConnectLogsInFillsTheStateBlockAndShowsPictures) {
 }
 
 TEST_F(VideoDlgTest, WrongPasswordReportsLoginFailedAndStaysLoggedOut) {
-    EXPECT_EQ(dlg.Connect(EmulatorRecord(0, "wrong")), -1);
+    EXPECT_EQ(kytest::ConnectAndWait(dlg, EmulatorRecord(0, "wrong")), -1);
     EXPECT_EQ(presenter.texts, QStringList{"Login device failed!"});
     EXPECT_FALSE(dlg.IsLoggedIn());
     EXPECT_TRUE(AllZero(dlg.GetLiveState()));
@@ -390,7 +390,7 @@ TEST_F(VideoDlgTest, DisconnectAndEmptyAddressLeaveNoHandleBehind) {
 
     // A connect without an address ends the connection and starts none.
     Connect();
-    EXPECT_EQ(dlg.Connect(EmulatorRecord(0, kytest::kEmuPassword, "")), -1);
+    EXPECT_EQ(kytest::ConnectAndWait(dlg, EmulatorRecord(0, kytest::kEmuPassword, "")), -1);
     EXPECT_FALSE(dlg.IsLoggedIn());
     EXPECT_TRUE(presenter.texts.isEmpty());
     EXPECT_EQ(dlg.GetDevice().info.ip[0], '\0');
@@ -416,7 +416,7 @@ TEST_F(VideoDlgTest, DetectionBoxesArePaintedWithTheirPenWidthAndColour) {
 
 TEST_F(VideoDlgTest, PersonBoxesNeedTheCameraToDrawThem) {
     emu.Set("sdk.hd.boxes", "0");
-    const bool connected = dlg.Connect(EmulatorRecord()) == 0;
+    const bool connected = kytest::ConnectAndWait(dlg, EmulatorRecord()) == 0;
     emu.Set("sdk.hd.boxes", "1");
     ASSERT_TRUE(connected && Frames());
     EXPECT_EQ(dlg.GetLiveState().humanoid[1], 0);
@@ -464,7 +464,7 @@ TEST_F(VideoDlgTest, PauseKeepsTheLoginUnlessRecordingAndResumeLogsInAgain) {
     EXPECT_TRUE(dlg.IsLoggedIn());
     EXPECT_FALSE(dlg.IsPlaying());
     dlg.ResumePlay();
-    EXPECT_TRUE(dlg.IsPlaying());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.IsPlaying(); }, kWaitMs));
     EXPECT_EQ(observer.logins, 2);   // a new login
     ASSERT_TRUE(Frames(dlg.PlayWnd()->FramesShown() + 1));
 
@@ -522,7 +522,7 @@ TEST(VideoDlgStream, LostStreamShowsReconnectingInTheTitle) {
     kytest::GuiAppDir app;
     kytest::RecordingPresenter presenter;
     CVideoDlg dlg;
-    ASSERT_EQ(dlg.Connect(EmulatorRecord(0, "admin", "127.0.0.1", emu.HttpPort())), 0);
+    ASSERT_EQ(kytest::ConnectAndWait(dlg, EmulatorRecord(0, "admin", "127.0.0.1", emu.HttpPort())), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.PlayWnd()->FramesShown() > 0; }, kWaitMs));
     emu.Stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.VideoWnd()->Title() == "127.0.0.1 (reconnecting...)"; }, kWaitMs));

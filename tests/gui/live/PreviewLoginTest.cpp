@@ -1,0 +1,134 @@
+// Preview's login runs off the window thread. Against a camera that never
+// answers and one that answers slowly: the window keeps handling events, the
+// play panel is busy meanwhile, and logins that nobody wants any more (the
+// view deleted, another device asked for) are logged out again.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThreadPool>
+#include <memory>
+
+#include "gui/live/LeftPlayDlg.h"
+#include "gui/live/PlayWnd.h"
+#include "gui/live/VideoDlg.h"
+#include "tests/gui/live/LiveTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
+
+using kytest::EmulatorRecord;
+using kytest::kWaitMs;
+
+namespace {
+
+class PreviewLogin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(kytest::Emulator().Ok()) << "kycam-emulator did not start";
+        SetCurrentCamera(video.get());
+        panel = std::make_unique<CLeftPlayDlg>();
+        video->resize(640, 400);
+        video->show();
+    }
+    void TearDown() override {
+        Fault("none");
+        SetCurrentCamera(nullptr);
+    }
+
+    // Adds a fault mode to the camera ("none" clears them).
+    static void Fault(const std::string& name) {
+        int status = 0;
+        kytest::Routes().Get("/emu/fault?name=" + name, &status);
+        ASSERT_EQ(status, 200);
+    }
+    // The SDK numbers logins in turn: a login of our own, logged out at
+    // once, tells how far the numbering has come.
+    static KY_HANDLE LastHandle() {
+        const KY_HANDLE h = KY_SDK_LoginExt("127.0.0.1", "admin", kytest::kEmuPassword,
+                                            uint16_t(kytest::Emulator().HttpPort()), 5000, nullptr);
+        KY_SDK_Logout(h);
+        return h;
+    }
+    bool WaitLogin() {
+        return QTest::qWaitFor([&] { return !video->IsConnecting(); }, kWaitMs);
+    }
+
+    kytest::GuiAppDir app;
+    kytest::RecordingPresenter presenter;
+    std::unique_ptr<CVideoDlg> video = std::make_unique<CVideoDlg>();
+    std::unique_ptr<CLeftPlayDlg> panel;
+};
+
+TEST_F(PreviewLogin, SilentCameraLeavesTheWindowRunningAndEndsWithLoginFailed) {
+    Fault("silent");
+    kytest::TimerTicks timer;
+    video->Connect(EmulatorRecord());
+    EXPECT_LT(timer.clock.elapsed(), 1000) << "the login's time-out is 5 s";
+    ASSERT_TRUE(video->IsConnecting());
+    EXPECT_EQ(panel->cursor().shape(), Qt::BusyCursor);
+    EXPECT_FALSE(panel->Button("preview")->isEnabled());
+
+    // A second Preview while the login runs is ignored.
+    panel->IpEdit()->setText(QStringLiteral("127.0.0.2"));
+    panel->OnPreview();
+    EXPECT_STREQ(video->GetDevice().info.ip, "127.0.0.1");
+
+    QTest::qWait(1000);
+    EXPECT_TRUE(timer.OnSchedule()) << timer.ticks << " ticks";
+    EXPECT_TRUE(video->IsConnecting());
+    ASSERT_TRUE(WaitLogin());
+    EXPECT_EQ(presenter.texts, QStringList{QStringLiteral("Login device failed!")});
+    EXPECT_FALSE(video->IsLoggedIn());
+    EXPECT_NE(panel->cursor().shape(), Qt::BusyCursor);
+    EXPECT_TRUE(panel->Button("preview")->isEnabled());
+}
+
+TEST_F(PreviewLogin, SlowCameraPlaysOnceItHasAnswered) {
+    QSignalSpy connected(video.get(), &CVideoDlg::connectionChanged);
+    QSignalSpy listen(video.get(), &CVideoDlg::listenStateChanged);
+    Fault("slow");
+    video->Connect(EmulatorRecord());
+    EXPECT_TRUE(video->IsConnecting());
+    EXPECT_FALSE(video->IsLoggedIn());
+    ASSERT_TRUE(WaitLogin());
+    EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.texts.join('|').toStdString();
+    EXPECT_TRUE(video->IsLoggedIn());
+    EXPECT_TRUE(video->IsPlaying());
+    EXPECT_EQ(video->GetLiveState().capabilityValid, 1);   // the configuration reads came back with it
+    EXPECT_EQ(connected.count(), 1);
+    EXPECT_EQ(listen.count(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return video->PlayWnd()->FramesShown() > 0; }, kWaitMs));
+}
+
+TEST_F(PreviewLogin, LoginsNobodyWantsAnyMoreAreLoggedOut) {
+    const KY_HANDLE first = LastHandle();
+    ASSERT_GT(first, 0);
+    Fault("slow");
+    // A view deleted mid-login.
+    auto gone = std::make_unique<CVideoDlg>();
+    gone->Connect(EmulatorRecord());
+    gone.reset();
+    // Another device asked for mid-login, then the settings layout entered:
+    // only the last login stays, and it ends paused.
+    video->Connect(EmulatorRecord());
+    video->Connect(EmulatorRecord(1));
+    video->PausePlay();
+    ASSERT_TRUE(WaitLogin());
+    EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.texts.join('|').toStdString();
+    EXPECT_TRUE(video->IsLoggedIn());
+    EXPECT_FALSE(video->IsPlaying());
+    EXPECT_EQ(video->GetLiveState().streamIndex, 1);
+
+    Fault("none");
+    QThreadPool::globalInstance()->waitForDone();
+    QTest::qWait(50);   // results queued to the view
+    const KY_HANDLE last = LastHandle();
+    EXPECT_GE(last, first + 4);
+    for (KY_HANDLE h = first + 1; h < last; ++h)
+        if (h != video->Handle()) {
+            EXPECT_NE(KY_SDK_Logout(h), 0) << "login " << h << " left behind";
+        }
+}
+
+}   // namespace
