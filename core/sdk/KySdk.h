@@ -1,11 +1,10 @@
 #pragma once
-// The tool's camera SDK. Functions, call order and argument meanings follow
-// the KY_SDK_* interface the tool was designed around; underneath, live media
-// is RTSP over TCP (stream 1 at /11, stream 2 at /12) decoded with FFmpeg, and
-// control (login check, configuration codes, PTZ, presets, talk, events) goes
-// over the camera's HTTP port. docs/sdk-protocol.md describes the wire side.
-// Qt-free: the GUI supplies a render surface and an audio output through the
-// interfaces below. Results: 0 success, non-zero failure, unless stated.
+// The tool's camera SDK: the KY_SDK_* functions through which it logs in to
+// a camera and drives its live media, sound, talk, PTZ, snapshots, recording,
+// configuration codes and region drawing. Underneath, live media is RTSP over TCP (stream 1 at /11, stream 2 at /12)
+// decoded with FFmpeg, and control (login check, configuration codes, PTZ, presets, talk, events) goes over the
+// camera's HTTP port. docs/sdk-protocol.md describes the wire side. Qt-free: the GUI supplies a render surface and an
+// audio output through the interfaces below. Results: 0 success, non-zero failure, unless stated.
 #include <cstdint>
 
 using KY_HANDLE = int32_t;   // login handle: small positive integer, 0 = none

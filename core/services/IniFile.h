@@ -1,7 +1,7 @@
 #pragma once
 // Profile (INI) files: settings.ini and the language files.
 //
-// Reading follows the rules users of the tool's files have always relied on:
+// Reading rules (existing settings and language files depend on them):
 // - section and key names match without regard to ASCII case, after trimming
 //   blanks; the first matching section is the one used, and within it the
 //   first matching key;

@@ -21,8 +21,8 @@ CIniFile Settings() { return CIniFile(SettingsFilePath()); }
 
 std::string GetFolder(const char* key, const char* defaultName) {
     const CIniFile ini = Settings();
-    // A folder may be as long as any Linux path; the 300-character buffer was
-    // sized for Windows paths and would cut a deep folder into another one.
+    // A folder is read up to PATH_MAX: the 300-character default buffer
+    // would cut a deep folder into another one.
     std::string dir = ini.GetString(kSection, key, "", PATH_MAX);
     if (dir.empty()) {
         dir = AppFilePath(defaultName);

@@ -17,8 +17,8 @@ QFont MakeControlFont(const QStringList& families, int height, int width, int we
     if (height < 0) {
         font.setPixelSize(-height);
     } else if (height > 0) {
-        // A positive height names the whole cell; shrink the em until the
-        // cell fits, as the fonts of the original controls did.
+        // A positive height names the whole cell (ascent plus descent): the
+        // em shrinks until the cell fits, so rows keep the height asked for.
         font.setPixelSize(height);
         const QFontMetrics fm(font);
         const int cell = fm.ascent() + fm.descent();

@@ -207,8 +207,8 @@ void CWeekCtrl::paintEvent(QPaintEvent*) {
                     p.fillRect(CellRect(d, s).adjusted(0, 0, 1, 1), QColor(0, 255, 0));
     }
 
-    // Lines end one pixel short of their end point, as line drawing on the
-    // original platform did.
+    // Day lines stop one pixel before the grid's right edge, which the last
+    // hour line draws.
     p.setPen(QPen(QColor(192, 192, 192), 1));
     for (int d = 1; d < kDays; ++d) {
         const int y = kHeaderHeight + d * ch;

@@ -1,12 +1,12 @@
 #pragma once
 // Private messages between the tool's windows, as posted (or sent) Qt events.
-// The event types equal the window-message numbers the tool has always used,
-// so a trace or a test can name them the same way.
+// Each event type is the message's fixed number, so a trace or a test names
+// a message by that number.
 #include <QEvent>
 
 namespace ky::msg {
 
-inline constexpr int kUser = 0x400;                 // WM_USER
+inline constexpr int kUser = 0x400;                 // the first private number
 inline constexpr int kSnapDone = kUser + 1000;      // 2024: a snapshot worker has finished
 inline constexpr int kSearchBroadcast = 2026;       // a device answered on the broadcast channel
 inline constexpr int kSearchMulticast = 2027;       // ... on the multicast channel

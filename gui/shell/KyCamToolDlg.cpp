@@ -400,7 +400,7 @@ void CKyCamToolDlg::changeEvent(QEvent* event) {
 }
 
 void CKyCamToolDlg::contextMenuEvent(QContextMenuEvent* event) {
-    // The button strips carry the about item (the system menu of old).
+    // The button strips carry the about item: the window has no menu bar.
     const int top = m_buttons[kPreview]->geometry().bottom();
     const int y = event->pos().y();
     if (y > top && y < height() - kBottomStrip) {
