@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/services/Utf8.h"
+#include "tests/support/Golden.h"
 #include "tests/support/TestFiles.h"
 
 using kytest::ReadBytes;
@@ -41,54 +43,25 @@ protected:
 
 // ---- lookup --------------------------------------------------------------
 
-// Lookups: {file, section, key, expected value (default "def")}.
-TEST_F(IniFileTest, LookupRules) {
-    const std::string kLang =
-        "[CONFIG]\nHave card, free space=有卡，剩余空间\nSD card is formatting \\=SD卡正在格式化\\\n"
-        "UPnP状态：=UPnP-Status:\nParameter setting succeeded!=Paramètres enregistrés !\n";
-    const std::string kOdd =
-        "k=before any section\n; k=commented\n[S] ; trailing note\n   ;k=also commented\n"
-        "k\n[broken header\nk=real\nempty=\ndq=\"quoted  \"\nsq='x'\nhalf=\"open\n";
-    const struct {
-        std::string file;
-        const char *section, *key, *want;
-    } cases[] = {
-        // Sections and keys match without ASCII case.
-        {"[config]\nptzspeed=30\n", "Config", "PTZSpeed", "30"},
-        {"[config]\nptzspeed=30\n", "CONFIG", "PtzSpeed", "30"},
-        // The first match wins; only the first matching section is searched.
-        {"[A]\nk=first\nK=second\n[a]\nk=third\nonly=later\n", "A", "k", "first"},
-        {"[A]\nk=first\n[a]\nonly=later\n", "A", "only", "def"},
-        // Keys and values are trimmed; the key ends at the first "=".
-        {"  [ Sec ]  \n\t key one \t=  value with  inner blanks \t\n", "Sec", "key one", "value with  inner blanks"},
-        {"  [ Sec ]  \n\t key one \t=  v\n", " Sec ", " key one ", "v"},
-        {"[Sec]\nexpr = a=b=c\n", "Sec", "expr", "a=b=c"},
-        // Keys with punctuation and beyond ASCII, as language files have them.
-        {kLang, "CONFIG", "Have card, free space", "有卡，剩余空间"},
-        {kLang, "CONFIG", "SD card is formatting \\", "SD卡正在格式化\\"},
-        {kLang, "CONFIG", "UPnP状态：", "UPnP-Status:"},
-        {kLang, "CONFIG", "Parameter setting succeeded!", "Paramètres enregistrés !"},
-        // Comments, broken headers and lines without "=" are not entries; one
-        // pair of quotes is dropped; present but empty is not the default.
-        {kOdd, "S", "k", "real"},
-        {kOdd, "S", "empty", ""},
-        {kOdd, "S", "dq", "quoted  "},
-        {kOdd, "S", "sq", "x"},
-        {kOdd, "S", "half", "\"open"},
-        {kOdd, "S", "missing", "def"},
-        {kOdd, "Missing", "k", "def"},
-        // Encodings and line ends.
-        {"\xEF\xBB\xBF[CONFIG]\nOK=确定\n", "CONFIG", "OK", "确定"},
-        {kytest::Utf16LeFile(u"[CONFIG]\r\nOK=确定\r\nUPnP状态：=状态 \U0001F600\r\n[P_NET_DLG]\r\nIP=地址\r\n"),
-         "config", "UPnP状态：", "状态 \U0001F600"},
-        {kytest::Utf16LeFile(u"[CONFIG]\r\nOK=确定\r\n[P_NET_DLG]\r\nIP=地址\r\n"), "P_NET_DLG", "IP", "地址"},
-        {"[S]\r\na=1\r\nb=2\rc=3", "S", "b", "2"},
-        {"[S]\r\na=1\r\nb=2\rc=3", "S", "c", "3"},
-    };
-    for (const auto& c : cases) {
-        Write(c.file);
-        EXPECT_EQ(Ini().GetString(c.section, c.key, "def"), c.want) << c.section << "/" << c.key;
-    }
+// Lookups, cuts and UTF-8 texts: golden/texts.txt.
+TEST(ServicesGolden, LookupsCutsAndUtf8) {
+    ky::test::ExpectGoldenResults(
+        KY_SERVICES_GOLDEN,
+        {{"Lookup",
+          [](const auto& a) {
+              return ky::ini::FindValue(ky::ini::DecodeProfileBytes(a.at(0)), a.at(1), a.at(2)).value_or("<missing>");
+          }},
+         {"Cut", [](const auto& a) { return std::string(ky::ini::CutToChars(a.at(0), std::stoul(a.at(1)))); }},
+         {"Fit", [](const auto& a) { return std::to_string(ky::Utf8FitLength(a.at(0), std::stoul(a.at(1)))); }},
+         {"Utf16", [](const auto& a) { return ky::Utf16LeToUtf8(a.at(0)); }}});
+    EXPECT_EQ(ky::Utf8Truncate("ab\xE6\xB1\x89", 4), "ab");
+}
+
+TEST_F(IniFileTest, Utf16FilesWithByteOrderMark) {
+    Write(kytest::Utf16LeFile(u"[CONFIG]\r\nOK=确定\r\nUPnP状态：=状态 \U0001F600\r\n[P_NET_DLG]\r\nIP=地址\r\n"));
+    EXPECT_EQ(Ini().GetString("config", "UPnP状态：", ""), "状态 \U0001F600");
+    EXPECT_EQ(Ini().GetString("P_NET_DLG", "IP", ""), "地址");
+    EXPECT_EQ(Ini().GetString("S", "missing", "def"), "def");
 }
 
 TEST_F(IniFileTest, GetIntFollowsProfileRules) {
@@ -134,15 +107,6 @@ TEST_F(IniFileTest, CutNeverSplitsASequence) {
     EXPECT_EQ(v, Repeat("x", 198) + "\U0001F600");
     EXPECT_EQ(Ini().GetString("S", "k", "", 1), "");
     EXPECT_EQ(Ini().GetString("S", "k", "", 0), "");
-}
-
-TEST(IniCutToChars, CountsCodePointsAndStrayBytes) {
-    using ky::ini::CutToChars;
-    EXPECT_EQ(CutToChars("aé汉\U0001F600z", 4), "aé汉\U0001F600");
-    EXPECT_EQ(CutToChars("aé汉\U0001F600z", 3), "aé汉");
-    // A truncated sequence counts byte by byte and is kept only as far as the limit.
-    EXPECT_EQ(CutToChars("\xE6\xB1x", 2), "\xE6\xB1");
-    EXPECT_EQ(CutToChars("abc", 10), "abc");
 }
 
 // ---- writing ---------------------------------------------------------------

@@ -45,20 +45,6 @@ protected:
 
 }   // namespace
 
-TEST(PercentDecode, DecodesAndKeepsMalformedEscapes) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"my+net%3D1", "my net=1"},
-        {"a%2Fb%2f", "a/b/"},
-        {"%E4%B8%AD", "\xE4\xB8\xAD"},
-        {"%4", "%4"},
-        {"x%", "x%"},
-        {"%zz%4g", "%zz%4g"},
-        {"%41%", "A%"},
-        {"", ""},
-    };
-    for (const auto& [in, out] : cases) EXPECT_EQ(emu::PercentDecode(in), out) << in;
-}
-
 // Each case on a fresh camera: sets answer [Succeed], gets answer the values,
 // a refused group changes nothing.
 TEST_F(CgiCommands, GoldenRoundTripsAndRefusals) {
