@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The whole test suite: installs what is missing, builds the project, runs every
-# test, then the core again under ASan+UBSan, then each fuzz target briefly.
+# The whole test suite: installs what is missing, checks the layer rules,
+# builds the project, runs every test, then the core again under ASan+UBSan,
+# then each fuzz target briefly.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -24,6 +25,9 @@ run_ctest() {
   [ "$rc" -eq 0 ] || status=1
   rm -f "$log"
 }
+
+echo "== layer check"
+if bash scripts/check-layers.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 
 echo "== build (all targets)"
 bash scripts/build.sh build || exit 1
