@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -74,21 +74,13 @@ private:
     Seen seen_;
 };
 
-std::string Shell(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
 // ffprobe's "key=value" lines (and errors) for the streams and the format of a file.
 std::string Probe(const fs::path& file) {
-    return Shell(
-        "ffprobe -v error -show_entries stream=codec_type,codec_name,width,height:format=format_name,duration "
-        "-of default=nw=1 '" +
-        file.string() + "' 2>&1");
+    return ky::test::RunProcess(
+               {"ffprobe", "-v", "error", "-show_entries",
+                "stream=codec_type,codec_name,width,height:format=format_name,duration", "-of", "default=nw=1", file},
+               {}, {.mergeStderr = true})
+        .out;
 }
 double Duration(const std::string& probe) {
     const size_t at = probe.find("duration=");
@@ -96,7 +88,9 @@ double Duration(const std::string& probe) {
 }
 // Errors found by decoding the whole file.
 std::string DecodeErrors(const fs::path& file) {
-    return Shell("ffmpeg -nostdin -v error -i '" + file.string() + "' -f null - 2>&1");
+    return ky::test::RunProcess({"ffmpeg", "-nostdin", "-v", "error", "-i", file, "-f", "null", "-"}, {},
+                                {.mergeStderr = true})
+        .out;
 }
 
 KY_DRAW_ITEM Item(const char* label, int l, int t, int r, int b, KY_COLOR* color) {
@@ -350,54 +344,63 @@ TEST_F(SdkMedia, DraggedRectangleIsReportedAndPainted) {
 // ---- the drawing layer on its own --------------------------------------------------------
 
 TEST(SdkDrawLayer, PaintsVisibleRectanglesWithPenWidthAndClips) {
-    EXPECT_EQ(ky::sdk::ColorRefToArgb(0xFF), 0xFFFF0000u);   // 0x00BBGGRR to opaque 0xAARRGGBB
-    EXPECT_EQ(ky::sdk::ColorRefToArgb(0x123456), 0xFF563412u);
+    EXPECT_EQ(ky::sdk::ColorRefToArgb(0x123456), 0xFF563412u);   // 0x00BBGGRR to opaque 0xAARRGGBB
+    constexpr uint32_t kRed = 0xFFFF0000u, kBlack = 0xFF000000u;
     DrawLayer layer;
     ASSERT_TRUE(layer.SetPenWidth(3));
     KY_COLOR red{0xFF, 0, 1, 0}, hidden{0xFF00, 0, 0, 0}, green{0xFF00, 0, 1, 0};
     KY_DRAW_ITEM items[] = {Item("", 10, 10, 50, 40, &red), Item("", 60, 10, 90, 40, &hidden),
                             Item("", -100, -100, 5000, 5000, &red)};
     ASSERT_TRUE(layer.SetItems(items, 3, 2));
-    std::vector<uint32_t> pic(100 * 60, 0xFF000000u);
+    std::vector<uint32_t> pic(100 * 60, kBlack);
     layer.Paint(reinterpret_cast<uint8_t*>(pic.data()), 100, 60, 400);
     // Pen edge, just inside the 3-pixel pen, the exclusive right edge, the
     // invisible item, the huge one outside the picture.
-    for (auto [x, y, want] : {std::tuple{10, 10, 0xFFFF0000u},
-                              {12, 25, 0xFFFF0000u},
-                              {13, 25, 0xFF000000u},
-                              {49, 39, 0xFFFF0000u},
-                              {50, 25, 0xFF000000u},
-                              {60, 10, 0xFF000000u},
-                              {75, 55, 0xFF000000u}})
-        EXPECT_EQ(pic[size_t(y * 100 + x)], want) << x << "," << y;
+    const struct {
+        int x, y;
+        uint32_t want;
+    } points[] = {{10, 10, kRed},   {12, 25, kRed},   {13, 25, kBlack}, {49, 39, kRed},
+                  {50, 25, kBlack}, {60, 10, kBlack}, {75, 55, kBlack}};
+    for (const auto& p : points) EXPECT_EQ(pic[size_t(p.y * 100 + p.x)], p.want) << p.x << "," << p.y;
 
     // A label with no terminator at all is drawn and found safely.
     KY_DRAW_ITEM it = Item("", 0, 0, 200, 100, &green);
     std::memset(it.label, '1', sizeof it.label);
     ASSERT_TRUE(layer.SetItems(&it, 1, 1));
-    std::vector<uint32_t> big(200 * 100, 0xFF000000u);
+    std::vector<uint32_t> big(200 * 100, kBlack);
     layer.Paint(reinterpret_cast<uint8_t*>(big.data()), 200, 100, 800);
-    int lit = 0;
+    int lit = 0;   // the label's pixels, away from the pen
     for (int y = 5; y < 30; ++y)
-        for (int x = 5; x < 60; ++x) lit += big[size_t(y * 200 + x)] == 0xFF00FF00u;
+        lit += int(std::count(&big[size_t(y * 200 + 5)], &big[size_t(y * 200 + 60)], 0xFF00FF00u));
     EXPECT_GT(lit, 20);
     EXPECT_EQ(layer.Find(std::string(32, '1'), 1).value(), (DrawRect{0, 0, 200, 100}));
 }
 
-TEST(SdkDrawLayer, RejectsBadInputAndReplacesLayers) {
+TEST(SdkDrawLayer, BadInputLayersAndEditing) {
     DrawLayer layer;
-    EXPECT_FALSE(layer.SetPenWidth(0));
-    EXPECT_FALSE(layer.SetItems(nullptr, 2, 1));
-    EXPECT_FALSE(layer.SetItems(nullptr, -1, 1));
-    EXPECT_FALSE(layer.EnableEditing(nullptr, true, 1));
+    EXPECT_FALSE(layer.SetPenWidth(0) || layer.SetItems(nullptr, 2, 1) || layer.SetItems(nullptr, -1, 1) ||
+                 layer.EnableEditing(nullptr, true, 1));
     KY_COLOR c{0xFF00, 0, 1, 0};
-    KY_DRAW_ITEM a[] = {Item("1", 0, 0, 10, 10, &c), Item("2", 20, 20, 30, 30, nullptr)};
-    ASSERT_TRUE(layer.SetItems(a, 2, 1));
-    KY_DRAW_ITEM b = Item("3", 5, 5, 8, 8, &c);
-    ASSERT_TRUE(layer.SetItems(&b, 1, 1));
-    EXPECT_FALSE(layer.Find("1", 1));
-    EXPECT_TRUE(layer.Find("3", 1));
-    ASSERT_TRUE(layer.SetItems(nullptr, 0, 1));
+    KY_DRAW_ITEM a[] = {Item("1", 100, 100, 300, 200, &c), Item("2", 400, 300, 420, 320, nullptr)};
+    KY_DRAW_ITEM box = Item("Box", 10, 10, 60, 60, &c);
+    ASSERT_TRUE(layer.SetItems(a, 2, DrawLayer::kEditLayer));
+    ASSERT_TRUE(layer.EnableEditing("1", false, DrawLayer::kEditLayer));
+    EXPECT_FALSE(layer.Select(150, 150, 4));
+    EXPECT_FALSE(layer.Drag(200, 200, 640, 480));
+    ASSERT_TRUE(layer.EnableEditing("1", true, DrawLayer::kEditLayer));
+    EXPECT_TRUE(layer.Select(150, 150, 4));
+    // Display layers (detection boxes) stay put unless enabled by name, compared without regard to case.
+    ASSERT_TRUE(layer.SetItems(&box, 1, 2));
+    EXPECT_FALSE(layer.Select(30, 30, 4));
+    ASSERT_TRUE(layer.EnableEditing("BOX", true, 2));
+    EXPECT_TRUE(layer.Select(30, 30, 4));
+    auto e = layer.Drag(40, 30, 640, 480);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->name, "Box");
+    // New items replace a layer's old ones; none clear it.
+    ASSERT_TRUE(layer.SetItems(&box, 1, DrawLayer::kEditLayer));
+    EXPECT_FALSE(layer.Find("1", DrawLayer::kEditLayer));
+    ASSERT_TRUE(layer.SetItems(nullptr, 0, DrawLayer::kEditLayer) && layer.SetItems(nullptr, 0, 2));
     EXPECT_TRUE(layer.Empty());
 }
 
@@ -433,26 +436,6 @@ TEST(SdkDrawLayer, DragMovesAndResizesInsideThePicture) {
     ASSERT_TRUE(layer.Select(150, 150, 4));
     ASSERT_TRUE(layer.SetItems(items + 1, 1, DrawLayer::kEditLayer));
     EXPECT_FALSE(layer.Drag(200, 200, 640, 480));
-}
-
-TEST(SdkDrawLayer, EditingFollowsEnablePicAndLayer) {
-    DrawLayer layer;
-    KY_COLOR green{0xFF00, 0, 1, 0};
-    KY_DRAW_ITEM item = Item("1", 100, 100, 300, 200, &green), box = Item("Box", 10, 10, 60, 60, &green);
-    ASSERT_TRUE(layer.SetItems(&item, 1, DrawLayer::kEditLayer));
-    ASSERT_TRUE(layer.EnableEditing("1", false, DrawLayer::kEditLayer));
-    EXPECT_FALSE(layer.Select(150, 150, 4));
-    EXPECT_FALSE(layer.Drag(200, 200, 640, 480));
-    ASSERT_TRUE(layer.EnableEditing("1", true, DrawLayer::kEditLayer));
-    EXPECT_TRUE(layer.Select(150, 150, 4));
-    // Display layers (detection boxes) stay put unless enabled by name, compared without regard to case.
-    ASSERT_TRUE(layer.SetItems(&box, 1, 2));
-    EXPECT_FALSE(layer.Select(30, 30, 4));
-    ASSERT_TRUE(layer.EnableEditing("BOX", true, 2));
-    EXPECT_TRUE(layer.Select(30, 30, 4));
-    auto e = layer.Drag(40, 30, 640, 480);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->name, "Box");
 }
 
 }   // namespace
