@@ -123,26 +123,22 @@ constexpr cgi::CommandDesc kListSet{.name = "ListSet",
 }   // namespace
 
 TEST(CommandEngine, IndexedKeysAndCounts) {
-    ListRec r{};
-    cgi::ParseReply(kListGet,
-                    "var count=2;\r\nvar mode=P;\r\nwessid[11]=\"eleven\";\r\nwessid[0]=\"zero\";\r\n"
-                    "wessid[1]=\"one\";\r\nwessid[2]=\"two\";\r\nvar level_1=10;\r\nvar level_4=40;\r\n",
-                    4096, &r);
-    EXPECT_EQ(2, r.count);
-    EXPECT_EQ(1, r.mode);
-    EXPECT_STREQ("zero", r.ssid[0]);
-    EXPECT_STREQ("one", r.ssid[1]);   // index 1 never matches index 11
-    EXPECT_STREQ("", r.ssid[2]);      // beyond the count
-    EXPECT_EQ(10, r.level[0]);        // keys numbered from 1
-    EXPECT_EQ(40, r.level[3]);
-    // A count larger than the list is clamped, a negative one reads nothing.
-    ListRec big{};
-    cgi::ParseReply(kListGet, "var count=99;\r\nwessid[3]=\"three\";\r\n", 4096, &big);
-    EXPECT_STREQ("three", big.ssid[3]);
-    ListRec neg{};
-    cgi::ParseReply(kListGet, "var count=-5;\r\nwessid[0]=\"x\";\r\nvar mode=p;\r\n", 4096, &neg);
-    EXPECT_STREQ("", neg.ssid[0]);
-    EXPECT_EQ(0, neg.mode);   // the word compares exactly
+    const auto read = [](const char* reply) {
+        ListRec r{};
+        cgi::ParseReply(kListGet, reply, 4096, &r);
+        std::string out = std::to_string(r.count) + " " + std::to_string(r.mode);
+        for (int i = 0; i < 4; ++i) out += std::string(" ") + r.ssid[i] + "/" + std::to_string(r.level[i]);
+        return out;
+    };
+    // Index 1 never matches index 11; names beyond the count stay empty;
+    // level keys are numbered from 1.
+    EXPECT_EQ("2 1 zero/10 one/0 /0 /40",
+              read("var count=2;\r\nvar mode=P;\r\nwessid[11]=\"eleven\";\r\nwessid[0]=\"zero\";\r\n"
+                   "wessid[1]=\"one\";\r\nwessid[2]=\"two\";\r\nvar level_1=10;\r\nvar level_4=40;\r\n"));
+    // A count larger than the list is clamped, a negative one reads nothing;
+    // the on/off word compares exactly.
+    EXPECT_EQ("99 0 /0 /0 /0 three/0", read("var count=99;\r\nwessid[3]=\"three\";\r\n"));
+    EXPECT_EQ("-5 0 /0 /0 /0 /0", read("var count=-5;\r\nwessid[0]=\"x\";\r\nvar mode=p;\r\n"));
 }
 
 TEST(CommandEngine, FormatsArgumentsInOrder) {
