@@ -28,11 +28,19 @@ protected:
     AppDirScope m_app;
 };
 
-TEST_F(LangTextTest, NoLanguageFileGivesTheKey) {
-    EXPECT_EQ(GetLangChoice(), -1);
+// Without a usable translation the key itself is the text, and a miss
+// always asks again next time: no file, an empty translation, a folder in a
+// file's place.
+TEST_F(LangTextTest, MissesGiveTheKey) {
     EXPECT_EQ(GetLangText("Parameter setting succeeded!"), "Parameter setting succeeded!");
     EXPECT_EQ(GetLangFile(), m_app.file("lang_chn.dat"));
-    EXPECT_EQ(GetLangChoice(), -1);   // a miss always asks again next time
+    EXPECT_EQ(GetLangChoice(), -1);
+    Lang("lang_CHT.dat", "[CONFIG]\nOK=\n");
+    EXPECT_EQ(GetLangText("OK"), "OK");
+    EXPECT_EQ(GetLangChoice(), -1);
+    std::filesystem::create_directory(m_app.file("lang_chn.dat"));
+    Lang("lang_Polish.dat", "[CONFIG]\nOK=Dobrze\n");
+    EXPECT_EQ(GetLangText("OK"), "Dobrze");
 }
 
 TEST_F(LangTextTest, FileOrderDecides) {
@@ -62,30 +70,17 @@ TEST_F(LangTextTest, MissFallsBackAndChoosesAgain) {
     EXPECT_EQ(GetLangChoice(), 1);
 }
 
-TEST_F(LangTextTest, EmptyTranslationCountsAsMissing) {
-    Lang("lang_Korean.dat", "[CONFIG]\nOK=\n");
-    EXPECT_EQ(GetLangText("OK"), "OK");
-    EXPECT_EQ(GetLangChoice(), -1);
-}
-
-TEST_F(LangTextTest, DialogSectionsAndFileEncodings) {
+// Dialog sections, UTF-16 files, and at most 199 characters of a translation.
+TEST_F(LangTextTest, DialogSectionsEncodingsAndLength) {
     Lang("lang_CHT.dat", kytest::Utf16LeFile(u"[CONFIG]\r\nOK=確定\r\n[P_NET_DLG]\r\nIP Address=IP 位址\r\n"));
     EXPECT_EQ(GetLangText("OK"), "確定");
     EXPECT_EQ(GetLangTextEx("P_NET_DLG", "IP Address"), "IP 位址");
     EXPECT_EQ(GetLangText("IP Address"), "IP Address");   // not in CONFIG
     EXPECT_EQ(GetLangTextEx("p_net_dlg", "ip address"), "IP 位址");
-}
-
-TEST_F(LangTextTest, TranslationKeepsAtMost199Characters) {
     Lang("lang_Russian.dat", "[CONFIG]\nLong=" + Repeat("Щ", 250) + "\nExact=" + Repeat("ж", 199) + "\n");
+    ResetLangChoiceForTesting();
     EXPECT_EQ(GetLangText("Long"), Repeat("Щ", 199));
     EXPECT_EQ(GetLangText("Exact"), Repeat("ж", 199));
-}
-
-TEST_F(LangTextTest, FolderNamedLikeALanguageFileIsSkipped) {
-    std::filesystem::create_directory(m_app.file("lang_chn.dat"));
-    Lang("lang_Polish.dat", "[CONFIG]\nOK=Dobrze\n");
-    EXPECT_EQ(GetLangText("OK"), "Dobrze");
 }
 
 TEST_F(LangTextTest, EmptyAppDirUsesTheWorkingDirectory) {

@@ -14,7 +14,7 @@ using kytest::WriteBytes;
 
 namespace {
 
-TEST(Settings, PtzSpeedReadAsText) {
+TEST(Settings, PtzSpeedAndDisplayModeReadAsText) {
     AppDirScope app;
     EXPECT_EQ(GetPtzSpeed(), 45);   // no file
     for (const auto& [text, expected] : std::vector<std::pair<std::string, int>>{
@@ -22,73 +22,44 @@ TEST(Settings, PtzSpeedReadAsText) {
         WriteBytes(app.file("settings.ini"), "[Config]\nPTZSpeed=" + text + "\n");
         EXPECT_EQ(GetPtzSpeed(), expected) << "'" << text << "'";
     }
-    ASSERT_TRUE(SetPtzSpeed(60));
-    EXPECT_EQ(ReadBytes(app.file("settings.ini")), "[Config]\nPTZSpeed=60\n");
-    EXPECT_EQ(GetPtzSpeed(), 60);
+    ASSERT_TRUE(SetDisplayMode(1) && SetPtzSpeed(60));
+    EXPECT_EQ(ReadBytes(app.file("settings.ini")), "[Config]\nPTZSpeed=60\nDisplayMode=1\n");
+    EXPECT_EQ(GetPtzSpeed() * 10 + GetDisplayMode(), 601);
 }
 
-TEST(Settings, DefaultFoldersAreWrittenBackAndCreated) {
+// Default folders beside the program are written back and made; an empty
+// value falls back to the default.
+TEST(Settings, DefaultFolders) {
     AppDirScope app;
-    const std::string snap = app.file("SnapPic");
-    const std::string rec = app.file("RecFiles");
-    EXPECT_EQ(GetSnapDir(), snap);
-    EXPECT_EQ(GetRecDir(), rec);
-    EXPECT_TRUE(fs::is_directory(snap));
-    EXPECT_TRUE(fs::is_directory(rec));
-    const CIniFile ini(SettingsFilePath());
-    EXPECT_EQ(ini.GetString("Config", "SnapFiles", ""), snap);
-    EXPECT_EQ(ini.GetString("Config", "RecFiles", ""), rec);
+    WriteBytes(app.file("settings.ini"), "[Config]\nSnapFiles=\nPTZSpeed=7\n");
+    EXPECT_EQ(GetSnapDir(), app.file("SnapPic"));
+    EXPECT_EQ(GetRecDir(), app.file("RecFiles"));
+    EXPECT_TRUE(fs::is_directory(app.file("SnapPic")) && fs::is_directory(app.file("RecFiles")));
+    EXPECT_EQ(ReadBytes(app.file("settings.ini")),
+              "[Config]\nSnapFiles=" + app.file("SnapPic") + "\nPTZSpeed=7\nRecFiles=" + app.file("RecFiles") + "\n");
 }
 
-TEST(Settings, ChosenFolderIsKeptAndRecreatedWithParents) {
+// A chosen folder is kept whole (however long) and made again with its
+// parents when deleted; one that cannot be made is still returned.
+TEST(Settings, ChosenFolders) {
     AppDirScope app;
     const std::string chosen = app.file("deep/er/Snaps 1");
     ASSERT_TRUE(SetSnapDir(chosen));
     EXPECT_EQ(GetSnapDir(), chosen);
-    EXPECT_TRUE(fs::is_directory(chosen));
     fs::remove_all(app.file("deep"));
-    EXPECT_EQ(GetSnapDir(), chosen);   // deleted while running: made again
+    EXPECT_EQ(GetSnapDir(), chosen);
     EXPECT_TRUE(fs::is_directory(chosen));
-
-    const std::string recs = app.file("recs");
-    ASSERT_TRUE(SetRecDir(recs));
-    EXPECT_EQ(GetRecDir(), recs);
-    EXPECT_EQ(CIniFile(SettingsFilePath()).GetString("Config", "SnapFiles", ""), chosen);
-}
-
-TEST(Settings, EmptyFolderValueFallsBackToDefault) {
-    AppDirScope app;
-    WriteBytes(app.file("settings.ini"), "[Config]\nSnapFiles=\nPTZSpeed=7\n");
-    EXPECT_EQ(GetSnapDir(), app.file("SnapPic"));
-    EXPECT_EQ(ReadBytes(app.file("settings.ini")), "[Config]\nSnapFiles=" + app.file("SnapPic") + "\nPTZSpeed=7\n");
-}
-
-TEST(Settings, FolderThatCannotBeCreatedIsStillReturned) {
-    AppDirScope app;
-    WriteBytes(app.file("blocker"), "a file, not a folder");
-    const std::string bad = app.file("blocker/Snap");
-    ASSERT_TRUE(SetSnapDir(bad));
-    EXPECT_EQ(GetSnapDir(), bad);
-    EXPECT_FALSE(fs::exists(bad));
-}
-
-TEST(Settings, LongFolderIsNotCutIntoAnotherFolder) {
-    AppDirScope app;
     std::string deep = app.dir().path();
     while (deep.size() < 400) deep += "/level-of-nesting";
     ASSERT_TRUE(SetRecDir(deep));
     EXPECT_EQ(GetRecDir(), deep);
     EXPECT_TRUE(fs::is_directory(deep));
-}
+    EXPECT_EQ(CIniFile(SettingsFilePath()).GetString("Config", "SnapFiles", ""), chosen);
 
-TEST(Settings, DisplayMode) {
-    AppDirScope app;
-    EXPECT_EQ(GetDisplayMode(), 0);
-    ASSERT_TRUE(SetDisplayMode(1));
-    EXPECT_EQ(GetDisplayMode(), 1);
-    ASSERT_TRUE(SetPtzSpeed(20));   // other keys leave it alone
-    EXPECT_EQ(GetDisplayMode(), 1);
-    EXPECT_EQ(ReadBytes(app.file("settings.ini")), "[Config]\nDisplayMode=1\nPTZSpeed=20\n");
+    WriteBytes(app.file("blocker"), "a file, not a folder");
+    ASSERT_TRUE(SetSnapDir(app.file("blocker/Snap")));
+    EXPECT_EQ(GetSnapDir(), app.file("blocker/Snap"));
+    EXPECT_FALSE(fs::exists(app.file("blocker/Snap")));
 }
 
 }   // namespace
