@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -42,22 +43,7 @@ protected:
 
 }   // namespace
 
-TEST_F(LocalStoreTest, InitLoadsTheFirstRowOnly) {
-    Create("first", "pw-one", 1);
-    ExecSql(db, "INSERT INTO tblDeviceInfo VALUES('second', 'pw-two', '0')");
-    CLocalStore store;
-    ASSERT_TRUE(store.Init(dir.path()));
-    ExpectDefaults(store, "first", "pw-one", 1);
-
-    // "First" is the lowest rowid, not the order of insertion.
-    ExecSql(db,
-            "INSERT INTO tblDeviceInfo(rowid, DEF_USER, DEF_PWD, DEF_STREAM) "
-            "VALUES(-5, 'lowest', 'pw-low', '0')");
-    store.LoadDefaults();
-    ExpectDefaults(store, "lowest", "pw-low", 0);
-}
-
-TEST_F(LocalStoreTest, InitFindsTheFileInTheProgramFolder) {
+TEST_F(LocalStoreTest, InitFindsTheFileInTheGivenOrTheProgramFolder) {
     const std::string saved = g_strAppDir;
     SetAppDirForTesting(dir.path());
     CLocalStore store;
@@ -67,57 +53,47 @@ TEST_F(LocalStoreTest, InitFindsTheFileInTheProgramFolder) {
     EXPECT_TRUE(store.Init());
     ExpectDefaults(store, "beside", "the-program", 1);
     SetAppDirForTesting(saved);
+    CLocalStore given;
+    ASSERT_TRUE(given.Init(dir.path()));
+    ExpectDefaults(given, "beside", "the-program", 1);
 }
 
-TEST_F(LocalStoreTest, ColumnValuesReadAsText) {
-    Create();
-    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_USER = 'root', DEF_PWD = '', DEF_STREAM = '1'");
+// The defaults are the first row (lowest rowid), its columns read as text;
+// an empty table keeps the built-in values.
+TEST_F(LocalStoreTest, DefaultsFromTheFirstRow) {
+    const std::string user64 = std::string(62, 'u') + "\xc3\xa9";   // 64 bytes, é at the end
+    const struct {
+        std::string sql, user, password;
+        int stream;
+    } cases[] = {
+        {"INSERT INTO tblDeviceInfo VALUES('second', 'pw-two', '0')", "admin", "admin", 1},
+        {"INSERT INTO tblDeviceInfo(rowid, DEF_USER, DEF_PWD, DEF_STREAM) VALUES(-5, 'lowest', 'pw-low', '0')",
+         "lowest", "pw-low", 0},
+        {"UPDATE tblDeviceInfo SET DEF_USER = 'root', DEF_PWD = '', DEF_STREAM = '1'", "root", "", 1},
+        {"UPDATE tblDeviceInfo SET DEF_USER = NULL, DEF_PWD = NULL, DEF_STREAM = 'abc'", "", "", 0},
+        {"UPDATE tblDeviceInfo SET DEF_STREAM = NULL", "admin", "admin", 0},
+        {"UPDATE tblDeviceInfo SET DEF_STREAM = ' 1x'", "admin", "admin", 1},
+        // Cut to the field without splitting UTF-8.
+        {"UPDATE tblDeviceInfo SET DEF_USER = '" + user64 + "', DEF_PWD = '" + std::string(80, 'p') + "'",
+         std::string(62, 'u'), std::string(63, 'p'), 1},
+        // Integer columns of a file made elsewhere read as decimal text.
+        {"DROP TABLE tblDeviceInfo; CREATE TABLE tblDeviceInfo(DEF_USER, DEF_PWD, DEF_STREAM INTEGER);"
+         "INSERT INTO tblDeviceInfo VALUES(42, -7, 1);",
+         "42", "-7", 1},
+        {"DELETE FROM tblDeviceInfo", "admin", "tovel", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        fs::remove(db);
+        Create("admin", "admin", 1);
+        ExecSql(db, c.sql);
+        CLocalStore store;
+        OpenStore(store);
+        ExpectDefaults(store, c.user, c.password, c.stream);
+    }
+    // Saving into the empty table inserts nothing.
     CLocalStore store;
     OpenStore(store);
-    ExpectDefaults(store, "root", "", 1);
-
-    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_USER = NULL, DEF_PWD = NULL, DEF_STREAM = 'abc'");
-    store.LoadDefaults();
-    ExpectDefaults(store, "", "", 0);
-
-    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_STREAM = NULL");
-    store.LoadDefaults();
-    EXPECT_EQ(store.GetDefaults().stream, 0);
-    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_STREAM = ' 1x'");
-    store.LoadDefaults();
-    EXPECT_EQ(store.GetDefaults().stream, 1);
-}
-
-TEST_F(LocalStoreTest, IntegerColumnsOfAForeignFileReadAsDecimalText) {
-    kytest::WriteBytes(db, "");
-    ExecSql(db,
-            "CREATE TABLE tblDeviceInfo(DEF_USER, DEF_PWD, DEF_STREAM INTEGER);"
-            "CREATE TABLE USERINFO(USERNAME, PASSWORD);"
-            "INSERT INTO tblDeviceInfo VALUES(42, -7, 1);");
-    CLocalStore store;
-    OpenStore(store);
-    ExpectDefaults(store, "42", "-7", 1);
-}
-
-TEST_F(LocalStoreTest, LongValuesAreCutToTheFieldWithoutSplittingUtf8) {
-    Create();
-    const std::string user = std::string(62, 'u') + "\xc3\xa9";   // 64 bytes, é at the end
-    const std::string pwd = std::string(80, 'p');
-    ExecSql(db, "UPDATE tblDeviceInfo SET DEF_USER = '" + user + "', DEF_PWD = '" + pwd + "'");
-    CLocalStore store;
-    OpenStore(store);
-    ExpectDefaults(store, std::string(62, 'u'), std::string(63, 'p'), 0);
-}
-
-TEST_F(LocalStoreTest, EmptyTableKeepsBuiltInsAndSavingInsertsNothing) {
-    Create("root", "x", 1);
-    CLocalStore store;
-    OpenStore(store);
-    ExpectDefaults(store, "root", "x", 1);
-
-    ExecSql(db, "DELETE FROM tblDeviceInfo");
-    store.LoadDefaults();   // falls back to the built-in values
-    ExpectDefaults(store, "admin", "tovel", 0);
     store.GetDefaults().SetUser("someone");
     EXPECT_EQ(store.SaveDefaults(), 0);
     EXPECT_EQ(QueryText(db, "SELECT count(*) FROM tblDeviceInfo"), "0");
@@ -159,15 +135,18 @@ TEST_F(LocalStoreTest, CheckLoginComparesTheEncodedPassword) {
 
     CLocalStore store;
     OpenStore(store);
-    EXPECT_EQ(store.CheckLogin("admin", "password"), 1);
-    EXPECT_EQ(store.CheckLogin("admin", "Password"), 0);
-    EXPECT_EQ(store.CheckLogin("admin", ""), 0);
-    EXPECT_EQ(store.CheckLogin("root", "password"), 0);
-    EXPECT_EQ(store.CheckLogin("o'brien", "0123456789abcdefX"), 1);
-    EXPECT_EQ(store.CheckLogin("o'brien", "0123456789abcdef"), 0);
     // Text that would rewrite a pasted-together query is only a name here.
-    EXPECT_EQ(store.CheckLogin("x' OR '1'='1", "password"), 0);
-    EXPECT_EQ(store.CheckLogin("admin' --", "wrong-password"), 0);
+    const std::tuple<const char*, const char*, int> logins[] = {
+        {"admin", "password", 1},
+        {"admin", "Password", 0},
+        {"admin", "", 0},
+        {"root", "password", 0},
+        {"o'brien", "0123456789abcdefX", 1},
+        {"o'brien", "0123456789abcdef", 0},
+        {"x' OR '1'='1", "password", 0},
+        {"admin' --", "wrong-password", 0},
+    };
+    for (const auto& [user, password, ok] : logins) EXPECT_EQ(store.CheckLogin(user, password), ok) << user << password;
 }
 
 TEST_F(LocalStoreTest, LongPasswordsAndReplacedUsers) {
@@ -202,12 +181,20 @@ TEST_F(LocalStoreTest, BadFilesFailCleanly) {
     std::string damaged = good;
     for (size_t i = 4096 + 100; i < 2 * 4096; ++i)   // inside the first table's page
         damaged[i] = static_cast<char>(i * 7);
+    // Files of another program: USERINFO missing, then its PASSWORD column.
+    const std::string other = dir.file("other");
+    kytest::WriteBytes(other, "");
+    ExecSql(other, "CREATE TABLE tblDeviceInfo(DEF_USER TEXT, DEF_PWD TEXT, DEF_STREAM TEXT)");
+    const std::string noUsers = kytest::ReadBytes(other);
+    ExecSql(other, "CREATE TABLE USERINFO(USERNAME TEXT)");
     const Case cases[] = {
         {"empty.dat", ""},
         {"text.dat", "DEF_USER=admin\nDEF_PWD=admin\n"},
         {"truncated.dat", good.substr(0, 4096 + 1000)},
         {"header-only.dat", good.substr(0, 100)},
         {"damaged.dat", damaged},
+        {"no-users.dat", noUsers},
+        {"no-password.dat", kytest::ReadBytes(other)},
     };
     for (const Case& c : cases) {
         const std::string path = dir.file(c.name);
@@ -219,18 +206,8 @@ TEST_F(LocalStoreTest, BadFilesFailCleanly) {
         EXPECT_EQ(kytest::ReadBytes(path), c.bytes) << c.name << " was changed";
         EXPECT_EQ(store.CheckLogin("admin", "password"), 0);
     }
-}
-
-TEST_F(LocalStoreTest, FilesWithoutTheToolsTablesFail) {
-    const std::string other = dir.file("other.dat");
-    kytest::WriteBytes(other, "");
-    ExecSql(other, "CREATE TABLE tblDeviceInfo(DEF_USER TEXT, DEF_PWD TEXT, DEF_STREAM TEXT)");
-    CLocalStore store;
-    EXPECT_EQ(store.Open(other), -1);   // USERINFO missing
-    ExecSql(other, "CREATE TABLE USERINFO(USERNAME TEXT)");
-    EXPECT_EQ(store.Open(other), -1);        // PASSWORD column missing
-    EXPECT_EQ(store.Open(dir.path()), -1);   // a directory
-    EXPECT_EQ(store.Open(""), -1);
+    EXPECT_EQ(CLocalStore().Open(dir.path()), -1);   // a directory
+    EXPECT_EQ(CLocalStore().Open(""), -1);
 }
 
 TEST_F(LocalStoreTest, MissingFileIsNeverCreated) {
