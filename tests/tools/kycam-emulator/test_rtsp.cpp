@@ -1,9 +1,6 @@
 // The emulator's RTSP media as an independent client (ffprobe over RTSP/TCP)
 // sees it: what the tool's SDK will consume from /11 and /12.
-#include <arpa/inet.h>
 #include <dirent.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,7 +13,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tests/support/ChildProcess.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/tools/kycam-emulator/EmuTestUtil.h"
 #include "tools/kycam-emulator/RtspServer.h"
 
 namespace {
@@ -34,6 +32,11 @@ struct Probe {
             if (s.value("codec_type", "") == type) return &s;
         return nullptr;
     }
+    // Frames of the video stream that ffprobe decoded (-count_frames).
+    int VideoFrames() const {
+        const auto* v = Stream("video");
+        return exitCode == 0 && v ? std::stoi(v->value("nb_read_frames", std::string("0"))) : -1;
+    }
 };
 
 // Runs ffprobe against a loopback URL. `seconds` > 0 also decodes that much
@@ -50,9 +53,7 @@ Probe RunProbe(const std::string& url, int seconds = 0, const std::string& what 
     ky::test::ChildOptions quiet;
     quiet.quietStderr = true;
     const auto run = ky::test::RunProcess(args, {}, quiet, 40000);
-    Probe p;
-    p.exitCode = run.exitCode;
-    p.json = nlohmann::json::parse(run.out, nullptr, false);
+    Probe p{run.exitCode, nlohmann::json::parse(run.out, nullptr, false)};
     if (p.json.is_discarded()) p.json = nlohmann::json::object();
     return p;
 }
@@ -61,44 +62,36 @@ std::string Url(const RtspServer& s, const std::string& mount, const std::string
     return "rtsp://" + cred + "127.0.0.1:" + std::to_string(s.Port()) + mount;
 }
 
-int ReadFrames(const nlohmann::json& stream) { return std::stoi(stream.value("nb_read_frames", std::string("0"))); }
-
 void ExpectVideo(const Probe& p, int width, int height) {
     ASSERT_EQ(p.exitCode, 0);
     const auto* v = p.Stream("video");
-    ASSERT_NE(v, nullptr);
-    EXPECT_EQ(v->value("codec_name", ""), "h264");
-    EXPECT_EQ(v->value("width", 0), width);
-    EXPECT_EQ(v->value("height", 0), height);
     const auto* a = p.Stream("audio");
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->value("codec_name", ""), "pcm_mulaw");
-    EXPECT_EQ(a->value("sample_rate", ""), "8000");
-    EXPECT_EQ(a->value("channels", 0), 1);
+    ASSERT_TRUE(v && a);
+    EXPECT_EQ(v->value("codec_name", "") + " " + std::to_string(v->value("width", 0)) + "x" +
+                  std::to_string(v->value("height", 0)),
+              "h264 " + std::to_string(width) + "x" + std::to_string(height));
+    EXPECT_EQ(
+        a->value("codec_name", "") + " " + a->value("sample_rate", "") + " " + std::to_string(a->value("channels", 0)),
+        "pcm_mulaw 8000 1");
 }
 
 bool WaitFor(const std::function<bool()>& cond) {
-    for (int i = 0; i < 200; ++i) {
-        if (cond()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    for (int i = 0; i < 200 && !cond(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return cond();
 }
 
 int ThreadCount() {
     int n = 0;
     if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') ++n;
+        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
         closedir(d);
     }
     return n;
 }
 
-RtspStreamConfig SmallSub() {
-    RtspStreamConfig c = emu::DefaultSubStream();
-    c.width = 352;
-    c.height = 288;
+RtspStreamConfig Sized(RtspStreamConfig c, int width, int height) {
+    c.width = width;
+    c.height = height;
     return c;
 }
 
@@ -106,33 +99,24 @@ class RtspTest : public ::testing::Test {
 protected:
     void StartServer(const std::string& user = "admin", const std::string& pass = "secret") {
         std::string error;
-        ASSERT_TRUE(
-            server.Start("127.0.0.1", 0, emu::DefaultMainStream(), SmallSub(), user, pass, "Front door", &error))
+        ASSERT_TRUE(server.Start("127.0.0.1", 0, emu::DefaultMainStream(), Sized(emu::DefaultSubStream(), 352, 288),
+                                 user, pass, "Front door", &error))
             << error;
-        ASSERT_GT(server.Port(), 0);
     }
     RtspServer server;
 };
 
-TEST_F(RtspTest, BothMountsCarryConfiguredVideoAndMulawAudio) {
+TEST_F(RtspTest, BothMountsAndCredentials) {
     StartServer();
     ExpectVideo(RunProbe(Url(server, "/11")), 1280, 720);
-    ExpectVideo(RunProbe(Url(server, "/12")), 352, 288);
     EXPECT_NE(RunProbe(Url(server, "/13")).exitCode, 0);
-}
-
-TEST_F(RtspTest, CredentialsAreRequiredAndCanBeChanged) {
-    StartServer();
-    Probe wrong = RunProbe(Url(server, "/11", "admin:wrong@"));
-    EXPECT_NE(wrong.exitCode, 0);
-    EXPECT_EQ(wrong.Stream("video"), nullptr);
-    EXPECT_NE(RunProbe(Url(server, "/11", "")).exitCode, 0);
-    EXPECT_NE(RunProbe(Url(server, "/12", "guest:secret@")).exitCode, 0);
-
+    for (const char* cred : {"admin:wrong@", "", "guest:secret@"}) {
+        const Probe p = RunProbe(Url(server, "/12", cred));
+        EXPECT_TRUE(p.exitCode != 0 && !p.Stream("video")) << cred;
+    }
     server.SetCredentials("admin", "n3w");
     EXPECT_NE(RunProbe(Url(server, "/12")).exitCode, 0);
     ExpectVideo(RunProbe(Url(server, "/12", "admin:n3w@")), 352, 288);
-
     server.SetCredentials("", "");
     ExpectVideo(RunProbe(Url(server, "/12", "")), 352, 288);
     // Started without credentials: open access too.
@@ -144,16 +128,10 @@ TEST_F(RtspTest, CredentialsAreRequiredAndCanBeChanged) {
 TEST_F(RtspTest, ConcurrentViewersAllReceiveFrames) {
     StartServer();
     // Two viewers of the same mount share one encoder, a third watches /12.
-    auto a = std::async(std::launch::async, [&] { return RunProbe(Url(server, "/11"), 2); });
-    auto b = std::async(std::launch::async, [&] { return RunProbe(Url(server, "/11"), 2); });
-    auto c = std::async(std::launch::async, [&] { return RunProbe(Url(server, "/12"), 2); });
-    for (auto* f : {&a, &b, &c}) {
-        Probe p = f->get();
-        ASSERT_EQ(p.exitCode, 0);
-        const auto* v = p.Stream("video");
-        ASSERT_NE(v, nullptr);
-        EXPECT_GT(ReadFrames(*v), 10);
-    }
+    std::future<Probe> views[3];
+    for (int i = 0; i < 3; ++i)
+        views[i] = std::async(std::launch::async, [&, i] { return RunProbe(Url(server, i < 2 ? "/11" : "/12"), 2); });
+    for (auto& f : views) EXPECT_GT(f.get().VideoFrames(), 10);
     // Once the last viewer has left, the pipelines are torn down.
     EXPECT_TRUE(WaitFor([&] { return server.LivePipelines() == 0; }));
 }
@@ -163,28 +141,21 @@ TEST_F(RtspTest, PicturesDecodeWholeWithRegularKeyFrames) {
     for (const char* mount : {"/11", "/12"}) {
         SCOPED_TRACE(mount);
         const Probe p = RunProbe(Url(server, mount), 3, "-select_streams v -show_entries frame=key_frame,pkt_dts");
-        ASSERT_EQ(p.exitCode, 0);
-        ASSERT_TRUE(p.json.contains("frames"));
-        const auto& frames = p.json["frames"];
+        const auto frames = p.json.value("frames", nlohmann::json::array());
         ASSERT_GE(frames.size(), 50u);
         EXPECT_EQ(frames[0].value("key_frame", 0), 1);
         // A picture split across two decoder frames (slices of one picture
         // taken for two) shows up as a repeated time stamp.
         long long lastDts = -1;
-        int sinceKey = 0;
-        int keys = 0;
+        int sinceKey = 0, keys = 0;
         for (const auto& f : frames) {
-            if (f.contains("pkt_dts")) {
-                const long long dts = f["pkt_dts"].get<long long>();
-                EXPECT_GT(dts, lastDts);
-                lastDts = dts;
-            }
-            if (f.value("key_frame", 0) == 1) {
-                ++keys;
-                sinceKey = 0;
-            } else {
-                EXPECT_LT(++sinceKey, 25) << "key frame interval exceeded";
-            }
+            const long long dts = f.value("pkt_dts", lastDts + 1);
+            EXPECT_GT(dts, lastDts);
+            lastDts = dts;
+            const bool key = f.value("key_frame", 0) == 1;
+            keys += key;
+            sinceKey = key ? 0 : sinceKey + 1;
+            EXPECT_LT(sinceKey, 25) << "key frame interval exceeded";
         }
         EXPECT_GE(keys, 2);
     }
@@ -196,20 +167,13 @@ TEST_F(RtspTest, ViewerJoiningRunningStreamStartsOnKeyFrame) {
     ASSERT_TRUE(WaitFor([&] { return server.LivePipelines() > 0; }));
     // Join in the middle of a key interval.
     std::this_thread::sleep_for(std::chrono::milliseconds(1400));
-    const Probe joiner = RunProbe(Url(server, "/11"), 0,
-                                  "-select_streams v -show_entries packet=flags "
-                                  "-read_intervals %+#8");
-    ASSERT_EQ(joiner.exitCode, 0);
-    ASSERT_TRUE(joiner.json.contains("packets"));
-    const auto& packets = joiner.json["packets"];
-    size_t firstKey = packets.size();
-    for (size_t i = 0; i < packets.size(); ++i)
-        if (packets[i].value("flags", "").find('K') != std::string::npos) {
-            firstKey = i;
-            break;
-        }
+    const Probe joiner =
+        RunProbe(Url(server, "/11"), 0, "-select_streams v -show_entries packet=flags -read_intervals %+#8");
+    const auto packets = joiner.json.value("packets", nlohmann::json::array());
+    size_t firstKey = 0;
+    while (firstKey < packets.size() && packets[firstKey].value("flags", "").find('K') == std::string::npos) ++firstKey;
     // Only what was already on its way may come before the key frame.
-    EXPECT_LT(firstKey, 4u);
+    EXPECT_LT(firstKey, std::min<size_t>(4, packets.size()));
     EXPECT_EQ(first.get().exitCode, 0);
 }
 
@@ -223,25 +187,14 @@ TEST_F(RtspTest, StopEndsRunningStreamsAndStartWorksAgain) {
     auto longView = std::async(std::launch::async, [&] { return RunProbe(Url(server, "/11"), 30); });
     ASSERT_TRUE(WaitFor([&] { return server.LivePipelines() > 0; }));
     server.Stop();
-    EXPECT_EQ(server.LivePipelines(), 0);
     EXPECT_FALSE(server.IsRunning());
     EXPECT_EQ(server.Port(), 0);
-    const Probe cut = longView.get();   // returns because the connection closed
-    if (const auto* v = cut.Stream("video")) {
-        EXPECT_LT(ReadFrames(*v), 25 * 30);
-    }
+    EXPECT_LT(longView.get().VideoFrames(), 25 * 30);   // returns because the connection closed
+    // The stopped pipeline's last reference may be dropped on a GStreamer
+    // thread just after Stop returns: it must go, but not necessarily at once.
+    EXPECT_TRUE(WaitFor([&] { return server.LivePipelines() == 0; }));
     server.Stop();   // second Stop is harmless
-
-    // The old port no longer answers.
-    {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(static_cast<uint16_t>(firstPort));
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_NE(connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-        close(fd);
-    }
+    EXPECT_LT(emutest::ConnectLoopback(firstPort), 0);
 
     for (int round = 0; round < 2; ++round) {
         StartServer();
@@ -258,65 +211,45 @@ TEST_F(RtspTest, SeveralCamerasInOneProcess) {
     StartServer();
     RtspServer second;
     std::string error;
-    RtspStreamConfig main2 = emu::DefaultMainStream();
-    main2.width = 640;
-    main2.height = 480;
-    ASSERT_TRUE(second.Start("127.0.0.1", 0, main2, emu::DefaultSubStream(), "", "", "Garage", &error)) << error;
+    ASSERT_TRUE(second.Start("127.0.0.1", 0, Sized(emu::DefaultMainStream(), 640, 480), emu::DefaultSubStream(), "", "",
+                             "Garage", &error))
+        << error;
     EXPECT_NE(second.Port(), server.Port());
     auto a = std::async(std::launch::async, [&] { return RunProbe(Url(server, "/11")); });
-    auto b = std::async(std::launch::async, [&] { return RunProbe(Url(second, "/11", "")); });
+    ExpectVideo(RunProbe(Url(second, "/11", "")), 640, 480);
     ExpectVideo(a.get(), 1280, 720);
-    ExpectVideo(b.get(), 640, 480);
 
     // UDP viewers of both cameras at once: each camera finds its own free
     // RTP/RTCP ports on the listening address.
     auto ua = std::async(std::launch::async, [&] { return RunProbe(Url(server, "/12"), 1, "-show_streams", "udp"); });
-    auto ub =
-        std::async(std::launch::async, [&] { return RunProbe(Url(second, "/12", ""), 1, "-show_streams", "udp"); });
-    for (auto* f : {&ua, &ub}) {
-        Probe p = f->get();
-        ASSERT_EQ(p.exitCode, 0);
-        const auto* v = p.Stream("video");
-        ASSERT_NE(v, nullptr);
-        EXPECT_GT(ReadFrames(*v), 0);
-    }
+    EXPECT_GT(RunProbe(Url(second, "/12", ""), 1, "-show_streams", "udp").VideoFrames(), 0);
+    EXPECT_GT(ua.get().VideoFrames(), 0);
     server.Stop();
     ExpectVideo(RunProbe(Url(second, "/12", "")), 640, 360);
 }
 
 TEST_F(RtspTest, StartRefusesBusyPortBadAddressBadConfigAndSecondStart) {
-    // A port someone else holds.
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-    ASSERT_EQ(listen(fd, 1), 0);
-    socklen_t len = sizeof sa;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    const int busy = ntohs(sa.sin_port);
-
-    std::string error;
-    EXPECT_FALSE(
-        server.Start("127.0.0.1", busy, emu::DefaultMainStream(), emu::DefaultSubStream(), "", "", "", &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(server.IsRunning());
-    close(fd);
-
-    error.clear();
-    EXPECT_FALSE(
-        server.Start("camera.example", 0, emu::DefaultMainStream(), emu::DefaultSubStream(), "", "", "", &error));
-    EXPECT_FALSE(error.empty());
-
-    RtspStreamConfig odd = emu::DefaultMainStream();
-    odd.width = 641;
-    error.clear();
-    EXPECT_FALSE(server.Start("127.0.0.1", 0, odd, emu::DefaultSubStream(), "", "", "", &error));
-    EXPECT_NE(error.find("/11"), std::string::npos);
-
+    const auto s11 = emu::DefaultMainStream(), s12 = emu::DefaultSubStream();
+    ky::test::ScriptedServer holder(ky::test::ScriptedServer::Mode::NeverAnswer, "");
+    const struct {
+        const char* address;
+        int port;
+        RtspStreamConfig first;
+        const char* inError;
+    } refused[] = {
+        {"127.0.0.1", holder.Port(), s11, "127.0.0.1"},   // a port someone else holds
+        {"camera.example", 0, s11, "camera.example"},     // names would be resolved
+        {"127.0.0.1", 0, Sized(s11, 641, 480), "/11"},
+    };
+    for (const auto& r : refused) {
+        std::string error;
+        EXPECT_FALSE(server.Start(r.address, r.port, r.first, s12, "", "", "", &error));
+        EXPECT_NE(error.find(r.inError), std::string::npos) << error;
+        EXPECT_FALSE(server.IsRunning());
+    }
     StartServer();
-    error.clear();
-    EXPECT_FALSE(server.Start("127.0.0.1", 0, emu::DefaultMainStream(), emu::DefaultSubStream(), "", "", "", &error));
+    std::string error;
+    EXPECT_FALSE(server.Start("127.0.0.1", 0, s11, s12, "", "", "", &error));
     EXPECT_FALSE(error.empty());
     ExpectVideo(RunProbe(Url(server, "/11")), 1280, 720);
 }
