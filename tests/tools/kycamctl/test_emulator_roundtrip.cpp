@@ -2,20 +2,22 @@
 // is written independently: what the tool writes, the camera must give back.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <functional>
 #include <thread>
-#include <chrono>
 
 #include <nlohmann/json.hpp>
 
 #include "core/cgi/Catalogue.h"
+#include "tests/support/CgiWire.h"
 #include "tests/support/EmulatorProcess.h"
-#include "tools/kycamctl/Kycamctl.h"
+#include "tests/support/TestFiles.h"
+#include "tests/tools/kycamctl/CtlRun.h"
 
 namespace cgi = ky::cgi;
+using ky::test::AnyRecord;
 using ky::test::EmulatorProcess;
 
 namespace {
@@ -25,64 +27,48 @@ protected:
     static void SetUpTestSuite() {
         emulator_ = new EmulatorProcess({"--no-rtsp", "--no-discovery", "--user", "admin", "--password", "pw"});
     }
-    static void TearDownTestSuite() {
-        delete emulator_;
-        emulator_ = nullptr;
-    }
+    static void TearDownTestSuite() { delete emulator_; }
     void SetUp() override { ASSERT_TRUE(emulator_->Ok()) << "kycam-emulator did not start"; }
 
-    cgi::Target Camera() const { return {"127.0.0.1", static_cast<uint16_t>(emulator_->HttpPort()), "admin", "pw"}; }
-
-    struct Record {
-        explicit Record(const cgi::PageDesc& p) : page(p), words(p.record->size / 4 + 1, 0) {}
-        void* data() { return words.data(); }
-        const cgi::PageDesc& page;
-        std::vector<int32_t> words;
-    };
-
-    int Read(const cgi::PageDesc& page, Record& r) {
+    static int Run(std::span<const cgi::CommandDesc* const> commands, AnyRecord& r) {
+        const cgi::Target camera{"127.0.0.1", static_cast<uint16_t>(emulator_->HttpPort()), "admin", "pw"};
+        for (const cgi::CommandDesc* c : commands)
+            if (cgi::RunCommand(*c, camera, r.data(), 3000) != 0) return -1;
+        return 0;
+    }
+    static int Read(const cgi::PageDesc& page, AnyRecord& r) {
         if (page.preset) page.preset(r.data(), {});
-        for (const cgi::CommandDesc* c : page.gets)
-            if (cgi::RunCommand(*c, Camera(), r.data(), 3000) != 0) return -1;
-        return 0;
+        return Run(page.gets, r);
     }
-    int Write(const cgi::PageDesc& page, Record& r) {
-        for (const cgi::CommandDesc* c : page.sets)
-            if (cgi::RunCommand(*c, Camera(), r.data(), 3000) != 0) return -1;
-        return 0;
+    static std::string Dump(const cgi::PageDesc& page, AnyRecord& rec) {
+        std::string s;
+        for (const cgi::FieldInfo& f : page.record->fields)
+            for (uint32_t e = 0; e < f.count; ++e)
+                s += std::string(f.name) + "=" + cgi::FieldToText(f, rec.data(), e) + "\n";
+        return s;
     }
-
     // Send-only writes (network, video) are not answered, so the camera may
     // still be applying one when the next read arrives: read until it shows
     // the expected record or a second has passed.
-    std::string ReadBackWhenSettled(const cgi::PageDesc& page, Record& expected) {
-        const std::string want = Dump(page, expected.data());
+    static std::string ReadBackWhenSettled(const cgi::PageDesc& page, AnyRecord& expected) {
         std::string got;
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            Record back(page);
+        for (int attempt = 0; attempt < 20 && got != Dump(page, expected); ++attempt) {
+            if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            AnyRecord back(page.record);
             if (Read(page, back) != 0) return "<read failed>";
-            got = Dump(page, back.data());
-            if (got == want) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            got = Dump(page, back);
         }
         return got;
     }
-
-    static std::string Dump(const cgi::PageDesc& page, const void* rec) {
-        std::string s;
-        for (const cgi::FieldInfo& f : page.record->fields)
-            for (uint32_t e = 0; e < f.count; ++e) s += std::string(f.name) + "=" + cgi::FieldToText(f, rec, e) + "\n";
-        return s;
-    }
-
-    int Ctl(std::vector<std::string> args, std::string* out = nullptr) {
-        std::vector<std::string> all = {"-P", std::to_string(emulator_->HttpPort()), "-p", "pw"};
-        all.insert(all.end(), args.begin(), args.end());
-        std::ostringstream o, e;
-        const int status = ky::ctl::Run(all, o, e);
-        if (out) *out = o.str();
-        if (status != 0) ADD_FAILURE() << "kycamctl " << args[0] << ": " << e.str();
-        return status;
+    ky::test::CtlResult Ctl(const std::vector<std::string>& args) { return ky::test::Ctl(emulator_->HttpPort(), args); }
+    // Backups until one passes `done` or a second has passed; the last one.
+    std::string BackupUntil(const std::function<bool(const std::string&)>& done) {
+        std::string backup;
+        for (int attempt = 0; attempt < 20 && (backup.empty() || !done(backup)); ++attempt) {
+            if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            backup = Ctl({"backup"}).out;
+        }
+        return backup;
     }
 
     static EmulatorProcess* emulator_;
@@ -118,42 +104,31 @@ std::vector<std::string> Candidates(const cgi::FieldInfo& f, const std::string& 
 
 }   // namespace
 
-TEST_F(EmulatorRoundTrip, EveryPageReads) {
+TEST_F(EmulatorRoundTrip, EveryPageReadsAndEveryWritableFieldComesBack) {
     for (const cgi::PageDesc* page : cgi::AllPages()) {
-        Record r(*page);
-        EXPECT_EQ(0, Read(*page, r)) << page->name;
-    }
-}
-
-TEST_F(EmulatorRoundTrip, EveryWritableFieldComesBack) {
-    for (const cgi::PageDesc* page : cgi::AllPages()) {
-        if (page->sets.empty()) continue;
         SCOPED_TRACE(std::string("page ") + page->name);
-        Record before(*page);
+        AnyRecord before(page->record);
         ASSERT_EQ(0, Read(*page, before));
+        if (page->sets.empty()) continue;
         // Writing what was read changes nothing.
-        ASSERT_EQ(0, Write(*page, before));
-        EXPECT_EQ(Dump(*page, before.data()), ReadBackWhenSettled(*page, before));
+        ASSERT_EQ(0, Run(page->sets, before));
+        EXPECT_EQ(Dump(*page, before), ReadBackWhenSettled(*page, before));
 
         for (const cgi::FieldInfo& f : page->record->fields) {
-            if (f.readOnly) continue;
-            for (uint32_t e = 0; e < f.count; ++e) {
-                Record r(*page);
-                ASSERT_EQ(0, Read(*page, r));
-                const std::string now = cgi::FieldToText(f, r.data(), e);
+            for (uint32_t e = 0; e < f.count && !f.readOnly; ++e) {
+                const std::string now = cgi::FieldToText(f, before.data(), e), field = f.name + std::string("=");
                 bool changed = false;
                 for (const std::string& candidate : Candidates(f, now)) {
-                    Record trial = r;
+                    AnyRecord trial = before;
                     if (!cgi::FieldFromText(f, trial.data(), candidate, nullptr, e)) continue;
                     if (page->validate && page->validate(trial.data(), cgi::PageContext{})) continue;
-                    ASSERT_EQ(0, Write(*page, trial)) << f.name << "[" << e << "]=" << candidate;
-                    EXPECT_EQ(Dump(*page, trial.data()), ReadBackWhenSettled(*page, trial))
-                        << f.name << "[" << e << "]=" << candidate;
+                    ASSERT_EQ(0, Run(page->sets, trial)) << field << candidate << " [" << e << "]";
+                    EXPECT_EQ(Dump(*page, trial), ReadBackWhenSettled(*page, trial)) << field << candidate;
                     changed = true;
                     break;
                 }
                 if (!changed) ADD_FAILURE() << "no acceptable change found for " << f.name;
-                ASSERT_EQ(0, Write(*page, before));   // leave the camera as found
+                ASSERT_EQ(0, Run(page->sets, before));   // leave the camera as found
                 ReadBackWhenSettled(*page, before);
             }
         }
@@ -161,24 +136,16 @@ TEST_F(EmulatorRoundTrip, EveryWritableFieldComesBack) {
 }
 
 TEST_F(EmulatorRoundTrip, BackupChangeRestore) {
-    std::string original;
-    ASSERT_EQ(0, Ctl({"backup"}, &original));
+    kytest::TempDir dir;
+    const std::string original = Ctl({"backup"}).out, path = dir.file("backup.json");
     EXPECT_NE(std::string::npos, original.find("\"venc@1\""));   // both streams are kept
-    const std::string path = ::testing::TempDir() + "kycam_backup.json";
-    std::ofstream(path) << original;
-    std::string out;
-    ASSERT_EQ(0, Ctl({"get", "cloud"}, &out));
-    const bool on = out.find("cloud_enable=1") != std::string::npos;
-    ASSERT_EQ(0, Ctl({"set", "cloud", on ? "cloud_enable=0" : "cloud_enable=1"}));
-    ASSERT_EQ(0, Ctl({"--stream", "1", "set", "venc", "gop=37"}));
-    std::string changed;
-    for (int attempt = 0; attempt < 20 && changed.find("\"gop\": 37") == std::string::npos; ++attempt) {
-        if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_EQ(0, Ctl({"backup"}, &changed));
-    }
-    EXPECT_NE(original, changed);
+    kytest::WriteBytes(path, original);
+    const bool on = Ctl({"get", "cloud"}).out.find("cloud_enable=1") != std::string::npos;
+    ASSERT_EQ(0, Ctl({"set", "cloud", on ? "cloud_enable=0" : "cloud_enable=1"}).status);
+    ASSERT_EQ(0, Ctl({"--stream", "1", "set", "venc", "gop=37"}).status);
+    const std::string changed = BackupUntil([](const std::string& b) { return b.find("\"gop\": 37") != b.npos; });
     EXPECT_NE(std::string::npos, changed.find("\"gop\": 37"));
-    ASSERT_EQ(0, Ctl({"restore", path}));
+    ASSERT_EQ(0, Ctl({"restore", path}).status);
     // The video writes are send-only: give the camera a moment to apply them.
     // The camera's clock runs on between the backups: compare without it.
     const auto settings = [](const std::string& backup) {
@@ -186,63 +153,47 @@ TEST_F(EmulatorRoundTrip, BackupChangeRestore) {
         doc["pages"]["time"].erase("time");
         return doc.dump();
     };
-    std::string restored;
-    for (int attempt = 0; attempt < 20 && (restored.empty() || settings(restored) != settings(original)); ++attempt) {
-        if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_EQ(0, Ctl({"backup"}, &restored));
-    }
-    EXPECT_EQ(settings(original), settings(restored));
-    std::remove(path.c_str());
+    EXPECT_EQ(settings(original), settings(BackupUntil([&](auto& b) { return settings(b) == settings(original); })));
 }
 
 TEST_F(EmulatorRoundTrip, WifiScanTestAndInternetAddress) {
-    auto run = [&](std::vector<std::string> args, std::string* out = nullptr) {
-        std::vector<std::string> all = {"-P", std::to_string(emulator_->HttpPort()), "-p", "pw"};
-        all.insert(all.end(), args.begin(), args.end());
-        std::ostringstream o, e;
-        const int status = ky::ctl::Run(all, o, e);
-        if (out) *out = o.str();
-        return status;
-    };
-    std::string out;
-    ASSERT_EQ(0, run({"wifi", "scan"}, &out));
-    EXPECT_EQ(out,
+    EXPECT_EQ(Ctl({"wifi", "scan"}).out,
               "1\t-45\tHomeNet\tAES\tWPA2-PSK\tInfra\t6\n"
               "2\t-67\tOffice Guest\tTKIP\tWPA-PSK\tInfra\t11\n"
               "3\t-80\tCaf\xC3\xA9-Lager\tAES\tNone\tInfra\t1\n");
-    ASSERT_EQ(0, run({"--json", "wifi", "scan"}, &out));
-    const auto list = nlohmann::json::parse(out);
+    const auto list = nlohmann::json::parse(Ctl({"--json", "wifi", "scan"}).out);
     ASSERT_EQ(3u, list.size());
     EXPECT_EQ("Office Guest", list[1]["ssid"]);
     EXPECT_EQ("11", list[1]["channel"]);
 
     // The emulated camera reaches the networks of its scan list.
+    const std::string works = "WiFi works normally!\n";
     const struct {
         std::vector<std::string> args;
         int status;
-        const char* out;
+        std::string out;
     } kTests[] = {
-        {{"wifi", "test", "ssid=HomeNet", "key=a+b%"}, 0, "WiFi works normally!\n"},
-        {{"wifi", "test", "ssid=Office Guest", "key=k", "auth=2"}, 0, "WiFi works normally!\n"},
+        {{"wifi", "test", "ssid=HomeNet", "key=a+b%"}, 0, works},
+        {{"wifi", "test", "ssid=Office Guest", "key=k", "auth=2"}, 0, works},
         {{"wifi", "test", "ssid=Elsewhere", "key=k"},
          1,
          "The device WiFi works abnormally and cannot be connected to the router!\n"},
         {{"wifi", "test", "ssid=HomeNet"}, 2, ""},   // the camera holds no key
         {{"wifi", "test", "colour=red"}, 2, ""},
         {{"wifi", "sniff"}, 2, ""},
+        {{"internet-ip"}, 0, "203.0.113.25\n"},
     };
     for (const auto& t : kTests) {
-        EXPECT_EQ(t.status, run(t.args, &out)) << t.args[2];
-        EXPECT_EQ(t.out, out) << t.args[2];
+        const auto r = Ctl(t.args);
+        EXPECT_EQ(t.status, r.status) << t.args.back();
+        EXPECT_EQ(t.out, r.out) << t.args.back();
     }
-
-    ASSERT_EQ(0, run({"internet-ip"}, &out));
-    EXPECT_EQ("203.0.113.25\n", out);
     // The emulator's control route (its text/plain reply is no camera reply).
-    run({"raw", "GET /emu/set?key=interip&value="});
-    EXPECT_EQ(1, run({"--json", "internet-ip"}, &out));
-    EXPECT_EQ("{\"interip\":null}\n", out);
-    run({"raw", "GET /emu/set?key=interip&value=203.0.113.25"});
+    Ctl({"raw", "GET /emu/set?key=interip&value="});
+    const auto r = Ctl({"--json", "internet-ip"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("{\"interip\":null}\n", r.out);
+    Ctl({"raw", "GET /emu/set?key=interip&value=203.0.113.25"});
 }
 
 // time sync, the restart timer's limits and user set, against a camera of
@@ -250,45 +201,32 @@ TEST_F(EmulatorRoundTrip, WifiScanTestAndInternetAddress) {
 TEST(KycamctlAccount, TimeSyncRebootLimitsAndUserSet) {
     EmulatorProcess cam({"--no-rtsp", "--no-discovery", "--user", "admin", "--password", "pw"});
     ASSERT_TRUE(cam.Ok());
-    struct Result {
-        int status;
-        std::string out, err;
+    const auto ctl = [&](std::vector<std::string> args, const std::string& input = "") {
+        return ky::test::Ctl(cam.HttpPort(), args, input);
     };
-    auto ctl = [&](const std::string& user, const std::string& password, std::vector<std::string> args,
-                   const std::string& input = "") {
-        std::vector<std::string> all = {"-P", std::to_string(cam.HttpPort()), "-u", user, "-p", password};
-        all.insert(all.end(), args.begin(), args.end());
-        std::ostringstream o, e;
-        std::istringstream in(input);
-        const int status = ky::ctl::Run(all, o, e, &in);
-        return Result{status, o.str(), e.str()};
-    };
-
     const char* tz = std::getenv("TZ");
     const std::string savedTz = tz ? tz : "";
     setenv("TZ", "Asia/Kolkata", 1);
-    EXPECT_EQ(0, ctl("admin", "pw", {"time", "sync"}).status);
-    Result got = ctl("admin", "pw", {"get", "time"});
-    EXPECT_NE(std::string::npos, got.out.find("Asia/Calcutta")) << got.out;
+    EXPECT_EQ(0, ctl({"time", "sync"}).status);
+    EXPECT_NE(std::string::npos, ctl({"get", "time"}).out.find("Asia/Calcutta"));
     setenv("TZ", "Pacific/Kiritimati", 1);   // UTC+14: no zone of the camera
-    got = ctl("admin", "pw", {"time", "sync"});
-    EXPECT_EQ(2, got.status);
-    EXPECT_NE(std::string::npos, got.err.find("not in the camera's list")) << got.err;
-    if (tz)
-        setenv("TZ", savedTz.c_str(), 1);
-    else
-        unsetenv("TZ");
-
-    got = ctl("admin", "pw", {"set", "reboot-timer", "sr_day=9"});
-    EXPECT_EQ(2, got.status);
-    EXPECT_NE(std::string::npos, got.err.find("Please select the restart day!")) << got.err;
-    EXPECT_EQ(0, ctl("admin", "pw", {"set", "reboot-timer", "sr_day=7", "sr_hour=23"}).status);
-
-    got = ctl("admin", "pw", {"user", "set", "inst aller", "-"}, "\xE4\xBD\xA0\xE5\xA5\xBD\n");
-    EXPECT_EQ(2, got.status);
-    EXPECT_NE(std::string::npos, got.err.find("Password cannot be Chinese!")) << got.err;
-    got = ctl("admin", "pw", {"user", "set", "inst aller", "-"}, "N3w pass&word\n");
-    EXPECT_EQ(0, got.status) << got.err;
-    EXPECT_EQ(1, ctl("admin", "pw", {"get", "ntp"}).status);
-    EXPECT_EQ(0, ctl("inst aller", "N3w pass&word", {"get", "ntp"}).status);
+    const auto far = ctl({"time", "sync"});
+    tz ? setenv("TZ", savedTz.c_str(), 1) : unsetenv("TZ");
+    const struct {
+        ky::test::CtlResult got;
+        int status;
+        const char* err;
+    } cases[] = {
+        {far, 2, "not in the camera's list"},
+        {ctl({"set", "reboot-timer", "sr_day=9"}), 2, "Please select the restart day!"},
+        {ctl({"set", "reboot-timer", "sr_day=7", "sr_hour=23"}), 0, ""},
+        {ctl({"user", "set", "inst aller", "-"}, "\xE4\xBD\xA0\xE5\xA5\xBD\n"), 2, "Password cannot be Chinese!"},
+        {ctl({"user", "set", "inst aller", "-"}, "N3w pass&word\n"), 0, ""},
+        {ctl({"get", "ntp"}), 1, ""},
+        {ky::test::Ctl(cam.HttpPort(), {"get", "ntp"}, "", "inst aller", "N3w pass&word"), 0, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.status, c.got.status) << c.got.err;
+        EXPECT_NE(std::string::npos, c.got.err.find(c.err)) << c.got.err;
+    }
 }

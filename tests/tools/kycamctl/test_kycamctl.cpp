@@ -2,191 +2,128 @@
 // and that bad input never reaches the camera.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 #include "tests/support/ScriptedServer.h"
-#include "tools/kycamctl/Kycamctl.h"
+#include "tests/support/TestFiles.h"
+#include "tests/tools/kycamctl/CtlRun.h"
 
+using ky::test::Ctl;
 using ky::test::ScriptedServer;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result Ctl(uint16_t port, std::vector<std::string> args) {
-    std::vector<std::string> all = {"-P", std::to_string(port), "-p", "pw"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::ostringstream out, err;
-    const int status = ky::ctl::Run(all, out, err);
-    return {status, out.str(), err.str()};
-}
-
-// A camera that answers every get with the same values and every set with OK.
-ScriptedServer::Script Camera(const std::string& getBody) {
+// A camera that answers every get with the same values and every set with
+// OK; a whole reply ("HTTP/1.1 ...") is sent as it is to every request.
+std::unique_ptr<ScriptedServer> Camera(const std::string& getBody) {
     ScriptedServer::Script s;
     s.handler = [getBody](const std::string& request) {
-        const bool isSet = request.find("cmd=set") != std::string::npos;
-        return ScriptedServer::HttpReply(isSet ? "" : getBody);
+        if (getBody.rfind("HTTP/", 0) == 0) return getBody;
+        return ScriptedServer::HttpReply(request.find("cmd=set") != std::string::npos ? "" : getBody);
     };
-    return s;
+    return std::make_unique<ScriptedServer>(s);
 }
 
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
+bool Has(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
 
 }   // namespace
 
-TEST(Kycamctl, GetPrintsFieldsAsTextOrJson) {
-    ScriptedServer cam(Camera("var cloud_enable=1;\r\n"));
-    Result r = Ctl(cam.Port(), {"get", "cloud"});
-    EXPECT_EQ(0, r.status) << r.err;
-    EXPECT_EQ("cloud_enable=1\n", r.out);
-    r = Ctl(cam.Port(), {"--json", "get", "cloud"});
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ("{\"cloud_enable\":1}\n", r.out);
-}
-
-TEST(Kycamctl, SetReadsChangesValidatesAndWrites) {
-    ScriptedServer cam(Camera("var tmall_flag=1;\r\nvar tmall_enable=0;\r\n"));
-    Result r = Ctl(cam.Port(), {"set", "tmall", "tmall_enable=1"});
-    EXPECT_EQ(0, r.status) << r.err;
-    ASSERT_TRUE(cam.WaitFinished(2));
-    const std::string sent = cam.Received();
-    EXPECT_NE(std::string::npos, sent.find("GET /cgi-bin/ky7200/param.cgi?cmd=gettmallattr HTTP/1.1"));
-    EXPECT_NE(std::string::npos, sent.find("GET /cgi-bin/ky7200/param.cgi?cmd=settmallattr&-tmall_enable=1 HTTP/1.1"));
-}
-
-TEST(Kycamctl, UsageErrorsNameTheFieldAndSendNothing) {
-    ScriptedServer cam(Camera("var cloud_enable=1;\r\n"));
-    const std::vector<std::vector<std::string>> bad = {
-        {"set", "cloud", "nosuch=1"},          // unknown field
-        {"set", "cloud", "cloud_enable=on"},   // does not convert
-        {"set", "tmall", "tmall_flag=1"},      // read-only
-        {"set", "serverinfo", "name=x"},       // read-only page
-        {"get", "nosuchpage"},
-        {"frobnicate"},
-        {"set", "cloud"},
+TEST(Kycamctl, CommandsAgainstAScriptedCamera) {
+    kytest::TempDir dir;
+    const auto file = [&](const std::string& name, const std::string& text) {
+        kytest::WriteBytes(dir.file(name), text);
+        return dir.file(name);
     };
-    for (const auto& args : bad) {
-        const Result r = Ctl(cam.Port(), args);
-        EXPECT_EQ(2, r.status) << args.back();
-        EXPECT_FALSE(r.err.empty());
+    const std::string cloud = "var cloud_enable=1;\r\n", cloud0 = "var cloud_enable=0;\r\n",
+                      cgi = "GET /cgi-bin/ky7200/param.cgi?cmd=";
+    const std::string audio =
+        "var aeswitch_1=\"1\";\r\nvar aeformat_1=\"g711u\";\r\nvar aeswitch_2=\"1\";\r\nvar aeformat_2=\"g711u\";\r\n"
+        "var volume=\"80\";\r\nvar volin_type=\"1\";\r\nvar ao_volume=\"90\";\r\n";
+    // A camera without tracking reads 255 for its switch and mode; neither set
+    // nor restore sends that back.
+    const std::string ptz =
+        "var panscan=\"2\";\r\nvar movehome=\"on\";\r\nvar ptzalarmmask=\"off\";\r\nvar light_enable=\"1\";\r\n";
+    const std::string ptzBackup =
+        R"({"pages": {"ptz": {"panscan": 4, "smartrack_enable": 255, "smartrack_mode": 255}}})";
+    const std::string tmall = "var tmall_flag=1;\r\nvar tmall_enable=0;\r\n";
+    const std::string p2p = "var xqp2p_enable=0;\r\nvar xqp2p_uid=\"\";\r\n", raw = "var a=\"1\";\r\n";
+    const std::string tracking = "&-smartrack_enable=0&-smartrack_mode=0&";
+    const struct {
+        std::string camera;   // what every get answers; empty: nothing listens
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> sent = {};   // pieces of what reached the camera; "!": never
+        std::string err = "", out = "*";      // a piece of err, out exactly ("*": anything)
+    } cases[] = {
+        {cloud, {"get", "cloud"}, 0, {}, "", "cloud_enable=1\n"},
+        {cloud, {"--json", "get", "cloud"}, 0, {}, "", "{\"cloud_enable\":1}\n"},
+        {tmall,
+         {"set", "tmall", "tmall_enable=1"},
+         0,
+         {cgi + "gettmallattr HTTP", cgi + "settmallattr&-tmall_enable=1 HTTP"}},
+        // Usage errors name the field and send nothing.
+        {cloud, {"set", "cloud", "nosuch=1"}, 2, {"!GET"}, "nosuch"},
+        {cloud, {"set", "cloud", "cloud_enable=on"}, 2, {"!GET"}, "cloud_enable"},   // does not convert
+        {cloud, {"set", "tmall", "tmall_flag=1"}, 2, {"!GET"}, "tmall_flag"},        // read-only
+        {cloud, {"set", "serverinfo", "name=x"}, 2, {"!GET"}, "serverinfo"},         // read-only page
+        {cloud, {"get", "nosuchpage"}, 2, {"!GET"}, "nosuchpage"},
+        {cloud, {"frobnicate"}, 2, {"!GET"}, "frobnicate"},
+        {cloud, {"set", "cloud"}, 2, {"!GET"}},
+        // The page's own rules: refused after reading, before writing.
+        {cloud, {"set", "cloud", "cloud_enable=5"}, 2, {"!cmd=set"}},
+        {p2p, {"set", "p2p", "enable=1"}, 2, {"!cmd=set"}, "Enable P2P, UUID cannot be empty!"},
+        // A format the camera reports is written back as it is; a word the
+        // write cannot carry is refused before anything is sent.
+        {audio,
+         {"set", "audio", "volume=50"},
+         0,
+         {"-aeformat=g711u&cmd=setaencattr&-chn=12&-aeswitch=1&-aeformat=g711u&", "setaudioinvolume&-volume=50"}},
+        {audio, {"set", "audio", "aeformat_b=G711A"}, 2, {"!cmd=set"}, "Audio format must be g711a, g711u or g726!"},
+        {ptz, {"set", "ptz", "panscan=3"}, 0, {tracking, "!=255"}},
+        {ptz, {"restore", file("ptz.json", ptzBackup)}, 0, {tracking, "!=255"}},
+        {cloud0, {"set", "cloud", "--from", file("on.json", R"({"cloud_enable": 1})")}, 0, {"&-cloud_enable=1 "}},
+        {cloud, {"set", "cloud", "--from", file("yes.json", R"({"cloud_enable": "yes"})")}, 2, {"!cmd=set"}},
+        {cloud, {"set", "cloud", "--from", file("broken.json", "{not json")}, 2, {"!cmd=set"}},
+        {raw, {"raw", "GET /cgi-bin/ky7200/param.cgi?cmd=geta"}, 0, {cgi + "geta HTTP/1.1\r\n"}, "", raw},
+        // Exit statuses: refused, no "Succeed" in the reply, no connection.
+        {ScriptedServer::HttpReply("", false, "401 Unauthorized"), {"get", "cloud"}, 1},
+        {"Error\r\n", {"call", "FormatSd"}, 1},
+        {"", {"get", "cloud"}, 3},
+        {"", {"raw", "GET /cgi-bin/ky7200/param.cgi?cmd=x"}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const auto cam = Camera(c.camera);
+        const auto r = Ctl(c.camera.empty() ? ScriptedServer::ClosedPort() : cam->Port(), c.args);
+        EXPECT_EQ(c.status, r.status) << r.err;
+        EXPECT_TRUE(c.out == "*" || c.out == r.out) << r.out;
+        EXPECT_TRUE(Has(r.err, c.err)) << r.err;
+        for (const std::string& piece : c.sent) {
+            const bool never = piece[0] == '!';
+            // A send-only write may still be on its way.
+            for (int i = 0; i < 100 && !never && !Has(cam->Received(), piece); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            EXPECT_NE(never, Has(cam->Received(), piece.substr(never))) << piece << " in\n" << cam->Received();
+        }
     }
-    EXPECT_NE(std::string::npos, Ctl(cam.Port(), {"set", "cloud", "nosuch=1"}).err.find("nosuch"));
-    EXPECT_EQ(0, cam.Accepted());
-    // The page's own rule: a value the camera would not take is refused
-    // after reading, before writing.
-    const Result r = Ctl(cam.Port(), {"set", "cloud", "cloud_enable=5"});
-    EXPECT_EQ(2, r.status);
-    ASSERT_TRUE(cam.WaitFinished(1));
-    EXPECT_EQ(0u, Count(cam.Received(), "cmd=set"));
-}
-
-TEST(Kycamctl, P2pWithoutUidIsRefusedWithThePagesMessage) {
-    ScriptedServer cam(Camera("var xqp2p_enable=0;\r\nvar xqp2p_uid=\"\";\r\n"));
-    const Result r = Ctl(cam.Port(), {"set", "p2p", "enable=1"});
-    EXPECT_EQ(2, r.status);
-    EXPECT_NE(std::string::npos, r.err.find("Enable P2P, UUID cannot be empty!"));
-}
-
-// A format the camera reports is written back as it is; a word the write
-// cannot carry is refused before anything is sent.
-TEST(Kycamctl, AudioFormatsAreSentOrRefusedNeverDropped) {
-    ScriptedServer cam(
-        Camera("var aeswitch_1=\"1\";\r\nvar aeformat_1=\"g711u\";\r\nvar aeswitch_2=\"1\";\r\n"
-               "var aeformat_2=\"g711u\";\r\nvar volume=\"80\";\r\nvar volin_type=\"1\";\r\n"
-               "var ao_volume=\"90\";\r\n"));
-    EXPECT_EQ(0, Ctl(cam.Port(), {"set", "audio", "volume=50"}).status);
-    ASSERT_TRUE(cam.WaitFinished(5));
-    EXPECT_NE(std::string::npos, cam.Received().find("-aeformat=g711u&cmd=setaencattr&-chn=12&-aeswitch=1"
-                                                     "&-aeformat=g711u&cmd=setaudioinvolume&-volume=50"));
-    const Result r = Ctl(cam.Port(), {"set", "audio", "aeformat_b=G711A"});
-    EXPECT_EQ(2, r.status);
-    EXPECT_NE(std::string::npos, r.err.find("Audio format must be g711a, g711u or g726!"));
-    EXPECT_EQ(4u, Count(cam.Received(), "cmd=set"));   // the four commands of the first set only
-}
-
-// A camera without tracking reads 255 for its switch and mode; neither set
-// nor restore sends that back.
-TEST(Kycamctl, PtzWithoutTrackingWritesZero) {
-    ScriptedServer cam(
-        Camera("var panscan=\"2\";\r\nvar movehome=\"on\";\r\nvar ptzalarmmask=\"off\";\r\n"
-               "var light_enable=\"1\";\r\n"));
-    const std::string path = ::testing::TempDir() + "kycamctl_ptz.json";
-    std::ofstream(path) << R"({"pages": {"ptz": {"panscan": 4, "smartrack_enable": 255, "smartrack_mode": 255}}})";
-    EXPECT_EQ(0, Ctl(cam.Port(), {"set", "ptz", "panscan=3"}).status);
-    const Result r = Ctl(cam.Port(), {"restore", path});
-    EXPECT_EQ(0, r.status) << r.out << r.err;
-    ASSERT_TRUE(cam.WaitFinished(4));
-    EXPECT_EQ(2u, Count(cam.Received(), "&-smartrack_enable=0&-smartrack_mode=0&"));
-    EXPECT_EQ(0u, Count(cam.Received(), "=255"));
-    std::remove(path.c_str());
-}
-
-TEST(Kycamctl, ExitStatusForRefusalAndNoConnection) {
-    ScriptedServer refusing(ScriptedServer::Mode::ReplyThenClose,
-                            ScriptedServer::HttpReply("", false, "401 Unauthorized"));
-    EXPECT_EQ(1, Ctl(refusing.Port(), {"get", "cloud"}).status);
-    EXPECT_EQ(3, Ctl(ScriptedServer::ClosedPort(), {"get", "cloud"}).status);
-    EXPECT_EQ(3, Ctl(ScriptedServer::ClosedPort(), {"raw", "GET /cgi-bin/ky7200/param.cgi?cmd=x"}).status);
-    ScriptedServer failing(Camera("Error\r\n"));
-    EXPECT_EQ(1, Ctl(failing.Port(), {"call", "FormatSd"}).status);   // no "Succeed"
-}
-
-TEST(Kycamctl, RawPrintsTheBody) {
-    ScriptedServer cam(ScriptedServer::Mode::ReplyThenClose, ScriptedServer::HttpReply("var a=\"1\";\r\n", true));
-    const Result r = Ctl(cam.Port(), {"raw", "GET /cgi-bin/ky7200/param.cgi?cmd=geta"});
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ("var a=\"1\";\r\n", r.out);
-    ASSERT_TRUE(cam.WaitFinished(1));
-    EXPECT_EQ(0u, cam.Received().find("GET /cgi-bin/ky7200/param.cgi?cmd=geta HTTP/1.1\r\n"));
-}
-
-TEST(Kycamctl, SetFromJsonFile) {
-    ScriptedServer cam(Camera("var cloud_enable=0;\r\n"));
-    const std::string path = ::testing::TempDir() + "kycamctl_cloud.json";
-    std::ofstream(path) << R"({"cloud_enable": 1})";
-    const Result r = Ctl(cam.Port(), {"set", "cloud", "--from", path});
-    EXPECT_EQ(0, r.status) << r.err;
-    ASSERT_TRUE(cam.WaitFinished(2));
-    EXPECT_NE(std::string::npos, cam.Received().find("cmd=setcloudenable&-cloud_enable=1 "));
-    std::ofstream(path) << R"({"cloud_enable": "yes"})";
-    EXPECT_EQ(2, Ctl(cam.Port(), {"set", "cloud", "--from", path}).status);
-    std::ofstream(path) << "{not json";
-    EXPECT_EQ(2, Ctl(cam.Port(), {"set", "cloud", "--from", path}).status);
-    std::remove(path.c_str());
 }
 
 TEST(Kycamctl, ManyCamerasFromAHostsFile) {
-    ScriptedServer a(Camera("var cloud_enable=1;\r\n"));
-    ScriptedServer b(Camera("var cloud_enable=0;\r\n"));
-    ScriptedServer refusing(ScriptedServer::Mode::ReplyThenClose,
-                            ScriptedServer::HttpReply("", false, "401 Unauthorized"));
-    const std::string path = ::testing::TempDir() + "kycamctl_hosts.txt";
-    std::ofstream(path) << "# site A\n127.0.0.1:" << a.Port() << "\n"
-                        << "127.0.0.1:" << b.Port() << " admin pw   # own credentials\n\n"
-                        << "127.0.0.1:" << refusing.Port() << "\n"
-                        << "127.0.0.1:" << ScriptedServer::ClosedPort() << "\n";
-    std::ostringstream out, err;
-    const int status = ky::ctl::Run({"-p", "pw", "--hosts", path, "get", "cloud"}, out, err);
-    EXPECT_EQ(3, status);   // the worst result
-    const std::string text = out.str();
-    EXPECT_NE(std::string::npos, text.find("== 127.0.0.1:" + std::to_string(a.Port()) + "\ncloud_enable=1\n"));
-    EXPECT_NE(std::string::npos, text.find("== 127.0.0.1:" + std::to_string(b.Port()) + "\ncloud_enable=0\n"));
-    EXPECT_NE(std::string::npos, text.find(std::to_string(refusing.Port()) + "  refused"));
-    EXPECT_NE(std::string::npos, text.find("no connection"));
-    EXPECT_NE(std::string::npos, err.str().find("4/4 cameras done"));
-    std::ofstream(path) << "127.0.0.1:99999\n";
-    std::ostringstream o2, e2;
-    EXPECT_EQ(2, ky::ctl::Run({"--hosts", path, "get", "cloud"}, o2, e2));
-    std::remove(path.c_str());
+    const auto a = Camera("var cloud_enable=1;\r\n"), b = Camera("var cloud_enable=0;\r\n");
+    const auto refusing = Camera(ScriptedServer::HttpReply("", false, "401 Unauthorized"));
+    kytest::TempDir dir;
+    const std::string hosts = dir.file("hosts.txt"), at = "127.0.0.1:";
+    kytest::WriteBytes(hosts, "# site A\n" + at + std::to_string(a->Port()) + "\n" + at + std::to_string(b->Port()) +
+                                  " admin pw   # own credentials\n\n" + at + std::to_string(refusing->Port()) + "\n" +
+                                  at + std::to_string(ScriptedServer::ClosedPort()) + "\n");
+    const auto r = Ctl(0, {"--hosts", hosts, "get", "cloud"});
+    EXPECT_EQ(3, r.status);   // the worst result
+    EXPECT_TRUE(Has(r.out, "== " + at + std::to_string(a->Port()) + "\ncloud_enable=1\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "== " + at + std::to_string(b->Port()) + "\ncloud_enable=0\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, std::to_string(refusing->Port()) + "  refused") && Has(r.out, "no connection")) << r.out;
+    EXPECT_TRUE(Has(r.err, "4/4 cameras done")) << r.err;
+    kytest::WriteBytes(hosts, "127.0.0.1:99999\n");
+    EXPECT_EQ(2, Ctl(0, {"--hosts", hosts, "get", "cloud"}).status);
 }

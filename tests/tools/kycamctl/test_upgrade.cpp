@@ -1,64 +1,42 @@
 // kycamctl upgrade over many emulated cameras on loopback: the upload, the
 // HTTP wait for the new version, the result table and the exit status.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/EmulatorProcess.h"
-#include "tools/kycamctl/Kycamctl.h"
+#include "tests/support/TestFiles.h"
+#include "tests/tools/kycamctl/CtlRun.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-std::vector<std::string> Ports(const std::string& ready) {
-    const size_t from = ready.find("http=") + 5;
-    std::stringstream list(ready.substr(from, ready.find(' ', from) - from));
-    std::vector<std::string> ports;
-    for (std::string p; std::getline(list, p, ',');) ports.push_back(p);
-    return ports;
-}
-
 TEST(KycamctlUpgrade, TenCamerasFourAtATime) {
-    ky::test::EmulatorProcess emu(
-        {"--cameras", "10", "--no-rtsp", "--no-discovery", "--password", "pw", "--restart-ms", "400"});
-    ASSERT_TRUE(emu.Ok());
-    const std::vector<std::string> ports = Ports(emu.ReadyLine());
+    using ky::test::EmulatorProcess;
+    EmulatorProcess emu({"--cameras", "10", "--no-rtsp", "--no-discovery", "--password", "pw", "--restart-ms", "400"});
+    const std::vector<int> ports = EmulatorProcess::Ports(emu.ReadyLine(), "http");
     ASSERT_EQ(ports.size(), 10u);
-    const fs::path dir = fs::temp_directory_path() / ("ky_ctl_upgrade_" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    const std::string pkg = (dir / "KY7200_V8.0.1_test.pkg").string();
-    std::ofstream(pkg, std::ios::binary) << std::string(200000, 'f');
-    const std::string hosts = (dir / "hosts.txt").string();
-    {
-        std::ofstream h(hosts);
-        for (const auto& p : ports) h << "127.0.0.1:" << p << "\n";
+    kytest::TempDir dir;
+    const std::string pkg = dir.file("KY7200_V8.0.1_test.pkg"), hosts = dir.file("hosts.txt");
+    kytest::WriteBytes(pkg, std::string(200000, 'f'));
+    std::string list;
+    for (int p : ports) list += "127.0.0.1:" + std::to_string(p) + "\n";
+    kytest::WriteBytes(hosts, list);
+    auto r = ky::test::Ctl(0, {"--hosts", hosts, "--parallel", "4", "--wait-seconds", "20", "upgrade", pkg});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    for (int p : ports) {
+        const std::string at = "127.0.0.1:" + std::to_string(p);
+        EXPECT_NE(r.out.find(at + " upgraded V"), std::string::npos) << p;
+        EXPECT_NE(r.err.find(at + " upload 100% 200000/200000 bytes"), std::string::npos) << p;
     }
-    std::ostringstream out, err;
-    const int status = ky::ctl::Run(
-        {"--hosts", hosts, "--parallel", "4", "-p", "pw", "--wait-seconds", "20", "upgrade", pkg}, out, err);
-    EXPECT_EQ(status, 0) << out.str() << err.str();
-    for (const auto& p : ports) {
-        EXPECT_NE(out.str().find("127.0.0.1:" + p + " upgraded V"), std::string::npos) << p;
-        EXPECT_NE(err.str().find("127.0.0.1:" + p + " upload 100% 200000/200000 bytes"), std::string::npos) << p;
-    }
-    EXPECT_NE(out.str().find("-> V8.0.1"), std::string::npos);
+    EXPECT_NE(r.out.find("-> V8.0.1"), std::string::npos);
 
     // The same camera twice and one that comes back unchanged (the version
     // the package name gives is now the camera's own): neither counts.
-    {
-        std::ofstream h(hosts);
-        h << "127.0.0.1:" << ports[0] << "\n127.0.0.1:" << ports[0] << "\n";
-    }
-    std::ostringstream out2, err2;
-    EXPECT_NE(ky::ctl::Run({"--hosts", hosts, "-p", "pw", "--wait-seconds", "3", "upgrade", pkg}, out2, err2), 0);
-    EXPECT_NE(out2.str().find("not confirmed"), std::string::npos) << out2.str();
-    fs::remove_all(dir);
+    kytest::WriteBytes(hosts, list.substr(0, list.find('\n') + 1) + list.substr(0, list.find('\n') + 1));
+    r = ky::test::Ctl(0, {"--hosts", hosts, "--wait-seconds", "3", "upgrade", pkg});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("not confirmed"), std::string::npos) << r.out;
 }
 
 }   // namespace
