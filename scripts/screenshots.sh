@@ -14,15 +14,26 @@
 #     --width W: a W x (W*9/16) screen (default 1920, so 1920x1080;
 #     1366 gives 1366x768). --lang FILE: the tool runs in that language.
 #
+#   scripts/screenshots.sh upgrade OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]
+#     The maintenance page during a firmware upload to the emulator and
+#     after it (upgrade-running.png, upgrade-done.png). Runs itself in a
+#     private network namespace: the page searches the LAN for the camera's
+#     return.
+#
 # BUILD_DIR defaults to build/ (kycam-shots, kycam-db, kycam-emulator).
 # Chinese texts need a CJK font (fonts-wqy-microhei).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/shots-lib.sh"
 
-if [ "${1:-}" = pages ]; then
-  shift
-  [ $# -ge 1 ] || { echo "usage: $0 pages OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]" >&2; exit 2; }
+if [ "${1:-}" = pages ] || [ "${1:-}" = upgrade ]; then
+  mode="$1"; shift
+  [ $# -ge 1 ] || { echo "usage: $0 $mode OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]" >&2; exit 2; }
+  # The upgrade waits for the camera's return with a LAN search: it runs
+  # only in a private network namespace, with the emulator's responder.
+  if [ "$mode" = upgrade ] && [ -z "${KY_SHOTS_NETNS:-}" ]; then
+    KY_SHOTS_NETNS=1 exec "$root/tests/support/run-in-netns.sh" bash "$0" upgrade "$@"
+  fi
   out="$1"; shift
   width=1920 lang="" build="$root/build"
   while [ $# -gt 0 ]; do
@@ -38,12 +49,17 @@ if [ "${1:-}" = pages ]; then
   build="$(cd "$build" && pwd)"
   mkdir -p "$out"
   out="$(cd "$out" && pwd)"
-  rm -f "$out"/page-??.png
   shots_workdir "$build" tovel
   if [ -n "$lang" ]; then cp "$lang" "$work/"; fi
-  shots_emulator "$build"
+  if [ "$mode" = pages ]; then
+    rm -f "$out"/page-??.png
+    shots_emulator "$build"
+  else
+    shots_emulator "$build" --restart-ms 800
+  fi
+  # Camera 0's device ID, as the emulator names it.
   timeout 900 xvfb-run -a -s "-screen 0 ${width}x${height}x24" \
-      "$work/kycam-shots" pages "$out" "127.0.0.1:$emu_port"
+      "$work/kycam-shots" "$mode" "$out" "127.0.0.1:$emu_port" KY7200-EMU-000001
   exit 0
 fi
 

@@ -17,12 +17,17 @@ shots_cleanup() {
   rm -rf "$work"
 }
 
-# shots_emulator BUILD: one emulated camera on 127.0.0.1, ports chosen by the
-# system, no discovery responder, with the play panel's default user and
-# password (admin / tovel). Sets emu_port (HTTP).
+# shots_emulator BUILD [OPTION...]: one emulated camera on 127.0.0.1, ports
+# chosen by the system, with the play panel's default user and password
+# (admin / tovel). Its discovery responder runs only inside a private network
+# namespace (KY_SHOTS_NETNS). Further options go to the emulator. Sets
+# emu_port (HTTP).
 shots_emulator() {
-  "$1/bin/kycam-emulator" --bind 127.0.0.1 --http-port 0 --rtsp-port 0 --no-discovery \
-      --user admin --password tovel >"$work/emulator.log" 2>&1 &
+  local build="$1"; shift
+  local discovery=(--no-discovery)
+  [ -n "${KY_SHOTS_NETNS:-}" ] && discovery=()
+  "$build/bin/kycam-emulator" --bind 127.0.0.1 --http-port 0 --rtsp-port 0 "${discovery[@]}" \
+      --user admin --password tovel "$@" >"$work/emulator.log" 2>&1 &
   shots_pids+=($!)
   for _ in $(seq 200); do grep -q '^READY' "$work/emulator.log" && break; sleep 0.1; done
   local ready

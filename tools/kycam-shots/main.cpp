@@ -9,6 +9,11 @@
 //                                        marks and boxes, full screen, the SD
 //                                        card and a playback
 //   kycam-shots pages OUT_DIR HOST:PORT  every settings page that is built
+//   kycam-shots upgrade OUT_DIR HOST:PORT DEVICE_ID
+//                                        the maintenance page during a
+//                                        firmware upgrade and after it (the
+//                                        wait for the camera's return searches
+//                                        the LAN: run it in a network namespace)
 //
 // Message boxes are printed on standard error instead of shown: a modal box
 // would stop the run.
@@ -23,8 +28,11 @@
 #include <cstring>
 #include <string>
 
+#include <QFile>
 #include <QListWidget>
+#include <QProgressBar>
 
+#include "core/discovery/DeviceFinder.h"
 #include "gui/kit/CameraSession.h"
 #include "gui/kit/MessagePresenter.h"
 #include "gui/live/BrowserSDDlg.h"
@@ -36,6 +44,7 @@
 #include "gui/live/ScreenPannel.h"
 #include "gui/live/VideoDlg.h"
 #include "gui/pages/CameraPage.h"
+#include "gui/pages/system/P_ResetDlg.h"
 #include "gui/shell/KyCamToolApp.h"
 #include "gui/shell/KyCamToolDlg.h"
 #include "gui/shell/LeftSettingsDlg.h"
@@ -48,9 +57,10 @@ public:
     void Info(QWidget*, const QString& text) override { Print("info", text); }
     void Error(QWidget*, const QString& text) override { Print("error", text); }
     bool Question(QWidget*, const QString& text) override {
-        Print("question (answered No)", text);
-        return false;
+        Print(yes ? "question (answered Yes)" : "question (answered No)", text);
+        return yes;
     }
+    bool yes = false;
 
 private:
     static void Print(const char* kind, const QString& text) {
@@ -209,8 +219,52 @@ int ShootPages(CKyCamToolDlg* w, const QString& out, const std::string& camera) 
     return 0;
 }
 
+// A real upload of a made-up package to the camera, with short waits for its
+// return: upgrade-running.png once the file is sent and the camera installs it,
+// upgrade-done.png after the page's closing message.
+int ShootUpgrade(CKyCamToolDlg* w, const QString& out, const std::string& camera, const char* deviceId,
+                 PrintingPresenter& presenter) {
+    // Opened as from the device list: the return is recognised by the
+    // search answer's identity.
+    DeviceRecord device = CameraRecord(w, camera);
+    if (!ky::DeviceFinder::Find(deviceId, &device.info)) return Fail("the camera does not answer the search"), 1;
+    w->OpenDevice(device);
+    if (!WaitUntil([] { return CurrentCamera().IsLoggedIn(); }, 20000)) return Fail("no login"), 1;
+    w->ShowParamSettings();
+    CLeftSettingsDlg* tree = w->SettingsPanel();
+    QTreeWidgetItem* item = tree->FindItem(36);
+    if (!item) return Fail("no maintenance node"), 1;
+    if (item->parent()) item->parent()->setExpanded(true);
+    tree->ClickNode(item);
+    auto* page = dynamic_cast<CP_ResetDlg*>(w->CurrentPage());
+    if (!page) return Fail("no maintenance page"), 1;
+    WaitForPage(page);
+
+    const QString package = out + QStringLiteral("/shots-firmware.pkg");
+    QFile file(package);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(8 << 20, 'k')) != (8 << 20))
+        return Fail("no package"), 1;
+    file.close();
+    CP_ResetDlg::SetUpgradeLimits({.passMs = 200, .firstLookPass = 10, .maxPasses = 60, .maxMs = 12000});
+    page->PathEdit()->setText(package);
+    presenter.yes = true;
+    page->OnUpgrade();
+    presenter.yes = false;
+    const bool midway = WaitUntil([&] { return page->Progress()->value() > 50; }, 10000);
+    Pause(300);
+    if (!midway || !page->UpgradeActive()) Fail("the upgrade was not seen running");
+    Save(w, out, QStringLiteral("upgrade-running.png"));
+    if (!WaitUntil([&] { return !page->UpgradeActive(); }, 30000)) Fail("the upgrade did not end");
+    Pause(300);
+    Save(w, out, QStringLiteral("upgrade-done.png"));
+    QFile::remove(package);
+    return 0;
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: kycam-shots layouts OUT_DIR | live OUT_DIR HOST:PORT | pages OUT_DIR HOST:PORT\n");
+    std::fprintf(stderr,
+                 "usage: kycam-shots layouts OUT_DIR | live OUT_DIR HOST:PORT | pages OUT_DIR HOST:PORT"
+                 " | upgrade OUT_DIR HOST:PORT DEVICE_ID\n");
     return 2;
 }
 
@@ -221,7 +275,9 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     const QString out = QString::fromLocal8Bit(argv[2]);
     const std::string camera = argc > 3 ? argv[3] : "";
-    if (mode != "layouts" && ((mode != "live" && mode != "pages") || camera.empty())) return Usage();
+    if (mode != "layouts" && ((mode != "live" && mode != "pages" && mode != "upgrade") || camera.empty()))
+        return Usage();
+    if (mode == "upgrade" && argc < 5) return Usage();
 
     QApplication app(argc, argv);
     PrintingPresenter presenter;
@@ -232,9 +288,10 @@ int main(int argc, char** argv) {
     int code = 0;
     QTimer::singleShot(500, tool.MainWindow(), [&] {
         CKyCamToolDlg* w = tool.MainWindow();
-        code = mode == "layouts" ? ShootLayouts(tool, out)
-               : mode == "live"  ? ShootLive(w, out, camera)
-                                 : ShootPages(w, out, camera);
+        code = mode == "layouts"   ? ShootLayouts(tool, out)
+               : mode == "live"    ? ShootLive(w, out, camera)
+               : mode == "upgrade" ? ShootUpgrade(w, out, camera, argv[4], presenter)
+                                   : ShootPages(w, out, camera);
         QCoreApplication::quit();
     });
     app.exec();
