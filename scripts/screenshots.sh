@@ -54,6 +54,11 @@ if [ "${1:-}" = pages ] || [ "${1:-}" = upgrade ]; then
   if [ "$mode" = pages ]; then
     rm -f "$out"/page-??.png
     shots_emulator "$build"
+    # One privacy mask on, so the cover editor shows a drawn region.
+    for kv in show_1=1 x_1=640 y_1=120 w_1=400 h_1=300; do
+      curl -sf -u admin:tovel -o /dev/null "http://127.0.0.1:$emu_port/emu/set?key=cover.${kv%%=*}&value=${kv#*=}" ||
+        echo "emulator: cannot set cover.${kv%%=*}" >&2
+    done
   else
     shots_emulator "$build" --restart-ms 800
   fi
