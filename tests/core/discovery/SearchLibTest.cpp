@@ -1,19 +1,10 @@
 // Search channels over loopback unicast only (safe in any namespace): a fake
 // camera on 127.0.0.1 answers the probes with good and bad replies.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -22,86 +13,19 @@
 
 #include "core/discovery/SearchLib.h"
 #include "tests/core/discovery/Collector.h"
+#include "tests/support/FakeCamera.h"
 
 using namespace ky;
+using ky::test::FakeCamera;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
 
 Bytes ReplyFor(uint32_t id, const char* deviceId) {
-    DeviceInfo info{};
-    search::SetText(info.deviceId, deviceId);
-    search::SetText(info.ip, "127.0.0.1");
     Bytes msg(search::kMessageSize);
-    search::EncodeReply(id, info, msg.data());
+    search::EncodeReply(id, ky::test::FakeCameraInfo(deviceId), msg.data());
     return msg;
 }
-
-// A camera on 127.0.0.1:<ephemeral> that answers each probe with whatever
-// `answer` returns, sent back to the probe's source.
-class FakeCamera {
-public:
-    struct Probe {
-        std::string source;
-        uint32_t id;
-    };
-    using Answer = std::function<std::vector<Bytes>(uint32_t id, size_t probeIndex)>;
-
-    explicit FakeCamera(Answer answer) : answer_(std::move(answer)) {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-            return;
-        port_ = ntohs(a.sin_port);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~FakeCamera() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int port() const { return port_; }
-    std::vector<Probe> probes() {
-        std::lock_guard lock(mutex_);
-        return probes_;
-    }
-
-private:
-    void Run() {
-        uint8_t buf[1024];
-        pollfd p{fd_, POLLIN, 0};
-        while (!stop_) {
-            if (::poll(&p, 1, 20) <= 0) continue;
-            sockaddr_in from{};
-            socklen_t len = sizeof from;
-            const ssize_t n = ::recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
-            uint32_t id = 0;
-            if (n < 0 || !search::DecodeProbe(buf, static_cast<size_t>(n), &id)) continue;
-            size_t index;
-            {
-                std::lock_guard lock(mutex_);
-                char text[INET_ADDRSTRLEN];
-                inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-                probes_.push_back({text, id});
-                index = probes_.size() - 1;
-            }
-            for (const Bytes& b : answer_(id, index))
-                ::sendto(fd_, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
-        }
-    }
-
-    Answer answer_;
-    int fd_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<Probe> probes_;
-    std::thread thread_;
-};
 
 void UseLocalAddresses(std::vector<const char*> list) {
     std::vector<std::array<char, kSearchAddressSize>> raw(list.size());
@@ -113,6 +37,14 @@ void UseLocalAddresses(std::vector<const char*> list) {
 class SearchLoopback : public ::testing::Test {
 protected:
     void TearDown() override { SearchSetLocalAddresses(nullptr, 0); }
+    // Opens a channel to the camera reporting to col and probes `probes` times.
+    int Probe(const FakeCamera& cam, Collector& col, int probes = 1) {
+        int h = 0;
+        EXPECT_EQ(0, SearchOpen("127.0.0.1", cam.port(), &h));
+        EXPECT_EQ(0, SearchSetCallback(h, &Collector::Callback, &col));
+        for (int i = 0; i < probes; ++i) EXPECT_EQ(0, SearchProbe(h));
+        return h;
+    }
 };
 
 }   // namespace
@@ -134,10 +66,7 @@ TEST_F(SearchLoopback, OnlyWellFormedRepliesToOurProbesReachTheCallback) {
     UseLocalAddresses({"127.0.0.1"});
 
     Collector col;
-    int h = 0;
-    ASSERT_EQ(0, SearchOpen("127.0.0.1", cam.port(), &h));
-    ASSERT_EQ(0, SearchSetCallback(h, &Collector::Callback, &col));
-    ASSERT_EQ(0, SearchProbe(h));
+    const int h = Probe(cam, col);
     // Loopback keeps order: once FAKE-OK is in, the bad ones were handled.
     ASSERT_TRUE(col.WaitFor(1));
     ASSERT_EQ(0, SearchClose(h));
@@ -154,10 +83,7 @@ TEST_F(SearchLoopback, ProbesLeaveFromEveryLocalAddressAndRepliesKeepTheirIndex)
     UseLocalAddresses({"127.0.0.1", "bogus", "127.0.0.2"});
 
     Collector col;
-    int h = 0;
-    ASSERT_EQ(0, SearchOpen("127.0.0.1", cam.port(), &h));
-    ASSERT_EQ(0, SearchSetCallback(h, &Collector::Callback, &col));
-    ASSERT_EQ(0, SearchProbe(h));
+    const int h = Probe(cam, col);
     ASSERT_TRUE(col.WaitFor(2));
     SearchClose(h);
 
@@ -183,11 +109,7 @@ TEST_F(SearchLoopback, RepliesToEarlierProbesStillCount) {
     });
     UseLocalAddresses({"127.0.0.1"});
     Collector col;
-    int h = 0;
-    ASSERT_EQ(0, SearchOpen("127.0.0.1", cam.port(), &h));
-    ASSERT_EQ(0, SearchSetCallback(h, &Collector::Callback, &col));
-    ASSERT_EQ(0, SearchProbe(h));
-    ASSERT_EQ(0, SearchProbe(h));
+    const int h = Probe(cam, col, 2);
     EXPECT_TRUE(col.WaitFor(2));
     SearchClose(h);
 }
@@ -200,10 +122,7 @@ TEST_F(SearchLoopback, CallbackMayCloseItsOwnChannel) {
     Collector col;
     std::atomic<int> closeResult{1};
     col.onReply = [&](int handle) { closeResult = SearchClose(handle); };
-    int h = 0;
-    ASSERT_EQ(0, SearchOpen("127.0.0.1", cam.port(), &h));
-    ASSERT_EQ(0, SearchSetCallback(h, &Collector::Callback, &col));
-    ASSERT_EQ(0, SearchProbe(h));
+    const int h = Probe(cam, col);
     ASSERT_TRUE(col.WaitFor(1));
     // The channel is gone at once; the detached thread ends by itself and
     // reports nothing more (B and C were already queued behind A).
@@ -216,12 +135,10 @@ TEST_F(SearchLoopback, CallbackMayCloseItsOwnChannel) {
 
 TEST(SearchLib, OpenValidatesItsArguments) {
     int h = 0;
-    EXPECT_EQ(-1, SearchOpen(nullptr, 12109, &h));
-    EXPECT_EQ(-1, SearchOpen("", 12109, &h));
-    EXPECT_EQ(-1, SearchOpen("239.255.255.256", 12109, &h));
-    EXPECT_EQ(-1, SearchOpen("localhost", 12109, &h));
-    EXPECT_EQ(-1, SearchOpen("239.255.255.250", 0, &h));
-    EXPECT_EQ(-1, SearchOpen("239.255.255.250", 65536, &h));
+    const std::pair<const char*, int> bad[] = {{nullptr, 12109},           {"", 12109},
+                                               {"239.255.255.256", 12109}, {"localhost", 12109},
+                                               {"239.255.255.250", 0},     {"239.255.255.250", 65536}};
+    for (const auto& [address, port] : bad) EXPECT_EQ(-1, SearchOpen(address, port, &h)) << port;
     EXPECT_EQ(-1, SearchOpen("239.255.255.250", 12109, nullptr));
     EXPECT_EQ(h, 0);
 }
@@ -260,35 +177,30 @@ LocalInterface If(const char* name, const char* addr, bool up = true, bool loopb
 }
 }   // namespace
 
-TEST(ChooseSearchAddresses, LoopbackOnlyWhenNothingElse) {
+// Loopback only when nothing else is up; private addresses first, then the
+// adapters' order; no duplicates, no 0.0.0.0; at most ten.
+TEST(ChooseSearchAddresses, PrivateFirstThenAdapterOrderCappedAtTen) {
     EXPECT_EQ(ChooseSearchAddresses({If("lo", "127.0.0.1", true, true), If("eth0", "192.168.1.5")}),
               std::vector<std::string>{"192.168.1.5"});
     EXPECT_EQ(ChooseSearchAddresses({If("lo", "127.0.0.1", true, true), If("eth0", "192.168.1.5", false)}),
               std::vector<std::string>{"127.0.0.1"});
     EXPECT_TRUE(ChooseSearchAddresses({}).empty());
-}
-
-TEST(ChooseSearchAddresses, PrivateFirstThenAdapterOrderCappedAtTen) {
-    std::vector<LocalInterface> in = {
-        If("tun0", "10.8.0.2", true, false, true),
-        If("eth0", "203.0.113.7"),
-        If("eth1", "169.254.3.3"),
-        If("eth2", "172.20.0.1"),
-        If("eth3", "172.32.0.1"),
-        If("eth4", "0.0.0.0"),
-        If("eth5", "192.168.7.1"),
-        If("eth6", "192.168.7.1"),
-        If("eth7", "10.1.1.1"),
-    };
+    std::vector<LocalInterface> in = {If("tun0", "10.8.0.2", true, false, true),
+                                      If("eth0", "203.0.113.7"),
+                                      If("eth1", "169.254.3.3"),
+                                      If("eth2", "172.20.0.1"),
+                                      If("eth3", "172.32.0.1"),
+                                      If("eth4", "0.0.0.0"),
+                                      If("eth5", "192.168.7.1"),
+                                      If("eth6", "192.168.7.1"),
+                                      If("eth7", "10.1.1.1")};
     EXPECT_EQ(ChooseSearchAddresses(in),
               (std::vector<std::string>{"172.20.0.1", "192.168.7.1", "10.1.1.1", "203.0.113.7", "172.32.0.1",
                                         "169.254.3.3", "10.8.0.2"}));
-
-    std::vector<LocalInterface> many;
-    for (int i = 0; i < 12; ++i) many.push_back(If("eth", ("198.51.100." + std::to_string(i + 1)).c_str()));
-    many.push_back(If("wlan0", "192.168.0.9"));
-    const auto chosen = ChooseSearchAddresses(many);
+    in.clear();
+    for (int i = 0; i < 12; ++i) in.push_back(If("eth", ("198.51.100." + std::to_string(i + 1)).c_str()));
+    in.push_back(If("wlan0", "192.168.0.9"));
+    const auto chosen = ChooseSearchAddresses(in);
     ASSERT_EQ(chosen.size(), 10u);
-    EXPECT_EQ(chosen.front(), "192.168.0.9");
-    EXPECT_EQ(chosen.back(), "198.51.100.9");
+    EXPECT_EQ(chosen.front() + " " + chosen.back(), "192.168.0.9 198.51.100.9");
 }

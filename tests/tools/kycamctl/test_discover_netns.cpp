@@ -14,14 +14,15 @@
 #include <vector>
 
 #include "tests/support/Netns.h"
-#include "core/discovery/SearchProto.h"
 #include "tests/support/EmulatorProcess.h"
+#include "tests/support/FakeCamera.h"
 #include "tools/kycam-emulator/DiscoveryResponder.h"
 #include "tools/kycamctl/Kycamctl.h"
 
 namespace {
 
 using Json = nlohmann::json;
+using ky::test::FakeCameraInfo;
 
 int Discover(std::vector<std::string> extra, std::string* out, std::string* err = nullptr) {
     std::vector<std::string> args = {"discover", "--timeout", "2000"};
@@ -45,20 +46,6 @@ std::vector<std::vector<std::string>> Lines(const std::string& text) {
         rows.push_back(fields);
     }
     return rows;
-}
-
-DeviceInfo Camera(const std::string& id, const std::string& ip, const std::string& name) {
-    DeviceInfo info{};
-    ky::search::SetText(info.deviceId, id);
-    ky::search::SetText(info.version, "V5.1.0");
-    ky::search::SetText(info.deviceName, name);
-    ky::search::SetText(info.deviceType, "KY7200");
-    ky::search::SetText(info.httpPort, "80");
-    ky::search::SetText(info.ip, ip);
-    ky::search::SetText(info.mac, "02:4B:59:00:00:01");
-    ky::search::SetText(info.uuid, "uuid-" + id);
-    info.family = 8;
-    return info;
 }
 
 class DiscoverNetns : public ::testing::Test {
@@ -103,9 +90,9 @@ protected:
 };
 
 TEST_F(DiscoverResponders, OneLinePerIdentifierByNumericAddress) {
-    Add(Camera("CAM-B", "192.168.1.100", "Hall"));
-    Add(Camera("CAM-A", "192.168.1.20", "Gate"));
-    Add(Camera("CAM-A", "192.168.1.21", "Gate again"));   // same identifier: listed once
+    Add(FakeCameraInfo("CAM-B", "192.168.1.100", "Hall"));
+    Add(FakeCameraInfo("CAM-A", "192.168.1.20", "Gate"));
+    Add(FakeCameraInfo("CAM-A", "192.168.1.21", "Gate again"));   // same identifier: listed once
     std::string out;
     ASSERT_EQ(ky::ctl::kOk, Discover({}, &out));
     const auto rows = Lines(out);
@@ -120,8 +107,8 @@ TEST_F(DiscoverResponders, OneLinePerIdentifierByNumericAddress) {
 }
 
 TEST_F(DiscoverResponders, HostileTextsNeitherBreakLinesNorJson) {
-    Add(Camera("CAM-X", "10.0.0.2", "evil\tname\nfake line"));
-    Add(Camera("CAM-Y", "10.0.0.3", "bad \xff\xfe utf8"));
+    Add(FakeCameraInfo("CAM-X", "10.0.0.2", "evil\tname\nfake line"));
+    Add(FakeCameraInfo("CAM-Y", "10.0.0.3", "bad \xff\xfe utf8"));
     std::string out;
     ASSERT_EQ(ky::ctl::kOk, Discover({}, &out));
     const auto rows = Lines(out);
