@@ -2,6 +2,7 @@
 // What the tool puts on the wire, typed from the camera's documented protocol
 // (never produced by the code under test), and small helpers shared by the
 // command tests.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,20 @@ inline std::string ExpectedRequest(const std::string& requestText, const std::st
 
 // A camera's successful reply around a body.
 inline std::string CameraReply(const std::string& body) { return ScriptedServer::HttpReply(body); }
+
+// A scripted camera from a golden case's words: "close" (closes after its
+// reply), "open" (keeps the connection open) or "silent" (never answers),
+// and "CHUNK/GAP": the reply in pieces of CHUNK bytes GAP ms apart (0/0: whole).
+inline ScriptedServer::Script CameraScript(const std::string& camera, const std::string& pieces,
+                                           const std::string& reply) {
+    ScriptedServer::Script s;
+    s.mode = camera == "open"     ? ScriptedServer::Mode::ReplyKeepOpen
+             : camera == "silent" ? ScriptedServer::Mode::NeverAnswer
+                                  : ScriptedServer::Mode::ReplyThenClose;
+    s.reply = reply;
+    std::sscanf(pieces.c_str(), "%zu/%d", &s.chunkSize, &s.chunkGapMs);
+    return s;
+}
 
 // A described command by name; fails the test when it does not exist.
 inline const ky::cgi::CommandDesc& Command(const char* name) {
@@ -77,6 +92,5 @@ private:
         return info ? info->Find(name) : nullptr;
     }
 };
-
 
 }   // namespace ky::test

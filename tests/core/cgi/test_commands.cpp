@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,40 +32,31 @@ TEST(CommandGolden, WireBytesAndRecords) {
             continue;
         }
         ky::test::AnyRecord rec(cmd->record);
-        std::string host = "127.0.0.1", camera, status = "200 OK", body, sent;
-        bool noRecord = false;
-        int result = 0;
+        std::map<std::string, std::string> word = {{"host", "127.0.0.1"}, {"status", "200 OK"}, {"result", "0"}};
+        std::string body;
         std::vector<std::string> expects;
         for (const auto& l : c) {
             if (l.word == "with") {
                 EXPECT_TRUE(rec.Set(l.text)) << l.text;
-            } else if (l.word == "record") {
-                noRecord = true;
-            } else if (l.word == "host") {
-                host = l.text;
-            } else if (l.word == "camera") {
-                camera = l.text;
-            } else if (l.word == "status") {
-                status = l.text;
             } else if (l.word == "reply") {
                 body += ky::test::Unescape(l.text) + "\r\n";
-            } else if (l.word == "sent") {
-                sent = l.text;
-            } else if (l.word == "result") {
-                result = std::stoi(l.text);
             } else if (l.word == "expect") {
                 expects.push_back(l.text);
             } else if (l.word != "call") {
-                ADD_FAILURE() << "line " << l.line << ": unknown word " << l.word;
+                EXPECT_NE(std::string(" record host camera status sent result ").find(" " + l.word + " "),
+                          std::string::npos)
+                    << "line " << l.line << ": unknown word " << l.word;
+                word[l.word] = l.text;
             }
         }
+        const std::string &host = word["host"], &camera = word["camera"], &sent = word["sent"];
         ScriptedServer server(
             camera == "silent" ? ScriptedServer::Mode::NeverAnswer : ScriptedServer::Mode::ReplyThenClose,
-            ScriptedServer::HttpReply(body, false, status));
+            ScriptedServer::HttpReply(body, false, word["status"]));
         const uint16_t port = camera == "closed" ? ScriptedServer::ClosedPort() : server.Port();
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(result, cgi::RunCommand(*cmd, {host.c_str(), port, "admin", "123456"},
-                                          noRecord ? nullptr : rec.data(), 3000));
+        EXPECT_EQ(std::stoi(word["result"]), cgi::RunCommand(*cmd, {host.c_str(), port, "admin", "123456"},
+                                                             word.count("record") ? nullptr : rec.data(), 3000));
         if (camera == "silent") {   // a send-only write never waits for the quiet time
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
         }

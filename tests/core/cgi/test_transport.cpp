@@ -163,51 +163,20 @@ TEST(CgiReply, CheckReplyRules) {
     for (const Case& c : cases) EXPECT_EQ(client.CheckReply(c.reply), c.rc) << (c.reply ? c.reply : "(null)");
 }
 
-// Each reply, written whole or in pieces (`chunk` bytes `gapMs` apart), on a
-// connection closed after it, kept open or never answered: the result of
-// both reading calls, and the exchange buffer holding the reply as it came.
-// A quiet limit of kNeverMs means only the reply's own end may finish it.
+// Replies over the wire for both reading calls: golden/replies.txt.
 TEST(CgiReply, RepliesOverTheWire) {
-    const Mode close = Mode::ReplyThenClose, open = Mode::ReplyKeepOpen;
-    const std::string lowerLength =
-        "HTTP/1.1 200 OK\r\nContent-Type:text/html\r\ncontent-length: " + std::to_string(strlen(kBody)) + "\r\n\r\n" +
-        kBody;
-    // Seven pieces 300 ms apart take longer than the 1500 ms quiet limit as
-    // a whole, but no single pause reaches it.
-    const std::string pieces = OkReply("var a=1;\r\nvar b=2;\r\nvar c=3;\r\n");
-    const struct {
-        const char* what;
-        Mode mode;
-        std::string reply;
-        int quietMs, rc;
-        size_t chunk = 0;
-        int gapMs = 0;
-    } cases[] = {
-        {"taken", close, OkReply(), 3000, 0},
-        {"blank in the content type", close,
-         ScriptedServer::HttpReply(kBody, false, "200 OK", "Content-Type: text/html"), 3000, -1},
-        {"error text", close, OkReply("[Error]: cmd=getcloudenable\r\n"), 3000, -1},
-        {"refused", close, ScriptedServer::HttpReply("", false, "401 Unauthorized"), 3000, -1},
-        {"closed without a word", close, "", 3000, -1},
-        {"silent: the request is never judged as the reply", Mode::NeverAnswer, "", kQuickMs, -1},
-        {"kept open without a length: ends at the quiet limit", open, OkReply(), kQuickMs, 0},
-        {"quiet limit restarts for every piece", close, pieces, 1500, 0, (pieces.size() + 6) / 7, 300},
-        {"length ends the reply", open, OkReply(kBody, true), kNeverMs, 0},
-        {"length in lower case", open, lowerLength, kNeverMs, 0},
-        {"length of zero", open, ScriptedServer::HttpReply("", true), kNeverMs, 0},
-        {"blank line and length found across reads", open, OkReply(kBody, true), kNeverMs, 0, 3, 2},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ScriptedServer::Script script;
-        script.mode = c.mode, script.reply = c.reply, script.chunkSize = c.chunk, script.chunkGapMs = c.gapMs;
-        ScriptedServer server(script);
-        for (Call call : {Call::Request, Call::RequestLong}) {
-            Exchange ex = RunExchange(server.Port(), 4096, c.quietMs, call);
-            EXPECT_EQ(ex.rc, c.rc);
-            EXPECT_EQ(ex.reply, c.reply);
-        }
-    }
+    ky::test::ExpectGoldenResults(KY_REPLIES_GOLDEN,
+                                  {{"Cgi", [](const auto& a) {
+                                        ScriptedServer server(ky::test::CameraScript(a.at(0), a.at(2), a.at(3)));
+                                        const int quietMs = a.at(1) == "never" ? kNeverMs : std::stoi(a.at(1));
+                                        std::string out;
+                                        for (Call call : {Call::Request, Call::RequestLong}) {
+                                            const Exchange ex = RunExchange(server.Port(), 4096, quietMs, call);
+                                            out += (out.empty() ? "" : " ") + std::to_string(ex.rc) +
+                                                   (ex.reply == a.at(3) ? "" : "+junk");
+                                        }
+                                        return out;
+                                    }}});
 }
 
 // ---- connection, buffer limits, send only -------------------------------------

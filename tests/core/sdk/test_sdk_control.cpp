@@ -57,7 +57,6 @@ TEST_F(SdkControl, LoginChecksCredentialsLearnsTheRtspPortAndReportsWhyItFailed)
     auto s = ky::sdk::FindSession(h);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->rtspPort, emu_->RtspPort());
-    EXPECT_EQ(s->user, "admin");
 
     // Something that speaks HTTP but not this protocol, and a camera that never answers.
     ScriptedServer web(ScriptedServer::Mode::ReplyThenClose, ScriptedServer::HttpReply("hello", true));
@@ -266,15 +265,14 @@ TEST_F(SdkControl, PtzCommandsArriveWithCodeAndSpeedOrAreRefusedLocally) {
     ASSERT_EQ(KY_SDK_PTZPreset(h, KY_PRESET_SET, 254), 0);
     EXPECT_EQ(emu.Key("sdk.ptz.last.func") + " " + emu.Key("sdk.preset.last"), "preset 254");
 
+    // Refused locally, nothing sent: unknown codes, speeds out of 0..255, a
+    // preset code as a move and a move code as a preset, presets out of 0..254.
     const std::string count = emu.Key("sdk.ptz.count");
-    EXPECT_EQ(KY_SDK_PTZControl(h, 0x3000, 5), -1);
-    EXPECT_EQ(KY_SDK_PTZControl(h, KY_PTZ_UP, -1), -1);
-    EXPECT_EQ(KY_SDK_PTZControl(h, KY_PTZ_UP, 256), -1);
-    EXPECT_EQ(KY_SDK_PTZControl(h, KY_PRESET_CALL, 5), -1) << "a preset code is no motion command";
-    EXPECT_EQ(KY_SDK_PTZPreset(h, KY_PTZ_UP, 3), -1) << "a motion code is no preset command";
-    EXPECT_EQ(KY_SDK_PTZPreset(h, KY_PRESET_SET, 255), -1);
-    EXPECT_EQ(KY_SDK_PTZPreset(h, KY_PRESET_SET, -1), -1);
-    EXPECT_EQ(emu.Key("sdk.ptz.count"), count) << "refused locally, nothing sent";
+    for (auto [cmd, speed] : {std::pair{0x3000, 5}, {KY_PTZ_UP, -1}, {KY_PTZ_UP, 256}, {KY_PRESET_CALL, 5}})
+        EXPECT_EQ(KY_SDK_PTZControl(h, cmd, speed), -1) << cmd << " " << speed;
+    for (auto [cmd, preset] : {std::pair{KY_PTZ_UP, 3}, {KY_PRESET_SET, 255}, {KY_PRESET_SET, -1}})
+        EXPECT_EQ(KY_SDK_PTZPreset(h, cmd, preset), -1) << cmd << " " << preset;
+    EXPECT_EQ(emu.Key("sdk.ptz.count"), count);
 }
 
 // ---- talk -------------------------------------------------------------------------------
@@ -328,14 +326,6 @@ TEST_F(SdkControl, TalkFramesArriveInOrderAndComplete) {
     EXPECT_EQ(KY_SDK_VoiceComSendData(h, frame, 164, 0), -1) << "stopped";
     EXPECT_EQ(KY_SDK_StopVoiceCom(h), -1);
     EXPECT_EQ(src.calls, callsAtStop) << "callback after StopVoiceCom returned";
-
-    // A new talk starts with a fresh recording on the camera.
-    TalkSource again;
-    again.frames = 3;
-    ASSERT_EQ(KY_SDK_StartVoiceCom(h, 0, &TalkSource::Callback, &again), 0);
-    ASSERT_TRUE(again.WaitCalls(4));
-    ASSERT_EQ(KY_SDK_StopVoiceCom(h), 0);
-    EXPECT_TRUE(emu.Get("/sdk/talk-received") == again.sent);
 }
 
 TEST_F(SdkControl, StopAndLogoutWorkFromInsideTheTalkCallback) {

@@ -126,6 +126,11 @@ protected:
         ASSERT_EQ(KY_SDK_RealPlayExt(handle_, &surface_, &info), 0);
         ASSERT_TRUE(surface_.WaitFrames(1)) << "no picture from stream " << streamCode;
     }
+    void Playing(const std::vector<std::string>& args = {}) {
+        Start(args);
+        Login();
+        Play(1);
+    }
     std::pair<int, int> PicInfo() {
         int h = 0, w = 0;
         EXPECT_EQ(KY_SDK_GetPicInfo(handle_, &h, &w), 0);
@@ -138,9 +143,10 @@ protected:
     fs::path dir_ = fs::temp_directory_path() / ("sdkmedia-" + std::to_string(getpid()));
 };
 
-TEST_F(SdkMedia, BothStreamsPlayWithTheirPictureSize) {
-    Start();
-    Login();
+// Credentials with reserved characters reach the stream too.
+TEST_F(SdkMedia, BothStreamsPlayWithTheirPictureSizeAndTheSnapshotIsAJpegOfIt) {
+    Start({"--user", "ad min", "--password", "p@ss:w/rd%?#"});
+    Login("ad min", "p@ss:w/rd%?#");
     // Logged in but not playing: nothing to show, record or capture.
     int a = 0, b = 0;
     EXPECT_LT(KY_SDK_CaptureJPEGPicture(handle_, (dir_ / "none.jpg").c_str()), 0);
@@ -164,6 +170,17 @@ TEST_F(SdkMedia, BothStreamsPlayWithTheirPictureSize) {
     ASSERT_TRUE(surface_.WaitFrames(2));
     const auto [w2, h2] = PicInfo();
     EXPECT_LT(w2 * h2, w * h);
+    const fs::path jpg = dir_ / "Snap_1.jpg";
+    ASSERT_EQ(KY_SDK_CaptureJPEGPicture(handle_, jpg.c_str()), 0);
+    const std::string probe = Probe(jpg);
+    EXPECT_NE(probe.find("codec_name=mjpeg\ncodec_type=video\nwidth=" + std::to_string(w2) +
+                         "\nheight=" + std::to_string(h2)),
+              std::string::npos)
+        << probe;
+    EXPECT_EQ(DecodeErrors(jpg), "");
+    // A folder that does not exist, or a directory: negative, and nothing is left behind.
+    EXPECT_LT(KY_SDK_CaptureJPEGPicture(handle_, (dir_ / "missing" / "x.jpg").c_str()), 0);
+    EXPECT_LT(KY_SDK_CaptureJPEGPicture(handle_, dir_.c_str()), 0);
 
     // After StopRealPlay returns no frame arrives any more.
     ASSERT_EQ(KY_SDK_StopRealPlay(handle_), 0);
@@ -174,16 +191,8 @@ TEST_F(SdkMedia, BothStreamsPlayWithTheirPictureSize) {
     EXPECT_TRUE(surface_.Get().states.empty());   // never lost
 }
 
-TEST_F(SdkMedia, CredentialsWithReservedCharactersReachTheStream) {
-    Start({"--user", "ad min", "--password", "p@ss:w/rd%?#"});
-    Login("ad min", "p@ss:w/rd%?#");
-    Play(1);
-}
-
 TEST_F(SdkMedia, StopReturnsWhileTheCameraHangs) {
-    Start();
-    Login();
-    Play(1);
+    Playing();
     ASSERT_EQ(kill(emu_->Pid(), SIGSTOP), 0);
     std::this_thread::sleep_for(1500ms);   // the player blocks in its read of the silent camera
     std::thread stopper([&] { KY_SDK_StopRealPlay(handle_); });
@@ -195,9 +204,7 @@ TEST_F(SdkMedia, ReconnectsAfterTheCameraRestartsAndTheRecordingEndsWithTheStrea
     // The same ports again after the restart (later options override the helper's "--http-port 0").
     const std::vector<std::string> ports = {"--http-port", std::to_string(ky::test::ScriptedServer::ClosedPort()),
                                             "--rtsp-port", std::to_string(ky::test::ScriptedServer::ClosedPort())};
-    Start(ports);
-    Login();
-    Play(1);
+    Playing(ports);
     const fs::path avi = dir_ / "lost.avi";
     ASSERT_EQ(KY_SDK_StartRecord(handle_, avi.c_str(), 4, 0, 0), 0);
     ASSERT_TRUE(surface_.WaitFrames(60));
@@ -216,28 +223,8 @@ TEST_F(SdkMedia, ReconnectsAfterTheCameraRestartsAndTheRecordingEndsWithTheStrea
     EXPECT_TRUE(surface_.WaitFrames(5));
 }
 
-TEST_F(SdkMedia, SnapshotIsAJpegOfThePictureSize) {
-    Start();
-    Login();
-    Play(2);
-    const auto [w, h] = PicInfo();
-    const fs::path jpg = dir_ / "Snap_1.jpg";
-    ASSERT_EQ(KY_SDK_CaptureJPEGPicture(handle_, jpg.c_str()), 0);
-    const std::string probe = Probe(jpg);
-    EXPECT_NE(
-        probe.find("codec_name=mjpeg\ncodec_type=video\nwidth=" + std::to_string(w) + "\nheight=" + std::to_string(h)),
-        std::string::npos)
-        << probe;
-    EXPECT_EQ(DecodeErrors(jpg), "");
-    // A folder that does not exist, or a directory: negative, and nothing is left behind.
-    EXPECT_LT(KY_SDK_CaptureJPEGPicture(handle_, (dir_ / "missing" / "x.jpg").c_str()), 0);
-    EXPECT_LT(KY_SDK_CaptureJPEGPicture(handle_, dir_.c_str()), 0);
-}
-
 TEST_F(SdkMedia, RecordingHoldsVideoAndAudioForItsTimeAndLogoutEndsItCleanly) {
-    Start();
-    Login();
-    Play(1);
+    Playing();
     const fs::path stopped = dir_ / "RecFile_1.avi", loggedOut = dir_ / "RecFile_2.avi";
     EXPECT_NE(KY_SDK_StartRecord(handle_, (dir_ / "missing" / "x.avi").c_str(), 4, 0, 0), 0);   // fails at once
     ASSERT_EQ(KY_SDK_StartRecord(handle_, stopped.c_str(), 4, 0, 0), 0);
@@ -270,9 +257,7 @@ struct FakeAudio : KySdkAudioOutput {
 };
 
 TEST_F(SdkMedia, SoundNeedsAnOutputAndFeedsIt) {
-    Start();
-    Login();
-    Play(1);
+    Playing();
     auto soundOn = [&] {
         int on = -1;
         EXPECT_EQ(KY_SDK_GetMute(handle_, 0, &on), 0);

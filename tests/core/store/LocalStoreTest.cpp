@@ -3,13 +3,13 @@
 #include "core/store/LocalStore.h"
 #include "core/store/StoreAdmin.h"
 
+#include "tests/support/Golden.h"
 #include "tests/support/StoreTestUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -58,40 +58,21 @@ TEST_F(LocalStoreTest, InitFindsTheFileInTheGivenOrTheProgramFolder) {
     ExpectDefaults(given, "beside", "the-program", 1);
 }
 
-// The defaults are the first row (lowest rowid), its columns read as text;
-// an empty table keeps the built-in values.
+// The first row's defaults after changes to the file: golden/defaults.txt.
 TEST_F(LocalStoreTest, DefaultsFromTheFirstRow) {
-    const std::string user64 = std::string(62, 'u') + "\xc3\xa9";   // 64 bytes, é at the end
-    const struct {
-        std::string sql, user, password;
-        int stream;
-    } cases[] = {
-        {"INSERT INTO tblDeviceInfo VALUES('second', 'pw-two', '0')", "admin", "admin", 1},
-        {"INSERT INTO tblDeviceInfo(rowid, DEF_USER, DEF_PWD, DEF_STREAM) VALUES(-5, 'lowest', 'pw-low', '0')",
-         "lowest", "pw-low", 0},
-        {"UPDATE tblDeviceInfo SET DEF_USER = 'root', DEF_PWD = '', DEF_STREAM = '1'", "root", "", 1},
-        {"UPDATE tblDeviceInfo SET DEF_USER = NULL, DEF_PWD = NULL, DEF_STREAM = 'abc'", "", "", 0},
-        {"UPDATE tblDeviceInfo SET DEF_STREAM = NULL", "admin", "admin", 0},
-        {"UPDATE tblDeviceInfo SET DEF_STREAM = ' 1x'", "admin", "admin", 1},
-        // Cut to the field without splitting UTF-8.
-        {"UPDATE tblDeviceInfo SET DEF_USER = '" + user64 + "', DEF_PWD = '" + std::string(80, 'p') + "'",
-         std::string(62, 'u'), std::string(63, 'p'), 1},
-        // Integer columns of a file made elsewhere read as decimal text.
-        {"DROP TABLE tblDeviceInfo; CREATE TABLE tblDeviceInfo(DEF_USER, DEF_PWD, DEF_STREAM INTEGER);"
-         "INSERT INTO tblDeviceInfo VALUES(42, -7, 1);",
-         "42", "-7", 1},
-        {"DELETE FROM tblDeviceInfo", "admin", "tovel", 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sql);
-        fs::remove(db);
-        Create("admin", "admin", 1);
-        ExecSql(db, c.sql);
-        CLocalStore store;
-        OpenStore(store);
-        ExpectDefaults(store, c.user, c.password, c.stream);
-    }
-    // Saving into the empty table inserts nothing.
+    ky::test::ExpectGoldenResults(KY_STORE_GOLDEN,
+                                  {{"Defaults", [&](const auto& a) {
+                                        fs::remove(db);
+                                        Create("admin", "admin", 1);
+                                        ExecSql(db, a.at(0));
+                                        CLocalStore store;
+                                        OpenStore(store);
+                                        const DeviceDefaults& d = store.GetDefaults();
+                                        EXPECT_EQ(d.strUser + d.strPassword, std::string(d.user) + d.password);
+                                        return d.strUser + " | " + d.strPassword + " | " + std::to_string(d.stream);
+                                    }}});
+    // Saving into an empty table inserts nothing.
+    ExecSql(db, "DELETE FROM tblDeviceInfo");
     CLocalStore store;
     OpenStore(store);
     store.GetDefaults().SetUser("someone");
@@ -136,17 +117,14 @@ TEST_F(LocalStoreTest, CheckLoginComparesTheEncodedPassword) {
     CLocalStore store;
     OpenStore(store);
     // Text that would rewrite a pasted-together query is only a name here.
-    const std::tuple<const char*, const char*, int> logins[] = {
-        {"admin", "password", 1},
-        {"admin", "Password", 0},
-        {"admin", "", 0},
-        {"root", "password", 0},
-        {"o'brien", "0123456789abcdefX", 1},
-        {"o'brien", "0123456789abcdef", 0},
-        {"x' OR '1'='1", "password", 0},
-        {"admin' --", "wrong-password", 0},
-    };
-    for (const auto& [user, password, ok] : logins) EXPECT_EQ(store.CheckLogin(user, password), ok) << user << password;
+    EXPECT_EQ(store.CheckLogin("admin", "password"), 1);
+    EXPECT_EQ(store.CheckLogin("admin", "Password"), 0);
+    EXPECT_EQ(store.CheckLogin("admin", ""), 0);
+    EXPECT_EQ(store.CheckLogin("root", "password"), 0);
+    EXPECT_EQ(store.CheckLogin("o'brien", "0123456789abcdefX"), 1);
+    EXPECT_EQ(store.CheckLogin("o'brien", "0123456789abcdef"), 0);
+    EXPECT_EQ(store.CheckLogin("x' OR '1'='1", "password"), 0);
+    EXPECT_EQ(store.CheckLogin("admin' --", "wrong-password"), 0);
 }
 
 TEST_F(LocalStoreTest, LongPasswordsAndReplacedUsers) {
