@@ -111,12 +111,7 @@ TEST(HttpFetch, SilentCameraTimesOutAndNoCameraIsNoConnection) {
     EXPECT_EQ(Get(server.Port(), "/sd/", idle).result, HttpFetchResult::TimedOut);
 
     // A camera trickling bytes forever is stopped by the overall deadline.
-    ScriptedServer::Script s;
-    s.mode = Mode::ReplyKeepOpen;
-    s.reply = Reply("HTTP/1.1 200 OK", std::string(100000, 'x'));
-    s.chunkSize = 1;
-    s.chunkGapMs = 20;
-    ScriptedServer trickle(s);
+    ScriptedServer trickle(ky::test::CameraScript("open", "1/20", Reply("HTTP/1.1 200 OK", std::string(100000, 'x'))));
     HttpFetchOptions total = Patient();
     total.totalTimeoutMs = 300;
     EXPECT_EQ(Get(trickle.Port(), "/", total).result, HttpFetchResult::TimedOut);

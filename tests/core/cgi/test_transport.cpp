@@ -60,8 +60,6 @@ std::string OkReply(const std::string& body = kBody, bool contentLength = false)
 
 }   // namespace
 
-// ---- bytes on the wire -------------------------------------------------------
-
 TEST(CgiWire, GoldenRequestBytesAndTheirVariants) {
     char auth[CCgiClient::kCredentialSize];
     ASSERT_EQ(CCgiClient::MakeAuthorization("admin", "123456", auth), 0);
@@ -143,8 +141,6 @@ TEST(CgiWire, OversizedInputsRejectedBeforeSending) {
     EXPECT_EQ(server.Received(), "");
 }
 
-// ---- reply judgement ---------------------------------------------------------
-
 TEST(CgiReply, CheckReplyRules) {
     CCgiClient client;
     struct Case {
@@ -178,8 +174,6 @@ TEST(CgiReply, RepliesOverTheWire) {
                                         return out;
                                     }}});
 }
-
-// ---- connection, buffer limits, send only -------------------------------------
 
 TEST(CgiConnect, ClosedPortFailsWithoutSocket) {
     uint16_t port = ScriptedServer::ClosedPort();

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "core/cgi/HttpFetch.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 using ky::test::EmulatorProcess;
@@ -45,14 +45,11 @@ struct Upload {
 
 class UploadTest : public ::testing::Test {
 protected:
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
     std::string Write(const std::string& name, const std::string& bytes) {
-        const std::string path = dir + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
+        kytest::WriteBytes(dir.file(name), bytes);
+        return dir.file(name);
     }
-    std::string dir = fs::temp_directory_path().string() + "/ky_upload_" + std::to_string(getpid());
+    kytest::TempDir dir;
 };
 
 std::string EmuGet(const EmulatorProcess& emu, const std::string& key) {
@@ -115,7 +112,7 @@ TEST_F(UploadTest, AtTheEmulatedCamera) {
         {"accepted", {}, file, 0, {}, content.size()},
         {"refused twice", {"--fault", "refuse-upload=2"}, file, 0, {-2, -2}, content.size()},
         {"refused three times", {"--fault", "refuse-upload=3"}, file, -1, {-2, -2, -3}, 0},
-        {"missing file", {}, dir + "/none.pkg", -1, {-1}, 0},
+        {"missing file", {}, dir.file("none.pkg"), -1, {-1}, 0},
         // That attempt must fail; the next one sends what is left.
         {"shrinking file", {}, Write("fw.pkg", content), 0, {-2}, content.size() / 2, true},
     };

@@ -42,8 +42,6 @@ protected:
     std::string m_path = m_dir.file("test.ini");
 };
 
-// ---- lookup --------------------------------------------------------------
-
 // Lookups, cuts and UTF-8 texts: golden/texts.txt.
 TEST(ServicesGolden, LookupsCutsAndUtf8) {
     ky::test::ExpectGoldenResults(
@@ -120,8 +118,6 @@ TEST_F(IniFileTest, ValuesReadBackExactly) {
         EXPECT_EQ(Ini().GetString("S", "k", "def"), v);
     }
 }
-
-// ---- atomic replacement ------------------------------------------------------
 
 // The file is replaced whole: no temporary left, its mode kept, a link
 // followed to the real file.

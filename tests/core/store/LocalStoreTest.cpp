@@ -43,12 +43,24 @@ protected:
 
 }   // namespace
 
-TEST_F(LocalStoreTest, InitFindsTheFileInTheGivenOrTheProgramFolder) {
+// A missing file is never created: not by Init in the given or the program
+// folder, nor by Open; without a connection nothing is read or written.
+TEST_F(LocalStoreTest, InitFindsTheFileAndAMissingOneIsNeverCreated) {
     const std::string saved = g_strAppDir;
     SetAppDirForTesting(dir.path());
     CLocalStore store;
-    EXPECT_FALSE(store.Init());
-    EXPECT_FALSE(fs::exists(db));
+    EXPECT_FALSE(store.Init() || store.Init(dir.path()) || store.IsOpen());
+    EXPECT_NE(store.LastErrorCode(), 0);
+    EXPECT_FALSE(store.LastError().empty());
+    EXPECT_EQ(store.Open(dir.file("nested/db.dat")), -1);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+    ExpectDefaults(store, "admin", "tovel", 0);
+    store.GetDefaults().SetUser("kept");
+    store.LoadDefaults();
+    EXPECT_EQ(store.GetDefaults().strUser, "kept");
+    EXPECT_EQ(store.SaveDefaults(), 0);
+    EXPECT_EQ(store.CheckLogin("admin", "password"), 0);
+
     Create("beside", "the-program", 1);
     EXPECT_TRUE(store.Init());
     ExpectDefaults(store, "beside", "the-program", 1);
@@ -56,6 +68,10 @@ TEST_F(LocalStoreTest, InitFindsTheFileInTheGivenOrTheProgramFolder) {
     CLocalStore given;
     ASSERT_TRUE(given.Init(dir.path()));
     ExpectDefaults(given, "beside", "the-program", 1);
+    // A failed open closes the connection that was open before.
+    EXPECT_EQ(given.Open(dir.file("missing.dat")), -1);
+    EXPECT_FALSE(given.IsOpen());
+    EXPECT_FALSE(fs::exists(dir.file("missing.dat")));
 }
 
 // The first row's defaults after changes to the file: golden/defaults.txt.
@@ -186,28 +202,4 @@ TEST_F(LocalStoreTest, BadFilesFailCleanly) {
     }
     EXPECT_EQ(CLocalStore().Open(dir.path()), -1);   // a directory
     EXPECT_EQ(CLocalStore().Open(""), -1);
-}
-
-TEST_F(LocalStoreTest, MissingFileIsNeverCreated) {
-    CLocalStore store;
-    EXPECT_FALSE(store.Init(dir.path()));
-    EXPECT_FALSE(store.IsOpen());
-    EXPECT_NE(store.LastErrorCode(), 0);
-    EXPECT_FALSE(store.LastError().empty());
-    EXPECT_EQ(store.Open(dir.file("nested/db.dat")), -1);
-    EXPECT_TRUE(fs::is_empty(dir.path()));
-    // Without a connection nothing is read or written.
-    ExpectDefaults(store, "admin", "tovel", 0);
-    store.GetDefaults().SetUser("kept");
-    store.LoadDefaults();
-    EXPECT_EQ(store.GetDefaults().strUser, "kept");
-    EXPECT_EQ(store.SaveDefaults(), 0);
-    EXPECT_EQ(store.CheckLogin("admin", "password"), 0);
-
-    // A failed open closes the connection that was open before.
-    Create();
-    ASSERT_EQ(store.Open(db), 0);
-    EXPECT_EQ(store.Open(dir.file("missing.dat")), -1);
-    EXPECT_FALSE(store.IsOpen());
-    EXPECT_FALSE(fs::exists(dir.file("missing.dat")));
 }
