@@ -121,20 +121,16 @@ TEST_F(DiscoveryNetns, RespondersAnswerOnlyValidProbes) {
                   static_cast<ssize_t>(m.size()));
     };
 
-    std::vector<uint8_t> probe(search::kMessageSize);
-    search::EncodeProbe(111, probe.data());
-    auto shortProbe = probe;
+    const auto probe = [](uint32_t id) {
+        std::vector<uint8_t> m(search::kMessageSize);
+        search::EncodeProbe(id, m.data());
+        return m;
+    };
+    auto shortProbe = probe(111), stuffed = probe(222), reply = probe(0);
     shortProbe.pop_back();
-    send(shortProbe);
-    search::EncodeProbe(222, probe.data());
-    auto stuffed = probe;
     stuffed[100] = 1;
-    send(stuffed);
-    std::vector<uint8_t> reply(search::kMessageSize);
     search::EncodeReply(333, Camera(9), reply.data());
-    send(reply);
-    search::EncodeProbe(444, probe.data());
-    send(probe);
+    for (const auto& m : {shortProbe, stuffed, reply, probe(444)}) send(m);
 
     // The valid probe came last; on loopback its answers arrive after any
     // answer to the bad ones would have.

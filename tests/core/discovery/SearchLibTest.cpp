@@ -62,7 +62,6 @@ TEST_F(SearchLoopback, OnlyWellFormedRepliesToOurProbesReachTheCallback) {
         return std::vector<Bytes>{ReplyFor(id + 1, "FAKE-STALE"), shortMsg, longMsg, badMagic, probe,
                                   ReplyFor(id, "FAKE-OK")};
     });
-    ASSERT_GT(cam.port(), 0);
     UseLocalAddresses({"127.0.0.1"});
 
     Collector col;
@@ -133,7 +132,7 @@ TEST_F(SearchLoopback, CallbackMayCloseItsOwnChannel) {
     EXPECT_EQ(-1, SearchClose(h));
 }
 
-TEST(SearchLib, OpenValidatesItsArguments) {
+TEST(SearchLib, OpenAndTheAddressListValidateTheirArguments) {
     int h = 0;
     const std::pair<const char*, int> bad[] = {{nullptr, 12109},           {"", 12109},
                                                {"239.255.255.256", 12109}, {"localhost", 12109},
@@ -141,6 +140,13 @@ TEST(SearchLib, OpenValidatesItsArguments) {
     for (const auto& [address, port] : bad) EXPECT_EQ(-1, SearchOpen(address, port, &h)) << port;
     EXPECT_EQ(-1, SearchOpen("239.255.255.250", 12109, nullptr));
     EXPECT_EQ(h, 0);
+    const char none[2][kSearchAddressSize] = {"not an address", "1.2.3"};
+    EXPECT_EQ(-1, SearchSetLocalAddresses(none, 2));
+    EXPECT_EQ(-1, SearchSetLocalAddresses(nullptr, 1));
+    char unterminated[1][kSearchAddressSize];
+    std::memset(unterminated, '1', sizeof unterminated);
+    EXPECT_EQ(-1, SearchSetLocalAddresses(unterminated, 1));
+    EXPECT_EQ(0, SearchSetLocalAddresses(nullptr, 0));
 }
 
 TEST(SearchLib, HandlesAreSmallPositiveAndReused) {
@@ -159,16 +165,6 @@ TEST(SearchLib, HandlesAreSmallPositiveAndReused) {
     ASSERT_EQ(0, SearchOpen(search::kMulticastAddress, search::kMulticastPort, &d));
     EXPECT_EQ(d, b);
     for (int h : {a, c, d}) EXPECT_EQ(0, SearchClose(h));
-}
-
-TEST(SearchLib, LocalAddressListIsValidated) {
-    const char none[2][kSearchAddressSize] = {"not an address", "1.2.3"};
-    EXPECT_EQ(-1, SearchSetLocalAddresses(none, 2));
-    EXPECT_EQ(-1, SearchSetLocalAddresses(nullptr, 1));
-    char unterminated[1][kSearchAddressSize];
-    std::memset(unterminated, '1', sizeof unterminated);
-    EXPECT_EQ(-1, SearchSetLocalAddresses(unterminated, 1));
-    EXPECT_EQ(0, SearchSetLocalAddresses(nullptr, 0));
 }
 
 namespace {
