@@ -129,28 +129,6 @@ std::string_view FirstTerminator(std::string_view text) {
 
 bool EndsWithTerminator(std::string_view s) { return !s.empty() && (s.back() == '\n' || s.back() == '\r'); }
 
-// Whole-file read. Missing file: true with empty data and exists=false.
-bool ReadWholeFile(const std::string& path, std::string& data, bool& exists) {
-    data.clear();
-    exists = false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
-    exists = true;
-    char buf[16384];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        data.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
-
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         ssize_t n = ::write(fd, data.data(), data.size());
@@ -274,7 +252,28 @@ int ParseLeadingInt(std::string_view s) {
     return static_cast<int>(v);
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data) {
+bool ReadWholeFile(const std::string& path, std::string& data, bool& exists) {
+    data.clear();
+    exists = false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
+    exists = true;
+    char buf[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        data.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t newFileMode) {
     if (path.empty()) return false;
     // Replace what a symbolic link points at, not the link.
     std::string target = path;
@@ -296,7 +295,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(g_tempCounter.fetch_add(1)) +
                ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newFileMode);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {

@@ -19,6 +19,8 @@
 // file as UTF-8 through a temporary file in the same folder that is synced and
 // renamed over the original, so a reader (or a crash) sees either the old or
 // the new file, never a partial one.
+#include <sys/types.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -83,7 +85,11 @@ std::string_view CutToChars(std::string_view s, size_t maxChars);
 // none; clamped to the int range.
 int ParseLeadingInt(std::string_view s);
 
-// Writes data to path through a synced temporary file renamed over it.
-bool WriteFileAtomically(const std::string& path, std::string_view data);
+// Whole-file read. Missing file: true with empty data and exists=false.
+bool ReadWholeFile(const std::string& path, std::string& data, bool& exists);
+
+// Writes data to path through a synced temporary file renamed over it. A file
+// that exists keeps its mode; a new one gets newFileMode (less the umask).
+bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t newFileMode = 0666);
 
 }   // namespace ky::ini

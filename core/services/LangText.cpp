@@ -23,7 +23,7 @@ int g_langChoice = -1;   // guarded by g_langLock, as is g_strLangFile
 void ChooseLanguageLocked() {
     int number = 1;
     for (const char* name : kLangFiles) {
-        const std::string path = AppFilePath(name);
+        const std::string path = AssetPath(name);
         struct stat st {};
         // A folder of that name is not a language file.
         if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
@@ -34,7 +34,7 @@ void ChooseLanguageLocked() {
         ++number;
     }
     g_langChoice = 0;
-    g_strLangFile = AppFilePath(kLangFiles[0]);
+    g_strLangFile = AssetPath(kLangFiles[0]);
 }
 
 }   // namespace

@@ -19,13 +19,13 @@ constexpr int kDefaultPtzSpeed = 45;
 
 CIniFile Settings() { return CIniFile(SettingsFilePath()); }
 
-std::string GetFolder(const char* key, const char* defaultName) {
+std::string GetFolder(const char* key, const std::string& defaultDir) {
     const CIniFile ini = Settings();
     // A folder is read up to PATH_MAX: the 300-character default buffer
     // would cut a deep folder into another one.
     std::string dir = ini.GetString(kSection, key, "", PATH_MAX);
     if (dir.empty()) {
-        dir = AppFilePath(defaultName);
+        dir = defaultDir;
         ini.WriteString(kSection, key, dir);
     }
     std::error_code ec;
@@ -38,7 +38,7 @@ std::string GetFolder(const char* key, const char* defaultName) {
 
 }   // namespace
 
-std::string SettingsFilePath() { return AppFilePath("settings.ini"); }
+std::string SettingsFilePath() { return JoinPath(CurrentAppLayout().config, "settings.ini"); }
 
 int GetPtzSpeed() {
     const std::string v = Settings().GetString(kSection, kPtzSpeedKey, "");
@@ -47,8 +47,8 @@ int GetPtzSpeed() {
 
 bool SetPtzSpeed(int speed) { return Settings().WriteInt(kSection, kPtzSpeedKey, speed); }
 
-std::string GetSnapDir() { return GetFolder(kSnapKey, "SnapPic"); }
-std::string GetRecDir() { return GetFolder(kRecKey, "RecFiles"); }
+std::string GetSnapDir() { return GetFolder(kSnapKey, CurrentAppLayout().snapshots); }
+std::string GetRecDir() { return GetFolder(kRecKey, CurrentAppLayout().recordings); }
 bool SetSnapDir(const std::string& dir) { return Settings().WriteString(kSection, kSnapKey, dir); }
 bool SetRecDir(const std::string& dir) { return Settings().WriteString(kSection, kRecKey, dir); }
 

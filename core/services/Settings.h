@@ -1,5 +1,6 @@
 #pragma once
-// The tool's own settings: section "Config" of <g_strAppDir>/settings.ini.
+// The tool's own settings: section "Config" of settings.ini in the layout's
+// config folder (core/services/AppDir.h).
 // Every call reads or writes the file, so a value written by one window is
 // seen at once by all others (and by other running copies of the tool).
 #include <string>
@@ -10,10 +11,9 @@ std::string SettingsFilePath();
 int GetPtzSpeed();
 bool SetPtzSpeed(int speed);
 
-// Empty or missing: <g_strAppDir>/SnapPic (RecFiles: <g_strAppDir>/RecFiles),
-// written back. A missing folder is created with its parents; when that
-// fails the path is still returned and the file operation that uses it fails
-// on its own terms.
+// Empty or missing: the layout's snapshot (recording) folder, written back.
+// A missing folder is created with its parents; when that fails the path is
+// still returned and the file operation that uses it fails on its own terms.
 std::string GetSnapDir();
 std::string GetRecDir();
 bool SetSnapDir(const std::string& dir);

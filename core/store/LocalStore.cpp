@@ -58,7 +58,7 @@ CLocalStore::CLocalStore() { SetBuiltInDefaults(); }
 
 CLocalStore::~CLocalStore() { Close(); }
 
-bool CLocalStore::Init() { return Init(g_strAppDir); }
+bool CLocalStore::Init() { return Init(CurrentAppLayout().data); }
 
 bool CLocalStore::Init(const std::string& dir) {
     // An empty directory means the working directory, as for the other files.

@@ -1,6 +1,7 @@
 #pragma once
-// The local database db.dat beside the program: the default camera
-// credentials (first row of tblDeviceInfo) and the tool users (USERINFO).
+// The local database db.dat in the layout's data folder (AppDir.h): the
+// default camera credentials (first row of tblDeviceInfo) and the tool users
+// (USERINFO).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,7 +42,7 @@ public:
     CLocalStore(const CLocalStore&) = delete;
     CLocalStore& operator=(const CLocalStore&) = delete;
 
-    // Opens <g_strAppDir>/db.dat and loads the defaults; true when open.
+    // Opens db.dat in the layout's data folder and loads the defaults; true when open.
     bool Init();
     // Same with db.dat in `dir`.
     bool Init(const std::string& dir);

@@ -68,7 +68,7 @@ CLeftPlayDlg::CLeftPlayDlg(QWidget* parent, IShellHost* host) : QWidget(parent) 
         if (host) host->ShowPreview();
     };
     m_runDialog = [](QDialog* dialog) { dialog->exec(); };
-    m_talkSource = std::make_unique<CTalkSource>(AppFilePath(kTalkFileName));
+    m_talkSource = std::make_unique<CTalkSource>(AssetPath(kTalkFileName));
 
     // ---- connection form ----
     auto* login = new QGroupBox(this);
@@ -540,7 +540,7 @@ void CLeftPlayDlg::OnTalk() {
     if (!live->IsTalking()) {
         // The loudspeaker test needs its sound: made once when none lies
         // beside the program.
-        if (m_talkSource->Path() == AppFilePath(kTalkFileName)) EnsureTestSound(m_talkSource->Path());
+        if (m_talkSource->Path() == AssetPath(kTalkFileName)) EnsureTestSound(m_talkSource->Path());
         if (StartTalk(*live, *m_talkSource) == 0) {
             m_talkHandle = live->Handle();
             m_talk->setText(LangTextEx(kSection, QStringLiteral("Stop talk")));

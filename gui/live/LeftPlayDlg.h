@@ -88,7 +88,7 @@ public:
     void SetFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
     void SetFrontRaiser(FrontRaiser raiser) { m_bringToFront = std::move(raiser); }
     void SetDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
-    // Where talk reads its sound (default: music.g711 beside the program).
+    // Where talk reads its sound (default: music.g711 among the program's files).
     void SetTalkFile(const std::string& path);
 
     // The panel's record (what the last Preview or FillConnectForm left).

@@ -2,7 +2,7 @@
 // Talk and listen on the live connection.
 //
 // Talk opens the SDK's talk channel and feeds it the prepared sound file
-// "music.g711" (G.711 µ-law, 8 kHz mono) that lies beside the program, in a
+// "music.g711" (G.711 µ-law, 8 kHz mono) among the program's files, in a
 // loop, so the camera's loudspeaker can be tested. Each 20 ms the SDK asks
 // for a frame: a 4-byte header 00 01 50 00 and the next 160 bytes of the file.
 // A short read at the end of the file sends nothing and starts the file over.
@@ -33,7 +33,7 @@ inline constexpr const char* kTalkFileName = "music.g711";
 // apart anyway.
 class CTalkSource {
 public:
-    // path: the sound file (normally AppFilePath("music.g711")).
+    // path: the sound file (normally AssetPath("music.g711")).
     explicit CTalkSource(std::string path);
     ~CTalkSource();
     CTalkSource(const CTalkSource&) = delete;

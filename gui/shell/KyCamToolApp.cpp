@@ -12,6 +12,8 @@
 #include "gui/shell/SdkBoundary.h"
 #include "gui/shell/Skin.h"
 #include "core/services/AppDir.h"
+#include "core/services/Settings.h"
+#include "core/services/Trace.h"
 #include "core/store/LocalStore.h"
 
 CKyCamToolApp::CKyCamToolApp() = default;
@@ -29,14 +31,19 @@ int CKyCamToolApp::Run(int& argc, char** argv) {
 bool CKyCamToolApp::InitInstance() {
     m_started = true;
     // Where the framework would keep its own settings; the tool keeps its
-    // own in settings.ini beside the program.
+    // own in settings.ini (core/services/AppDir.h).
     QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
     QCoreApplication::setApplicationName(QStringLiteral("KyCameraTool"));
+    // Ties the windows to the installed desktop entry (Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("kycameratool"));
 
     if (m_appDir)
         SetAppDirForTesting(*m_appDir);
     else
         InitAppDir();
+    // An installed tool starts with its per-user folders and a copy of the
+    // template db.dat; what cannot be made shows up as the failed open below.
+    PrepareUserFiles(CurrentAppLayout());
 
     SdkStartup();   // live video only; the tool runs on without it
     LoadSkinImages();
@@ -57,6 +64,10 @@ bool CKyCamToolApp::InitInstance() {
 
     m_mainWnd = std::make_unique<CKyCamToolDlg>();
     m_mainWnd->ShowMaximized();
+    // Which files a copy uses is the first question when an installed one misbehaves.
+    KY_TRACE("Line-%d main window %s, settings [%s] database [%s]\n", __LINE__,
+             m_mainWnd->isVisible() ? "shown" : "hidden", SettingsFilePath().c_str(),
+             JoinPath(CurrentAppLayout().data, "db.dat").c_str());
     return true;
 }
 

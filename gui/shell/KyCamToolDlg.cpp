@@ -55,7 +55,10 @@ QWidget* Placeholder(QWidget* parent, const char* name, bool dark) {
     return frame;
 }
 
-QIcon AppIcon(const QWidget* w) { return w->style()->standardIcon(QStyle::SP_DesktopIcon); }
+// The installed icon (packaging/kycameratool.svg) where the icon theme has it.
+QIcon AppIcon(const QWidget* w) {
+    return QIcon::fromTheme(QStringLiteral("kycameratool"), w->style()->standardIcon(QStyle::SP_DesktopIcon));
+}
 
 }   // namespace
 

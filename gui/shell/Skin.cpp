@@ -22,7 +22,7 @@ int SlotOf(int id) {
 
 void LoadSkinImages() {
     for (size_t i = 0; i < kSkinIds.size(); ++i) {
-        const std::string path = AppFilePath("skin/" + std::to_string(kSkinIds[i]) + ".png");
+        const std::string path = AssetPath("skin/" + std::to_string(kSkinIds[i]) + ".png");
         auto image = std::make_unique<QPixmap>();
         if (image->load(QString::fromStdString(path)) && !image->isNull())
             g_skin[i] = std::move(image);

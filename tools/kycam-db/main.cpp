@@ -1,6 +1,7 @@
 // kycam-db: creates db.dat and manages its tool users. The tool itself never
 // writes USERINFO; installation scripts call this command instead.
 #include "core/services/AppDir.h"
+#include "core/services/Version.h"
 #include "core/store/LocalStore.h"
 #include "core/store/StoreAdmin.h"
 
@@ -31,9 +32,11 @@ const char kUsage[] =
     "      A PASSWORD of \"-\" is read from the first line of standard input.\n"
     "  kycam-db show [--db PATH]\n"
     "      Show the default credentials and the tool user names (never passwords).\n"
-    "  kycam-db --help\n"
+    "  kycam-db --help | --version\n"
     "\n"
-    "PATH defaults to db.dat beside this program. \"--\" ends the options,\n"
+    "PATH defaults to the tool's db.dat: beside this program in a build tree,\n"
+    "$XDG_DATA_HOME/kycameratool/db.dat when installed (user and show first copy\n"
+    "the installed template there when it is missing). \"--\" ends the options,\n"
     "so that a NAME or PASSWORD may begin with \"-\".\n"
     "Exit status: 0 done, 1 failed, 2 usage error.\n";
 
@@ -113,7 +116,6 @@ bool ParseArgs(const std::vector<std::string>& argv, bool createOptions, Args& a
         }
         *target = value;
     }
-    if (args.db.empty()) args.db = AppFilePath("db.dat");
     return true;
 }
 
@@ -170,6 +172,10 @@ int main(int argc, char** argv) {
     if (argc < 2) return UsageError("no command");
     InitAppDir();
     const std::string command = argv[1];
+    if (command == "--version") {
+        std::cout << "kycam-db " << KyVersion() << "\n";
+        return kExitOk;
+    }
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kUsage;
         return kExitOk;
@@ -186,6 +192,13 @@ int main(int argc, char** argv) {
     std::string problem;
     if (command != "create" && command != "user" && command != "show") return UsageError("unknown command " + command);
     if (!ParseArgs(rest, command == "create", args, problem)) return UsageError(problem);
+    if (args.db.empty()) {
+        // The tool's own file: create needs only its folder, the others start
+        // from the template as the tool does.
+        if (!PrepareUserFiles(CurrentAppLayout(), command != "create"))
+            return Failure("cannot prepare " + CurrentAppLayout().data);
+        args.db = JoinPath(CurrentAppLayout().data, "db.dat");
+    }
     if (command == "create") return RunCreate(args);
     if (command == "user") return RunUser(args);
     return RunShow(args);

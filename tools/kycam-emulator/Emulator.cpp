@@ -103,6 +103,7 @@ std::string UsageText() {
            "                      [--user U] [--password P] [--state FILE] [--fault NAME[=N]]...\n"
            "                      [--no-rtsp] [--no-discovery] [--sd-delay-ms N] [--restart-ms N]\n"
            "                      [--upgrade-version TEXT] [--sd-cache DIR] [--quiet]\n"
+           "       kycam-emulator --help | --version\n"
            "Prints one line \"READY http=... rtsp=... cameras=N\" once listening; runs until\n"
            "SIGINT or SIGTERM. See docs/emulator.md.\n";
 }

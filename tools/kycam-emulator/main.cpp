@@ -5,8 +5,10 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "core/services/Version.h"
 #include "tools/kycam-emulator/Emulator.h"
 
 // Leak checking in sanitizer builds: GLib and GStreamer keep process-wide
@@ -16,6 +18,10 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kycam-emulator %s\n", KyVersion());
+        return 0;
+    }
     emu::Options options;
     std::string error;
     bool help = false;

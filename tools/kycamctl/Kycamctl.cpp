@@ -27,6 +27,7 @@
 #include "core/discovery/SearchLib.h"
 #include "core/discovery/SearchProto.h"
 #include "core/services/FieldText.h"
+#include "core/services/Version.h"
 
 namespace ky::ctl {
 namespace {
@@ -55,6 +56,7 @@ Options:
   --parallel N   with --hosts: cameras at a time (default 16; upgrade 4)
   --wait         reboot, factory-reset: wait until the camera is back
   --wait-seconds N  how long upgrade and --wait wait for the camera (default 180)
+  --version      print the version and exit
 
 Commands:
   raw 'GET /cgi-bin/...'          send one request, print the reply body
@@ -934,6 +936,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return o.rest.empty() ? kUsage : kOk;
         }
         const std::string& cmd = o.rest[0];
+        if (cmd == "--version") {
+            out << "kycamctl " << KyVersion() << "\n";
+            return kOk;
+        }
         std::istream& in = input ? *input : std::cin;
         if (!o.hostsFile.empty()) {
             if (cmd == "pages" || cmd == "discover") throw UsageError{cmd + " does not take --hosts"};

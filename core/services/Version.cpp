@@ -1,0 +1,3 @@
+#include "core/services/Version.h"
+
+const char* KyVersion() { return KY_VERSION; }
