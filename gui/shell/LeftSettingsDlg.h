@@ -61,7 +61,6 @@ public:
     QTreeWidgetItem* FindItem(int page) const;
     const TreeNodeRecord* FindRecord(int page) const;
     const TreeNodeRecord* RecordOf(const QTreeWidgetItem* item) const;
-    const std::vector<std::unique_ptr<TreeNodeRecord>>& Records() const { return m_records; }
     QTreeWidgetItem* LastClicked() const { return m_lastClicked; }
 
     // True when this device type text belongs to the RS-485 family: "Z" and
