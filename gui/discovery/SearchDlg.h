@@ -86,8 +86,6 @@ public:
     // Probes per search (3..3000) and the pause after each probe (1..500 ms).
     void SetProbeCount(int count);
     void SetProbeInterval(int ms);
-    int ProbeCount() const { return m_probeCount; }
-    int ProbeInterval() const { return m_probeIntervalMs; }
     void SetClock(Clock clock);
 
     // True while the search thread is still probing.
