@@ -1,17 +1,30 @@
 #pragma once
-// Shared by the live-view tests: one emulated camera per test program, device
-// records that reach it, and a live view on the real SDK that stands in for
-// the live-video window where the play panel needs one.
+// Shared by the live-view tests: what they all include, one emulated camera
+// per test program, device records that reach it, and a live view on the real
+// SDK that stands in for the live-video window where the play panel needs one.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "core/discovery/SearchProto.h"
 #include "core/sdk/KySdk.h"
+#include "core/services/Settings.h"
 #include "gui/kit/CameraSession.h"
+#include "gui/live/LeftPlayDlg.h"
 #include "gui/live/LiveControl.h"
+#include "gui/live/PlayWnd.h"
+#include "gui/live/VideoDlg.h"
 #include "tests/core/sdk/SdkTestSupport.h"
 #include "tests/support/EmulatorProcess.h"
+#include "tests/support/GuiTestSupport.h"
 
 namespace kytest {
 

@@ -2,14 +2,9 @@
 // viewer follows links only inside the camera, the SD browser shows the
 // card's listing, and the playback window lists the recordings, decodes one
 // into its video widget and stops at once.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QListWidget>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTest>
 #include <QUrl>
 #include <string>
 
@@ -18,12 +13,10 @@
 #include "gui/live/ClipPlayer.h"
 #include "gui/live/PlaybackDlg.h"
 #include "tests/gui/live/LiveTestSupport.h"
-#include "tests/support/GuiTestSupport.h"
 #include "tests/support/ScriptedServer.h"
 
 namespace {
 
-constexpr int kWaitMs = 30000;
 const QRegularExpression kClipName(QStringLiteral("P\\d{8}_\\d{6}_\\d{6}\\.mp4"));
 
 class RecordingBrowser : public CBrowserSDDlg {
@@ -45,14 +38,15 @@ protected:
         camera.device = kytest::EmulatorRecord(0, password);
         camera.loggedIn = true;
     }
+    static bool Wait(const std::function<bool()>& cond) { return QTest::qWaitFor(cond, 30000); }
     static bool Loaded(CCameraWebView& view) {
-        return QTest::qWaitFor([&] { return !view.IsLoading(); }, kWaitMs);
+        return Wait([&] { return !view.IsLoading(); });
     }
     // The first href of the page shown that matches pattern.
     static QString Href(CCameraWebView& view, const QString& pattern) {
         return QRegularExpression("href=\"(" + pattern + ")\"").match(view.toHtml()).captured(1);
     }
-    static bool Wait(const std::function<bool()>& cond) { return QTest::qWaitFor(cond, kWaitMs); }
+    std::string Messages() const { return presenter.texts.join('|').toStdString(); }
 
     kytest::RecordingPresenter presenter;
     kytest::FakeCamera camera;
@@ -63,8 +57,7 @@ TEST_F(SdPlayback, ViewerFollowsLinksOnlyInsideTheCamera) {
     view.SetCamera(Address());
     view.OpenPath(QStringLiteral("/sd/"));
     ASSERT_TRUE(Loaded(view));
-    EXPECT_TRUE(view.LastError().isEmpty()) << view.LastError().toStdString();
-    EXPECT_TRUE(view.toPlainText().contains(QStringLiteral("Index of /sd/")));
+    EXPECT_TRUE(view.toPlainText().contains(QStringLiteral("Index of /sd/"))) << view.LastError().toStdString();
     const QString day = Href(view, QStringLiteral("/sd/\\d{8}/"));
     ASSERT_FALSE(day.isEmpty()) << view.toHtml().toStdString();
     // Into the day folder: the clip names are listed.
@@ -89,19 +82,17 @@ TEST_F(SdPlayback, ViewerFollowsLinksOnlyInsideTheCamera) {
     view.FollowLink(QUrl(QStringLiteral("../")));
     ASSERT_TRUE(Loaded(view));
     EXPECT_EQ(view.CurrentPath(), QStringLiteral("/sd/"));
-    EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.texts.join('|').toStdString();
+    EXPECT_TRUE(presenter.texts.isEmpty()) << Messages();
 }
 
 TEST_F(SdPlayback, ViewerShowsTheSystemLogAndReportsFailures) {
-    CCameraWebView view;
+    CCameraWebView view, wrong, gone;
     view.SetCamera(Address());
+    wrong.SetCamera(Address("admin"));
+    gone.SetCamera(CameraAddress{"127.0.0.1", ky::test::ScriptedServer::ClosedPort(), "admin", "x"});
     view.OpenPath(QStringLiteral("/log/syslog.txt"));
     ASSERT_TRUE(Loaded(view));
     EXPECT_TRUE(view.toPlainText().contains(QStringLiteral("system start")));
-
-    CCameraWebView wrong, gone;
-    wrong.SetCamera(Address("admin"));
-    gone.SetCamera(CameraAddress{"127.0.0.1", ky::test::ScriptedServer::ClosedPort(), "admin", "x"});
     for (CCameraWebView* v : {&wrong, &gone}) {
         v->OpenPath(QStringLiteral("/sd/"));
         ASSERT_TRUE(Loaded(*v));
@@ -115,17 +106,14 @@ TEST_F(SdPlayback, ViewerShowsTheSystemLogAndReportsFailures) {
 TEST_F(SdPlayback, BrowserShowsTheCardAndOffersPlayback) {
     {
         RecordingBrowser empty;   // without a camera it stays empty
-        EXPECT_EQ(empty.windowTitle(), QStringLiteral("SD Card"));
-        EXPECT_TRUE(empty.WebView()->CurrentPath().isEmpty());
         empty.OnRefresh();
-        EXPECT_TRUE(empty.WebView()->toPlainText().isEmpty());
+        EXPECT_TRUE(empty.WebView()->CurrentPath().isEmpty() && empty.WebView()->toPlainText().isEmpty());
         EXPECT_TRUE(presenter.texts.isEmpty());
     }
     LogIn();
     RecordingBrowser dlg;
     CCameraWebView* view = dlg.WebView();
     ASSERT_TRUE(Loaded(*view));
-    EXPECT_EQ(view->CurrentPath(), QStringLiteral("/sd/"));
     EXPECT_TRUE(view->toPlainText().contains(QStringLiteral("Index of /sd/")));
     // Refresh goes back to the top listing.
     view->FollowLink(QUrl(Href(*view, QStringLiteral("/sd/\\d{8}/"))));
@@ -144,62 +132,56 @@ TEST_F(SdPlayback, BrowserShowsTheCardAndOffersPlayback) {
     EXPECT_TRUE(presenter.Last().startsWith(QStringLiteral("Play this recording?")));
 }
 
-TEST_F(SdPlayback, PlaybackListsPlaysAndStops) {
+TEST_F(SdPlayback, PlaybackListsPlaysSeeksAndStops) {
     {
         CPlaybackDlg empty;   // without a camera it lists nothing
-        EXPECT_FALSE(empty.IsScanning());
         EXPECT_EQ(empty.RecordingList()->count(), 0);
         empty.OnPlay();
-        EXPECT_FALSE(empty.Player()->IsRunning());
+        EXPECT_FALSE(empty.IsScanning() || empty.Player()->IsRunning());
     }
     LogIn();
     std::string cached;
     {
         CPlaybackDlg dlg;
+        CClipPlayer* player = dlg.Player();
         ASSERT_TRUE(Wait([&] { return !dlg.IsScanning(); }));
-        ASSERT_EQ(dlg.RecordingList()->count(), 2) << presenter.texts.join('|').toStdString();
+        ASSERT_EQ(dlg.RecordingList()->count(), 2) << Messages();
         EXPECT_TRUE(kClipName.match(dlg.RecordingList()->item(1)->text()).hasMatch());
-        // Frames arrive in the video widget.
         dlg.RecordingList()->setCurrentRow(0);
         dlg.OnPlay();
-        ASSERT_TRUE(Wait([&] { return dlg.Player()->FramesShown() >= 5 && !dlg.VideoWidget()->Image().isNull(); }))
-            << presenter.texts.join('|').toStdString();
+        ASSERT_TRUE(Wait([&] { return player->FramesShown() >= 5 && !dlg.VideoWidget()->Image().isNull(); }))
+            << Messages();
         EXPECT_EQ(dlg.VideoWidget()->Image().size(), QSize(320, 240));
-        cached = dlg.Player()->CachedFile();
+        cached = player->CachedFile();
         EXPECT_EQ(access(cached.c_str(), R_OK), 0);
         dlg.OnStop();   // returns with the worker ended
-        EXPECT_FALSE(dlg.Player()->IsRunning());
+        EXPECT_FALSE(player->IsRunning());
 
-        // Paused, a seek still shows the frame it lands on (signals taken
-        // queued on this thread, as the dialog takes them).
-        qint64 lastPosition = -1;
-        int ends = 0;
-        QString endError = QStringLiteral("none");
+        // Paused, a seek still shows the frame it lands on; going on plays
+        // to the end without a message (signals taken queued on this thread,
+        // as the dialog takes them).
+        qint64 position = -1;
+        QString ended = QStringLiteral("not yet");
         QObject::connect(
-            dlg.Player(), &CClipPlayer::positionChanged, &dlg, [&](int, qint64 ms) { lastPosition = ms; },
-            Qt::QueuedConnection);
+            player, &CClipPlayer::positionChanged, &dlg, [&](int, qint64 ms) { position = ms; }, Qt::QueuedConnection);
         QObject::connect(
-            dlg.Player(), &CClipPlayer::finished, &dlg, [&](int, const QString& key) { ++ends, endError = key; },
-            Qt::QueuedConnection);
+            player, &CClipPlayer::finished, &dlg, [&](int, const QString& key) { ended = key; }, Qt::QueuedConnection);
         dlg.OnPlay();
-        ASSERT_TRUE(Wait([&] { return dlg.Player()->FramesShown() >= 1; }));
+        ASSERT_TRUE(Wait([&] { return player->FramesShown() >= 1; }));
         dlg.OnPause();
-        EXPECT_TRUE(dlg.Player()->IsPaused());
-        dlg.Player()->Seek(1500);
-        ASSERT_TRUE(Wait([&] { return lastPosition >= 1480; }));
-        EXPECT_TRUE(dlg.Player()->IsPaused());
-        // Going on plays the clip to its end; no message.
+        player->Seek(1500);
+        ASSERT_TRUE(Wait([&] { return position >= 1480; }));
+        EXPECT_TRUE(player->IsPaused());
         dlg.OnPlay();
-        EXPECT_FALSE(dlg.Player()->IsPaused());
-        ASSERT_TRUE(Wait([&] { return ends == 1; }));
-        EXPECT_TRUE(endError.isEmpty());
-        EXPECT_FALSE(dlg.Player()->IsRunning());
-        EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.texts.join('|').toStdString();
+        EXPECT_FALSE(player->IsPaused());
+        ASSERT_TRUE(Wait([&] { return ended.isEmpty(); }));
+        EXPECT_FALSE(player->IsRunning());
+        EXPECT_TRUE(presenter.texts.isEmpty()) << Messages();
         // Closing while playing ends at once.
         dlg.OnPlay();
-        ASSERT_TRUE(dlg.Player()->IsRunning());
+        ASSERT_TRUE(player->IsRunning());
         dlg.reject();
-        EXPECT_FALSE(dlg.Player()->IsRunning());
+        EXPECT_FALSE(player->IsRunning());
     }
     EXPECT_NE(access(cached.c_str(), F_OK), 0) << "the downloaded copy goes with the window";
 }

@@ -5,25 +5,16 @@
 // into the picture, display mode, pause and resume, recording marks, full
 // screen, and a lost stream in the title). Detection draw items and pens:
 // golden/rules.txt.
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QMenu>
-#include <QSignalSpy>
-#include <QTest>
-#include <filesystem>
-#include <memory>
 #include <thread>
 #include <vector>
 
-#include "core/services/Settings.h"
-#include "gui/live/PlayWnd.h"
 #include "gui/live/ScreenPannel.h"
-#include "gui/live/VideoDlg.h"
 #include "gui/live/VideoEvents.h"
 #include "gui/live/VideoWnd.h"
 #include "tests/gui/live/LiveTestSupport.h"
-#include "tests/support/GuiTestSupport.h"
 
 using kytest::EmulatorRecord;
 using kytest::kWaitMs;
