@@ -3,12 +3,6 @@
 // fake camera on unicast loopback. SearchDlgNetns searches emulated cameras
 // over the real multicast and broadcast channels, and runs only in a private
 // namespace whose sole interface is loopback (ctest's search_dlg_netns).
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -18,10 +12,8 @@
 #include <QTest>
 #include <QTreeWidgetItem>
 
-#include <atomic>
 #include <memory>
 #include <set>
-#include <thread>
 
 #include "core/store/LocalStore.h"
 #include "gui/controls/ListCtrlCl.h"
@@ -30,11 +22,13 @@
 #include "gui/kit/PageRegistry.h"
 #include "gui/kit/ShellViews.h"
 #include "gui/shell/KyCamToolDlg.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/Netns.h"
 #include "tools/kycam-emulator/DiscoveryResponder.h"
 
 using namespace kytest;
+using ky::test::FakeCameraInfo;
 
 namespace {
 
@@ -50,19 +44,6 @@ public:
     void Connect(const DeviceRecord& device) override { connects.push_back(device.info.deviceId); }
     std::vector<std::string> connects;
 };
-
-DeviceInfo MakeInfo(const std::string& id, const std::string& ip, const std::string& name = "Cam") {
-    DeviceInfo info{};
-    ky::search::SetText(info.deviceId, id);
-    ky::search::SetText(info.version, "V5.1." + id);
-    ky::search::SetText(info.deviceName, name);
-    ky::search::SetText(info.deviceType, "KY7200");
-    ky::search::SetText(info.httpPort, "80");
-    ky::search::SetText(info.ip, ip);
-    ky::search::SetText(info.mac, "02:4B:59:00:00:01");
-    ky::search::SetText(info.uuid, "uuid-" + id);
-    return info;
-}
 
 // The main window with a recording play panel and a search view made with the given options.
 class SearchHost {
@@ -89,57 +70,16 @@ public:
     std::unique_ptr<CKyCamToolDlg> window;
 };
 
-// A camera that answers the probes sent to two UDP sockets on 127.0.0.1
-// (standing in for the multicast and the broadcast port).
-class LoopbackCamera {
-public:
-    explicit LoopbackCamera(const DeviceInfo& info) : m_info(info) {
-        for (int i = 0; i < 2; ++i) {
-            sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-            socklen_t len = sizeof a;
-            m_fds[i] = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-            if (m_fds[i] < 0 || ::bind(m_fds[i], reinterpret_cast<sockaddr*>(&a), len) != 0 ||
-                ::getsockname(m_fds[i], reinterpret_cast<sockaddr*>(&a), &len) != 0)
-                std::abort();
-            m_ports[i] = ntohs(a.sin_port);
-        }
-        m_thread = std::thread([this] { Run(); });
+// A camera answering on two loopback ports, standing in for the multicast
+// and the broadcast channel.
+struct LoopbackCamera {
+    static std::vector<ky::test::FakeCamera::Bytes> Answer(uint32_t id, size_t) {
+        std::vector<uint8_t> reply(ky::search::kMessageSize);
+        ky::search::EncodeReply(id, FakeCameraInfo("KY-LOOP-1", "127.0.0.1", "Caméra de test"), reply.data());
+        return {reply};
     }
-    ~LoopbackCamera() {
-        m_stop = true;
-        m_thread.join();
-        for (int fd : m_fds) ::close(fd);
-    }
-    int Port(int channel) const { return m_ports[channel]; }
-    int Probes() const { return m_probes[0] + m_probes[1]; }
-    bool ProbedOnBoth(int n) const { return m_probes[0] == n && m_probes[1] == n; }
-
-private:
-    void Run() {
-        while (!m_stop) {
-            pollfd p[2] = {{m_fds[0], POLLIN, 0}, {m_fds[1], POLLIN, 0}};
-            if (::poll(p, 2, 20) <= 0) continue;
-            for (int i = 0; i < 2; ++i) {
-                uint8_t buf[1024], reply[ky::search::kMessageSize];
-                sockaddr_in from{};
-                socklen_t len = sizeof from;
-                uint32_t id = 0;
-                if (!(p[i].revents & POLLIN)) continue;
-                const ssize_t n = ::recvfrom(m_fds[i], buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
-                if (n <= 0 || !ky::search::DecodeProbe(buf, static_cast<size_t>(n), &id)) continue;
-                ++m_probes[i];
-                ky::search::EncodeReply(id, m_info, reply);
-                ::sendto(m_fds[i], reply, sizeof reply, 0, reinterpret_cast<sockaddr*>(&from), len);
-            }
-        }
-    }
-
-    DeviceInfo m_info;
-    int m_fds[2] = {-1, -1};
-    int m_ports[2] = {0, 0};
-    std::atomic<int> m_probes[2] = {0, 0};
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
+    size_t Probes() { return channel[0].probes().size() + channel[1].probes().size(); }
+    ky::test::FakeCamera channel[2] = {ky::test::FakeCamera(Answer), ky::test::FakeCamera(Answer)};
 };
 
 class SearchDlgTest : public ::testing::Test {
@@ -154,8 +94,8 @@ protected:
         CSearchDlg::Options o;
         o.store = &store;
         o.multicastAddress = o.broadcastAddress = "127.0.0.1";
-        o.multicastPort = cam.Port(0);
-        o.broadcastPort = cam.Port(1);
+        o.multicastPort = cam.channel[0].port();
+        o.broadcastPort = cam.channel[1].port();
         o.localAddresses = {"127.0.0.1"};
         o.clock = [this] { return now; };
         return o;
@@ -193,7 +133,7 @@ protected:
     RecordingPresenter presenter;
     ConnectingCamera camera;
     CLocalStore store;
-    LoopbackCamera cam{MakeInfo("KY-LOOP-1", "127.0.0.1", "Caméra de test")};
+    LoopbackCamera cam;
     qint64 now = 100000;
 };
 
@@ -219,24 +159,24 @@ TEST_F(SearchDlgTest, ColumnsCountAndFailureFollowTheLanguageFile) {
     QCoreApplication::processEvents();
     EXPECT_EQ(presenter.texts, QStringList{"搜索库初始化失败!"});
     EXPECT_FALSE(dlg.IsSearching());
-    EXPECT_EQ(cam.Probes(), 0);
+    EXPECT_EQ(cam.Probes(), 0u);
 }
 
 TEST_F(SearchDlgTest, EachDeviceIsListedOnceSortsByIpAndAClickFillsTheFormWhileADoubleClickOpens) {
     SearchHost host(Loopback());
     CSearchDlg* dlg = host.search;
     dlg->SortByIp();   // nothing to sort: no harm
-    Post(dlg, MakeInfo("a", "192.168.1.100", "Caméra"));
-    Post(dlg, MakeInfo("b", "192.168.1.20"), ky::msg::kSearchMulticast);
-    Post(dlg, MakeInfo("a", "192.168.1.99", "changed"), ky::msg::kSearchMulticast);   // same identifier
+    Post(dlg, FakeCameraInfo("a", "192.168.1.100", "Caméra"));
+    Post(dlg, FakeCameraInfo("b", "192.168.1.20"), ky::msg::kSearchMulticast);
+    Post(dlg, FakeCameraInfo("a", "192.168.1.99", "changed"), ky::msg::kSearchMulticast);   // same identifier
     for (auto [id, ip] : {std::pair{"c", "not an address"}, {"d", "10.0.0.5"}, {"e", "192.168.1.20"}})
-        Post(dlg, MakeInfo(id, ip));
+        Post(dlg, FakeCameraInfo(id, ip));
     QCoreApplication::processEvents();
     // The first answer stays; the device name is UTF-8.
     QStringList row;
     for (int c = 0; c < CSearchDlg::kColumns; ++c) row << dlg->List()->GetItemText(0, c);
     EXPECT_EQ(row,
-              QStringList({"1", "192.168.1.100", "V5.1.a", "KY7200", "Caméra", "uuid-a", "02:4B:59:00:00:01", "80"}));
+              QStringList({"1", "192.168.1.100", "V5.1.0", "KY7200", "Caméra", "uuid-a", "02:4B:59:00:00:01", "80"}));
     EXPECT_EQ(dlg->CountLabel()->text(), "Count:5");
 
     QTest::mouseClick(dlg->SortButton(), Qt::LeftButton);
@@ -245,8 +185,8 @@ TEST_F(SearchDlgTest, EachDeviceIsListedOnceSortsByIpAndAClickFillsTheFormWhileA
     EXPECT_EQ(Column(dlg, 0), QStringList({"1", "2", "3", "4", "5"}));
     std::string order;
     for (const DeviceRecord& d : dlg->Devices()) order += d.info.deviceId;
-    EXPECT_EQ(order, "dbeac");             // equal addresses keep their arrival order
-    Post(dlg, MakeInfo("g", "1.1.1.1"));   // after the sort: appended with the next number
+    EXPECT_EQ(order, "dbeac");                   // equal addresses keep their arrival order
+    Post(dlg, FakeCameraInfo("g", "1.1.1.1"));   // after the sort: appended with the next number
     QCoreApplication::processEvents();
     EXPECT_EQ(dlg->List()->GetItemText(5, 0), "6");
 
@@ -271,7 +211,7 @@ TEST_F(SearchDlgTest, SearchFromTheMainWindowListsAnAnswerOnceWithTheDefaultsAnd
     host.window->SearchDevice();   // event 2029
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->IsSearching(); }, 10000));
     // Three rounds on both channels: six answers, one row.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cam.ProbedOnBoth(3); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cam.channel[0].probes().size() == 3 && cam.Probes() == 6; }, 10000));
     QTest::qWait(100);
     EXPECT_EQ(dlg->CountLabel()->text(), "Count:1");
     ASSERT_EQ(dlg->Devices().size(), 1u);
@@ -303,7 +243,7 @@ TEST_F(SearchDlgTest, StoppingOrClosingDuringASearchEndsIt) {
     ASSERT_TRUE(Rows(dlg.get(), 1));
     dlg->StopSearch();   // wakes the sleeping search thread and closes the channels
     EXPECT_FALSE(dlg->IsSearching());
-    const int probes = cam.Probes();
+    const size_t probes = cam.Probes();
     QTest::qWait(50);
     EXPECT_EQ(cam.Probes(), probes);
 
@@ -324,7 +264,7 @@ TEST_F(SearchDlgTest, NetnsFindsEveryCameraOnceOverBothChannelsAndSeesOneGo) {
         // Addresses out of order, so that the sort has work to do.
         const std::string ip = "10.0.0." + std::to_string((n * 7) % kCameras + 1);
         cams.push_back(std::make_unique<emu::DiscoveryResponder>(
-            MakeInfo("KY-NS-" + std::to_string(n), ip, "Caméra " + std::to_string(n))));
+            FakeCameraInfo("KY-NS-" + std::to_string(n), ip, "Caméra " + std::to_string(n))));
         std::string error;
         ASSERT_TRUE(cams.back()->Start(&error)) << error;
     }
