@@ -14,6 +14,7 @@
 #include "gui/live/SnapThread.h"
 #include "gui/live/Talk.h"
 #include "gui/live/VideoEvents.h"
+#include "gui/live/VideoWnd.h"
 #include "tests/gui/live/LiveTestSupport.h"
 #include "tests/support/Golden.h"
 
@@ -262,18 +263,19 @@ public:
     static inline std::atomic<int> samples{0};
 };
 
+// The play panel driving the live-video window, logged in to the camera.
 class PlayPanelCamera : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { KY_SDK_Init(); }
-    static void TearDownTestSuite() { KY_SDK_Cleanup(); }
     void SetUp() override {
         ASSERT_TRUE(kytest::Emulator().Ok()) << "emulator did not start: " << ky::test::EmulatorProcess::BinaryPath();
+        SetCurrentCamera(&live);
         MakePanel();
         ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord()), 0);
     }
     void TearDown() override {
         panel.reset();
         live.Disconnect();
+        SetCurrentCamera(nullptr);
         KY_SDK_SetAudioOutputFactory(nullptr);
     }
     void MakePanel() {
@@ -284,18 +286,15 @@ protected:
         ASSERT_NE(panel->Button(name), nullptr) << name;
         panel->Button(name)->click();
     }
-    // Logs out behind the live view's back: it still counts as logged in,
-    // but the camera refuses everything sent on that login.
+    // Logs out behind the window's back: it still counts as logged in, but
+    // the camera refuses everything sent on that login.
     void BreakLogin() {
-        const KY_HANDLE h = live.Handle();
-        live.Disconnect();
-        ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord()), 0);
-        live.staleHandle = h;
+        KY_SDK_Logout(live.Handle());
         presenter.Clear();
     }
     bool Frames(int n) {
-        const int target = live.frames + n;
-        return QTest::qWaitFor([&] { return live.frames >= target; }, kWaitMs);
+        const int target = live.PlayWnd()->FramesShown() + n;
+        return QTest::qWaitFor([&] { return live.PlayWnd()->FramesShown() >= target; }, kWaitMs);
     }
     bool TalkFrames(int n) {
         return QTest::qWaitFor([&] { return emu.Int("sdk.talk.frames") >= n; }, kWaitMs);
@@ -305,7 +304,7 @@ protected:
     kytest::GuiAppDir app;
     kytest::RecordingPresenter presenter;
     kytest::EmuRoutes emu = kytest::Routes();
-    kytest::SdkLiveView live;
+    CVideoDlg live;
     std::unique_ptr<CLeftPlayDlg> panel;
     int fronts = 0;
 };
@@ -448,6 +447,16 @@ TEST_F(PlayPanelCamera, TalkMakesItsTestSoundWhenNoneLiesBesideTheProgram) {
     EXPECT_TRUE(EnsureTestSound(music));
     EXPECT_EQ(kytest::ReadBytes(music), "mine");
 
+    // The window's Stop ends the connection and the talk with it.
+    Click("talk");
+    ASSERT_TRUE(live.IsTalking());
+    Click("stop");
+    EXPECT_FALSE(live.IsLoggedIn());
+    EXPECT_EQ(panel->TalkButton()->text(), "Talk");
+    EXPECT_EQ(emu.Key("sdk.talk.open"), "0");
+    EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.Last().toStdString();
+
+    ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord()), 0);
     BreakLogin();
     Click("talk");
     EXPECT_EQ(presenter.texts, QStringList{"Failed to start talk!"});
@@ -476,10 +485,9 @@ TEST(AudioOut, WithoutASoundDeviceNothingOpens) {
 }
 
 TEST_F(PlayPanelCamera, ListenAndMuteFollowTheSoundState) {
-    Click("listen");   // no sound output: stays muted, the title's marks refreshed
+    Click("listen");   // no sound output: stays muted
     EXPECT_EQ(panel->ListenButton()->text(), "Listen");
-    EXPECT_FALSE(live.IsListening());
-    EXPECT_GT(live.markChanges, 0);
+    EXPECT_FALSE(live.IsListening() || live.VideoWnd()->ListeningMark());
     KY_SDK_SetAudioOutputFactory([]() -> KySdkAudioOutput* { return new FakeAudio; });
     Click("listen");
     EXPECT_EQ(panel->ListenButton()->text(), "Mute");
@@ -489,33 +497,12 @@ TEST_F(PlayPanelCamera, ListenAndMuteFollowTheSoundState) {
     EXPECT_EQ(panel->ListenButton()->text(), "Listen");
     EXPECT_FALSE(live.IsListening());
     EXPECT_EQ(fronts, 3);
-    live.playing = false;   // a paused live view (settings shown) is left alone
+    live.PausePlay();   // a paused live view (settings shown) is left alone
     Click("listen");
     EXPECT_FALSE(live.IsListening());
-}
-
-// With the live-video window itself as the current camera.
-TEST_F(PlayPanelCamera, DrivesTheLiveVideoWindow) {
-    live.Disconnect();
-    CVideoDlg video;
-    SetCurrentCamera(&video);
-    MakePanel();
     panel->OnListenState(true);
-    ASSERT_EQ(kytest::ConnectAndWait(video, kytest::EmulatorRecord(1)), 0);
+    ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord(1)), 0);
     EXPECT_EQ(panel->ListenButton()->text(), "Listen") << "a login switches sound off";
-    Click("ptzLeft");
-    EXPECT_EQ(emu.Int("sdk.ptz.last.cmd"), 0x3003);
-    Click("talk");
-    EXPECT_TRUE(video.IsTalking());
-    EXPECT_EQ(panel->TalkButton()->text(), "Stop talk");
-    ASSERT_TRUE(TalkFrames(1));
-    Click("stop");
-    EXPECT_FALSE(video.IsLoggedIn());
-    EXPECT_EQ(panel->TalkButton()->text(), "Talk");
-    EXPECT_EQ(emu.Key("sdk.talk.open"), "0");
-    EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.Last().toStdString();
-    panel.reset();
-    SetCurrentCamera(&live);
 }
 
 }   // namespace
