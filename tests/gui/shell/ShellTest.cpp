@@ -292,14 +292,14 @@ TEST_F(ShellTest, EscAndEnterDoNothingInTheMainWindowAndRestoreMaximisesAgain) {
     Click(kSettings);
     auto* edit = new QLineEdit(pages[24]);
     edit->show();
-    int returns = 0, clicks = 0;
-    QObject::connect(edit, &QLineEdit::returnPressed, [&] { ++returns; });
-    QObject::connect(w->Button(kPreview), &QPushButton::clicked, [&] { ++clicks; });
+    int reactions = 0;
+    QObject::connect(edit, &QLineEdit::returnPressed, [&] { ++reactions; });
+    QObject::connect(w->Button(kPreview), &QPushButton::clicked, [&] { ++reactions; });
     edit->setFocus();
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(edit, key);
     for (auto key : {Qt::Key_Return, Qt::Key_Escape}) QTest::keyClick(w->Button(kPreview), key);
     QTest::keyClick(w.get(), Qt::Key_Escape);
-    EXPECT_EQ(returns + clicks, 0);
+    EXPECT_EQ(reactions, 0);
     EXPECT_TRUE(w->isVisible());
     QTest::keyClicks(edit, "ab");   // other keys still reach the controls
     EXPECT_EQ(edit->text(), "ab");
@@ -349,43 +349,34 @@ TEST_F(ShellTest, RegistryKeepsOnlyPageNodeNumbers) {
 
 // ---- start-up ------------------------------------------------------------------
 
-TEST(StartupTest, MissingDatabaseEndsWithATranslatedMessageAndNoWindow) {
-    for (bool chinese : {false, true}) {
+TEST(StartupTest, StartsOnlyWithADatabaseAndEndsCleanly) {
+    for (int run : {0, 1, 2}) {   // no db.dat, no db.dat but a language file, db.dat
         GuiAppDir dir;
-        if (chinese) dir.WriteLang("lang_chn.dat", "[CONFIG]\nFailed to initialize data!=数据初始化失败!\n");
+        if (run == 1) dir.WriteLang("lang_chn.dat", "[CONFIG]\nFailed to initialize data!=数据初始化失败!\n");
+        if (run == 2) dir.CreateDb("580247!K", "root", "", 1);
         RecordingPresenter presenter;
         CKyCamToolApp app;
         app.SetAppDir(dir.path());
-        EXPECT_FALSE(app.InitInstance());
-        EXPECT_EQ(app.MainWindow(), nullptr);
-        // The database's own reason comes first, its code in eight hex digits.
-        ASSERT_EQ(presenter.texts.size(), 2);
-        EXPECT_EQ(presenter.texts[0].split('\n')[0].size(), 8);
-        EXPECT_EQ(presenter.Last(), chinese ? "数据初始化失败!" : "Failed to initialize data!");
+        ASSERT_EQ(app.InitInstance(), run == 2);
+        ASSERT_EQ(app.MainWindow() && app.MainWindow()->isVisible(), run == 2);
+        if (run < 2) {
+            // The database's own reason comes first, its code in eight hex digits.
+            ASSERT_EQ(presenter.texts.size(), 2);
+            EXPECT_EQ(presenter.texts[0].split('\n')[0].size(), 8);
+            EXPECT_EQ(presenter.Last(), run ? "数据初始化失败!" : "Failed to initialize data!");
+            EXPECT_FALSE(std::filesystem::exists(dir.file("db.dat")));   // never created by the tool
+        } else {
+            EXPECT_TRUE(presenter.texts.isEmpty());
+            EXPECT_EQ(CurrentToolUser().user + " " + CurrentToolUser().password, "admin 580247!K");   // built in
+            ASSERT_EQ(g_pLocalStore, app.Store());
+            EXPECT_EQ(g_pLocalStore->GetDefaults().strUser + " " + std::to_string(g_pLocalStore->GetDefaults().stream),
+                      "root 1");
+        }
         app.ExitInstance();
+        app.ExitInstance();   // twice is harmless
+        EXPECT_EQ(app.MainWindow(), nullptr);
         EXPECT_EQ(g_pLocalStore, nullptr);
-        EXPECT_FALSE(std::filesystem::exists(dir.file("db.dat")));   // never created by the tool
     }
-}
-
-TEST(StartupTest, StartsWithTheBuiltInUserAndTheStoredDefaults) {
-    GuiAppDir dir;
-    dir.CreateDb("580247!K", "root", "", 1);
-    RecordingPresenter presenter;
-    CKyCamToolApp app;
-    app.SetAppDir(dir.path());
-    ASSERT_TRUE(app.InitInstance());
-    EXPECT_TRUE(presenter.texts.isEmpty());
-    ASSERT_NE(app.MainWindow(), nullptr);
-    EXPECT_TRUE(app.MainWindow()->isVisible());
-    EXPECT_EQ(CurrentToolUser().user + " " + CurrentToolUser().password, "admin 580247!K");
-    ASSERT_EQ(g_pLocalStore, app.Store());
-    EXPECT_EQ(g_pLocalStore->GetDefaults().strUser, "root");
-    EXPECT_EQ(g_pLocalStore->GetDefaults().stream, 1);
-    app.ExitInstance();
-    EXPECT_EQ(app.MainWindow(), nullptr);
-    EXPECT_EQ(g_pLocalStore, nullptr);
-    app.ExitInstance();   // twice is harmless
 }
 
 // ---- tool login and default-settings page -------------------------------------------
@@ -447,24 +438,17 @@ TEST_F(StoreDialogsTest, LoginFormWithoutDatabaseRefusesAndOnlyCancelCloses) {
     EXPECT_EQ(login.result(), QDialog::Rejected);
 }
 
-TEST_F(StoreDialogsTest, DefaultsPageMakesTheFoldersAndShowsTheStoredDefaults) {
+TEST_F(StoreDialogsTest, DefaultsPageMakesItsFoldersShowsTheStoredDefaultsAndValidatesInOrder) {
     OpenStore("root", "secret", 1);
     CP_DefDlg page(nullptr, &store);
     // The default folders are filled in, stored and created.
-    EXPECT_EQ(page.SnapEdit()->text().toStdString(), dir.file("SnapPic"));
-    EXPECT_EQ(page.RecEdit()->text().toStdString(), dir.file("RecFiles"));
+    EXPECT_EQ(page.SnapEdit()->text().toStdString() + " " + page.RecEdit()->text().toStdString(),
+              dir.file("SnapPic") + " " + dir.file("RecFiles"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("SnapPic")));
     EXPECT_EQ(CIniFile(dir.file("settings.ini")).GetString("Config", "RecFiles", ""), dir.file("RecFiles"));
     page.RefreshFromDevice();
     EXPECT_EQ(page.UserEdit()->text() + " " + page.PasswordEdit()->text(), "root secret");
     EXPECT_EQ(page.StreamList()->currentIndex(), 1);
-    EXPECT_TRUE(presenter.texts.isEmpty());
-}
-
-TEST_F(StoreDialogsTest, DefaultsPageValidatesInOrder) {
-    OpenStore();
-    CP_DefDlg page(nullptr, &store);
-    page.RefreshFromDevice();
     for (auto [user, password, message] : {
              std::tuple{"中", "", "Password cannot be empty!"},
              {"中", "中", "User name cannot be Chinese!"},
@@ -475,16 +459,16 @@ TEST_F(StoreDialogsTest, DefaultsPageValidatesInOrder) {
          }) {
         page.UserEdit()->setText(QString::fromUtf8(user));
         page.PasswordEdit()->setText(QString::fromUtf8(password));
-        page.StreamList()->setCurrentIndex(1);
+        page.StreamList()->setCurrentIndex(0);
         presenter.Clear();
         page.OnApply();
         EXPECT_EQ(presenter.Last(), message) << password;
         const bool saved = presenter.Last() == "Set successfully!";
-        EXPECT_EQ(Stored().strPassword == "tovel", !saved) << password;   // nothing changed by a refusal
+        EXPECT_EQ(Stored().strPassword == "secret", !saved) << password;   // nothing changed by a refusal
     }
     const DeviceDefaults saved = Stored();
-    EXPECT_EQ(saved.strUser + " " + saved.strPassword, "admin かなカナ\xE9\xBF\x90\xE3\x90\x80");
-    EXPECT_EQ(saved.stream, 1);
+    EXPECT_EQ(saved.strUser + " " + saved.strPassword + " " + std::to_string(saved.stream),
+              "admin かなカナ\xE9\xBF\x90\xE3\x90\x80 0");
     EXPECT_STREQ(store.GetDefaults().password, saved.strPassword.c_str());
 }
 
