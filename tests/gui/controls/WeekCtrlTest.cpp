@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "gui/controls/WeekCtrl.h"
+#include "tests/support/Golden.h"
 
 namespace {
 
@@ -48,39 +50,28 @@ struct WeekGrid : ::testing::Test {
 
 }   // namespace
 
+// golden/drags.txt.
 TEST_F(WeekGrid, DragTogglesWholeCellsGrowingOnlyRightAndDown) {
-    struct Span {
-        int day, slot, count;
+    auto point = [](const std::string& text) {
+        const QStringList n = QString::fromStdString(text).split(QRegularExpression("[,@]"));
+        return text.find('@') != std::string::npos
+                   ? QPoint(n[0].toInt(), n[1].toInt())
+                   : In(n[0].toInt(), n[1].toInt(), n.value(2, "5").toInt(), n.value(3, "12").toInt());
     };
-    const struct {
-        const char* what;
-        QPoint from;
+    auto drag = [&](const std::vector<std::string>& a) {
+        Drag(grid, In(1, 0), {In(1, 1)});
+        grid.SetSchedule(0, kEmpty);
         std::vector<QPoint> path;
-        std::vector<Span> armed;
-    } cases[] = {
-        {"Monday 08:00 to 09:59", In(1, 16), {In(1, 17), In(1, 19, 9, 20)}, {{1, 16, 4}}},
-        {"three days, two columns", In(2, 0, 1, 1), {In(4, 1)}, {{2, 0, 2}, {3, 0, 2}, {4, 0, 2}}},
-        {"last column of the last day", In(6, 47), {In(6, 47, 8, 20)}, {{6, 47, 1}}},
-        {"left of and above the start: ignored",
-         In(3, 20),
-         {In(3, 20, 7), In(3, 15), In(1, 22), In(1, 15)},
-         {{3, 20, 1}}},
-        {"moving back shrinks the rectangle", In(5, 30), {In(5, 35), In(5, 32)}, {{5, 30, 3}}},
-        {"leaving the cells keeps the last edge", In(0, 44), {In(0, 46), QPoint(700, In(0, 46).y())}, {{0, 44, 3}}},
-        {"press without move", In(2, 2), {}, {}},
-        // On a cell line the drag starts at the cell that begins there.
-        {"line between half hours 16 and 17", QPoint(250, 60), {In(1, 18)}, {{1, 17, 2}}},
+        for (size_t i = 1; i < a.size(); ++i) path.push_back(point(a[i]));
+        Drag(grid, point(a[0]), path);
+        EXPECT_FALSE(grid.IsDragging());
+        QStringList armed;
+        for (int d = 0; d < kWeekDays; ++d)
+            for (int slot = 0; slot < Day(d).size(); ++slot)
+                if (Day(d)[slot] == 'P') armed << QString("%1:%2").arg(d).arg(slot);
+        return armed.join(' ').toStdString();
     };
-    for (const auto& c : cases) {
-        grid.SetSchedule(0, kEmpty);
-        Drag(grid, In(1, 0), {In(1, 1)});   // leaves an earlier left edge of 80
-        grid.SetSchedule(0, kEmpty);
-        Drag(grid, c.from, c.path);
-        EXPECT_FALSE(grid.IsDragging()) << c.what;
-        CWeekCtrl::WeekText want = kEmpty;
-        for (const Span& s : c.armed) want[size_t(s.day)].replace(s.slot, s.count, QString(s.count, 'P'));
-        EXPECT_EQ(grid.Text(), want) << c.what;
-    }
+    ky::test::ExpectGoldenResults(KY_DRAGS_GOLDEN, {{"Drag", drag}});
 }
 
 TEST_F(WeekGrid, MixedBlockIsInvertedPerCell) {

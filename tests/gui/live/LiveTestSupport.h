@@ -47,4 +47,26 @@ inline DeviceRecord EmulatorRecord(int stream = 0, const std::string& password =
     return r;
 }
 
+// The live-video window against the shared camera, with an application
+// folder and a message recorder of its own.
+class LiveWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Emulator().Ok()) << "no emulator: " << ky::test::EmulatorProcess::BinaryPath();
+    }
+    void TearDown() override { video.Disconnect(); }
+    bool Frames(qint64 n = 1) {
+        return QTest::qWaitFor([&] { return video.PlayWnd()->FramesShown() >= n; }, kWaitMs);
+    }
+    void Connect(int stream = 0) {
+        ASSERT_EQ(ConnectAndWait(video, EmulatorRecord(stream)), 0) << presenter.texts.join("|").toStdString();
+        ASSERT_TRUE(Frames());
+    }
+
+    GuiAppDir app;
+    RecordingPresenter presenter;
+    EmuRoutes emu = Routes();
+    CVideoDlg video;
+};
+
 }   // namespace kytest

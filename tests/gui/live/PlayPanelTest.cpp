@@ -263,18 +263,18 @@ public:
     static inline std::atomic<int> samples{0};
 };
 
-// The play panel driving the live-video window, logged in to the camera.
-class PlayPanelCamera : public ::testing::Test {
+// The play panel driving the video-video window, logged in to the camera.
+class PlayPanelCamera : public kytest::LiveWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(kytest::Emulator().Ok()) << "emulator did not start: " << ky::test::EmulatorProcess::BinaryPath();
-        SetCurrentCamera(&live);
+        LiveWindowTest::SetUp();
+        SetCurrentCamera(&video);
         MakePanel();
-        ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord()), 0);
+        Connect();
     }
     void TearDown() override {
         panel.reset();
-        live.Disconnect();
+        LiveWindowTest::TearDown();
         SetCurrentCamera(nullptr);
         KY_SDK_SetAudioOutputFactory(nullptr);
     }
@@ -289,22 +289,14 @@ protected:
     // Logs out behind the window's back: it still counts as logged in, but
     // the camera refuses everything sent on that login.
     void BreakLogin() {
-        KY_SDK_Logout(live.Handle());
+        KY_SDK_Logout(video.Handle());
         presenter.Clear();
-    }
-    bool Frames(int n) {
-        const int target = live.PlayWnd()->FramesShown() + n;
-        return QTest::qWaitFor([&] { return live.PlayWnd()->FramesShown() >= target; }, kWaitMs);
     }
     bool TalkFrames(int n) {
         return QTest::qWaitFor([&] { return emu.Int("sdk.talk.frames") >= n; }, kWaitMs);
     }
     std::string CameraDir(const std::string& base) { return base + "/127.0.0.1"; }
 
-    kytest::GuiAppDir app;
-    kytest::RecordingPresenter presenter;
-    kytest::EmuRoutes emu = kytest::Routes();
-    CVideoDlg live;
     std::unique_ptr<CLeftPlayDlg> panel;
     int fronts = 0;
 };
@@ -372,7 +364,6 @@ TEST_F(PlayPanelCamera, PresetsUseTheNumberLessOne) {
 }
 
 TEST_F(PlayPanelCamera, SnapshotsAreNamedByTimeAndCounterAndClosingWaitsForThem) {
-    ASSERT_TRUE(Frames(1)) << "no picture";
     panel->ResetSnapSequence();
     Click("capture");
     Click("capture");
@@ -400,18 +391,17 @@ TEST_F(PlayPanelCamera, SnapshotsAreNamedByTimeAndCounterAndClosingWaitsForThem)
 }
 
 TEST_F(PlayPanelCamera, RecordingGoesToANamedFileAndTheButtonsFollow) {
-    ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord(1)), 0);   // the small second stream
-    ASSERT_TRUE(Frames(1));
+    Connect(1);   // the small second stream
     auto buttons = [&] {
         return std::pair(panel->StartRecordButton()->isEnabled(), panel->StopRecordButton()->isEnabled());
     };
     Click("startRecord");
     EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.Last().toStdString();
-    EXPECT_TRUE(live.IsRecording());
+    EXPECT_TRUE(video.IsRecording());
     EXPECT_EQ(buttons(), std::pair(false, true));
-    ASSERT_TRUE(Frames(30));   // past the next key frame
+    ASSERT_TRUE(Frames(video.PlayWnd()->FramesShown() + 30));   // past the next key frame
     Click("stopRecord");
-    EXPECT_FALSE(live.IsRecording());
+    EXPECT_FALSE(video.IsRecording());
     EXPECT_EQ(buttons(), std::pair(true, true));
     const QStringList files = FilesIn(CameraDir(GetRecDir()));
     ASSERT_EQ(files.size(), 1);
@@ -422,7 +412,7 @@ TEST_F(PlayPanelCamera, RecordingGoesToANamedFileAndTheButtonsFollow) {
     BreakLogin();
     Click("startRecord");
     EXPECT_EQ(presenter.texts, QStringList{"Video recording failed!"});
-    EXPECT_FALSE(live.IsRecording());
+    EXPECT_FALSE(video.IsRecording());
 }
 
 // Each test has its own application folder: the sound file "beside the
@@ -432,13 +422,13 @@ TEST_F(PlayPanelCamera, TalkMakesItsTestSoundWhenNoneLiesBesideTheProgram) {
     ASSERT_FALSE(fs::exists(music));
     Click("talk");
     EXPECT_EQ(panel->TalkButton()->text(), "Stop talk");
-    EXPECT_TRUE(live.IsTalking());
+    EXPECT_TRUE(video.IsTalking());
     const std::string sound = kytest::ReadBytes(music);
     EXPECT_EQ(std::vector<uint8_t>(sound.begin(), sound.end()), MakeTestSound());
     ASSERT_TRUE(TalkFrames(3));
     Click("talk");
     EXPECT_EQ(panel->TalkButton()->text(), "Start talk");
-    EXPECT_FALSE(live.IsTalking());
+    EXPECT_FALSE(video.IsTalking());
     EXPECT_EQ(emu.Key("sdk.talk.open"), "0");
     EXPECT_EQ(emu.Get("/sdk/talk-received").substr(0, kTalkFrame),
               std::string("\x00\x01\x50\x00", 4) + sound.substr(0, 160));
@@ -449,19 +439,19 @@ TEST_F(PlayPanelCamera, TalkMakesItsTestSoundWhenNoneLiesBesideTheProgram) {
 
     // The window's Stop ends the connection and the talk with it.
     Click("talk");
-    ASSERT_TRUE(live.IsTalking());
+    ASSERT_TRUE(video.IsTalking());
     Click("stop");
-    EXPECT_FALSE(live.IsLoggedIn());
+    EXPECT_FALSE(video.IsLoggedIn());
     EXPECT_EQ(panel->TalkButton()->text(), "Talk");
     EXPECT_EQ(emu.Key("sdk.talk.open"), "0");
     EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.Last().toStdString();
 
-    ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord()), 0);
+    Connect();
     BreakLogin();
     Click("talk");
     EXPECT_EQ(presenter.texts, QStringList{"Failed to start talk!"});
     EXPECT_EQ(panel->TalkButton()->text(), "Start talk");
-    EXPECT_FALSE(live.IsTalking());
+    EXPECT_FALSE(video.IsTalking());
 }
 
 TEST(TalkSource, FramesTheFileAndStartsOverAfterAShortRead) {
@@ -487,21 +477,21 @@ TEST(AudioOut, WithoutASoundDeviceNothingOpens) {
 TEST_F(PlayPanelCamera, ListenAndMuteFollowTheSoundState) {
     Click("listen");   // no sound output: stays muted
     EXPECT_EQ(panel->ListenButton()->text(), "Listen");
-    EXPECT_FALSE(live.IsListening() || live.VideoWnd()->ListeningMark());
+    EXPECT_FALSE(video.IsListening() || video.VideoWnd()->ListeningMark());
     KY_SDK_SetAudioOutputFactory([]() -> KySdkAudioOutput* { return new FakeAudio; });
     Click("listen");
     EXPECT_EQ(panel->ListenButton()->text(), "Mute");
-    EXPECT_TRUE(live.IsListening());
+    EXPECT_TRUE(video.IsListening());
     EXPECT_TRUE(QTest::qWaitFor([] { return FakeAudio::samples > 0; }, kWaitMs)) << "camera sound reaches the output";
     Click("listen");
     EXPECT_EQ(panel->ListenButton()->text(), "Listen");
-    EXPECT_FALSE(live.IsListening());
+    EXPECT_FALSE(video.IsListening());
     EXPECT_EQ(fronts, 3);
-    live.PausePlay();   // a paused live view (settings shown) is left alone
+    video.PausePlay();   // a paused video view (settings shown) is left alone
     Click("listen");
-    EXPECT_FALSE(live.IsListening());
+    EXPECT_FALSE(video.IsListening());
     panel->OnListenState(true);
-    ASSERT_EQ(kytest::ConnectAndWait(live, kytest::EmulatorRecord(1)), 0);
+    Connect(1);
     EXPECT_EQ(panel->ListenButton()->text(), "Listen") << "a login switches sound off";
 }
 

@@ -217,51 +217,38 @@ struct LoginCounter : IDeviceLoginObserver {
     int logins = 0;
 };
 
-class VideoDlgTest : public ::testing::Test {
+class VideoDlgTest : public kytest::LiveWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(kytest::Emulator().Ok()) << "kycam-emulator did not start";
-        dlg.resize(660, 420);
-        dlg.show();
-    }
-    void TearDown() override { dlg.Disconnect(); }
-    bool Frames(qint64 n = 1) {
-        return QTest::qWaitFor([&] { return dlg.PlayWnd()->FramesShown() >= n; }, kWaitMs);
-    }
-    void Connect(int stream = 0) {
-        ASSERT_EQ(kytest::ConnectAndWait(dlg, EmulatorRecord(stream)), 0) << presenter.texts.join("|").toStdString();
-        ASSERT_TRUE(Frames());
+        LiveWindowTest::SetUp();
+        video.resize(660, 420);
+        video.show();
     }
     // Logged out with nothing left: no state, no title, no picture.
     bool Cleared() const {
-        const auto* p = reinterpret_cast<const unsigned char*>(&dlg.GetLiveState());
-        return std::all_of(p, p + sizeof(LiveState), [](unsigned char c) { return c == 0; }) && !dlg.IsLoggedIn() &&
-               dlg.VideoWnd()->Title().isEmpty() && dlg.PlayWnd()->Picture().isNull();
+        const auto* p = reinterpret_cast<const unsigned char*>(&video.GetLiveState());
+        return std::all_of(p, p + sizeof(LiveState), [](unsigned char c) { return c == 0; }) && !video.IsLoggedIn() &&
+               video.VideoWnd()->Title().isEmpty() && video.PlayWnd()->Picture().isNull();
     }
     // Pixel of the latest picture, as 0xAARRGGBB.
-    QRgb At(int x, int y) const { return dlg.PlayWnd()->Picture().pixel(x, y); }
+    QRgb At(int x, int y) const { return video.PlayWnd()->Picture().pixel(x, y); }
     bool Shows(int x, int y, QRgb colour) {
         return QTest::qWaitFor([&] { return At(x, y) == colour; }, kWaitMs);
     }
 
-    kytest::GuiAppDir app;
-    kytest::RecordingPresenter presenter;
-    kytest::EmuRoutes emu = kytest::Routes();
     LoginCounter observer;
-    CVideoDlg dlg;
 };
 
 TEST_F(VideoDlgTest, ConnectLogsInFillsTheStateBlockAndShowsPictures) {
-    EXPECT_LT(dlg.CaptureJpeg(app.file("none.jpg")), 0);
-    QSignalSpy listen(&dlg, &CVideoDlg::listenStateChanged);
+    QSignalSpy listen(&video, &CVideoDlg::listenStateChanged);
     Connect();
     EXPECT_TRUE(presenter.texts.isEmpty());
-    EXPECT_TRUE(dlg.IsPlaying());
+    EXPECT_TRUE(video.IsPlaying());
     EXPECT_EQ(observer.logins, 1);
     ASSERT_EQ(listen.count(), 1);
     EXPECT_FALSE(listen.at(0).at(0).toBool());
 
-    const LiveState& s = dlg.GetLiveState();
+    const LiveState& s = video.GetLiveState();
     EXPECT_GT(s.handle, 0);
     EXPECT_EQ(
         std::string(s.ip) + " " + s.user + " " + s.password + " " + std::to_string(s.port),
@@ -271,36 +258,30 @@ TEST_F(VideoDlgTest, ConnectLogsInFillsTheStateBlockAndShowsPictures) {
     EXPECT_EQ(std::tuple(s.capabilityValid, s.capability[0], s.capability[1], s.humanoid[1]), std::tuple(1, 1, 1, 1));
     EXPECT_STREQ(s.capabilityRecord, "7");   // field 0 of the emulator's profile
     // The device type comes from the camera.
-    EXPECT_EQ(std::string(dlg.GetDevice().info.deviceType), emu.Key("devtype").substr(0, 32));
-    EXPECT_EQ(dlg.VideoWnd()->Title(), "127.0.0.1");
+    EXPECT_EQ(std::string(video.GetDevice().info.deviceType), emu.Key("devtype").substr(0, 32));
+    EXPECT_EQ(video.VideoWnd()->Title(), "127.0.0.1");
     int height = 0, width = 0;
-    ASSERT_EQ(KY_SDK_GetPicInfo(dlg.Handle(), &height, &width), 0);
-    EXPECT_EQ(dlg.PlayWnd()->Picture().size(), QSize(width, height));
-
-    // A snapshot worker captures into the given file.
-    int result = -1;
-    std::thread([&] { result = dlg.CaptureJpeg(app.file("snap.jpg")); }).join();
-    EXPECT_EQ(result, 0);
-    EXPECT_GT(std::filesystem::file_size(app.file("snap.jpg")), 0u);
+    ASSERT_EQ(KY_SDK_GetPicInfo(video.Handle(), &height, &width), 0);
+    EXPECT_EQ(video.PlayWnd()->Picture().size(), QSize(width, height));
 
     // A stream index out of range plays the second stream.
     Connect(5);
-    EXPECT_EQ(std::tuple(dlg.GetLiveState().streamIndex, dlg.GetLiveState().streamCode), std::tuple(1, 2));
+    EXPECT_EQ(std::tuple(video.GetLiveState().streamIndex, video.GetLiveState().streamCode), std::tuple(1, 2));
 }
 
 TEST_F(VideoDlgTest, WrongPasswordDisconnectAndEmptyAddressLeaveNothingBehind) {
-    EXPECT_EQ(kytest::ConnectAndWait(dlg, EmulatorRecord(0, "wrong")), -1);
+    EXPECT_EQ(kytest::ConnectAndWait(video, EmulatorRecord(0, "wrong")), -1);
     EXPECT_EQ(presenter.texts, QStringList{"Login device failed!"});
     EXPECT_TRUE(Cleared());
     EXPECT_EQ(observer.logins, 0);
 
     presenter.Clear();
     Connect();
-    const KY_HANDLE handle = dlg.Handle();
-    QSignalSpy changed(&dlg, &CVideoDlg::connectionChanged);
-    dlg.Disconnect();
+    const KY_HANDLE handle = video.Handle();
+    QSignalSpy changed(&video, &CVideoDlg::connectionChanged);
+    video.Disconnect();
     EXPECT_TRUE(Cleared());
-    EXPECT_EQ(dlg.PlayWnd()->FramesShown(), 0);
+    EXPECT_EQ(video.PlayWnd()->FramesShown(), 0);
     int sound = 0;
     EXPECT_NE(KY_SDK_GetMute(handle, 0, &sound), 0);   // the SDK no longer knows the login
     ASSERT_EQ(changed.count(), 1);
@@ -308,10 +289,10 @@ TEST_F(VideoDlgTest, WrongPasswordDisconnectAndEmptyAddressLeaveNothingBehind) {
 
     // A connect without an address ends the connection and starts none.
     Connect();
-    EXPECT_EQ(kytest::ConnectAndWait(dlg, EmulatorRecord(0, kytest::kEmuPassword, "")), -1);
+    EXPECT_EQ(kytest::ConnectAndWait(video, EmulatorRecord(0, kytest::kEmuPassword, "")), -1);
     EXPECT_TRUE(Cleared());
     EXPECT_TRUE(presenter.texts.isEmpty());
-    EXPECT_EQ(dlg.GetDevice().info.ip[0], '\0');
+    EXPECT_EQ(video.GetDevice().info.ip[0], '\0');
 }
 
 TEST_F(VideoDlgTest, DetectionBoxesArePaintedWithTheirPenWidthAndColour) {
@@ -334,10 +315,10 @@ TEST_F(VideoDlgTest, DetectionBoxesArePaintedWithTheirPenWidthAndColour) {
 
 TEST_F(VideoDlgTest, PersonBoxesNeedTheCameraToDrawThem) {
     emu.Set("sdk.hd.boxes", "0");
-    const bool connected = kytest::ConnectAndWait(dlg, EmulatorRecord()) == 0;
+    const bool connected = kytest::ConnectAndWait(video, EmulatorRecord()) == 0;
     emu.Set("sdk.hd.boxes", "1");
     ASSERT_TRUE(connected && Frames());
-    EXPECT_EQ(dlg.GetLiveState().humanoid[1], 0);
+    EXPECT_EQ(video.GetLiveState().humanoid[1], 0);
     emu.EmitBoxes(6, "1,300,50,100,100");
     emu.EmitBoxes(0, "1,100,100,200,150");   // proves the person box event was handled first
     ASSERT_TRUE(Shows(100, 175, kRed));
@@ -345,7 +326,7 @@ TEST_F(VideoDlgTest, PersonBoxesNeedTheCameraToDrawThem) {
 }
 
 TEST_F(VideoDlgTest, DisplayModeMenuStoresTheChoiceAndAppliesItWhilePlaying) {
-    std::unique_ptr<QMenu> menu(dlg.CreateDisplayMenu(&dlg));
+    std::unique_ptr<QMenu> menu(video.CreateDisplayMenu(&video));
     auto checked = [&] { return std::pair(menu->actions()[0]->isChecked(), menu->actions()[1]->isChecked()); };
     ASSERT_EQ(menu->actions().size(), 2);
     EXPECT_EQ(menu->actions()[1]->data().toInt(), CVideoDlg::kDisplayDraw);
@@ -356,44 +337,44 @@ TEST_F(VideoDlgTest, DisplayModeMenuStoresTheChoiceAndAppliesItWhilePlaying) {
 
     // The stored mode is used at login; the menu shows it.
     Connect();
-    EXPECT_EQ(dlg.PlayWnd()->DisplayMode(), 1);
-    menu.reset(dlg.CreateDisplayMenu(&dlg));
+    EXPECT_EQ(video.PlayWnd()->DisplayMode(), 1);
+    menu.reset(video.CreateDisplayMenu(&video));
     EXPECT_EQ(checked(), std::pair(false, true));
     menu->actions()[0]->trigger();   // playing: applied at once
     EXPECT_EQ(GetDisplayMode(), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.PlayWnd()->DisplayMode() == 0; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video.PlayWnd()->DisplayMode() == 0; }, kWaitMs));
 }
 
 TEST_F(VideoDlgTest, PauseKeepsTheLoginUnlessRecordingAndResumeLogsInAgain) {
     Connect();
     // Recording (and its mark) keeps the video running.
-    ASSERT_EQ(dlg.StartRecord(app.file("rec.avi")), 0);
-    EXPECT_TRUE(dlg.VideoWnd()->RecordingMark());
-    dlg.PausePlay();
-    EXPECT_TRUE(dlg.IsPlaying());
-    dlg.StopRecord();
-    EXPECT_FALSE(dlg.VideoWnd()->RecordingMark());
+    ASSERT_EQ(video.StartRecord(app.file("rec.avi")), 0);
+    EXPECT_TRUE(video.VideoWnd()->RecordingMark());
+    video.PausePlay();
+    EXPECT_TRUE(video.IsPlaying());
+    video.StopRecord();
+    EXPECT_FALSE(video.VideoWnd()->RecordingMark());
     EXPECT_GT(std::filesystem::file_size(app.file("rec.avi")), 0u);
 
-    dlg.PausePlay();
-    EXPECT_TRUE(dlg.IsLoggedIn() && !dlg.IsPlaying());
-    dlg.ResumePlay();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.IsPlaying(); }, kWaitMs));
+    video.PausePlay();
+    EXPECT_TRUE(video.IsLoggedIn() && !video.IsPlaying());
+    video.ResumePlay();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video.IsPlaying(); }, kWaitMs));
     EXPECT_EQ(observer.logins, 2);   // a new login
-    ASSERT_TRUE(Frames(dlg.PlayWnd()->FramesShown() + 1));
+    ASSERT_TRUE(Frames(video.PlayWnd()->FramesShown() + 1));
 
     // Marks set by the play panel; a recording still running ends with the connection.
-    dlg.SetTalking(true);
-    dlg.SetListening(true);
-    EXPECT_TRUE(dlg.VideoWnd()->TalkingMark() && dlg.VideoWnd()->ListeningMark());
-    dlg.SetTalking(false);   // the play panel closed its talk channel itself
-    ASSERT_EQ(dlg.StartRecord(app.file("rec2.avi")), 0);
-    dlg.Disconnect();
-    EXPECT_FALSE(dlg.IsRecording());
-    EXPECT_FALSE(dlg.VideoWnd()->RecordingMark() || dlg.VideoWnd()->ListeningMark());
+    video.SetTalking(true);
+    video.SetListening(true);
+    EXPECT_TRUE(video.VideoWnd()->TalkingMark() && video.VideoWnd()->ListeningMark());
+    video.SetTalking(false);   // the play panel closed its talk channel itself
+    ASSERT_EQ(video.StartRecord(app.file("rec2.avi")), 0);
+    video.Disconnect();
+    EXPECT_FALSE(video.IsRecording());
+    EXPECT_FALSE(video.VideoWnd()->RecordingMark() || video.VideoWnd()->ListeningMark());
     EXPECT_GT(std::filesystem::file_size(app.file("rec2.avi")), 0u);
-    dlg.SetRecording(true);   // without a login nothing is kept
-    EXPECT_EQ(dlg.GetLiveState().recording, 0);
+    video.SetRecording(true);   // without a login nothing is kept
+    EXPECT_EQ(video.GetLiveState().recording, 0);
 }
 
 TEST_F(VideoDlgTest, FullScreenByDoubleClickAndBackByEscapeOrDoubleClickRestoresTheParent) {
