@@ -221,16 +221,15 @@ TEST_F(PlayPanel, FolderButtons) {
     EXPECT_TRUE(fs::is_directory(app.file("SnapPic/192.168.1.5")));
 
     // Choosing: a picked folder is made and stored; a cancel stores the current one again.
-    QString title;
     const std::string chosen = app.file("pictures/new");
-    panel->SetFolderChooser(
-        [&](QWidget*, const QString& t, const QString&) { return title = t, QString::fromStdString(chosen); });
+    QString title, answer = QString::fromStdString(chosen);
+    panel->SetFolderChooser([&](QWidget*, const QString& t, const QString&) { return title = t, answer; });
     panel->Button("snapPath")->click();
-    EXPECT_EQ(title, QString::fromUtf8("选择路径"));
+    EXPECT_EQ(title, "选择路径");
     EXPECT_EQ(GetSnapDir(), chosen);
     EXPECT_TRUE(fs::is_directory(chosen));
     CIniFile(SettingsFilePath()).WriteString("Config", "RecFiles", "");
-    panel->SetFolderChooser([](QWidget*, const QString&, const QString&) { return QString(); });
+    answer.clear();
     panel->Button("recPath")->click();
     EXPECT_EQ(Setting("RecFiles"), app.file("RecFiles"));
     EXPECT_EQ(GetSnapDir(), chosen);
@@ -263,7 +262,7 @@ public:
     static inline std::atomic<int> samples{0};
 };
 
-// The play panel driving the video-video window, logged in to the camera.
+// The play panel driving the live-video window, logged in to the camera.
 class PlayPanelCamera : public kytest::LiveWindowTest {
 protected:
     void SetUp() override {
@@ -363,40 +362,22 @@ TEST_F(PlayPanelCamera, PresetsUseTheNumberLessOne) {
     EXPECT_EQ(presenter.texts, (QStringList{"Failed to set preset position!", "Failed to delete preset position!"}));
 }
 
-TEST_F(PlayPanelCamera, SnapshotsAreNamedByTimeAndCounterAndClosingWaitsForThem) {
-    panel->ResetSnapSequence();
-    Click("capture");
-    Click("capture");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->PendingSnapshots() == 0; }, kWaitMs));
-    EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.Last().toStdString();
-    const QStringList files = FilesIn(CameraDir(GetSnapDir()));
-    ASSERT_EQ(files.size(), 2);
-    for (int i = 0; i < 2; ++i)
-        EXPECT_TRUE(QRegularExpression(QString("^Snap_\\d{8}-\\d{6}_%1\\.jpg$").arg(i)).match(files[i]).hasMatch())
-            << files[i].toStdString();
-
-    // The panel closing waits for its workers; their late notices go nowhere.
-    for (int i = 0; i < 3; ++i) Click("capture");
-    panel.reset();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(FilesIn(CameraDir(GetSnapDir())).size(), 5);
-
-    // A refused capture is reported once the worker is done.
-    MakePanel();
-    BreakLogin();
-    Click("capture");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->PendingSnapshots() == 0; }, kWaitMs));
-    EXPECT_EQ(presenter.texts, QStringList{"Capture failed"});
-    EXPECT_EQ(FilesIn(CameraDir(GetSnapDir())).size(), 5);
-}
-
-TEST_F(PlayPanelCamera, RecordingGoesToANamedFileAndTheButtonsFollow) {
+TEST_F(PlayPanelCamera, SnapshotsAndRecordingsGoToNamedFilesAndClosingWaitsForSnapshots) {
     Connect(1);   // the small second stream
+    auto snaps = [&] { return FilesIn(CameraDir(GetSnapDir())); };
+    auto done = [&] { return QTest::qWaitFor([&] { return panel->PendingSnapshots() == 0; }, kWaitMs); };
     auto buttons = [&] {
         return std::pair(panel->StartRecordButton()->isEnabled(), panel->StopRecordButton()->isEnabled());
     };
+    panel->ResetSnapSequence();
+    Click("capture");
+    Click("capture");
+    ASSERT_TRUE(done());
+    ASSERT_EQ(snaps().size(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(QRegularExpression(QString("^Snap_\\d{8}-\\d{6}_%1\\.jpg$").arg(i)).match(snaps()[i]).hasMatch())
+            << snaps()[i].toStdString();
     Click("startRecord");
-    EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.Last().toStdString();
     EXPECT_TRUE(video.IsRecording());
     EXPECT_EQ(buttons(), std::pair(false, true));
     ASSERT_TRUE(Frames(video.PlayWnd()->FramesShown() + 30));   // past the next key frame
@@ -408,11 +389,23 @@ TEST_F(PlayPanelCamera, RecordingGoesToANamedFileAndTheButtonsFollow) {
     EXPECT_TRUE(QRegularExpression("^RecFile_\\d{8}-\\d{6}\\.avi$").match(files[0]).hasMatch())
         << files[0].toStdString();
     EXPECT_GT(fs::file_size(CameraDir(GetRecDir()) + "/" + files[0].toStdString()), 0u);
+    EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.Last().toStdString();
 
+    // The panel closing waits for its workers; their late notices go nowhere.
+    for (int i = 0; i < 3; ++i) Click("capture");
+    panel.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(snaps().size(), 5);
+
+    // Refusals are reported, a capture's once its worker is done.
+    MakePanel();
     BreakLogin();
+    Click("capture");
     Click("startRecord");
-    EXPECT_EQ(presenter.texts, QStringList{"Video recording failed!"});
+    ASSERT_TRUE(done());
+    EXPECT_EQ(presenter.texts, (QStringList{"Video recording failed!", "Capture failed"}));
     EXPECT_FALSE(video.IsRecording());
+    EXPECT_EQ(snaps().size(), 5);
 }
 
 // Each test has its own application folder: the sound file "beside the
@@ -487,7 +480,7 @@ TEST_F(PlayPanelCamera, ListenAndMuteFollowTheSoundState) {
     EXPECT_EQ(panel->ListenButton()->text(), "Listen");
     EXPECT_FALSE(video.IsListening());
     EXPECT_EQ(fronts, 3);
-    video.PausePlay();   // a paused video view (settings shown) is left alone
+    video.PausePlay();   // a paused live view (settings shown) is left alone
     Click("listen");
     EXPECT_FALSE(video.IsListening());
     panel->OnListenState(true);
