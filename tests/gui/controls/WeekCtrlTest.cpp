@@ -88,10 +88,18 @@ TEST_F(WeekGrid, MixedBlockIsInvertedPerCell) {
     EXPECT_EQ(Day(0).at(5), QLatin1Char('P'));
 }
 
-TEST_F(WeekGrid, OnlyALeftPressInsideTheCellsStartsADrag) {
+TEST_F(WeekGrid, OnlyALeftPressInsideTheCellsStartsADragAndLeavingTheGridSignals) {
+    int outside = 0;
+    QObject::connect(&grid, &CWeekCtrl::DragOutside, [&] { ++outside; });
     Press(grid, In(2, 2));
-    EXPECT_TRUE(grid.IsDragging());
-    grid.CancelDrag();
+    Move(grid, In(2, 4));
+    EXPECT_TRUE(grid.IsDragging() && outside == 0);
+    Move(grid, QPoint(600, 70));
+    EXPECT_EQ(outside, 1);
+    grid.CancelDrag();   // drops the rectangle
+    EXPECT_FALSE(grid.IsDragging());
+    Release(grid, In(2, 4));
+    EXPECT_EQ(grid.Text(), kEmpty);
     SendMouse(grid, QEvent::MouseButtonPress, In(2, 2), Qt::RightButton, Qt::RightButton);
     EXPECT_FALSE(grid.IsDragging());
     for (QPoint p : {QPoint(80, 60), QPoint(50, 60), QPoint(560, 60), QPoint(200, 25), QPoint(200, 200)}) {
@@ -115,20 +123,6 @@ TEST_F(WeekGrid, OnlyALeftPressInsideTheCellsStartsADrag) {
         EXPECT_FALSE(grid.IsDragging());
     }
     EXPECT_EQ(grid.CellHeight(), 0);
-}
-
-TEST_F(WeekGrid, LeavingTheGridSignalsAndCancelDropsTheRectangle) {
-    int outside = 0;
-    QObject::connect(&grid, &CWeekCtrl::DragOutside, [&] { ++outside; });
-    Press(grid, In(2, 2));
-    Move(grid, In(2, 4));
-    EXPECT_EQ(outside, 0);
-    Move(grid, QPoint(600, 70));
-    EXPECT_EQ(outside, 1);
-    grid.CancelDrag();
-    EXPECT_FALSE(grid.IsDragging());
-    Release(grid, In(2, 4));
-    EXPECT_EQ(grid.Text(), kEmpty);
 }
 
 TEST_F(WeekGrid, ScheduleKeepsItsIdentifierAndFortyEightHalfHoursADay) {

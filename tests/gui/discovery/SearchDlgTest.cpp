@@ -1,8 +1,7 @@
 // The device-search view. Outside a network namespace, answers are injected
 // as the events the library callback posts, and real searches go only to a
-// fake camera on unicast loopback. SearchDlgNetns searches emulated cameras
-// over the real multicast and broadcast channels, and runs only in a private
-// namespace whose sole interface is loopback (ctest's search_dlg_netns).
+// fake camera on unicast loopback; the Netns case uses the real multicast and
+// broadcast channels inside a private namespace (ctest's search_dlg_netns).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>

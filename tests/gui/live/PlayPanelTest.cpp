@@ -1,8 +1,5 @@
-// The play panel: without a camera (the connection form and its checks, the
-// preset number filter, the PTZ speed setting, the folders, the camera
-// buttons while nothing is logged in), then against kycam-emulator (PTZ and
-// preset commands as the camera receives them, snapshots and recordings on
-// disk, talk frames at the camera, listening with and without a sound output).
+// The play panel: its form, folders and rules without a camera, then driving
+// the live-video window against kycam-emulator.
 
 #include <QAudioDevice>
 #include <QComboBox>
@@ -23,7 +20,6 @@ using kytest::kWaitMs;
 
 namespace {
 
-// A camera that only notes the records it is asked to open.
 class ConnectRecorder : public kytest::FakeCamera {
 public:
     void Connect(const DeviceRecord& d) override { opened.push_back(d); }
@@ -45,7 +41,6 @@ protected:
         panel->SetFolderOpener([this](const QString& f) { opened << f; });
     }
     std::string Setting(const std::string& key) { return CIniFile(SettingsFilePath()).GetString("Config", key, ""); }
-    // Fills the form and presses Preview.
     void Preview(const QString& ip, const QString& port) {
         panel->IpEdit()->setText(ip);
         panel->PortEdit()->setText(port);
@@ -108,7 +103,7 @@ TEST(LiveRules, Golden) {
               QString out = QString("pen %1:").arg(d.penWidth);
               for (int i = 0; i < d.count; ++i) {
                   const KY_DRAW_ITEM& it = d.items[i];
-                  const int colour = it.color == &d.colors[i] && it.color->visible ? int(it.color->color) : -1;
+                  const int colour = it.color == &d.colors[i] ? int(it.color->color) : -1;
                   out += QString::asprintf("%s%s %d,%d,%d,%d kind %d colour %d", i ? ";" : "", it.label, it.left,
                                            it.top, it.right, it.bottom, it.kind, colour);
               }
@@ -137,50 +132,34 @@ TEST_F(PlayPanel, PreviewChecksTheFormAndOpensTheRecord) {
     EXPECT_TRUE(presenter.texts.isEmpty());
     ASSERT_EQ(camera.opened.size(), 1u);
     EXPECT_EQ(Describe(camera.opened[0]), "192.168.1.20:8080 operator/" + e31 + " stream 1");
-    EXPECT_EQ(fronts, 1);
     EXPECT_TRUE(RecordButtons(true, false));
 
-    // While logged in, Preview only brings the play view to the front.
-    camera.Login("IPC");
-    Preview("192.168.1.30", "80");
-    EXPECT_EQ(camera.opened.size(), 1u);
-    EXPECT_TRUE(presenter.texts.isEmpty());
-    EXPECT_EQ(fronts, 2);
-}
-
-TEST_F(PlayPanel, FillConnectFormCopiesTheSearchRecord) {
+    // A search record fills the form; opening it keeps what the search list
+    // knew about the device; streams outside 0..1 land on the nearest entry.
     DeviceRecord d = kytest::EmulatorRecord(1, "secret", "192.168.7.9", 8081);
     std::strcpy(d.info.deviceId, "KY-0001");
     panel->FillConnectForm(d);
     EXPECT_EQ(panel->IpEdit()->text() + ":" + panel->PortEdit()->text() + " " + panel->PasswordEdit()->text(),
               "192.168.7.9:8081 secret");
-    EXPECT_EQ(panel->StreamList()->currentIndex(), 1);
-    // Opening it keeps what the search list knew about the device.
     panel->Button("preview")->click();
-    ASSERT_EQ(camera.opened.size(), 1u);
-    EXPECT_EQ(std::memcmp(&camera.opened[0], &d, sizeof d), 0);
-    // Stream values outside 0..1 land on the nearest entry.
+    ASSERT_EQ(camera.opened.size(), 2u);
+    EXPECT_EQ(std::memcmp(&camera.opened[1], &d, sizeof d), 0);
     for (auto [stream, index] : {std::pair{5, 1}, {-1, 0}}) {
         d.stream = stream;
         panel->FillConnectForm(d);
         EXPECT_EQ(panel->StreamList()->currentIndex(), index) << stream;
     }
+    EXPECT_EQ(fronts, 2);
+
+    // While logged in, Preview only brings the play view to the front.
+    camera.Login("IPC");
+    Preview("192.168.1.30", "80");
+    EXPECT_EQ(camera.opened.size(), 2u);
+    EXPECT_TRUE(presenter.texts.isEmpty());
+    EXPECT_EQ(fronts, 3);
 }
 
-TEST_F(PlayPanel, PresetFieldFiltersAsTyped) {
-    // In the field itself, as typed; a cut text is selected.
-    QLineEdit* preset = panel->PresetEdit();
-    preset->clear();
-    QTest::keyClicks(preset, QStringLiteral("0"));
-    QTest::keyClicks(preset, QStringLiteral("4x"));
-    EXPECT_EQ(preset->text(), "4");
-    preset->setText(QStringLiteral("98765"));
-    EXPECT_EQ(preset->selectedText(), "987");
-    preset->setText(QStringLiteral("0a"));   // "0" after the letter goes, then cleared
-    EXPECT_EQ(preset->text(), "");
-}
-
-TEST_F(PlayPanel, CameraButtonsWithoutALoginSendAndShowNothing) {
+TEST_F(PlayPanel, CameraButtonsWithoutALoginSendAndShowNothingAndThePresetFieldFiltersAsTyped) {
     for (const char* name :
          {"ptzUp", "ptzDown", "ptzLeft", "ptzRight", "zoomIn", "zoomOut", "focusIn", "focusOut", "ptzHome",
           "cruiseHorizontal", "cruiseVertical", "presetSet", "presetCall", "presetDelete", "capture", "startRecord"}) {
@@ -200,6 +179,16 @@ TEST_F(PlayPanel, CameraButtonsWithoutALoginSendAndShowNothing) {
     panel->StopRecordButton()->setEnabled(true);
     panel->StopRecordButton()->click();
     EXPECT_TRUE(RecordButtons(true, true));
+
+    QLineEdit* preset = panel->PresetEdit();   // a cut text is selected
+    preset->clear();
+    QTest::keyClicks(preset, QStringLiteral("0"));
+    QTest::keyClicks(preset, QStringLiteral("4x"));
+    EXPECT_EQ(preset->text(), "4");
+    preset->setText(QStringLiteral("98765"));
+    EXPECT_EQ(preset->selectedText(), "987");
+    preset->setText(QStringLiteral("0a"));   // "0" after the letter goes, then cleared
+    EXPECT_EQ(preset->text(), "");
 }
 
 TEST_F(PlayPanel, FolderButtons) {
@@ -242,9 +231,6 @@ TEST(SnapNames, TimeStamped) {
     EXPECT_EQ(RecFileName(t), "RecFile_20240307-090503.avi");
 }
 
-// ---- against the emulated camera ----------------------------------------------------
-
-// File names in a folder, sorted.
 QStringList FilesIn(const std::string& dir) {
     QStringList out;
     std::error_code ec;
@@ -253,7 +239,6 @@ QStringList FilesIn(const std::string& dir) {
     return out;
 }
 
-// Sound output that works and counts what it is given.
 class FakeAudio : public KySdkAudioOutput {
 public:
     bool Open(int, int) override { return true; }
@@ -300,7 +285,7 @@ protected:
     int fronts = 0;
 };
 
-TEST_F(PlayPanelCamera, PtzButtonsSendOneCommandEachAtTheirSpeed) {
+TEST_F(PlayPanelCamera, PtzAndPresetButtonsSendOneCommandEach) {
     // Steps at the camera's speed (-1); home at 5; cruises at the stored
     // speed index (missing: 45).
     int count = emu.Int("sdk.ptz.count");
@@ -328,13 +313,7 @@ TEST_F(PlayPanelCamera, PtzButtonsSendOneCommandEachAtTheirSpeed) {
     EXPECT_EQ(fronts, 11);
     EXPECT_TRUE(presenter.texts.isEmpty());
 
-    BreakLogin();
-    Click("cruiseHorizontal");
-    Click("cruiseVertical");
-    EXPECT_EQ(presenter.texts, (QStringList{"Horizontal cruise failed!", "Vertical cruise failed!"}));
-}
-
-TEST_F(PlayPanelCamera, PresetsUseTheNumberLessOne) {
+    // Presets use the number less one.
     auto press = [&](const char* number, const char* name) {
         panel->PresetEdit()->setText(QString::fromLatin1(number));
         Click(name);
@@ -357,9 +336,9 @@ TEST_F(PlayPanelCamera, PresetsUseTheNumberLessOne) {
     EXPECT_EQ(presenter.texts, QStringList(3, "Preset position range 1 ~ 255!") << "Failed to call preset position!");
 
     BreakLogin();
-    press("3", "presetSet");
-    press("3", "presetDelete");
-    EXPECT_EQ(presenter.texts, (QStringList{"Failed to set preset position!", "Failed to delete preset position!"}));
+    for (const char* name : {"cruiseHorizontal", "cruiseVertical", "presetSet", "presetDelete"}) Click(name);
+    EXPECT_EQ(presenter.texts, (QStringList{"Horizontal cruise failed!", "Vertical cruise failed!",
+                                            "Failed to set preset position!", "Failed to delete preset position!"}));
 }
 
 TEST_F(PlayPanelCamera, SnapshotsAndRecordingsGoToNamedFilesAndClosingWaitsForSnapshots) {

@@ -1,6 +1,5 @@
-// The application shell: start-up, the main window's layouts, the settings
-// tree and its page host, the tool login (request and dialog), dialog
-// translation and the default-settings page.
+// The application shell, the tool login, dialog translation and the
+// default-settings page.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -337,8 +336,6 @@ TEST_F(ShellTest, RegistryKeepsOnlyPageNodeNumbers) {
     EXPECT_TRUE(CPageRegistry::Instance().contains(24));   // the default-settings page ships
 }
 
-// ---- start-up ------------------------------------------------------------------
-
 TEST(StartupTest, StartsOnlyWithADatabaseAndEndsCleanly) {
     for (int run : {0, 1, 2}) {   // no db.dat, no db.dat but a language file, db.dat
         GuiAppDir dir;
@@ -368,8 +365,6 @@ TEST(StartupTest, StartsOnlyWithADatabaseAndEndsCleanly) {
         EXPECT_EQ(g_pLocalStore, nullptr);
     }
 }
-
-// ---- tool login and default-settings page -------------------------------------------
 
 class StoreDialogsTest : public ::testing::Test {
 protected:
