@@ -12,18 +12,19 @@ using kytest::kWaitMs;
 
 namespace {
 
-class PreviewLogin : public ::testing::Test {
+class PreviewLogin : public kytest::LiveWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(kytest::Emulator().Ok()) << "kycam-emulator did not start";
-        SetCurrentCamera(video.get());
+        LiveWindowTest::SetUp();
+        SetCurrentCamera(&video);
         panel = std::make_unique<CLeftPlayDlg>();
-        video->resize(640, 400);
-        video->show();
+        video.resize(640, 400);
+        video.show();
     }
     void TearDown() override {
         Fault("none");
         SetCurrentCamera(nullptr);
+        LiveWindowTest::TearDown();
     }
     // Adds a fault mode to the camera ("none" clears them).
     static void Fault(const std::string& name) {
@@ -40,34 +41,31 @@ protected:
         return h;
     }
     bool WaitLogin() {
-        return QTest::qWaitFor([&] { return !video->IsConnecting(); }, kWaitMs);
+        return QTest::qWaitFor([&] { return !video.IsConnecting(); }, kWaitMs);
     }
     bool Busy() const { return panel->cursor().shape() == Qt::BusyCursor && !panel->Button("preview")->isEnabled(); }
 
-    kytest::GuiAppDir app;
-    kytest::RecordingPresenter presenter;
-    std::unique_ptr<CVideoDlg> video = std::make_unique<CVideoDlg>();
     std::unique_ptr<CLeftPlayDlg> panel;
 };
 
 TEST_F(PreviewLogin, SilentCameraLeavesTheWindowRunningAndEndsWithLoginFailed) {
     Fault("silent");
     kytest::TimerTicks timer;
-    video->Connect(EmulatorRecord());
+    video.Connect(EmulatorRecord());
     EXPECT_LT(timer.clock.elapsed(), 1000) << "the login's time-out is 5 s";
-    ASSERT_TRUE(video->IsConnecting());
+    ASSERT_TRUE(video.IsConnecting());
     EXPECT_TRUE(Busy());
     // A second Preview while the login runs is ignored.
     panel->IpEdit()->setText(QStringLiteral("127.0.0.2"));
     panel->OnPreview();
-    EXPECT_STREQ(video->GetDevice().info.ip, "127.0.0.1");
+    EXPECT_STREQ(video.GetDevice().info.ip, "127.0.0.1");
 
     QTest::qWait(1000);
     EXPECT_TRUE(timer.OnSchedule()) << timer.ticks << " ticks";
-    EXPECT_TRUE(video->IsConnecting());
+    EXPECT_TRUE(video.IsConnecting());
     ASSERT_TRUE(WaitLogin());
     EXPECT_EQ(presenter.texts, QStringList{QStringLiteral("Login device failed!")});
-    EXPECT_FALSE(video->IsLoggedIn());
+    EXPECT_FALSE(video.IsLoggedIn());
     EXPECT_FALSE(panel->cursor().shape() == Qt::BusyCursor || !panel->Button("preview")->isEnabled());
 }
 
@@ -78,27 +76,27 @@ TEST_F(PreviewLogin, SilentCameraLeavesTheWindowRunningAndEndsWithLoginFailed) {
 TEST_F(PreviewLogin, SlowCameraPlaysTheLastLoginAndLogsOutTheOthers) {
     const KY_HANDLE first = LastHandle();
     ASSERT_GT(first, 0);
-    QSignalSpy connected(video.get(), &CVideoDlg::connectionChanged);
+    QSignalSpy connected(&video, &CVideoDlg::connectionChanged);
     Fault("slow");
     auto gone = std::make_unique<CVideoDlg>();
     gone->Connect(EmulatorRecord());
     gone.reset();
-    video->Connect(EmulatorRecord());
-    EXPECT_FALSE(video->IsLoggedIn());
-    video->Connect(EmulatorRecord(1));
+    video.Connect(EmulatorRecord());
+    EXPECT_FALSE(video.IsLoggedIn());
+    video.Connect(EmulatorRecord(1));
     ASSERT_TRUE(WaitLogin());
     EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.texts.join('|').toStdString();
-    EXPECT_TRUE(video->IsPlaying());
-    EXPECT_EQ(video->GetLiveState().streamIndex, 1);
-    EXPECT_EQ(video->GetLiveState().capabilityValid, 1);   // the configuration reads came back with it
+    EXPECT_TRUE(video.IsPlaying());
+    EXPECT_EQ(video.GetLiveState().streamIndex, 1);
+    EXPECT_EQ(video.GetLiveState().capabilityValid, 1);   // the configuration reads came back with it
     EXPECT_EQ(connected.count(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return video->PlayWnd()->FramesShown() > 0; }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return video.PlayWnd()->FramesShown() > 0; }, kWaitMs));
 
-    video->PausePlay();
-    video->ResumePlay();   // a new login
-    video->PausePlay();
+    video.PausePlay();
+    video.ResumePlay();   // a new login
+    video.PausePlay();
     ASSERT_TRUE(WaitLogin());
-    EXPECT_TRUE(video->IsLoggedIn() && !video->IsPlaying());
+    EXPECT_TRUE(video.IsLoggedIn() && !video.IsPlaying());
 
     Fault("none");
     QThreadPool::globalInstance()->waitForDone();
@@ -106,7 +104,7 @@ TEST_F(PreviewLogin, SlowCameraPlaysTheLastLoginAndLogsOutTheOthers) {
     const KY_HANDLE last = LastHandle();
     EXPECT_GE(last, first + 5);
     for (KY_HANDLE h = first + 1; h < last; ++h)
-        EXPECT_TRUE(h == video->Handle() || KY_SDK_Logout(h) != 0) << "login " << h << " left behind";
+        EXPECT_TRUE(h == video.Handle() || KY_SDK_Logout(h) != 0) << "login " << h << " left behind";
 }
 
 }   // namespace

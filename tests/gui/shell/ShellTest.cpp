@@ -229,11 +229,13 @@ TEST_F(ShellTest, Rs485NodeFollowsTheLoggedInDeviceType) {
     EXPECT_EQ(count485(), 0);
 }
 
-TEST_F(ShellTest, LanguageFileTranslatesWindowTreeAndPageErrorsAndMismatchedRequestsAreIgnored) {
-    dir.WriteLang("lang_Russian.dat",
-                  "[P_CAMTOOL_DLG]\nPreview=Просмотр\n"
-                  "[P_LEFTSETTINGS_DLG]\nImage=Изображение\nAdvanced=Очень-очень-длинное-название-группы\n"
-                  "[CONFIG]\nERROR=ОШИБКА\n");
+TEST_F(ShellTest, LanguageFileTranslatesWindowTreeDialogsAndPageErrorsAndMismatchedRequestsAreIgnored) {
+    dir.WriteLang(
+        "lang_Russian.dat",
+        "[P_CAMTOOL_DLG]\nPreview=Просмотр\n"
+        "[P_LEFTSETTINGS_DLG]\nImage=Изображение\nAdvanced=Очень-очень-длинное-название-группы\n"
+        "[CONFIG]\nERROR=ОШИБКА\n"
+        "[P_TEST_DLG]\nTitle=Заголовок\nName=Имя\nApply=Применить\nOn=Вкл\nOne=Один\nFrame=Рамка\nInner=Внутри\n");
     MakeWindow();
     // Untranslated texts stay English; the title is never translated.
     EXPECT_EQ(w->Button(kPreview)->text() + " " + w->Button(kDeviceList)->text() + " " + Item(8)->text(0),
@@ -253,24 +255,21 @@ TEST_F(ShellTest, LanguageFileTranslatesWindowTreeAndPageErrorsAndMismatchedRequ
     EXPECT_EQ(pages[8]->refreshes + pages[24]->refreshes, 0);
     EXPECT_EQ(presenter.texts, QStringList(3, "ОШИБКА"));
     EXPECT_EQ(presenter.kinds, "eee");
-}
 
-TEST_F(ShellTest, TranslateWindowTouchesOnlyDirectChildControls) {
-    dir.WriteLang("lang_chn.dat",
-                  "[P_TEST_DLG]\nTitle=标题\nName=名称\nApply=应用\nOn=开\nOne=一\nFrame=框\nInner=内\n");
+    // A dialog's own section translates its title and direct child controls only.
     QWidget dialog;
     dialog.setWindowTitle("Title");
     auto* group = new QGroupBox("Frame", &dialog);
     const std::pair<QWidget*, QString> expected[] = {
-        {new QLabel("Name", &dialog), "名称"},      {new QPushButton("Apply", &dialog), "应用"},
-        {new QCheckBox("On", &dialog), "开"},       {new QRadioButton("One", &dialog), "一"},
+        {new QLabel("Name", &dialog), "Имя"},       {new QPushButton("Apply", &dialog), "Применить"},
+        {new QCheckBox("On", &dialog), "Вкл"},      {new QRadioButton("One", &dialog), "Один"},
         {new QLabel("Inner", group), "Inner"},      // grandchild
         {new QLineEdit("Name", &dialog), "Name"},   // edit boxes keep their content
         {new QLabel("Unknown", &dialog), "Unknown"}};
     TranslateWindowEx("P_TEST_DLG", &dialog);
-    EXPECT_EQ(dialog.windowTitle() + group->title(), "标题框");
+    EXPECT_EQ(dialog.windowTitle() + group->title(), "ЗаголовокРамка");
     for (auto [widget, text] : expected) EXPECT_EQ(widget->property("text").toString(), text);
-    // TranslateWindow reads section CONFIG, which this file lacks.
+    // TranslateWindow reads section CONFIG, which lacks the text.
     QWidget other;
     auto* label = new QLabel("Name", &other);
     TranslateWindow(&other);
