@@ -1,6 +1,7 @@
 #include "tests/gui/pages/PageTestSupport.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QWidget>
 #include <QThread>
@@ -35,6 +36,12 @@ void PumpEvents(int ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
     QThread::msleep(static_cast<unsigned long>(ms));
     QCoreApplication::processEvents();
+}
+
+QStringList Texts(const QWidget& page, std::initializer_list<int> ids) {
+    QStringList out;
+    for (int id : ids) out << page.findChild<QLineEdit*>(QString::number(id))->text();
+    return out;
 }
 
 void Drag(QWidget& w, QPoint from, QPoint to) {

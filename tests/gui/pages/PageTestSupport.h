@@ -76,6 +76,8 @@ protected:
 };
 
 void PumpEvents(int ms);
+// The texts of the page's edits named by these control numbers.
+QStringList Texts(const QWidget& page, std::initializer_list<int> ids);
 
 // A fixture that owns one page, made once the emulator runs.
 template <class Page>
@@ -91,12 +93,6 @@ protected:
     }
     using PageTest::ApplyMessage;
     QString ApplyMessage() { return ApplyMessage(*page); }
-    // Apply, then the messages it showed.
-    QStringList ApplyMessages() {
-        presenter.Clear();
-        Apply(*page);
-        return presenter.texts;
-    }
     // The param.cgi queries the camera got since the last call, one a line.
     std::string Sent() { return EmuControl("requests?clear=1"); }
     // By resource id, on pages that offer Control<W>(id).

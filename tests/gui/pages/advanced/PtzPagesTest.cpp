@@ -48,7 +48,7 @@ TEST_F(PtzPageTest, ShowsAndWritesTheMotorSettings) {
     page->Light()->Choose(0);
     page->ZoomTracking()->Choose(1);
     Sent();
-    EXPECT_EQ(ApplyMessages(), QStringList{"Parameter setting succeeded!"});
+    EXPECT_EQ(ApplyMessage(), "Parameter setting succeeded!");
     EXPECT_EQ(Sent(),
               "cmd=setmotorattr&-tiltscan=99&-tiltspeed=0&-panscan=99&-panspeed=0&-movehome=on&-ptzalarmmask=off"
               "&cmd=setsmartrackattr&-smartrack_enable=0&-smartrack_mode=1&cmd=setlightattr&-light_enable=on");
@@ -73,7 +73,7 @@ TEST_F(Ptz485PageTest, ShowsWhatTheListsHoldAndWritesTheChoices) {
     page->DataBitList()->setCurrentIndex(0);
     page->ParityList()->setCurrentIndex(1);
     Sent();
-    EXPECT_EQ(ApplyMessages(), QStringList{"Parameter setting succeeded!"});
+    EXPECT_EQ(ApplyMessage(), "Parameter setting succeeded!");
     EXPECT_EQ(Sent(),
               "cmd=setptzcomattr&-protocal=1&-address=200&-speed=40&-baud=38400&-databit=7&-stopbit=2&-check=1");
 }

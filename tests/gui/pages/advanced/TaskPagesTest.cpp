@@ -24,51 +24,43 @@ const std::string kN48(48, 'N');
 // Monday 08:00 to 10:00 and the last half hour armed.
 const std::string kMonday = std::string(16, 'N') + "PPPP" + std::string(27, 'N') + "P";
 
-// Day 0..7 and hour 0..23 are the lists' limits; beyond them Apply refuses.
+// Day 0..7 and hour 0..23 are the lists' limits; beyond them Apply refuses
+// and nothing is sent.
 TEST_F(TaskPagesTest, RestartTimerShowsAndRefusesValuesOutsideItsLists) {
     CP_RebootDlg page;
-    for (auto [day, hour, dayPos, hourPos, refused] : {std::tuple{"7", "3", 7, 3, static_cast<const char*>(nullptr)},
-                                                       {"0", "23", 0, 23, nullptr},
+    const char* ok = "Timed restart setting succeeded!";
+    for (auto [day, hour, dayPos, hourPos, message] : {std::tuple{"7", "3", 7, 3, ok},
+                                                       {"0", "23", 0, 23, ok},
                                                        {"9", "3", -1, 3, "Please select the restart day!"},
                                                        {"2", "24", 2, -1, "Please select the restart time!"}}) {
         SCOPED_TRACE(std::string(day) + " " + hour);
         EmuSet({{"sr_enable", "1"}, {"sr_day", day}, {"sr_hour", hour}});
         Refresh(page);
         EXPECT_TRUE(page.OnButton()->isChecked());
-        EXPECT_EQ(std::pair(dayPos, hourPos),
-                  std::pair(page.DayList()->currentIndex(), page.HourList()->currentIndex()));
+        EXPECT_EQ(std::pair(page.DayList()->currentIndex(), page.HourList()->currentIndex()),
+                  std::pair(dayPos, hourPos));
         page.OffButton()->setChecked(true);
-        presenter.Clear();
-        Apply(page);
-        if (refused) {
-            EXPECT_EQ(QStringList{refused}, presenter.texts);
-            EXPECT_EQ("1", EmuGet("sr_enable"));   // nothing sent
-        } else {
-            EXPECT_EQ(QStringList{"Timed restart setting succeeded!"}, presenter.texts);
-            EXPECT_EQ("0", EmuAwait("sr_enable", "0"));
-            EXPECT_EQ(day, EmuGet("sr_day"));
-        }
+        EXPECT_EQ(ApplyMessage(page), message);
+        const char* enable = message == ok ? "0" : "1";
+        EXPECT_EQ(EmuAwait("sr_enable", enable), enable);
+        EXPECT_EQ(EmuGet("sr_day"), day);
     }
 }
 
+// Read, written back unchanged: the same texts arrive.
 TEST_F(TaskPagesTest, SnapshotWeekRoundTrip) {
     CP_SnapTDlg page;
     EmuSet({{"as_snap_interval", "30"}, {"snap.week1", kMonday}});
     Refresh(page);
-    EXPECT_EQ("30", page.IntervalEdit()->text());
-    EXPECT_EQ(QString::fromStdString(kMonday), page.Week()->Text()[1]);
-    EXPECT_EQ(QString::fromStdString(kN48), page.Week()->Text()[0]);
-
-    // Read, written back unchanged: the same texts arrive.
+    EXPECT_EQ(page.IntervalEdit()->text(), "30");
+    EXPECT_EQ(page.Week()->Text()[1] + page.Week()->Text()[0], QString::fromStdString(kMonday + kN48));
     page.IntervalEdit()->setText("45");
-    Apply(page);
-    EXPECT_EQ(QStringList{"Parameter setting succeeded!"}, presenter.texts);
-    EXPECT_EQ("45", EmuAwait("as_snap_interval", "45"));
-    EXPECT_EQ(kMonday + kN48, EmuGet("snap.week1") + EmuGet("snap.week6"));
-
+    EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
+    EXPECT_EQ(EmuAwait("as_snap_interval", "45"), "45");
+    EXPECT_EQ(EmuGet("snap.week1") + EmuGet("snap.week6"), kMonday + kN48);
     page.findChild<QPushButton*>("weekSelectAll")->click();
     Apply(page);
-    for (int d = 0; d < 7; ++d) EXPECT_EQ(kP48, EmuAwait("snap.week" + std::to_string(d), kP48)) << d;
+    for (int d = 0; d < 7; ++d) EXPECT_EQ(EmuAwait("snap.week" + std::to_string(d), kP48), kP48) << d;
 }
 
 TEST_F(TaskPagesTest, RecordingAsksFirstAndKeepsItsWeek) {
@@ -77,7 +69,7 @@ TEST_F(TaskPagesTest, RecordingAsksFirstAndKeepsItsWeek) {
     for (auto [chn, index] : {std::pair{"12", 1}, {"13", 1}, {"11", 0}}) {
         EmuSet("planrec_chn", chn);
         Refresh(page);
-        EXPECT_EQ(index, page.StreamList()->currentIndex()) << chn;
+        EXPECT_EQ(page.StreamList()->currentIndex(), index) << chn;
     }
     EXPECT_TRUE(page.OnButton()->isChecked());
 
@@ -86,112 +78,75 @@ TEST_F(TaskPagesTest, RecordingAsksFirstAndKeepsItsWeek) {
     week[1] = QString::fromStdString(kMonday);
     page.Week()->SetSchedule(0, week);
     page.OffButton()->setChecked(true);
-    presenter.answers = {false};
+    presenter.answers = {false, true};
     Apply(page);
-    EXPECT_EQ(1, presenter.texts.size());
-    EXPECT_EQ("1", EmuGet("planrec_enable"));
+    EXPECT_EQ(EmuGet("planrec_enable"), "1");
     EXPECT_TRUE(page.OffButton()->isChecked());
-    EXPECT_EQ(QString::fromStdString(kMonday), page.Week()->Text()[1]);
-
-    presenter.answers = {true};
+    EXPECT_EQ(page.Week()->Text()[1], QString::fromStdString(kMonday));
     page.StreamList()->setCurrentIndex(1);
     Apply(page);
-    EXPECT_EQ("Parameter setting succeeded!", presenter.Last());
-    EXPECT_EQ("0", EmuAwait("planrec_enable", "0"));
-    EXPECT_EQ("12", EmuGet("planrec_chn"));
-    EXPECT_EQ(kMonday + kN48, EmuGet("plan.week1") + EmuGet("plan.week0"));
+    EXPECT_EQ(presenter.Last(), "Parameter setting succeeded!");
+    EXPECT_EQ(EmuAwait("planrec_enable", "0"), "0");
+    EXPECT_EQ(EmuGet("planrec_chn"), "12");
+    EXPECT_EQ(EmuGet("plan.week1") + EmuGet("plan.week0"), kMonday + kN48);
 }
 
-class SwitchPagesTest : public kytest::PageTest {
-protected:
-    static bool ButtonsOn(const CSwitchPage& p) {
-        return p.ApplyButton()->isEnabled() && p.CancelButton()->isEnabled();
-    }
-    static bool ButtonsOff(const CSwitchPage& p) {
-        return !p.ApplyButton()->isEnabled() && !p.CancelButton()->isEnabled();
-    }
-    // Shows the camera's key, writes the other value, Cancel reads again, a
-    // failed write resets silently.
-    void RoundTrip(CSwitchPage& page, const std::string& key) {
+// Each shows the camera's key, writes the other value, Cancel reads again, a
+// failed write resets silently. Cloud's Apply and Cancel are off until a read
+// succeeded; a camera without Tmall has nothing to send.
+TEST_F(TaskPagesTest, CloudAndTmallSwitches) {
+    CP_CloudDlg cloud;
+    CP_TMallDlg tmall;
+    auto buttonsOn = [](const CSwitchPage& p) { return p.ApplyButton()->isEnabled() + p.CancelButton()->isEnabled(); };
+    EXPECT_EQ(buttonsOn(cloud), 0);
+    for (auto [page, key] : {std::pair<CSwitchPage*, const char*>{&cloud, "cloud_enable"}, {&tmall, "tmall_enable"}}) {
+        SCOPED_TRACE(key);
         EmuSet(key, "1");
-        Refresh(page);
-        EXPECT_EQ(page.Switch()->Checked(), 0);
-        EXPECT_TRUE(ButtonsOn(page));
-        page.Switch()->Second()->click();
-        Apply(page);
-        EXPECT_EQ(presenter.texts, QStringList{"Parameter setting succeeded!"});
+        Refresh(*page);
+        EXPECT_EQ(buttonsOn(*page), 2);
+        page->Switch()->Second()->click();
+        EXPECT_EQ(ApplyMessage(*page), "Parameter setting succeeded!");
         EXPECT_EQ(EmuGet(key), "0");
         EmuSet(key, "1");
-        page.CancelButton()->click();
-        EXPECT_TRUE(WaitIdle(page));
-        EXPECT_EQ(page.Switch()->Checked(), 0);
+        page->CancelButton()->click();
+        EXPECT_TRUE(WaitIdle(*page));
+        EXPECT_EQ(page->Switch()->Checked(), 0);
         Fault("no-200");
-        Apply(page);
-        EXPECT_EQ(presenter.texts.size(), 1);
-        EXPECT_EQ(page.Switch()->Checked(), -1);
+        EXPECT_EQ(ApplyMessage(*page), "");
+        EXPECT_EQ(page->Switch()->Checked(), -1);
         Fault("none");
     }
-};
-
-TEST_F(SwitchPagesTest, Cloud) {
-    CP_CloudDlg page;
-    EXPECT_TRUE(ButtonsOff(page));
-    RoundTrip(page, "cloud_enable");
-    EXPECT_TRUE(ButtonsOff(page));
-    Refresh(page);
-    camera.loggedIn = false;
-    Refresh(page);
-    EXPECT_TRUE(ButtonsOff(page));
-}
-
-TEST_F(SwitchPagesTest, Tmall) {
-    CP_TMallDlg page;
-    RoundTrip(page, "tmall_enable");
-    // A camera without Tmall: nothing to send, the switch stays as it was.
-    page.Switch()->Check(1);
+    EXPECT_EQ(buttonsOn(cloud), 0);
+    tmall.Switch()->Check(1);
     EmuSet("tmall_flag", "0");
-    Refresh(page);
-    EXPECT_TRUE(ButtonsOff(page));
-    EXPECT_EQ(page.Switch()->Checked(), 1);
-    camera.loggedIn = false;
-    Refresh(page);
-    EXPECT_EQ(page.Switch()->Checked(), -1);
+    Refresh(tmall);
+    EXPECT_EQ(buttonsOn(tmall), 0);
+    EXPECT_EQ(tmall.Switch()->Checked(), 1);
 }
 
-class UserPageTest : public kytest::PageTest {
-protected:
-    // Status of one CGI read with these credentials.
-    int StatusWith(const std::string& user, const std::string& password) {
+TEST_F(TaskPagesTest, UserChangeLogsTheLiveViewOutAndOnlyTheNewLoginWorks) {
+    // The status of one CGI read with these credentials.
+    auto status = [&](const std::string& user, const std::string& password) {
         HttpPage reply;
         CHttpFetch::Get("127.0.0.1", static_cast<uint16_t>(emulator->HttpPort()), user, password,
                         "/cgi-bin/ky7200/param.cgi?cmd=getntpattr", {}, &reply);
         return reply.status;
-    }
-    void Type(CP_UserDlg& page, const QString& name, const QString& password, const QString& retype) {
-        page.NameEdit()->setText(name);
-        page.PasswordEdit()->setText(password);
-        page.RetypeEdit()->setText(retype);
-    }
-};
-
-TEST_F(UserPageTest, ChangeLogsTheLiveViewOutAndOnlyTheNewLoginWorks) {
+    };
     CP_UserDlg page;
     Refresh(page);
-    EXPECT_EQ(QStringList({"admin", kPassword, kPassword}),
-              QStringList({page.NameEdit()->text(), page.PasswordEdit()->text(), page.RetypeEdit()->text()}));
-
-    Type(page, "inst aller&", "N3w pass!", "N3w Pass!");
-    Apply(page);
-    EXPECT_EQ("The two passwords are different!", presenter.Last());
-    EXPECT_EQ(200, StatusWith("admin", kPassword));
-
-    Type(page, "inst aller&", "N3w pass!", "N3w pass!");
-    Apply(page);
-    EXPECT_EQ("Password changed successfully, please login again!", presenter.Last());
-    EXPECT_EQ(1, camera.disconnects);
-    EXPECT_FALSE(camera.IsLoggedIn());
-    EXPECT_EQ(401, StatusWith("admin", kPassword));
-    EXPECT_EQ(200, StatusWith("inst aller&", "N3w pass!"));
+    EXPECT_EQ(page.NameEdit()->text() + page.PasswordEdit()->text() + page.RetypeEdit()->text(), "adminpwpw");
+    for (auto [retype, changed, message] :
+         {std::tuple{"N3w Pass!", false, "The two passwords are different!"},
+          {"N3w pass!", true, "Password changed successfully, please login again!"}}) {
+        page.NameEdit()->setText("inst aller&");
+        page.PasswordEdit()->setText("N3w pass!");
+        page.RetypeEdit()->setText(retype);
+        EXPECT_EQ(ApplyMessage(page), message);
+        EXPECT_EQ(status("admin", kPassword), changed ? 401 : 200);
+        EXPECT_EQ(status("inst aller&", "N3w pass!"), changed ? 200 : 401);
+        EXPECT_EQ(camera.disconnects, changed);
+        EXPECT_EQ(camera.IsLoggedIn(), !changed);
+    }
 }
 
 }   // namespace

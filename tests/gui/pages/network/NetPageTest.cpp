@@ -29,23 +29,14 @@ protected:
         Ctl<QComboBox>(combo)->setCurrentIndex(index);
         emit Ctl<QComboBox>(combo)->activated(index);
     }
-    QString ApplyMessage() {
-        const QStringList texts = ApplyMessages();
-        EXPECT_LE(texts.size(), 1);
-        return texts.value(0);
-    }
 };
 
 TEST_F(NetPageTest, ShowsTheCameraValuesAndHidesByType) {
     const auto rows = {1100, 1101, 1102, 1162, 1163, 1164, 1106, 1107, 1160, 1161};
-    auto shown = [&] {
-        QStringList texts;
-        for (int id : {1100, 1101, 1102, 1107, 1152, 1153, 1103}) texts << Edit(id)->text();
-        return texts;
-    };
     Refresh(*page);
-    EXPECT_EQ(shown(), (QStringList{"127.0.0.1", "255.255.255.0", "192.168.1.1", "8.8.4.4",
-                                    QString::number(emulator->HttpPort()), "554", "1935"}));
+    EXPECT_EQ(kytest::Texts(*page, {1100, 1101, 1102, 1107, 1152, 1153, 1103}),
+              (QStringList{"127.0.0.1", "255.255.255.0", "192.168.1.1", "8.8.4.4",
+                           QString::number(emulator->HttpPort()), "554", "1935"}));
     EXPECT_TRUE(Ctl<QRadioButton>(1104)->isChecked());
     EXPECT_TRUE(Shown(rows));
 
@@ -100,14 +91,8 @@ TEST_F(NetPageTest, ApplySendsEverythingAndKeepsTheSessionForOtherPorts) {
         Edit(id)->setText(QString::fromUtf8(text));
     Ctl<QRadioButton>(1105)->setChecked(true);
     EXPECT_EQ(ApplyMessage(), "Parameter setting succeeded!");
-    EXPECT_EQ(EmuAwait("rtmpport", "1024"), "1024");
-    for (const auto& [key, value] : {std::pair{"rtspport", "10554"},
-                                     {"rtsp_aenable", "0"},
-                                     {"dnsstat", "1"},
-                                     {"sdnsip", "a&b#c"},
-                                     {"fdnsip", "dns+1%20 \xC3\xA9"},
-                                     {"ip", "127.0.0.1"}})
-        EXPECT_EQ(EmuGet(key), value) << key;
+    ExpectEmu("rtmpport=1024 rtspport=10554 rtsp_aenable=0 dnsstat=1 sdnsip=a&b#c ip=127.0.0.1");
+    EXPECT_EQ(EmuGet("fdnsip"), "dns+1%20 \xC3\xA9");
     EXPECT_EQ(camera.disconnects, 0);
 }
 

@@ -87,17 +87,13 @@ TEST_F(ResetPage, ProgressValuesDriveThePage) {
 
 // The camera's return is seen by discovery, so these run only in a private
 // network namespace (ctest runs them there as pages_system_upgrade_netns).
-struct Ending {
-    const char* restartMs;
-    const char* message;
-};
-
-class UpgradeNetns : public ResetPage, public ::testing::WithParamInterface<Ending> {
+// The parameter: the emulator's restart time and the closing message.
+class UpgradeNetns : public ResetPage, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
 protected:
     void SetUp() override {
         if (!ky::test::OnlyLoopback()) GTEST_SKIP() << "needs a private network namespace";
         withDiscovery = true;
-        emulatorArgs = {"--restart-ms", GetParam().restartMs};
+        emulatorArgs = {"--restart-ms", GetParam().first};
         ResetPage::SetUp();
         CP_ResetDlg::SetUpgradeLimits({.passMs = 100, .firstLookPass = 5, .maxPasses = 100, .maxMs = 8000});
         ASSERT_TRUE(ky::DeviceFinder::Find(EmuGet("name").c_str(), &camera.device.info));
@@ -118,15 +114,15 @@ TEST_P(UpgradeNetns, EndsWithTheCameraBackOrNotConfirmed) {
     page->OnUpgrade();   // a second upgrade is refused while one runs
     EXPECT_TRUE(PumpUntil([&] { return !page->UpgradeActive(); }, 400));
     EXPECT_EQ(presenter.texts,
-              (QStringList{"Are you sure you want to upgrade?", "An upgrade is already running!", GetParam().message}));
+              (QStringList{"Are you sure you want to upgrade?", "An upgrade is already running!", GetParam().second}));
     EXPECT_EQ(page->Progress()->value(), 100);
     EXPECT_FALSE(Locked());
 }
 
 INSTANTIATE_TEST_SUITE_P(Upgrade, UpgradeNetns,
-                         ::testing::Values(Ending{"500", "End of upgrade task!"},
-                                           Ending{"600000",
-                                                  "The firmware was sent, but the camera's return with "
-                                                  "the new firmware was not confirmed!"}));
+                         ::testing::Values(std::pair{"500", "End of upgrade task!"},
+                                           std::pair{"600000",
+                                                     "The firmware was sent, but the camera's return with "
+                                                     "the new firmware was not confirmed!"}));
 
 }   // namespace
