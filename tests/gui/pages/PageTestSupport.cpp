@@ -1,9 +1,11 @@
 #include "tests/gui/pages/PageTestSupport.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QWidget>
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
@@ -11,6 +13,8 @@
 #include <vector>
 
 #include "core/cgi/HttpFetch.h"
+#include "gui/pages/ChoiceGroup.h"
+#include "gui/pages/PageControls.h"
 
 namespace kytest {
 
@@ -30,6 +34,27 @@ std::vector<std::pair<std::string, std::string>> Pairs(const std::string& text) 
     return out;
 }
 
+QString State(const QObject* c) {
+    if (auto* e = qobject_cast<const QLineEdit*>(c)) return e->text();
+    if (auto* l = qobject_cast<const QComboBox*>(c)) return l->currentText();
+    if (auto* t = qobject_cast<const QLabel*>(c)) return t->text();
+    if (auto* b = qobject_cast<const QAbstractButton*>(c)) return b->isChecked() ? "on" : "off";
+    if (auto* p = qobject_cast<const CRadioPair*>(c)) return QString::number(p->Checked());
+    if (auto* g = dynamic_cast<const QButtonGroup*>(c)) return QString::number(g->checkedId());
+    ADD_FAILURE() << "no state for a " << c->metaObject()->className();
+    return {};
+}
+
+void SetState(QObject* c, const QString& s) {
+    if (auto* e = qobject_cast<QLineEdit*>(c)) return e->setText(s);
+    if (auto* l = qobject_cast<QComboBox*>(c))
+        return s.startsWith('#') ? l->setCurrentIndex(s.mid(1).toInt()) : l->setCurrentText(s);
+    if (auto* b = qobject_cast<QAbstractButton*>(c)) return b->setChecked(s == "on");
+    if (auto* p = qobject_cast<CRadioPair*>(c)) return p->Check(s.toInt());
+    if (auto* g = dynamic_cast<CChoiceGroup*>(c)) return g->Choose(s.toInt());
+    ADD_FAILURE() << "cannot set a " << c->metaObject()->className();
+}
+
 }   // namespace
 
 void PumpEvents(int ms) {
@@ -42,6 +67,16 @@ QStringList Texts(const QWidget& page, std::initializer_list<int> ids) {
     QStringList out;
     for (int id : ids) out << page.findChild<QLineEdit*>(QString::number(id))->text();
     return out;
+}
+
+QStringList States(std::initializer_list<const QObject*> controls) {
+    QStringList out;
+    for (const QObject* c : controls) out << State(c);
+    return out;
+}
+
+void Set(std::initializer_list<std::pair<QObject*, QString>> states) {
+    for (const auto& [c, s] : states) SetState(c, s);
 }
 
 void Drag(QWidget& w, QPoint from, QPoint to) {
@@ -71,10 +106,6 @@ void PageTest::Refresh(CCameraPage& page) {
 void PageTest::Apply(CCameraPage& page) {
     page.OnApply();
     EXPECT_TRUE(WaitIdle(page));
-}
-
-bool PageTest::WaitIdle(const CCameraPage& page) {
-    return PumpUntil([&] { return !page.Busy(); });
 }
 
 void PageTest::Fault(const std::string& name) {
@@ -150,11 +181,7 @@ void PageTest::ExpectEmu(const std::string& pairs) {
 
 std::string PageTest::EmuAwait(const std::string& key, const std::string& want) {
     std::string v;
-    for (int i = 0; i < 100; ++i) {
-        v = EmuGet(key);
-        if (v == want) break;
-        QThread::msleep(20);
-    }
+    for (int i = 0; i < 100 && (v = EmuGet(key)) != want; ++i) QThread::msleep(20);
     return v;
 }
 

@@ -5,8 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QPoint>
-
-#include <cstring>
+#include <algorithm>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -15,10 +14,12 @@
 
 #include "gui/pages/CameraPage.h"
 #include "gui/pages/PageContext.h"
-#include "tests/support/GuiTestSupport.h"
 #include "tests/support/EmulatorProcess.h"
+#include "tests/support/GuiTestSupport.h"
 
 namespace kytest {
+
+void PumpEvents(int ms);
 
 class PageTest : public ::testing::Test {
 protected:
@@ -31,42 +32,46 @@ protected:
     void SetCapability(const char* profiles, const char* modes);
     // The device record is valid only while this is true (and logged in).
     bool capabilityValid = true;
-    // Set before PageTest::SetUp: the emulator also serves RTSP (free port).
+    // Set before PageTest::SetUp: the emulator also serves RTSP (free port),
+    // or answers discovery (only inside a private network namespace), with
+    // these further options.
     bool withRtsp = false;
-    // Set before PageTest::SetUp: the emulator also answers discovery (only
-    // inside a private network namespace), with these further options.
     bool withDiscovery = false;
     std::vector<std::string> emulatorArgs;
 
     // The emulator's state, through its control requests.
     std::string EmuGet(const std::string& key);
     void EmuSet(const std::string& key, const std::string& value);
+    void EmuSet(std::initializer_list<std::pair<std::string, std::string>> values) {
+        for (const auto& [key, value] : values) EmuSet(key, value);
+    }
     // "key=value key=value ...": sets each, or expects each (awaited:
     // writes may be send-only). Values without blanks.
     void EmuSetAll(const std::string& pairs);
     void ExpectEmu(const std::string& pairs);
-    void EmuSet(std::initializer_list<std::pair<std::string, std::string>> values) {
-        for (const auto& [key, value] : values) EmuSet(key, value);
-    }
-    // Send-only writes reach the camera a little after the page returns:
-    // polls until the key holds `want` (bounded), and returns what it holds.
+    // Polls until the key holds `want` (bounded), and returns what it holds.
     std::string EmuAwait(const std::string& key, const std::string& want);
     // The body of another control request, e.g. "requests?clear=1".
     std::string EmuControl(const std::string& request);
+    // Adds a fault mode at the emulator (name=none clears them).
+    void Fault(const std::string& name);
 
     // The page's read or Apply, then the event loop until its exchange has
     // ended (bounded).
     static void Refresh(CCameraPage& page);
     static void Apply(CCameraPage& page);
-    static bool WaitIdle(const CCameraPage& page);
+    static bool WaitIdle(const CCameraPage& page) {
+        return PumpUntil([&] { return !page.Busy(); });
+    }
     // Apply, then the one message it showed ("" for none).
     QString ApplyMessage(CCameraPage& page);
-    // Adds a fault mode at the emulator (name=none clears them).
-    void Fault(const std::string& name);
 
     // Runs the event loop until pred() holds (bounded); true when it did.
     template <class Pred>
-    static bool PumpUntil(Pred pred, int rounds = 600);
+    static bool PumpUntil(Pred pred, int rounds = 600) {
+        for (int i = 0; i < rounds && !pred(); ++i) PumpEvents(50);
+        return pred();
+    }
 
     GuiAppDir appDir;
     RecordingPresenter presenter;
@@ -74,10 +79,6 @@ protected:
     CapabilityRecord capability{};
     std::unique_ptr<ky::test::EmulatorProcess> emulator;
 };
-
-void PumpEvents(int ms);
-// The texts of the page's edits named by these control numbers.
-QStringList Texts(const QWidget& page, std::initializer_list<int> ids);
 
 // A fixture that owns one page, made once the emulator runs.
 template <class Page>
@@ -102,26 +103,24 @@ protected:
     }
     // Whether every control of `ids` is shown (or every one hidden).
     bool Shown(std::initializer_list<int> ids, bool shown = true) const {
-        for (int id : ids)
-            if (Ctl(id)->isHidden() == shown) return false;
-        return true;
+        return std::all_of(ids.begin(), ids.end(), [&](int id) { return Ctl(id)->isHidden() != shown; });
     }
 
     std::unique_ptr<Page> page;
 };
+
+// The texts of the page's edits named by these control numbers.
+QStringList Texts(const QWidget& page, std::initializer_list<int> ids);
+// What controls show, one text each: an edit's, list's or label's text, "on" or
+// "off" for a button, a choice group's or radio pair's position (-1: none).
+QStringList States(std::initializer_list<const QObject*> controls);
+// Leaves controls as a user would: an edit's text, a list's entry by its text
+// or "#N" by position, a button "on" or "off", a group's or pair's position.
+void Set(std::initializer_list<std::pair<QObject*, QString>> states);
 // A left-button drag on w from `from` to `to`: press, one move, release.
 void Drag(QWidget& w, QPoint from, QPoint to);
 // The same on a live view, in picture coordinates: each point becomes the
 // first view pixel that shows it, with the picture letterboxed in the view.
 void DragOnPicture(QWidget& view, QRect pictureArea, QSize picture, QPoint from, QPoint to);
-
-template <class Pred>
-bool PageTest::PumpUntil(Pred pred, int rounds) {
-    for (int i = 0; i < rounds; ++i) {
-        if (pred()) return true;
-        PumpEvents(50);
-    }
-    return pred();
-}
 
 }   // namespace kytest

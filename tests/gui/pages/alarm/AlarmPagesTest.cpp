@@ -1,30 +1,37 @@
-// The humanoid, audio alarm, linkage and schedule pages against the emulated
-// camera: what they show, their checks and messages, what reaches the camera,
-// and the page a failed exchange leaves.
+// The alarm pages against the emulated camera: humanoid, audio alarm,
+// linkage and schedule (what they show, their checks, what reaches the
+// camera, the page a failed exchange leaves), and motion detection with a
+// live preview, where drags on the letterboxed picture become the camera's
+// areas and the preview ends with the page.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLabel>
 #include <QRadioButton>
+#include <QSlider>
 
 #include "gui/controls/WeekCtrl.h"
+#include "gui/live/PlayWnd.h"
 #include "gui/pages/alarm/OnOffPair.h"
 #include "gui/pages/alarm/P_AudioWarnDlg.h"
 #include "gui/pages/alarm/P_HSRDlg.h"
 #include "gui/pages/alarm/P_LinkDlg.h"
+#include "gui/pages/alarm/P_MDDlg.h"
 #include "gui/pages/alarm/P_TimeWarnDlg.h"
 #include "tests/gui/pages/PageTestSupport.h"
 
 namespace {
 
 using AlarmPagesTest = kytest::PageTest;
+using kytest::States;
 const char* kOk = "Parameter setting succeeded!";
 
 TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
     EmuSetAll("smd_enable=1 smd_gthresh=77 md_alarm_type=on");
     CP_HSRDlg page;
     Refresh(page);
-    EXPECT_TRUE(page.Recognition()->On()->isChecked() && page.Framing()->Off()->isChecked());
-    EXPECT_EQ(page.Threshold()->text(), "77");
+    EXPECT_EQ(States({page.Recognition()->On(), page.Framing()->Off(), page.Threshold()}),
+              (QStringList{"on", "on", "77"}));
     EXPECT_EQ(page.Trigger()->currentIndex(), 1);
     EXPECT_TRUE(page.Trigger()->isEnabled());
 
@@ -41,17 +48,14 @@ TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
 
     page.Recognition()->Off()->click();
     EXPECT_FALSE(page.Trigger()->isEnabled());
-    page.Framing()->On()->click();
-    page.Threshold()->setText("100");
-    page.Trigger()->setCurrentIndex(0);
+    kytest::Set({{page.Framing()->On(), "on"}, {page.Threshold(), "100"}, {page.Trigger(), "#0"}});
     EXPECT_EQ(ApplyMessage(page), kOk);
     ExpectEmu("smd_enable=0 smd_rect=1 smd_gthresh=100 md_alarm_type=off");
 
     Fault("no-200");
     EXPECT_EQ(ApplyMessage(page), "");
-    EXPECT_TRUE(page.Threshold()->text().isEmpty());
-    EXPECT_FALSE(page.Recognition()->On()->isChecked() || page.Recognition()->Off()->isChecked());
-    EXPECT_EQ(page.Trigger()->currentIndex(), -1);
+    EXPECT_EQ(States({page.Threshold(), page.Recognition()->On(), page.Recognition()->Off(), page.Trigger()}),
+              (QStringList{"", "off", "off", ""}));
 }
 
 TEST_F(AlarmPagesTest, AudioAlarmChecksTheVolumeOnlyWhileOn) {
@@ -85,15 +89,13 @@ TEST_F(AlarmPagesTest, LinkageShowsListsAndAlwaysSendsRelayOffAndOnePicture) {
         "snap_count=2");
     CP_LinkDlg page;
     Refresh(page);
-    EXPECT_TRUE(page.SavePicture()->isChecked() && page.Sound()->isChecked());
-    EXPECT_FALSE(page.SaveVideo()->isChecked());
-    EXPECT_EQ(page.PresetList()->currentText() + page.SoundType()->currentText(), "3Custom");
-    EXPECT_EQ(page.Duration()->currentIndex(), -1);   // 15 s is not offered
-    EXPECT_EQ(page.CaptureNumber()->currentIndex(), -1);
+    // 15 s and 2 pictures are not offered.
+    EXPECT_EQ(States({page.SavePicture(), page.Sound(), page.SaveVideo(), page.PresetList(), page.SoundType(),
+                      page.Duration(), page.CaptureNumber()}),
+              (QStringList{"on", "on", "off", "3", "Custom", "", ""}));
     EXPECT_FALSE(page.CaptureNumber()->isEnabled());
 
-    page.SaveVideo()->setChecked(true);
-    page.SavePicture()->setChecked(false);
+    kytest::Set({{page.SaveVideo(), "on"}, {page.SavePicture(), "off"}});
     EXPECT_EQ(ApplyMessage(page), kOk);
     ExpectEmu(
         "md_snap_switch=off md_record_switch=on md_relay_switch=off md_preset_switch=off md_sound_switch=on "
@@ -102,8 +104,7 @@ TEST_F(AlarmPagesTest, LinkageShowsListsAndAlwaysSendsRelayOffAndOnePicture) {
     // After a failed read nothing is selected; apply then sends the first entries.
     Fault("no-200");
     Refresh(page);
-    EXPECT_EQ(page.PresetList()->currentIndex() + page.SoundType()->currentIndex(), -2);
-    EXPECT_FALSE(page.SaveVideo()->isChecked());
+    EXPECT_EQ(States({page.PresetList(), page.SoundType(), page.SaveVideo()}), (QStringList{"", "", "off"}));
     Fault("none");
     EXPECT_EQ(ApplyMessage(page), kOk);
     ExpectEmu("alarmpresetindex=1 sound_type=0");
@@ -135,6 +136,90 @@ TEST_F(AlarmPagesTest, ScheduleDragsRoundTripThroughTheCamera) {
     Fault("no-200");
     EXPECT_EQ(ApplyMessage(page), "");
     EXPECT_EQ(grid->Text()[0], QString(48, 'N'));
+}
+
+class MotionPageTest : public kytest::PageTest {
+protected:
+    MotionPageTest() { withRtsp = true; }
+    // Shown at a view size, read, and the picture there with the areas drawn.
+    std::unique_ptr<CP_MDDlg> Open(QSize view) {
+        auto page = std::make_unique<CP_MDDlg>();
+        page->View()->setFixedSize(view);
+        page->resize(view.width() + 400, view.height() + 100);
+        page->show();
+        Refresh(*page);
+        EXPECT_TRUE(PumpUntil([&] { return page->PictureReady(); })) << "no picture";
+        return page;
+    }
+    bool RtspClients(const char* n) {
+        return PumpUntil([&] { return EmuControl("rtsp-clients") == n; });
+    }
+};
+
+// Bars beside the picture, then above and below it (scales 2 and 4/3): the
+// area is moved by its middle, then its lower right corner pulled in; a drag
+// past the picture's edge stops there.
+TEST_F(MotionPageTest, DragsBecomeTheAreaAtAnyViewSize) {
+    for (const QSize view : {QSize(800, 360), QSize(960, 700)}) {
+        EmuSetAll("sdk.md.1.x=320 sdk.md.1.y=180 sdk.md.1.w=640 sdk.md.1.h=360");
+        auto page = Open(view);
+        ASSERT_TRUE(page->PreviewOpen() && page->Window(0)->isChecked());
+        EXPECT_EQ(page->SensitivityText(0)->text(), "50");
+        CPlayWnd& v = *page->View();
+        auto drag = [&](QPoint from, QPoint to) {
+            kytest::DragOnPicture(v, v.PictureRect(), {1280, 720}, from, to);
+            kytest::PumpEvents(50);
+        };
+        drag({640, 360}, {420, 230});
+        drag({740, 410}, {300, 200});
+        const MdArea& a = page->EditedAreas()[0];
+        EXPECT_EQ(QRect(a.x, a.y, a.w, a.h), QRect(100, 50, 200, 150)) << view.width();
+        EXPECT_EQ(ApplyMessage(*page), "");
+        ExpectEmu("sdk.md.1.x=100 sdk.md.1.y=50 sdk.md.1.w=200 sdk.md.1.h=150");
+        drag({200, 124}, {1400, 900});
+        EXPECT_EQ(QPoint(a.x + a.w, a.y + a.h), QPoint(1280, 720));
+    }
+}
+
+TEST_F(MotionPageTest, SwitchAndSensitivityAreWrittenAndThePreviewEndsWithThePage) {
+    auto page = Open(QSize(640, 360));
+    EXPECT_TRUE(RtspClients("1"));
+    page->Window(0)->click();
+    page->Sensitivity(1)->setValue(77);
+    EXPECT_EQ(page->SensitivityText(1)->text(), "77");
+    Apply(*page);
+    ExpectEmu("sdk.md.1.enable=0 sdk.md.2.sensitivity=77");
+    EXPECT_EQ(page->StoredAreas()[1].sensitivity, 77);
+
+    page->StopPreview();
+    EXPECT_FALSE(page->PreviewOpen());
+    EXPECT_TRUE(RtspClients("0"));
+    EXPECT_EQ(ApplyMessage(*page), "No connection!");
+    // Without a preview a window box does not stay ticked.
+    page->Window(2)->click();
+    EXPECT_FALSE(page->Window(2)->isChecked());
+
+    // Showing the page again reads it anew; leaving it ends the preview.
+    Refresh(*page);
+    ASSERT_TRUE(RtspClients("1"));
+    page->hide();
+    EXPECT_TRUE(RtspClients("0"));
+}
+
+TEST_F(MotionPageTest, FailedLoginAndLoggedOutLeaveThePageEmpty) {
+    auto page = Open(QSize(640, 360));
+    ASSERT_TRUE(page->Window(0)->isChecked());
+    camera.loggedIn = false;
+    page->RefreshFromDevice();
+    EXPECT_FALSE(page->PreviewOpen() || page->Window(0)->isChecked());
+    EXPECT_EQ(page->SensitivityText(0)->text(), "0");
+    EXPECT_EQ(page->Sensitivity(0)->value(), 1);
+
+    camera.loggedIn = true;
+    std::strcpy(camera.device.password, "wrong");
+    Refresh(*page);
+    EXPECT_EQ(presenter.texts, QStringList{"Login device failed!"});
+    EXPECT_FALSE(page->PreviewOpen());
 }
 
 }   // namespace

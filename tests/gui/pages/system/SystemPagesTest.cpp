@@ -1,14 +1,30 @@
-// The device information page (fields, SD card, format worker, spinner,
-// unplug) and the system log page against the emulated camera.
+// The system pages against the emulated camera: device information (fields,
+// SD card, format worker, spinner, unplug), the system log, the time page
+// (zones, Apply with and without a zone change, the PC synchronisation in
+// summer and winter), and maintenance: lens type, the upgrade's checks, how
+// progress values drive the page, and (inside a private network namespace,
+// where discovery may broadcast) a whole upgrade against the emulator's
+// restart.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
+#include <cstdlib>
+#include <fstream>
 
+#include "core/discovery/DeviceFinder.h"
+#include "gui/kit/AppEvents.h"
 #include "gui/pages/system/P_LogDlg.h"
+#include "gui/pages/system/P_NTPDlg.h"
+#include "gui/pages/system/P_ResetDlg.h"
 #include "gui/pages/system/P_SystemDlg.h"
 #include "tests/gui/pages/PageTestSupport.h"
+#include "tests/support/Netns.h"
 
 namespace {
 
@@ -183,5 +199,202 @@ TEST_F(LogPageTest, ShowsTheLogAndClearsItOnlyWithACamera) {
     Refresh(other);
     EXPECT_TRUE(other.View()->toPlainText().isEmpty());
 }
+
+// The PC's clock stands still at a chosen moment.
+class FixedClockNtpDlg : public CP_NTPDLG {
+public:
+    std::time_t now = 0;
+
+protected:
+    std::time_t Now() const override { return now; }
+};
+
+using TimePageTest = kytest::PageTest;
+
+TEST_F(TimePageTest, ShowsZoneTimeAndDaylightSaving) {
+    appDir.WriteLang("lang_chn.dat", "[P_NTP_DLG]\nAsia/Hong_Kong=香港\n");
+    FixedClockNtpDlg page;
+    for (auto [zone, dst, time, shown, dstShown, deviceTime] :
+         {std::tuple{"Asia/hong_kong", "off", "2024.02.30.10.00.00", "GMT+08:00 香港", "", "2024-02-30 10:00:00"},
+          {"America/St_Johns", "on", "20211102195327", "GMT-03:30 America/St_Johns", "on", "2021-11-02 19:53:27"},
+          {"Europe/Dublin", "off", "2024.01.01.00.00.00", "GMT 00:00 Europe/Dublin", "off", "2024-01-01 00:00:00"},
+          {"Mars/Olympus", "off", "2024.01.01.00.00.00", "GMT+13:00 Pacific/Tongatapu", "", "2024-01-01 00:00:00"}}) {
+        SCOPED_TRACE(zone);
+        EmuSetAll(std::string("timeZone=") + zone + " dstmode=" + dst + " time=" + time);
+        Refresh(page);
+        EXPECT_EQ(page.ZoneList()->currentText(), QString::fromUtf8(shown));
+        EXPECT_EQ(page.DstBox()->isHidden() ? "" : page.DstBox()->isChecked() ? "on" : "off", std::string(dstShown));
+        EXPECT_EQ(page.DeviceTime()->text(), deviceTime);
+    }
+    // Picking a zone without daylight saving hides and clears the box.
+    page.ZoneList()->setCurrentIndex(56);
+    page.OnZoneChosen();
+    EXPECT_TRUE(page.DstBox()->isHidden());
+    EXPECT_FALSE(page.DstBox()->isChecked());
+}
+
+// The NTP write goes first; the zone is written only when changed, and a
+// failed zone write says nothing and puts the camera's zone back.
+TEST_F(TimePageTest, ApplyWritesTheZoneOnlyWhenChangedAndRestoresItOnFailure) {
+    FixedClockNtpDlg page;
+    EmuSetAll("timeZone=Europe/Amsterdam dstmode=on");
+    Refresh(page);
+    EmuSet("emu.fail_cmd", "setservertime");
+    page.IntervalList()->setCurrentIndex(5);
+    EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
+    EXPECT_EQ(EmuGet("ntpinterval"), "6");
+
+    page.ZoneList()->setCurrentIndex(13);
+    page.ServerBox()->setEditText("  time.nist.gov ");
+    EXPECT_EQ(ApplyMessage(page), "");
+    EXPECT_EQ(EmuGet("ntpserver") + " " + EmuGet("timeZone"), "time.nist.gov Europe/Amsterdam");
+    EXPECT_EQ(page.ZoneList()->currentIndex(), 27);
+    EXPECT_TRUE(page.DstBox()->isChecked());
+
+    EmuSet("emu.fail_cmd", "");
+    page.ZoneList()->setCurrentIndex(13);
+    page.DstBox()->setChecked(false);
+    EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
+    EXPECT_EQ(EmuGet("timeZone") + " " + EmuGet("dstmode"), "America/New_York off");
+    page.ServerBox()->setEditText("   ");
+    EXPECT_EQ(ApplyMessage(page), "NTP server address cannot be empty!");
+}
+
+TEST_F(TimePageTest, SyncTakesThePcZoneWithDaylightSavingOrRefuses) {
+    FixedClockNtpDlg page;
+    constexpr std::time_t kSummer = 1719835200;   // 2024-07-01 12:00:00 UTC
+    constexpr std::time_t kWinter = 1705320000;   // 2024-01-15 12:00:00 UTC
+    const char* ok = "PC time synchronization succeeded!";
+    const auto cases = {
+        std::tuple{"Europe/Amsterdam", kSummer, "2024.07.01.14.00.00", "Europe/Amsterdam", "on", ok},
+        {"Europe/Amsterdam", kWinter, "2024.01.15.13.00.00", "Europe/Amsterdam", "on", ok},
+        {"Asia/Kolkata", kWinter, "2024.01.15.17.30.00", "Asia/Calcutta", "off", ok},
+        // No row of the table has UTC+14: nothing is sent.
+        {"Pacific/Kiritimati", kWinter, "2024.01.15.17.30.00", "Asia/Calcutta", "off",
+         "The time zone of this PC is not in the camera's list!"},
+    };
+    EmuSet("time", "2020.01.01.00.00.00");   // a fixed clock shows exactly what was sent
+    for (auto [tz, utc, time, zone, dst, message] : cases) {
+        SCOPED_TRACE(tz);
+        setenv("TZ", tz, 1);
+        page.now = utc;
+        presenter.Clear();
+        page.OnSyncWithPc();
+        EXPECT_TRUE(WaitIdle(page));
+        EXPECT_EQ(presenter.texts, QStringList{message});
+        EXPECT_EQ(EmuGet("time") + " " + EmuGet("timeZone") + " " + EmuGet("dstmode"),
+                  std::string(time) + " " + zone + " " + dst);
+        EXPECT_EQ(page.ZoneList()->currentText().section(' ', 1), zone);
+    }
+    unsetenv("TZ");   // the tests run with TZ unset
+}
+
+class ResetPage : public kytest::PageFixture<CP_ResetDlg> {
+protected:
+    void TearDown() override {
+        CP_ResetDlg::SetFileChooser({});
+        PageFixture::TearDown();
+    }
+    bool Locked() const { return !page->UpgradeButton()->isEnabled() && !page->RebootButton()->isEnabled(); }
+    std::string Package() {
+        const std::string path = appDir.path() + "/KY7200_V9.9.1_x.pkg";
+        std::ofstream(path, std::ios::binary) << std::string(100000, 'k');
+        return path;
+    }
+};
+
+TEST_F(ResetPage, LensTypeFromTheCamera) {
+    for (auto [value, text] : {std::pair{"3", "2.7-13.5mm(5)"}, {"12", ""}, {"0", "2.8-8mm"}}) {
+        EmuSet("lenstype", value);
+        Refresh(*page);
+        EXPECT_EQ(page->LensType()->currentText().toStdString(), text) << value;
+    }
+    EXPECT_FALSE(page->LensType()->isEnabled());
+}
+
+TEST_F(ResetPage, UpgradeChecksInOrderAndBrowseTakesOnlyPkg) {
+    const std::pair<QString, const char*> cases[] = {
+        {"/tmp/x.pkg", "No login device!"},   // logged out
+        {"C:", "Illegal file name!"},
+        {QString::fromStdString(appDir.path()), "File does not exist!"},
+        {QString::fromStdString(Package()), "Are you sure you want to upgrade?"},   // answered No
+    };
+    for (const auto& [path, message] : cases) {
+        camera.loggedIn = path != "/tmp/x.pkg";
+        page->PathEdit()->setText(path);
+        presenter.Clear();
+        page->OnUpgrade();
+        EXPECT_EQ(presenter.texts, QStringList{message});
+    }
+    EXPECT_FALSE(page->UpgradeActive());
+    page->PathEdit()->setText("keep");
+    for (auto [chosen, kept] : {std::pair{"/fw/A.PKG", "keep"}, {"/fw/a.pkg", "/fw/a.pkg"}, {"", "/fw/a.pkg"}}) {
+        CP_ResetDlg::SetFileChooser([c = QString(chosen)](QWidget*) { return c; });
+        page->OnBrowse();
+        EXPECT_EQ(page->PathEdit()->text(), kept);
+    }
+}
+
+TEST_F(ResetPage, ProgressValuesDriveThePage) {
+    Refresh(*page);
+    page->Progress()->show();
+    auto post = [&](int value) {
+        QCoreApplication::postEvent(page.get(), new CPageResultEvent(ky::msg::kUpgradeProgress, value));
+        kytest::PumpEvents(20);
+    };
+    // 60 means uploaded; -2 announces a retry and changes nothing.
+    for (auto [value, shown, uploaded] : {std::tuple{10, 10, false}, {60, 60, true}, {-2, 60, true}}) {
+        post(value);
+        EXPECT_EQ(page->Progress()->value(), shown) << value;
+        EXPECT_EQ(page->Status()->text().startsWith("The file is uploaded successfully."), uploaded) << value;
+    }
+    post(100);
+    EXPECT_FALSE(Locked());
+    EXPECT_EQ(CP_ResetDlg::LastProgress(), 0);
+    presenter.Clear();
+    post(-3);
+    EXPECT_TRUE(page->Progress()->isHidden());
+    EXPECT_EQ(presenter.texts, QStringList{"Upgrade failed!"});
+}
+
+// The camera's return is seen by discovery, so these run only in a private
+// network namespace (ctest runs them there as pages_system_upgrade_netns).
+// The parameter: the emulator's restart time and the closing message.
+class UpgradeNetns : public ResetPage, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
+protected:
+    void SetUp() override {
+        if (!ky::test::OnlyLoopback()) GTEST_SKIP() << "needs a private network namespace";
+        withDiscovery = true;
+        emulatorArgs = {"--restart-ms", GetParam().first};
+        ResetPage::SetUp();
+        CP_ResetDlg::SetUpgradeLimits({.passMs = 100, .firstLookPass = 5, .maxPasses = 100, .maxMs = 8000});
+        ASSERT_TRUE(ky::DeviceFinder::Find(EmuGet("name").c_str(), &camera.device.info));
+    }
+    void TearDown() override {
+        CP_ResetDlg::SetUpgradeLimits({});
+        ResetPage::TearDown();
+    }
+};
+
+TEST_P(UpgradeNetns, EndsWithTheCameraBackOrNotConfirmed) {
+    page->PathEdit()->setText(QString::fromStdString(Package()));
+    presenter.answers = {true};
+    page->OnUpgrade();
+    EXPECT_TRUE(Locked());
+    EXPECT_EQ(camera.disconnects, 1);   // the live view would only fail
+    camera.loggedIn = true;
+    page->OnUpgrade();   // a second upgrade is refused while one runs
+    EXPECT_TRUE(PumpUntil([&] { return !page->UpgradeActive(); }, 400));
+    EXPECT_EQ(presenter.texts,
+              (QStringList{"Are you sure you want to upgrade?", "An upgrade is already running!", GetParam().second}));
+    EXPECT_EQ(page->Progress()->value(), 100);
+    EXPECT_FALSE(Locked());
+}
+
+INSTANTIATE_TEST_SUITE_P(Upgrade, UpgradeNetns,
+                         ::testing::Values(std::pair{"500", "End of upgrade task!"},
+                                           std::pair{"600000",
+                                                     "The firmware was sent, but the camera's return with "
+                                                     "the new firmware was not confirmed!"}));
 
 }   // namespace

@@ -1,0 +1,287 @@
+// The advanced pages against the emulated camera: PTZ and RS-485 (tracking
+// rows by what the camera reports, what the writes carry, values outside the
+// lists), the video shade with a live preview (a ticked region becomes
+// editable, the preview's end), the restart timer, timed snapshots, planned
+// recording, the cloud and Tmall switches, and the camera user (whose change
+// logs the live view out).
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "core/cgi/HttpFetch.h"
+#include "gui/controls/WeekCtrl.h"
+#include "gui/live/PlayWnd.h"
+#include "gui/pages/ChoiceGroup.h"
+#include "gui/pages/advanced/P_CloudDlg.h"
+#include "gui/pages/advanced/P_CoverVideoDlg.h"
+#include "gui/pages/advanced/P_Ptz485Dlg.h"
+#include "gui/pages/advanced/P_PtzDlg.h"
+#include "gui/pages/advanced/P_RebootDlg.h"
+#include "gui/pages/advanced/P_RecordDlg.h"
+#include "gui/pages/advanced/P_SnapTDlg.h"
+#include "gui/pages/advanced/P_TMallDlg.h"
+#include "gui/pages/advanced/P_UserDlg.h"
+#include "tests/gui/pages/PageTestSupport.h"
+
+namespace {
+
+using kytest::Set;
+using kytest::States;
+const char* kOk = "Parameter setting succeeded!";
+
+using PtzPageTest = kytest::PageFixture<CP_PtzDlg>;
+using Ptz485PageTest = kytest::PageFixture<CP_Ptz485Dlg>;
+
+// The rows the camera's tracking keys give, and what Apply then sends for
+// tracking switch and mode (the camera reports the switch on).
+TEST_F(PtzPageTest, TrackingRowsFollowTheCameraAndHiddenRowsWriteZero) {
+    EmuSet("smartrack_enable", "1");
+    for (auto [flag, mode, tracking, zoom, sent] :
+         {std::tuple{"1", "0", true, true, "-smartrack_enable=1&-smartrack_mode=0"},
+          {"1", "1", true, true, "-smartrack_enable=1&-smartrack_mode=1"},
+          {"1", "2", true, false, "-smartrack_enable=1&-smartrack_mode=0"},   // only the zoom row goes
+          {"0", "1", false, false, "-smartrack_enable=0&-smartrack_mode=0"},
+          {"", "", false, false, "-smartrack_enable=0&-smartrack_mode=0"}}) {   // not reported
+        SCOPED_TRACE(std::string(flag) + "/" + mode);
+        EmuSet({{"smartrack_flag", flag}, {"smartrack_mode", mode}});
+        Refresh(*page);
+        EXPECT_EQ(std::pair(!page->TrackingRow()->isHidden(), !page->ZoomRow()->isHidden()), std::pair(tracking, zoom));
+        EXPECT_EQ(page->Tracking()->Choice(), tracking ? 0 : -1);
+        Sent();
+        Apply(*page);
+        EXPECT_NE(Sent().find(sent), std::string::npos);
+    }
+}
+
+// The laps are not range-checked.
+TEST_F(PtzPageTest, ShowsAndWritesTheMotorSettings) {
+    EmuSet({{"panscan", "7"}, {"movehome", "off"}, {"ptzalarmmask", "ON"}, {"light_enable", "0"}});
+    Refresh(*page);
+    EXPECT_EQ(States({page->LapsEdit(), page->Centre(), page->AlarmMove(), page->Light()}),
+              (QStringList{"7", "1", "0", "1"}));
+    Set({{page->LapsEdit(), "99"},
+         {page->Centre(), "0"},
+         {page->AlarmMove(), "1"},
+         {page->Light(), "0"},
+         {page->ZoomTracking(), "1"}});
+    Sent();
+    EXPECT_EQ(ApplyMessage(), kOk);
+    EXPECT_EQ(Sent(),
+              "cmd=setmotorattr&-tiltscan=99&-tiltspeed=0&-panscan=99&-panspeed=0&-movehome=on&-ptzalarmmask=off"
+              "&cmd=setsmartrackattr&-smartrack_enable=0&-smartrack_mode=1&cmd=setlightattr&-light_enable=on");
+}
+
+TEST_F(Ptz485PageTest, ShowsWhatTheListsHoldAndWritesTheChoices) {
+    EmuSet({{"protocal", "1"}, {"address", "12"}, {"check", "2"}, {"stopbit", "2"}});
+    // Values that are no entry leave no selection.
+    for (auto [baud, speed, databit, shown] :
+         {std::tuple{"57600", "63", "7", "57600 63 7"}, {"115200", "64", "9", "  "}}) {
+        EmuSet({{"baud", baud}, {"speed", speed}, {"databit", databit}});
+        Refresh(*page);
+        EXPECT_EQ(States({page->BaudList(), page->SpeedList(), page->DataBitList()}).join(" "), shown);
+    }
+    EXPECT_EQ(States({page->AddressEdit(), page->ParityList()}), (QStringList{"12", "Even"}));
+    Set({{page->AddressEdit(), "200"},
+         {page->SpeedList(), "#40"},
+         {page->BaudList(), "#5"},
+         {page->DataBitList(), "#0"},
+         {page->ParityList(), "#1"}});
+    Sent();
+    EXPECT_EQ(ApplyMessage(), kOk);
+    EXPECT_EQ(Sent(),
+              "cmd=setptzcomattr&-protocal=1&-address=200&-speed=40&-baud=38400&-databit=7&-stopbit=2&-check=1");
+}
+
+class CoverPageTest : public kytest::PageTest {
+protected:
+    CoverPageTest() { withRtsp = true; }
+    static constexpr const char* kFields[] = {"show", "color", "x", "y", "w", "h"};
+    static std::string Key(const char* field, int n) { return "cover." + std::string(field) + "_" + std::to_string(n); }
+    std::string Region(int n) {
+        std::string out;
+        for (const char* f : kFields) out += (out.empty() ? "" : ",") + EmuGet(Key(f, n));
+        return out;
+    }
+    void SetRegion(int n, const std::string& show, const std::string& color) {
+        const std::string values[] = {show, color, "320", "180", "640", "360"};
+        for (int i = 0; i < 6; ++i) EmuSet(Key(kFields[i], n), values[i]);
+    }
+};
+
+// Region 2 is hidden: a drag over it changes nothing until ticked; region 3
+// ticked off is not grabbed either.
+TEST_F(CoverPageTest, TickedRegionIsDraggedAndWrittenBlack) {
+    SetRegion(2, "0", "ff0000");
+    SetRegion(3, "1", "00ff00");
+    CP_CoverVideoDlg page;
+    page.View()->setFixedSize(800, 360);
+    page.resize(1100, 460);
+    page.show();
+    Refresh(page);
+    ASSERT_TRUE(PumpUntil([&] { return page.PictureReady(); }));
+    EXPECT_FALSE(page.Window(1)->isChecked());
+    EXPECT_TRUE(page.Window(2)->isChecked());
+    CPlayWnd& v = *page.View();
+    auto drag = [&](QPoint from, QPoint to) { kytest::DragOnPicture(v, v.PictureRect(), {1280, 720}, from, to); };
+    page.Window(2)->click();
+    drag({640, 360}, {420, 230});
+    kytest::PumpEvents(50);
+    EXPECT_EQ(page.Regions().x[1], 320);
+    page.Window(1)->click();
+    drag({640, 360}, {420, 230});
+    drag({740, 410}, {300, 200});
+    kytest::PumpEvents(50);
+    EXPECT_EQ(ApplyMessage(page), kOk);
+    EXPECT_EQ(Region(2), "1,000000,100,50,200,150");
+    EXPECT_EQ(Region(3), "0,000000,320,180,640,360");
+}
+
+TEST_F(CoverPageTest, NoRecordOrNoLoginClearsAndEndsThePreview) {
+    SetRegion(1, "1", "000000");
+    CP_CoverVideoDlg page;
+    Refresh(page);
+    ASSERT_TRUE(page.Window(0)->isChecked() && page.PreviewOpen());
+    capabilityValid = false;
+    Refresh(page);
+    EXPECT_FALSE(page.Window(0)->isChecked() || page.PreviewOpen());
+    capabilityValid = true;
+    camera.loggedIn = false;
+    page.Window(0)->setChecked(true);
+    Refresh(page);
+    EXPECT_FALSE(page.Window(0)->isChecked());
+    EXPECT_TRUE(PumpUntil([&] { return EmuControl("rtsp-clients") == "0"; }));
+}
+
+using TaskPagesTest = kytest::PageTest;
+
+const std::string kP48(48, 'P');
+const std::string kN48(48, 'N');
+// Monday 08:00 to 10:00 and the last half hour armed.
+const std::string kMonday = std::string(16, 'N') + "PPPP" + std::string(27, 'N') + "P";
+
+// Day 0..7 and hour 0..23 are the lists' limits; beyond them Apply refuses
+// and nothing is sent.
+TEST_F(TaskPagesTest, RestartTimerShowsAndRefusesValuesOutsideItsLists) {
+    CP_RebootDlg page;
+    const char* ok = "Timed restart setting succeeded!";
+    for (auto [day, hour, dayPos, hourPos, message] : {std::tuple{"7", "3", 7, 3, ok},
+                                                       {"0", "23", 0, 23, ok},
+                                                       {"9", "3", -1, 3, "Please select the restart day!"},
+                                                       {"2", "24", 2, -1, "Please select the restart time!"}}) {
+        SCOPED_TRACE(std::string(day) + " " + hour);
+        EmuSet({{"sr_enable", "1"}, {"sr_day", day}, {"sr_hour", hour}});
+        Refresh(page);
+        EXPECT_TRUE(page.OnButton()->isChecked());
+        EXPECT_EQ(std::pair(page.DayList()->currentIndex(), page.HourList()->currentIndex()),
+                  std::pair(dayPos, hourPos));
+        page.OffButton()->setChecked(true);
+        EXPECT_EQ(ApplyMessage(page), message);
+        const char* enable = message == ok ? "0" : "1";
+        EXPECT_EQ(EmuAwait("sr_enable", enable), enable);
+        EXPECT_EQ(EmuGet("sr_day"), day);
+    }
+}
+
+// Read, written back unchanged: the same texts arrive.
+TEST_F(TaskPagesTest, SnapshotWeekRoundTrip) {
+    CP_SnapTDlg page;
+    EmuSet({{"as_snap_interval", "30"}, {"snap.week1", kMonday}});
+    Refresh(page);
+    EXPECT_EQ(page.IntervalEdit()->text(), "30");
+    EXPECT_EQ(page.Week()->Text()[1] + page.Week()->Text()[0], QString::fromStdString(kMonday + kN48));
+    page.IntervalEdit()->setText("45");
+    EXPECT_EQ(ApplyMessage(page), kOk);
+    EXPECT_EQ(EmuAwait("as_snap_interval", "45"), "45");
+    EXPECT_EQ(EmuGet("snap.week1") + EmuGet("snap.week6"), kMonday + kN48);
+    page.findChild<QPushButton*>("weekSelectAll")->click();
+    Apply(page);
+    for (int d = 0; d < 7; ++d) EXPECT_EQ(EmuAwait("snap.week" + std::to_string(d), kP48), kP48) << d;
+}
+
+TEST_F(TaskPagesTest, RecordingAsksFirstAndKeepsItsWeek) {
+    CP_RecordDlg page;
+    EmuSet({{"planrec_enable", "1"}, {"planrec_time", "600"}});
+    for (auto [chn, index] : {std::pair{"12", 1}, {"13", 1}, {"11", 0}}) {
+        EmuSet("planrec_chn", chn);
+        Refresh(page);
+        EXPECT_EQ(page.StreamList()->currentIndex(), index) << chn;
+    }
+    EXPECT_TRUE(page.OnButton()->isChecked());
+
+    // No: nothing is sent and the controls stay as they are.
+    CWeekCtrl::WeekText week = CWeekCtrl::FilledWeek(QLatin1Char('N'));
+    week[1] = QString::fromStdString(kMonday);
+    page.Week()->SetSchedule(0, week);
+    page.OffButton()->setChecked(true);
+    presenter.answers = {false, true};
+    Apply(page);
+    EXPECT_EQ(EmuGet("planrec_enable"), "1");
+    EXPECT_TRUE(page.OffButton()->isChecked());
+    EXPECT_EQ(page.Week()->Text()[1], QString::fromStdString(kMonday));
+    page.StreamList()->setCurrentIndex(1);
+    Apply(page);
+    EXPECT_EQ(presenter.Last(), kOk);
+    EXPECT_EQ(EmuAwait("planrec_enable", "0"), "0");
+    EXPECT_EQ(EmuGet("planrec_chn"), "12");
+    EXPECT_EQ(EmuGet("plan.week1") + EmuGet("plan.week0"), kMonday + kN48);
+}
+
+// Each shows the camera's key, writes the other value, Cancel reads again, a
+// failed write resets silently. Cloud's Apply and Cancel are off until a read
+// succeeded; a camera without Tmall has nothing to send.
+TEST_F(TaskPagesTest, CloudAndTmallSwitches) {
+    CP_CloudDlg cloud;
+    CP_TMallDlg tmall;
+    auto buttonsOn = [](const CSwitchPage& p) { return p.ApplyButton()->isEnabled() + p.CancelButton()->isEnabled(); };
+    EXPECT_EQ(buttonsOn(cloud), 0);
+    for (auto [page, key] : {std::pair<CSwitchPage*, const char*>{&cloud, "cloud_enable"}, {&tmall, "tmall_enable"}}) {
+        SCOPED_TRACE(key);
+        EmuSet(key, "1");
+        Refresh(*page);
+        EXPECT_EQ(buttonsOn(*page), 2);
+        page->Switch()->Second()->click();
+        EXPECT_EQ(ApplyMessage(*page), kOk);
+        EXPECT_EQ(EmuGet(key), "0");
+        EmuSet(key, "1");
+        page->CancelButton()->click();
+        EXPECT_TRUE(WaitIdle(*page));
+        EXPECT_EQ(page->Switch()->Checked(), 0);
+        Fault("no-200");
+        EXPECT_EQ(ApplyMessage(*page), "");
+        EXPECT_EQ(page->Switch()->Checked(), -1);
+        Fault("none");
+    }
+    EXPECT_EQ(buttonsOn(cloud), 0);
+    tmall.Switch()->Check(1);
+    EmuSet("tmall_flag", "0");
+    Refresh(tmall);
+    EXPECT_EQ(buttonsOn(tmall), 0);
+    EXPECT_EQ(tmall.Switch()->Checked(), 1);
+}
+
+TEST_F(TaskPagesTest, UserChangeLogsTheLiveViewOutAndOnlyTheNewLoginWorks) {
+    // The status of one CGI read with these credentials.
+    auto status = [&](const std::string& user, const std::string& password) {
+        HttpPage reply;
+        CHttpFetch::Get("127.0.0.1", static_cast<uint16_t>(emulator->HttpPort()), user, password,
+                        "/cgi-bin/ky7200/param.cgi?cmd=getntpattr", {}, &reply);
+        return reply.status;
+    };
+    CP_UserDlg page;
+    Refresh(page);
+    EXPECT_EQ(page.NameEdit()->text() + page.PasswordEdit()->text() + page.RetypeEdit()->text(), "adminpwpw");
+    for (auto [retype, changed, message] :
+         {std::tuple{"N3w Pass!", false, "The two passwords are different!"},
+          {"N3w pass!", true, "Password changed successfully, please login again!"}}) {
+        Set({{page.NameEdit(), "inst aller&"}, {page.PasswordEdit(), "N3w pass!"}, {page.RetypeEdit(), retype}});
+        EXPECT_EQ(ApplyMessage(page), message);
+        EXPECT_EQ(status("admin", kPassword), changed ? 401 : 200);
+        EXPECT_EQ(status("inst aller&", "N3w pass!"), changed ? 200 : 401);
+        EXPECT_EQ(camera.disconnects, changed);
+        EXPECT_EQ(camera.IsLoggedIn(), !changed);
+    }
+}
+
+}   // namespace
