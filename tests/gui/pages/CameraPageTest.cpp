@@ -1,7 +1,5 @@
 // The shared page pattern, through the smallest page built on it: one
 // record, one get, one set.
-#include <QLineEdit>
-#include <QPushButton>
 
 #include "core/cgi/rules/VideoRules.h"
 #include "gui/pages/CameraPage.h"

@@ -1,18 +1,11 @@
 #include "tests/gui/pages/PageTestSupport.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QThread>
-#include <QUrl>
 #include <algorithm>
 #include <sstream>
 #include <vector>
 
 #include "core/cgi/HttpFetch.h"
+#include "gui/live/PlayWnd.h"
 #include "gui/pages/ChoiceGroup.h"
 #include "gui/pages/PageControls.h"
 
@@ -45,16 +38,6 @@ QString State(const QObject* c) {
     return {};
 }
 
-void SetState(QObject* c, const QString& s) {
-    if (auto* e = qobject_cast<QLineEdit*>(c)) return e->setText(s);
-    if (auto* l = qobject_cast<QComboBox*>(c))
-        return s.startsWith('#') ? l->setCurrentIndex(s.mid(1).toInt()) : l->setCurrentText(s);
-    if (auto* b = qobject_cast<QAbstractButton*>(c)) return b->setChecked(s == "on");
-    if (auto* p = qobject_cast<CRadioPair*>(c)) return p->Check(s.toInt());
-    if (auto* g = dynamic_cast<CChoiceGroup*>(c)) return g->Choose(s.toInt());
-    ADD_FAILURE() << "cannot set a " << c->metaObject()->className();
-}
-
 }   // namespace
 
 void PumpEvents(int ms) {
@@ -69,14 +52,20 @@ QStringList Texts(const QWidget& page, std::initializer_list<int> ids) {
     return out;
 }
 
+void SetState(QObject* c, const QString& s) {
+    if (auto* e = qobject_cast<QLineEdit*>(c)) return e->setText(s);
+    if (auto* l = qobject_cast<QComboBox*>(c))
+        return s.startsWith('#') ? l->setCurrentIndex(s.mid(1).toInt()) : l->setCurrentText(s);
+    if (auto* b = qobject_cast<QAbstractButton*>(c)) return b->setChecked(s == "on");
+    if (auto* p = qobject_cast<CRadioPair*>(c)) return p->Check(s.toInt());
+    if (auto* g = dynamic_cast<CChoiceGroup*>(c)) return g->Choose(s.toInt());
+    ADD_FAILURE() << "cannot set a " << c->metaObject()->className();
+}
+
 QStringList States(std::initializer_list<const QObject*> controls) {
     QStringList out;
     for (const QObject* c : controls) out << State(c);
     return out;
-}
-
-void Set(std::initializer_list<std::pair<QObject*, QString>> states) {
-    for (const auto& [c, s] : states) SetState(c, s);
 }
 
 void Drag(QWidget& w, QPoint from, QPoint to) {
@@ -89,13 +78,16 @@ void Drag(QWidget& w, QPoint from, QPoint to) {
     send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
-void DragOnPicture(QWidget& view, QRect area, QSize picture, QPoint from, QPoint to) {
+void DragOnPicture(CPlayWnd& view, QPoint from, QPoint to) {
+    const QRect area = view.PictureRect();
+    const QSize picture(1280, 720);
     auto at = [&](QPoint p) {
         auto up = [](int v, int num, int den) { return static_cast<int>((int64_t(v) * num + den - 1) / den); };
         return area.topLeft() +
                QPoint(up(p.x(), area.width(), picture.width()), up(p.y(), area.height(), picture.height()));
     };
     Drag(view, at(from), at(to));
+    PumpEvents(50);
 }
 
 void PageTest::Refresh(CCameraPage& page) {

@@ -4,7 +4,7 @@
 // and direct access to the emulator's state.
 #include <gtest/gtest.h>
 
-#include <QPoint>
+#include <QtWidgets>   // the page tests reach every kind of widget
 #include <algorithm>
 #include <initializer_list>
 #include <memory>
@@ -16,6 +16,8 @@
 #include "gui/pages/PageContext.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/GuiTestSupport.h"
+
+class CPlayWnd;
 
 namespace kytest {
 
@@ -55,6 +57,10 @@ protected:
     std::string EmuControl(const std::string& request);
     // Adds a fault mode at the emulator (name=none clears them).
     void Fault(const std::string& name);
+    // Waits (bounded) until the emulator counts n RTSP connections.
+    bool RtspClients(const char* n) {
+        return PumpUntil([&] { return EmuControl("rtsp-clients") == n; });
+    }
 
     // The page's read or Apply, then the event loop until its exchange has
     // ended (bounded).
@@ -114,13 +120,20 @@ QStringList Texts(const QWidget& page, std::initializer_list<int> ids);
 // What controls show, one text each: an edit's, list's or label's text, "on" or
 // "off" for a button, a choice group's or radio pair's position (-1: none).
 QStringList States(std::initializer_list<const QObject*> controls);
-// Leaves controls as a user would: an edit's text, a list's entry by its text
-// or "#N" by position, a button "on" or "off", a group's or pair's position.
-void Set(std::initializer_list<std::pair<QObject*, QString>> states);
+// Leaves a control as a user would: an edit's text, a list's entry by its
+// text or "#N" by position, a button "on" or "off", a group's or pair's
+// position. Set takes controls and states by turns.
+void SetState(QObject* control, const QString& state);
+template <class... More>
+void Set(QObject* control, const QString& state, More&&... more) {
+    SetState(control, state);
+    if constexpr (sizeof...(more) > 0) Set(std::forward<More>(more)...);
+}
 // A left-button drag on w from `from` to `to`: press, one move, release.
 void Drag(QWidget& w, QPoint from, QPoint to);
-// The same on a live view, in picture coordinates: each point becomes the
-// first view pixel that shows it, with the picture letterboxed in the view.
-void DragOnPicture(QWidget& view, QRect pictureArea, QSize picture, QPoint from, QPoint to);
+// The same on a live view of the emulator's 1280x720 picture, in picture
+// coordinates: each point becomes the first view pixel that shows it, with
+// the picture letterboxed in the view. The events are then handled.
+void DragOnPicture(CPlayWnd& view, QPoint from, QPoint to);
 
 }   // namespace kytest

@@ -3,12 +3,6 @@
 // camera, the page a failed exchange leaves), and motion detection with a
 // live preview, where drags on the letterboxed picture become the camera's
 // areas and the preview ends with the page.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QLabel>
-#include <QRadioButton>
-#include <QSlider>
 
 #include "gui/controls/WeekCtrl.h"
 #include "gui/live/PlayWnd.h"
@@ -48,7 +42,7 @@ TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
 
     page.Recognition()->Off()->click();
     EXPECT_FALSE(page.Trigger()->isEnabled());
-    kytest::Set({{page.Framing()->On(), "on"}, {page.Threshold(), "100"}, {page.Trigger(), "#0"}});
+    kytest::Set(page.Framing()->On(), "on", page.Threshold(), "100", page.Trigger(), "#0");
     EXPECT_EQ(ApplyMessage(page), kOk);
     ExpectEmu("smd_enable=0 smd_rect=1 smd_gthresh=100 md_alarm_type=off");
 
@@ -95,7 +89,7 @@ TEST_F(AlarmPagesTest, LinkageShowsListsAndAlwaysSendsRelayOffAndOnePicture) {
               (QStringList{"on", "on", "off", "3", "Custom", "", ""}));
     EXPECT_FALSE(page.CaptureNumber()->isEnabled());
 
-    kytest::Set({{page.SaveVideo(), "on"}, {page.SavePicture(), "off"}});
+    kytest::Set(page.SaveVideo(), "on", page.SavePicture(), "off");
     EXPECT_EQ(ApplyMessage(page), kOk);
     ExpectEmu(
         "md_snap_switch=off md_record_switch=on md_relay_switch=off md_preset_switch=off md_sound_switch=on "
@@ -151,9 +145,6 @@ protected:
         EXPECT_TRUE(PumpUntil([&] { return page->PictureReady(); })) << "no picture";
         return page;
     }
-    bool RtspClients(const char* n) {
-        return PumpUntil([&] { return EmuControl("rtsp-clients") == n; });
-    }
 };
 
 // Bars beside the picture, then above and below it (scales 2 and 4/3): the
@@ -165,18 +156,13 @@ TEST_F(MotionPageTest, DragsBecomeTheAreaAtAnyViewSize) {
         auto page = Open(view);
         ASSERT_TRUE(page->PreviewOpen() && page->Window(0)->isChecked());
         EXPECT_EQ(page->SensitivityText(0)->text(), "50");
-        CPlayWnd& v = *page->View();
-        auto drag = [&](QPoint from, QPoint to) {
-            kytest::DragOnPicture(v, v.PictureRect(), {1280, 720}, from, to);
-            kytest::PumpEvents(50);
-        };
-        drag({640, 360}, {420, 230});
-        drag({740, 410}, {300, 200});
+        kytest::DragOnPicture(*page->View(), {640, 360}, {420, 230});
+        kytest::DragOnPicture(*page->View(), {740, 410}, {300, 200});
         const MdArea& a = page->EditedAreas()[0];
         EXPECT_EQ(QRect(a.x, a.y, a.w, a.h), QRect(100, 50, 200, 150)) << view.width();
         EXPECT_EQ(ApplyMessage(*page), "");
         ExpectEmu("sdk.md.1.x=100 sdk.md.1.y=50 sdk.md.1.w=200 sdk.md.1.h=150");
-        drag({200, 124}, {1400, 900});
+        kytest::DragOnPicture(*page->View(), {200, 124}, {1400, 900});
         EXPECT_EQ(QPoint(a.x + a.w, a.y + a.h), QPoint(1280, 720));
     }
 }

@@ -3,12 +3,6 @@
 // test and scan on their workers, ONVIF, GB28181, P2P and 4G/5G. Shown values
 // and rows, refusals, and typed texts (query and escape characters, blanks,
 // letters beyond ASCII) that reach the camera as typed.
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTableWidget>
 #include <unistd.h>
 
 #include "gui/pages/network/P_28181Dlg.h"
@@ -158,8 +152,7 @@ TEST_F(DdnsPageTest, ApplyStoresEveryTextAsTyped) {
         {1002, "our_passwd", "x&cmd=y#z"}, {1094, "d3th_uname", "Gr\xC3\xBC\xC3\x9F dich"},
         {1103, "d3th_domain", "%41%2B"},   {1095, "d3th_passwd", "\xE6\x91\x84\xE5\x83\x8F\xE6\x9C\xBA"}};
     for (const auto& [id, key, text] : typed) Edit(id)->setText(QString::fromUtf8(text));
-    Edit(1110)->setText("8081");
-    Ctl<QComboBox>(1202)->setCurrentIndex(-1);
+    kytest::Set(Edit(1110), "8081", Ctl(1202), "#-1");
     EXPECT_EQ(ApplyMessage(), kOk);
     for (const auto& [id, key, text] : typed) EXPECT_EQ(EmuGet(key), text) << key;
     ExpectEmu("our_enable=1 our_port=8081 upm_enable=0 d3th_service=-1");
@@ -199,7 +192,7 @@ protected:
     QLineEdit* Edit(int id) const { return Ctl<QLineEdit>(id); }
     QComboBox* Combo(int id) const { return Ctl<QComboBox>(id); }
     void Type(const QString& ssid, const QString& key) {
-        kytest::Set({{Edit(1239), ssid}, {Edit(1247), key}, {Edit(1248), key}});
+        kytest::Set(Edit(1239), ssid, Edit(1247), key, Edit(1248), key);
     }
     // Presses Check and waits for the test's message.
     QString Checked() {
@@ -238,7 +231,7 @@ TEST_F(WifiPageTest, ApplyStoresTheTypedTextsAndRefuses) {
 
     const QString ssid = QString::fromUtf8("Caf\xC3\xA9 +%20 \xE5\xAE\xB6");
     Type(ssid, "");
-    kytest::Set({{Combo(1177), "#0"}, {Combo(1246), "#1"}, {Ctl(1175), "on"}});
+    kytest::Set(Combo(1177), "#0", Combo(1246), "#1", Ctl(1175), "on");
     EXPECT_EQ(ApplyMessage(), kOk);
     EXPECT_EQ(QString::fromStdString(EmuGet("wf_ssid")), ssid);
     EXPECT_EQ(EmuGet("wf_key") + EmuGet("wf_auth") + EmuGet("wf_enc") + EmuGet("wf_enable"), "010");
@@ -346,21 +339,18 @@ TEST_F(InteropPagesTest, Onvif) {
               (QStringList{"1", "1", "0", "1", "Normal"}));
     EXPECT_TRUE(Hidden(page.Switched(), false));
     for (auto [zone, image, sent] : {std::tuple{0, 0, "0"}, {1, 0, "1"}, {0, 1, "2"}, {1, 1, "3"}, {-1, 0, "1"}}) {
-        page.TimeZone()->Check(zone);
-        page.Image()->Check(image);
+        kytest::Set(page.TimeZone(), QString::number(zone), page.Image(), QString::number(image));
         EXPECT_EQ(ApplyMessage(page), kOk);
         EXPECT_EQ(EmuGet("ov_forbitset"), sent);
     }
-    page.Enable()->Check(0);
-    page.Port()->setText(QString::number(emulator->HttpPort()));
+    kytest::Set(page.Enable(), "0", page.Port(), QString::number(emulator->HttpPort()));
     EXPECT_EQ(ApplyMessage(page), kOk);
     EXPECT_EQ(EmuGet("ov_enable") + EmuGet("ov_port"), "1" + std::to_string(emulator->HttpPort()));
 
     EmuSet({{"ov_forbitset", "5"}, {"ov_nvctype", "7"}});
     page.TimeZone()->Check(1);
     Refresh(page);
-    EXPECT_EQ(page.TimeZone()->Checked(), 1);
-    EXPECT_EQ(page.NvcType()->currentIndex(), -1);
+    EXPECT_EQ(kytest::States({page.TimeZone(), page.NvcType()}), (QStringList{"1", ""}));
     page.Enable()->Second()->click();
     EXPECT_TRUE(Hidden(page.Switched(), true));
 }
@@ -398,8 +388,7 @@ TEST_F(InteropPagesTest, Gb28181) {
     EXPECT_EQ(page.Enable()->Checked(), 0);
     EXPECT_EQ(Texts(page, kGbFields), kGbDefaults);
     camera.loggedIn = false;
-    page.Enable()->Check(-1);
-    page.Field(1131)->setText("X");
+    kytest::Set(page.Enable(), "-1", page.Field(1131), "X");
     page.Enable()->First()->click();
     EXPECT_EQ(page.Enable()->Checked(), -1);
     EXPECT_TRUE(Hidden(page.Switched(), false));
@@ -444,7 +433,7 @@ class CellularPageTest : public kytest::PageFixture<CP_4GDlg> {
 protected:
     void Type(int mode, const QString& apn, const QString& user, const QString& password) {
         page->ModeList()->setCurrentIndex(mode);
-        kytest::Set({{page->Field(1139), apn}, {page->Field(1001), user}, {page->Field(1002), password}});
+        kytest::Set(page->Field(1139), apn, page->Field(1001), user, page->Field(1002), password);
     }
 };
 

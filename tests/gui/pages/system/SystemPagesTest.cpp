@@ -5,15 +5,6 @@
 // progress values drive the page, and (inside a private network namespace,
 // where discovery may broadcast) a whole upgrade against the emulator's
 // restart.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTextBrowser>
-#include <QTimer>
 #include <cstdlib>
 #include <fstream>
 
@@ -76,7 +67,8 @@ TEST_F(SystemPageTest, ShowsDeviceInformation) {
         EXPECT_STREQ(CP_SystemDlg::NetworkTypeKey(type), key) << type;
 }
 
-TEST_F(SystemPageTest, SdStatusText) {
+// Browse opens the SD browser over the page.
+TEST_F(SystemPageTest, SdStatusTextAndBrowse) {
     for (auto [status, free, total, text] : {std::tuple{"READY", "1", "3", "Have card, free space:33%"},
                                              {"Readonly", "15000", "15000", "Readonly, free space:100%"},
                                              {"Ready", "500", "0", "Have card, free space:0%"},   // no total: guarded
@@ -89,6 +81,10 @@ TEST_F(SystemPageTest, SdStatusText) {
         EXPECT_EQ(F(1092), text) << status;
         EXPECT_EQ(SdButtonsOn(), 3) << status;
     }
+    QWidget* openedOver = nullptr;
+    ky::pages::SetSdBrowserOpener([&](QWidget* parent) { openedOver = parent; });
+    page->BrowseButton()->click();
+    EXPECT_EQ(openedOver, page.get());
 }
 
 TEST_F(SystemPageTest, LoggedOutOrCameraGoneEmptiesAndDisables) {
@@ -160,14 +156,6 @@ TEST_F(SystemPageTest, PageGoingAwayDuringFormatIsSafe) {
     kytest::PumpEvents(100);
     EXPECT_TRUE(presenter.texts.isEmpty());
     page = std::make_unique<CP_SystemDlg>();
-}
-
-TEST_F(SystemPageTest, BrowseOpensTheSdBrowser) {
-    QWidget* openedOver = nullptr;
-    ky::pages::SetSdBrowserOpener([&](QWidget* parent) { openedOver = parent; });
-    Refresh(*page);
-    page->BrowseButton()->click();
-    EXPECT_EQ(openedOver, page.get());
 }
 
 using LogPageTest = kytest::PageTest;
@@ -244,16 +232,13 @@ TEST_F(TimePageTest, ApplyWritesTheZoneOnlyWhenChangedAndRestoresItOnFailure) {
     EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
     EXPECT_EQ(EmuGet("ntpinterval"), "6");
 
-    page.ZoneList()->setCurrentIndex(13);
-    page.ServerBox()->setEditText("  time.nist.gov ");
+    kytest::Set(page.ZoneList(), "#13", page.ServerBox(), "  time.nist.gov ");
     EXPECT_EQ(ApplyMessage(page), "");
     EXPECT_EQ(EmuGet("ntpserver") + " " + EmuGet("timeZone"), "time.nist.gov Europe/Amsterdam");
-    EXPECT_EQ(page.ZoneList()->currentIndex(), 27);
-    EXPECT_TRUE(page.DstBox()->isChecked());
+    EXPECT_EQ(kytest::States({page.ZoneList(), page.DstBox()}), (QStringList{"GMT+01:00 Europe/Amsterdam", "on"}));
 
     EmuSet("emu.fail_cmd", "");
-    page.ZoneList()->setCurrentIndex(13);
-    page.DstBox()->setChecked(false);
+    kytest::Set(page.ZoneList(), "#13", page.DstBox(), "off");
     EXPECT_EQ(ApplyMessage(page), "Parameter setting succeeded!");
     EXPECT_EQ(EmuGet("timeZone") + " " + EmuGet("dstmode"), "America/New_York off");
     page.ServerBox()->setEditText("   ");
