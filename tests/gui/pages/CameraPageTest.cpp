@@ -49,33 +49,29 @@ TEST_F(CameraPageTest, TargetTakesTheCurrentDeviceRightBeforeUse) {
 }
 
 // Without a camera, or with one that does not answer, Refresh and Apply
-// clear the page silently and send nothing.
-TEST_F(CameraPageTest, RefreshShowsTheRecordOrClears) {
+// clear the page silently and send nothing; a write that is not answered
+// fails.
+TEST_F(CameraPageTest, RefreshShowsOrClearsAndApplyValidatesWritesAndReports) {
     CProfilePage page;
     Refresh(page);
     EXPECT_EQ(page.edit->text(), "1");
-    camera.loggedIn = false;
-    Refresh(page);
-    EXPECT_TRUE(page.edit->text().isEmpty());
-    page.edit->setText("2");
-    Apply(page);
-    EXPECT_EQ(EmuGet("profile"), "1");
-    camera.loggedIn = true;
-    emulator->Stop();
-    Refresh(page);
-    EXPECT_EQ(page.clears, 3);
-    EXPECT_TRUE(presenter.texts.isEmpty());
-}
-
-TEST_F(CameraPageTest, ApplyValidatesWritesAndReports) {
-    CProfilePage page;
-    Refresh(page);
     for (auto [typed, message] : {std::pair{"9", "Bad profile!"}, {"2", "Parameter setting succeeded!"}}) {
         page.edit->setText(typed);
         EXPECT_EQ(ApplyMessage(page), message);
     }
     EXPECT_EQ(EmuAwait("profile", "2"), "2");
+    camera.loggedIn = false;
+    Refresh(page);
+    EXPECT_TRUE(page.edit->text().isEmpty());
+    page.edit->setText("3");
+    EXPECT_EQ(ApplyMessage(page), "");
+    EXPECT_EQ(EmuGet("profile"), "2");
+    camera.loggedIn = true;
     emulator->Stop();
+    Refresh(page);
+    EXPECT_EQ(page.clears, 3);
+    EXPECT_TRUE(presenter.texts.isEmpty());
+    page.edit->setText("2");
     EXPECT_EQ(ApplyMessage(page), "Parameter setting failed!");
 }
 

@@ -107,6 +107,7 @@ protected:
     W* Ctl(int id) const {
         return page->template Control<W>(id);
     }
+    QLineEdit* Edit(int id) const { return Ctl<QLineEdit>(id); }
     // Whether every control of `ids` is shown (or every one hidden).
     bool Shown(std::initializer_list<int> ids, bool shown = true) const {
         return std::all_of(ids.begin(), ids.end(), [&](int id) { return Ctl(id)->isHidden() != shown; });

@@ -1,8 +1,5 @@
 // The alarm pages against the emulated camera: humanoid, audio alarm,
-// linkage and schedule (what they show, their checks, what reaches the
-// camera, the page a failed exchange leaves), and motion detection with a
-// live preview, where drags on the letterboxed picture become the camera's
-// areas and the preview ends with the page.
+// linkage, schedule, and motion detection with its live preview.
 
 #include "gui/controls/WeekCtrl.h"
 #include "gui/live/PlayWnd.h"

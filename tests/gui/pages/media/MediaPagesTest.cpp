@@ -1,6 +1,5 @@
-// The video, image, audio and OSD pages against the emulated camera: what
-// they show, the order of their checks, what reaches the camera; the image
-// page's own preview, whose RTSP connection the camera must see end.
+// The video, image (with its own preview), audio and OSD pages against the
+// emulated camera.
 #include <cstring>
 #include <sstream>
 #include <vector>
@@ -121,6 +120,7 @@ TEST_F(VideoPageTest, WithoutCameraDeviceRecordOrAnswerThePageEmpties) {
 // The rules' own order is the rules' golden file's; these rows are what the
 // page adds: texts that are no number, the second stream's edits, the
 // standard read from the camera, the first stream checked before the second.
+// Nothing is sent.
 TEST_F(VideoPageTest, ValidationRefusesAndSendsNothing) {
     Refresh(*page);
     for (auto [edits, message] : {std::pair{"b0=fast", "Error in code rate parameter!"},
@@ -132,6 +132,13 @@ TEST_F(VideoPageTest, ValidationRefusesAndSendsNothing) {
         Refresh(*page);
         Type(edits);
         EXPECT_EQ(ApplyMessage(), message) << edits;
+    }
+    // No resolution chosen: no check runs, no message for bad values.
+    for (int s : {0, 1}) {
+        Refresh(*page);
+        S(s).resolution->setCurrentIndex(-1);
+        Type(s ? "b0=4000 b1=1" : "b0=1");
+        EXPECT_EQ(ApplyMessage(), "") << s;
     }
     ExpectEmu("bps_1=4096 fps_1=25 bps_2=1024");
 }
@@ -161,17 +168,6 @@ TEST_F(VideoPageTest, UnlistedResolutionPairAsksFirst) {
     Apply(*page);
     EXPECT_EQ(presenter.Last(), kOk);
     ExpectEmu("bps_1=3000 videomode=41");
-}
-
-// No check runs (no message for bad values) and nothing is sent.
-TEST_F(VideoPageTest, NoResolutionChosenDoesNothing) {
-    for (int s : {0, 1}) {
-        Refresh(*page);
-        S(s).resolution->setCurrentIndex(-1);
-        Type(s ? "b0=4000 b1=1" : "b0=1");
-        EXPECT_EQ(ApplyMessage(), "") << s;
-    }
-    EXPECT_EQ(EmuGet("bps_1"), "4096");
 }
 
 const std::string kImageRead = "cmd=getimageattr&cmd=getircutattr&cmd=getinfrared&cmd=getlampattrex";
@@ -327,14 +323,23 @@ TEST_F(AudioPageTest, ShowsTheCameraOrItsDefaults) {
     EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
-// A failed write clears the choices and says so; no format chosen goes out
-// as G711.
-TEST_F(AudioPageTest, ApplyWritesBothStreamsInTheListsFormat) {
+// The edits' filter empties a lone 0 and keeps "12" of "12a"; refusals
+// send nothing. A failed write clears the choices and says so; no format
+// chosen goes out as G711.
+TEST_F(AudioPageTest, RefusesOrWritesBothStreamsInTheListsFormat) {
+    const char* range = "Volume out of range (1-100), please reset!";
     EmuSet("aeformat_2", "g711u");
     Refresh(*page);
+    Sent();
+    for (auto [in, out, type, message] : {std::tuple{"0", "50", 0, range},
+                                          {"100", "101", -1, "Please select the line input type!"},
+                                          {"12a", "", 1, range}}) {
+        Set(page->InVolumeEdit(), in, page->InputTypeList(), QString("#%1").arg(type), page->OutVolumeEdit(), out);
+        EXPECT_EQ(ApplyMessage(), message) << in;
+    }
+    EXPECT_EQ(page->InVolumeEdit()->text(), "12");
     Set(page->FormatList(), "#1", page->StreamSwitch(0), "1", page->InputTypeList(), "#0", page->InVolumeEdit(), "100",
         page->OutVolumeEdit(), "1");
-    Sent();
     EXPECT_EQ(ApplyMessage(), kOk);
     EXPECT_EQ(Sent(),
               "cmd=setaencattr&-chn=11&-aeswitch=0&-aeformat=g726&cmd=setaencattr&-chn=12&-aeswitch=1&-aeformat=g726"
@@ -346,21 +351,6 @@ TEST_F(AudioPageTest, ApplyWritesBothStreamsInTheListsFormat) {
     page->InputTypeList()->setCurrentIndex(1);
     Apply(*page);
     EXPECT_EQ(EmuGet("aeformat_1"), "g711a");
-}
-
-// The edits' filter empties a lone 0 and keeps "12" of "12a".
-TEST_F(AudioPageTest, RefusesInOrderAndSendsNothing) {
-    const char* range = "Volume out of range (1-100), please reset!";
-    Refresh(*page);
-    Sent();
-    for (auto [in, out, type, message] : {std::tuple{"0", "50", 0, range},
-                                          {"100", "101", -1, "Please select the line input type!"},
-                                          {"12a", "", 1, range}}) {
-        Set(page->InVolumeEdit(), in, page->InputTypeList(), QString("#%1").arg(type), page->OutVolumeEdit(), out);
-        EXPECT_EQ(ApplyMessage(), message) << in;
-    }
-    EXPECT_EQ(page->InVolumeEdit()->text(), "12");
-    EXPECT_EQ(Sent(), "");
 }
 
 // The name comes unescaped; time then name go out, the name of at most 31

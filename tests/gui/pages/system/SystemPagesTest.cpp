@@ -1,10 +1,5 @@
-// The system pages against the emulated camera: device information (fields,
-// SD card, format worker, spinner, unplug), the system log, the time page
-// (zones, Apply with and without a zone change, the PC synchronisation in
-// summer and winter), and maintenance: lens type, the upgrade's checks, how
-// progress values drive the page, and (inside a private network namespace,
-// where discovery may broadcast) a whole upgrade against the emulator's
-// restart.
+// The system pages against the emulated camera: device information with
+// the SD card, the system log, time, and maintenance with the upgrade.
 #include <cstdlib>
 #include <fstream>
 
