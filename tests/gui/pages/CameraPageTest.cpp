@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace kytest;
+
 // Shows and writes only the video profile.
 class CProfilePage : public CRecordPage<VideoAttr> {
 public:
@@ -32,7 +34,7 @@ public:
     int clears = 0;
 };
 
-using CameraPageTest = kytest::PageTest;
+using CameraPageTest = PageTest;
 
 TEST_F(CameraPageTest, TargetTakesTheCurrentDeviceRightBeforeUse) {
     const CameraTarget t = CCameraPage::Target();
@@ -55,7 +57,7 @@ TEST_F(CameraPageTest, RefreshShowsOrClearsAndApplyValidatesWritesAndReports) {
     CProfilePage page;
     Refresh(page);
     EXPECT_EQ(page.edit->text(), "1");
-    for (auto [typed, message] : {std::pair{"9", "Bad profile!"}, {"2", "Parameter setting succeeded!"}}) {
+    for (auto [typed, message] : {std::pair{"9", "Bad profile!"}, {"2", kOk}}) {
         page.edit->setText(typed);
         EXPECT_EQ(ApplyMessage(page), message);
     }
@@ -85,7 +87,7 @@ TEST_F(CameraPageTest, ExchangesRunOffTheWindowThread) {
         SCOPED_TRACE(fault);
         Fault("none");
         Fault(fault);
-        kytest::TimerTicks ticks;
+        TimerTicks ticks;
         presenter.Clear();
         page.clears = 0;
         page.RefreshFromDevice();
@@ -101,7 +103,7 @@ TEST_F(CameraPageTest, ExchangesRunOffTheWindowThread) {
         ASSERT_TRUE(WaitIdle(page));
         // The video write is send-only: a camera that takes it and never
         // answers has taken it.
-        EXPECT_EQ(presenter.texts, QStringList{"Parameter setting succeeded!"});
+        EXPECT_EQ(presenter.texts, QStringList{kOk});
         EXPECT_TRUE(ticks.OnSchedule());
     }
 }

@@ -1,11 +1,11 @@
 #include "tests/gui/pages/PageTestSupport.h"
 
+#include <QTest>
+
 #include <algorithm>
-#include <sstream>
 #include <vector>
 
 #include "core/cgi/HttpFetch.h"
-#include "gui/live/PlayWnd.h"
 #include "gui/pages/ChoiceGroup.h"
 #include "gui/pages/PageControls.h"
 
@@ -19,11 +19,8 @@ std::string Encode(const std::string& s) { return QUrl::toPercentEncoding(QByteA
 // "a=1 b=2" as its pairs.
 std::vector<std::pair<std::string, std::string>> Pairs(const std::string& text) {
     std::vector<std::pair<std::string, std::string>> out;
-    std::istringstream in(text);
-    for (std::string p; in >> p;) {
-        const auto eq = p.find('=');
-        out.emplace_back(p.substr(0, eq), eq == std::string::npos ? "" : p.substr(eq + 1));
-    }
+    for (const QString& p : QString::fromStdString(text).split(' ', Qt::SkipEmptyParts))
+        out.emplace_back(p.section('=', 0, 0).toStdString(), p.section('=', 1).toStdString());
     return out;
 }
 
@@ -69,13 +66,9 @@ QStringList States(std::initializer_list<const QObject*> controls) {
 }
 
 void Drag(QWidget& w, QPoint from, QPoint to) {
-    auto send = [&w](QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
-        QMouseEvent ev(type, QPointF(pos), QPointF(w.mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-        QCoreApplication::sendEvent(&w, &ev);
-    };
-    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-    send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    QTest::mousePress(&w, Qt::LeftButton, {}, from);
+    QTest::mouseMove(&w, to);
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, to);
 }
 
 void DragOnPicture(CPlayWnd& view, QPoint from, QPoint to) {
@@ -115,10 +108,8 @@ void PageTest::SetUp() {
     std::vector<std::string> args{"--password", kPassword};
     if (!withDiscovery) args.push_back("--no-discovery");
     args.insert(args.end(), emulatorArgs.begin(), emulatorArgs.end());
-    if (withRtsp)
-        args.insert(args.end(), {"--rtsp-port", "0"});
-    else
-        args.push_back("--no-rtsp");
+    if (withRtsp) args.insert(args.end(), {"--rtsp-port", "0"});
+    if (!withRtsp) args.push_back("--no-rtsp");
     emulator = std::make_unique<ky::test::EmulatorProcess>(args);
     ASSERT_TRUE(emulator->Ok()) << "kycam-emulator did not start";
     DeviceRecord& d = camera.device;

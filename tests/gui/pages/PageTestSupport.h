@@ -12,12 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "gui/live/PlayWnd.h"
 #include "gui/pages/CameraPage.h"
 #include "gui/pages/PageContext.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/GuiTestSupport.h"
-
-class CPlayWnd;
 
 namespace kytest {
 
@@ -26,6 +25,7 @@ void PumpEvents(int ms);
 class PageTest : public ::testing::Test {
 protected:
     static constexpr const char* kPassword = "pw";
+    static constexpr const char* kOk = "Parameter setting succeeded!";
 
     void SetUp() override;
     void TearDown() override;
