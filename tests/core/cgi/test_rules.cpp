@@ -35,6 +35,7 @@ namespace cgi = ky::cgi;
 namespace {
 
 std::string Text(const char* message) { return message ? message : ""; }
+int Int(const std::vector<std::string>& args, size_t i) { return std::stoi(args.at(i)); }
 
 const cgi::PageDesc& Page(const char* name) {
     const cgi::PageDesc* page = cgi::FindPage(name);
@@ -114,7 +115,7 @@ TEST(TextGolden, ValuesEncodingsAndTypedTexts) {
          {"Osd",
           [&](const auto& a) {
               OsdRegion r{};
-              r.region = std::stoi(a.at(0));
+              r.region = Int(a, 0);
               std::snprintf(r.name, sizeof r.name, "%s", a.at(1).c_str());
               return Text(cgi::CheckOsdRegion(r));
           }},
@@ -122,17 +123,16 @@ TEST(TextGolden, ValuesEncodingsAndTypedTexts) {
          {"WifiTest", [&](const auto& a) { return Text(cgi::CheckWirelessTest(a.at(0), a.at(1))); }},
          {"Cellular",
           [&](const auto& a) {
-              return Text(cgi::CheckCellularInput(std::stoi(a.at(0)), std::stoi(a.at(1)), a.at(2), a.at(3), a.at(4)));
+              return Text(cgi::CheckCellularInput(Int(a, 0), Int(a, 1), a.at(2), a.at(3), a.at(4)));
           }},
-         {"CellularSupport",
-          [&](const auto& a) { return Text(cgi::CheckCellularSupport(std::stoi(a.at(0)), std::stoi(a.at(1)))); }},
+         {"CellularSupport", [&](const auto& a) { return Text(cgi::CheckCellularSupport(Int(a, 0), Int(a, 1))); }},
          {"User", [&](const auto& a) { return Text(cgi::CheckUserInput(a.at(0), a.at(1), a.at(2))); }},
          {"EndsSession",
           [&](const auto& a) {
               NetAttr n{};
               std::strcpy(n.ip, "192.168.1.20");
               n.httpport = 80, n.rtspport = 1554;
-              return yesNo(cgi::NetApplyEndsSession(n, a.at(0), std::stoi(a.at(1))));
+              return yesNo(cgi::NetApplyEndsSession(n, a.at(0), Int(a, 1)));
           }},
          {"TimeText", [&](const auto& a) { return yesNo(cgi::IsValidTimeText(a.at(0))); }},
          {"TimeShown",
@@ -146,7 +146,7 @@ TEST(TextGolden, ValuesEncodingsAndTypedTexts) {
               return std::to_string(row) + " " + cgi::TimeZoneTable()[size_t(row)].name;
           }},
          {"ZoneOffset", [](const auto& a) { return cgi::ZoneOffsetText(cgi::TimeZoneTable()[std::stoul(a.at(0))]); }},
-         {"Clock", [](const auto& a) { return cgi::ClockText(std::stol(a.at(0)), std::stoi(a.at(1))); }},
+         {"Clock", [](const auto& a) { return cgi::ClockText(std::stol(a.at(0)), Int(a, 1)); }},
          {"PcTime",
           [](const auto& a) {
               setenv("TZ", a.at(0).c_str(), 1);
@@ -158,7 +158,7 @@ TEST(TextGolden, ValuesEncodingsAndTypedTexts) {
          {"Modes", [&](const auto& a) { return join(cgi::ParseModeList(a.at(0))); }},
          {"ModeSizes",
           [](const auto& a) {
-              const auto r = cgi::VideoModeResolutions(std::stoi(a.at(0)));
+              const auto r = cgi::VideoModeResolutions(Int(a, 0));
               const bool hz50 = a.at(1) == "50";
               return cgi::SizeText(cgi::ResolutionSize(r.first, hz50)) + " " +
                      cgi::SizeText(cgi::ResolutionSize(r.second, hz50));
@@ -174,12 +174,11 @@ TEST(TextGolden, ValuesEncodingsAndTypedTexts) {
               const bool ok = cgi::ProfilesFromMask(a.at(0), profiles);
               return yesNo(ok) + " " + join(profiles);
           }},
-         {"ProfileName", [&](const auto& a) { return text(cgi::ProfileName(std::stoi(a.at(0)))); }},
+         {"ProfileName", [&](const auto& a) { return text(cgi::ProfileName(Int(a, 0))); }},
          {"ImageType",
           [](const auto& a) {
               ImageAttr i{};
-              i.lamp_mode = std::stoi(a.at(0)), i.infraredstat = std::stoi(a.at(1)),
-              i.display_mode = std::stoi(a.at(2));
+              i.lamp_mode = Int(a, 0), i.infraredstat = Int(a, 1), i.display_mode = Int(a, 2);
               return std::to_string(cgi::ImageType(i));
           }},
          {"Slider",
@@ -188,7 +187,7 @@ TEST(TextGolden, ValuesEncodingsAndTypedTexts) {
               const bool ok = cgi::ParseSliderRange(a.at(0), lo, hi);
               return yesNo(ok) + " " + std::to_string(lo) + "-" + std::to_string(hi);
           }},
-         {"Lens", [&](const auto& a) { return text(cgi::LensTypeText(std::stoi(a.at(0)))); }}});
+         {"Lens", [&](const auto& a) { return text(cgi::LensTypeText(Int(a, 0))); }}});
     savedTz ? setenv("TZ", savedTz->c_str(), 1) : unsetenv("TZ");
     tzset();
 }

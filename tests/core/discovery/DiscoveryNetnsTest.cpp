@@ -59,11 +59,7 @@ protected:
     std::vector<std::unique_ptr<emu::DiscoveryResponder>> cams_;
 };
 
-std::map<std::string, int> AllOnce() {
-    std::map<std::string, int> m;
-    for (int n = 1; n <= kCameras; ++n) m["KY-CAM-" + std::to_string(n)] = 1;
-    return m;
-}
+const std::map<std::string, int> kAllOnce = {{"KY-CAM-1", 1}, {"KY-CAM-2", 1}, {"KY-CAM-3", 1}};
 
 }   // namespace
 
@@ -75,14 +71,15 @@ TEST_F(DiscoveryNetns, BothChannelsFindEveryCameraAndReportEveryReply) {
     cams_[1]->SetDeviceInfo(changed);
     EXPECT_EQ(LocalSearchAddresses(), std::vector<std::string>{"127.0.0.1"});   // loopback, as it is all there is
     Collector col;
-    int mc = 0, bc = 0;
-    ASSERT_EQ(0, SearchOpen(search::kMulticastAddress, search::kMulticastPort, &mc));
-    ASSERT_EQ(0, SearchOpen(search::kBroadcastAddress, search::kBroadcastPort, &bc));
-    ASSERT_EQ(0, SearchSetCallback(mc, &Collector::Callback, &col));
-    ASSERT_EQ(0, SearchSetCallback(bc, &Collector::Callback, &col));
-
-    ASSERT_EQ(0, SearchProbe(mc));
-    ASSERT_EQ(0, SearchProbe(bc));
+    const auto channel = [&](const char* address, int port) {
+        int h = 0;
+        EXPECT_EQ(0, SearchOpen(address, port, &h));
+        EXPECT_EQ(0, SearchSetCallback(h, &Collector::Callback, &col));
+        EXPECT_EQ(0, SearchProbe(h));
+        return h;
+    };
+    const int mc = channel(search::kMulticastAddress, search::kMulticastPort);
+    const int bc = channel(search::kBroadcastAddress, search::kBroadcastPort);
     ASSERT_TRUE(EachAnswered(col, mc, 1));
     ASSERT_TRUE(EachAnswered(col, bc, 1));
 
@@ -91,7 +88,7 @@ TEST_F(DiscoveryNetns, BothChannelsFindEveryCameraAndReportEveryReply) {
     ASSERT_EQ(0, SearchProbe(bc));
     ASSERT_TRUE(EachAnswered(col, bc, 2));
     const auto seen = col.Snapshot();
-    EXPECT_EQ(Collector::CountFor(seen, mc), AllOnce());   // broadcast replies never leak into multicast
+    EXPECT_EQ(Collector::CountFor(seen, mc), kAllOnce);   // broadcast replies never leak into multicast
     for (const auto& [h, index, info] : seen) {
         const int n = info.family;
         ASSERT_TRUE(n >= 1 && n <= kCameras);
@@ -147,7 +144,7 @@ TEST_F(DiscoveryNetns, RespondersAnswerOnlyValidProbes) {
         ++answers[info.deviceId];
     }
     ::close(fd);
-    EXPECT_EQ(answers, AllOnce());
+    EXPECT_EQ(answers, kAllOnce);
 }
 
 TEST_F(DiscoveryNetns, DeviceFinderWaitsForOneDevice) {

@@ -170,11 +170,8 @@ TEST_F(SdkMedia, BothStreamsPlayWithTheirPictureSizeAndTheSnapshotIsAJpegOfIt) {
     EXPECT_LT(w2 * h2, w * h);
     const fs::path jpg = dir_ / "Snap_1.jpg";
     ASSERT_EQ(KY_SDK_CaptureJPEGPicture(handle_, jpg.c_str()), 0);
-    const std::string probe = Probe(jpg);
-    EXPECT_NE(probe.find("codec_name=mjpeg\ncodec_type=video\nwidth=" + std::to_string(w2) +
-                         "\nheight=" + std::to_string(h2)),
-              std::string::npos)
-        << probe;
+    const std::string probe = Probe(jpg), size = std::to_string(w2) + "\nheight=" + std::to_string(h2);
+    EXPECT_NE(probe.find("codec_name=mjpeg\ncodec_type=video\nwidth=" + size), std::string::npos) << probe;
     EXPECT_EQ(DecodeErrors(jpg), "");
     // A folder that does not exist, or a directory: negative, and nothing is left behind.
     EXPECT_LT(KY_SDK_CaptureJPEGPicture(handle_, (dir_ / "missing" / "x.jpg").c_str()), 0);
