@@ -165,6 +165,9 @@ int KY_SDK_VoiceComSendData(KY_HANDLE handle, const uint8_t* data, int length, i
 
 int KY_SDK_StartRecord(KY_HANDLE handle, const char* path, int format, int reserved1, int reserved2);
 int KY_SDK_StopRecord(KY_HANDLE handle);
+// While a recording runs: 0 and the milliseconds of picture in it so far
+// (it starts at the first key frame); -1 when none runs or it has ended.
+int KY_SDK_GetRecordTime(KY_HANDLE handle, int64_t* milliseconds);
 int KY_SDK_CaptureJPEGPicture(KY_HANDLE handle, const char* path);   // negative = failed
 
 int KY_SDK_PTZControl(KY_HANDLE handle, int32_t command, int32_t speed);

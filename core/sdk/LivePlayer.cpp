@@ -419,4 +419,9 @@ bool LivePlayer::Recording() const {
     return recorder_ != nullptr;
 }
 
+int64_t LivePlayer::RecordedMs() const {
+    std::lock_guard lock(recordMutex_);
+    return recorder_ ? recorder_->RecordedMs() : -1;
+}
+
 }   // namespace ky::sdk

@@ -90,6 +90,8 @@ public:
     int StartRecord(const std::string& path, std::string* error);
     void StopRecord();
     bool Recording() const;
+    // Milliseconds of picture recorded so far; -1 when no recording runs.
+    int64_t RecordedMs() const;
 
     KySdkSurface* Surface() const { return config_.surface; }
     // Frames decoded so far (benchmarks, tests).

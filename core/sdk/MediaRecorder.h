@@ -4,7 +4,15 @@
 // players of AVI expect a video time base of 1/fps and zero-based frame
 // numbers, so timestamps are rebased onto that. Not thread-safe: the player
 // serialises access.
+//
+// An AVI is only readable once its header counts and index are written, which
+// the muxer does at the end. A process that is killed never gets there, so
+// the muxer's output is held back and written out once a second together
+// with an index and header counts of its own: the file on disk is always a
+// complete AVI up to its last checkpoint.
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 extern "C" {
@@ -16,7 +24,7 @@ namespace ky::sdk {
 
 class MediaRecorder {
 public:
-    MediaRecorder() = default;
+    MediaRecorder();
     ~MediaRecorder();   // Finish()
     MediaRecorder(const MediaRecorder&) = delete;
     MediaRecorder& operator=(const MediaRecorder&) = delete;
@@ -38,11 +46,19 @@ public:
 
     bool IsOpen() const { return out_ != nullptr; }
     int64_t VideoFrames() const { return videoFrames_; }
+    // Milliseconds of picture in the file so far.
+    int64_t RecordedMs() const;
 
 private:
+    struct File;
     bool Write(AVPacket* pkt);
+    // Writes out what the muxer produced, an index and the header counts.
+    bool Checkpoint();
+    void CloseFile();
 
     AVFormatContext* out_ = nullptr;
+    std::unique_ptr<File> file_;
+    std::chrono::steady_clock::time_point lastCheckpoint_{};
     int videoIndex_ = -1, audioIndex_ = -1;
     AVRational videoIn_{1, 90000}, audioIn_{1, 8000};
     AVRational frameRate_{25, 1};

@@ -235,6 +235,15 @@ int KY_SDK_StopRecord(KY_HANDLE handle) {
     return 0;
 }
 
+int KY_SDK_GetRecordTime(KY_HANDLE handle, int64_t* milliseconds) {
+    auto m = Get(handle);
+    auto player = m ? PlayerOf(*m) : nullptr;
+    const int64_t ms = player ? player->RecordedMs() : -1;
+    if (ms < 0 || !milliseconds) return -1;
+    *milliseconds = ms;
+    return 0;
+}
+
 int KY_SDK_CaptureJPEGPicture(KY_HANDLE handle, const char* path) {
     if (!path || !*path) return -2;
     auto m = Get(handle);

@@ -69,7 +69,9 @@ Commands:
   call COMMAND                    run a command without record (e.g. CleanLog)
   pages                           list the pages and their fields
   snapshot FILE                   log in, wait for a picture, write it as JPEG
-  record FILE --seconds N         record N seconds of video and sound (AVI)
+  record FILE --seconds N         record N seconds of video and sound (AVI);
+                                  Ctrl+C or SIGTERM ends it early with a
+                                  complete file (exit 128 + signal)
   ptz up|down|left|right|zoomin|zoomout|focusin|focusout|home|hcruise|vcruise
       [--speed N]                 move the camera (cruise speed 0..62, default 45)
   preset set|call|delete N        preset positions 1..255

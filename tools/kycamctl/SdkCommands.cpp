@@ -1,6 +1,7 @@
 #include "tools/kycamctl/SdkCommands.h"
 
 #include <charconv>
+#include <cstdio>
 #include <chrono>
 #include <condition_variable>
 #include <istream>
@@ -9,9 +10,9 @@
 #include <ostream>
 #include <span>
 #include <sstream>
-#include <thread>
 
 #include "core/sdk/KySdk.h"
+#include "core/services/StopSignals.h"
 
 namespace ky::ctl {
 namespace {
@@ -287,17 +288,36 @@ int RunSdkCommand(const SdkTarget& t, const std::vector<std::string>& args, bool
             out << file << "\n";
             return kOk;
         }
+        // From here a stop signal finishes the file instead of ending the
+        // process with the index unwritten.
+        const ky::StopSignals stop;
         if (KY_SDK_StartRecord(h, file.c_str(), 4, 0, 0) != 0) {
             err << "kycamctl: could not record into " << file << "\n";
             return kRefused;
         }
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        const int stopped = KY_SDK_StopRecord(h);
-        if (stopped != 0) {
+        // N seconds of picture, counted in the file: it starts at the next
+        // key frame, which may be a second away.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds + 10);
+        int64_t ms = 0;
+        bool running = true;
+        while (!stop.Wait(50) && (running = KY_SDK_GetRecordTime(h, &ms) == 0) && ms < seconds * int64_t{1000} &&
+               std::chrono::steady_clock::now() < deadline) {}
+        if (KY_SDK_StopRecord(h) != 0) {
             err << "kycamctl: the recording did not finish cleanly\n";
             return kRefused;
         }
         out << file << "\n";
+        char held[64];
+        std::snprintf(held, sizeof held, "%.1f s", ms / 1000.0);
+        if (const int sig = stop.Caught()) {
+            err << "kycamctl: stopped by signal " << sig << "; " << file << " holds " << held << " of picture\n";
+            return 128 + sig;
+        }
+        if (ms < seconds * int64_t{1000}) {
+            err << "kycamctl: " << (running ? "the camera sent" : "the stream ended after") << " only " << held
+                << " of picture\n";
+            return kRefused;
+        }
         return kOk;
     }
     int result = 0;

@@ -1,6 +1,7 @@
 // kycamctl's SDK commands against the emulated camera: what arrives at the
 // camera, the files written, and usage errors that never log in.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include "tests/support/EmulatorProcess.h"
@@ -24,6 +25,17 @@ protected:
     // A value of the camera's state through the emulator's control route
     // (kycamctl prints the body, though it is no camera reply).
     std::string State(const std::string& key) { return Ctl({"raw", "GET /emu/get?key=" + key}).out; }
+
+    // ffprobe's stream types and duration ("format|duration=S" last).
+    static ky::test::ProcessResult Probe(const std::string& file) {
+        return ky::test::RunProcess({"ffprobe", "-v", "error", "-show_entries", "stream=codec_type:format=duration",
+                                     "-of", "compact=p=0:nk=1", file},
+                                    {}, {.mergeStderr = true});
+    }
+    static double Seconds(std::string probe) {
+        while (!probe.empty() && probe.back() == '\n') probe.pop_back();
+        return std::atof(probe.c_str() + probe.rfind('\n') + 1);   // npos + 1: the whole text
+    }
 
     static EmulatorProcess* emulator_;
     kytest::TempDir dir_;
@@ -90,13 +102,31 @@ TEST_F(SdkCommands, SnapshotAndRecordingAreValidFiles) {
     EXPECT_EQ(kytest::ReadBytes(jpg).substr(0, 2), "\xFF\xD8");
     r = Ctl({"record", avi, "--seconds", "2"});
     ASSERT_EQ(0, r.status) << r.err;
-    // ffprobe, an independent reader, must see video and sound.
-    const auto probe =
-        ky::test::RunProcess({"ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", avi},
-                             {}, {.mergeStderr = true});
+    // ffprobe, an independent reader, must see video and sound, and two
+    // seconds of picture although recording waits for a key frame.
+    const auto probe = Probe(avi);
     EXPECT_EQ(0, probe.exitCode) << probe.out;
     EXPECT_TRUE(probe.out.find("video") != std::string::npos && probe.out.find("audio") != std::string::npos)
         << probe.out;
+    EXPECT_NEAR(Seconds(probe.out), 2.0, 0.2) << probe.out;
+}
+
+// Stopped by SIGTERM (finished with its index) or killed (the state of its
+// last checkpoint): either way a file an independent reader opens.
+TEST_F(SdkCommands, InterruptedRecordingsStayReadable) {
+    for (const int sig : {SIGTERM, SIGKILL}) {
+        const std::string avi = dir_.file("cut" + std::to_string(sig) + ".avi");
+        ky::test::ChildProcess ctl;
+        ASSERT_TRUE(ctl.Start(
+            {KYCAMCTL_PATH, "-P", std::to_string(emulator_->HttpPort()), "-p", "pw", "record", avi, "--seconds", "60"},
+            {.quietStderr = true}));
+        for (int i = 0; i < 400 && access(avi.c_str(), F_OK) != 0; ++i) usleep(50000);
+        usleep(sig == SIGTERM ? 1500000 : 3000000);
+        kill(ctl.Pid(), sig);
+        EXPECT_EQ(ctl.Wait(20000), sig == SIGTERM ? 128 + SIGTERM : -1);
+        const auto probe = Probe(avi);
+        EXPECT_GT(Seconds(probe.out), 0.0) << sig << "\n" << probe.out;
+    }
 }
 
 TEST_F(SdkCommands, MdAreaSetGetAndBackupRoundTrip) {
