@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QThreadPool>
 #include <cstdio>
 
@@ -14,6 +15,7 @@
 #include "core/services/AppDir.h"
 #include "core/services/Settings.h"
 #include "core/services/Trace.h"
+#include "core/services/StopSignals.h"
 #include "core/store/LocalStore.h"
 
 CKyCamToolApp::CKyCamToolApp() = default;
@@ -22,6 +24,11 @@ CKyCamToolApp::~CKyCamToolApp() { ExitInstance(); }
 
 int CKyCamToolApp::Run(int& argc, char** argv) {
     QApplication app(argc, argv);
+    // Ctrl+C or SIGTERM end the run the way closing the window does, so a
+    // recording is finished with its index.
+    const ky::StopSignals stop;
+    QSocketNotifier stopNotifier(stop.Fd(), QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     int code = 0;
     if (InitInstance()) code = app.exec();
     ExitInstance();
