@@ -67,6 +67,10 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const ChildOption
             if (null >= 0) ::dup2(null, STDERR_FILENO);
         }
         if (options.cpu >= 0) ::sched_setaffinity(0, sizeof cpus, &cpus);
+        if (options.openFiles > 0) {
+            const rlimit files{options.openFiles, options.openFiles};
+            ::setrlimit(RLIMIT_NOFILE, &files);
+        }
         ::execvp(argv[0], argv.data());
         _exit(127);
     }

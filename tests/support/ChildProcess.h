@@ -19,7 +19,8 @@ struct ChildOptions {
     // SIGTERM to the child when the thread that started it ends, so a crashed
     // test or benchmark leaves nothing running.
     bool dieWithParent = true;
-    int cpu = -1;   // >= 0: the child is pinned to this CPU
+    int cpu = -1;           // >= 0: the child is pinned to this CPU
+    rlim_t openFiles = 0;   // > 0: the child's descriptor limit (RLIMIT_NOFILE)
 };
 
 class ChildProcess {

@@ -717,7 +717,7 @@ void Camera::StopServices() {
 
 // ---- emulator ---------------------------------------------------------------
 
-Emulator::Emulator(Options options) : options_(std::move(options)) {}
+Emulator::Emulator(Options options) : options_(std::move(options)), server_(options_.http) {}
 
 Emulator::~Emulator() { Stop(); }
 

@@ -39,6 +39,7 @@ struct Options {
     std::string upgradeVersion;   // version after any upload (else from the file name)
     std::string sdCacheDir;       // empty: SdMedia::DefaultCacheDir()
     bool quiet = false;
+    HttpServer::Limits http;   // time limits of the web server (tests shorten them)
 };
 
 // Parses the command line (argv[0] is skipped). False with *error on a bad

@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,7 +34,9 @@ struct HttpServer::Conn {
     bool closed = false;
     uint32_t events = 0;
     int64_t lastActive = 0;
+    int64_t headStart = 0;   // first byte of the request head being read
     int64_t silentSince = 0;
+    bool rejected = false;   // told 503: the server was full
     std::string in;
     std::unique_ptr<BodySink> sink;
     uint64_t bodyLeft = 0;
@@ -44,6 +47,11 @@ struct HttpServer::Conn {
 namespace {
 constexpr uint64_t kWakeId = 0;
 constexpr size_t kReadChunk = 16384;
+// Descriptors kept for everything but connections: listeners come on top,
+// then event descriptors, state and media files, the RTSP side.
+constexpr size_t kSpareFds = 64;
+// Connections being told 503 at once; past that accepting pauses.
+constexpr size_t kMaxRejecting = 16;
 }   // namespace
 
 HttpServer::HttpServer() : HttpServer(Limits{}) {}
@@ -73,6 +81,10 @@ bool HttpServer::Start(std::string* error) {
         return false;
     }
     if (running_) return true;
+    rlimit files{};
+    maxConns_ = SIZE_MAX;
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
+        maxConns_ = files.rlim_cur > 2 * kSpareFds ? files.rlim_cur - kSpareFds : files.rlim_cur / 2;
     {
         std::lock_guard<std::mutex> lock(poolMutex_);
         poolStop_ = false;
@@ -101,6 +113,7 @@ void HttpServer::Stop() {
     for (auto& t : workers_)
         if (t.joinable()) t.join();
     workers_.clear();
+    JoinRetiredWorkers();
     std::lock_guard<std::mutex> lock(postMutex_);
     posted_.clear();
 }
@@ -294,13 +307,20 @@ int HttpServer::NextTimeoutMs() {
 }
 
 void HttpServer::SweepIdle() {
+    // Descriptors may have been freed elsewhere in the process.
+    PauseAccepting(false);
+    JoinRetiredWorkers();
     int64_t now = NowMs();
     std::vector<uint64_t> expired;
     for (auto& [id, c] : conns_) {
         int64_t idle = now - c->lastActive;
         switch (c->st) {
             case Conn::St::Head:
-                if (idle > (c->kept ? limits_.keepOpenIdleMs : limits_.headIdleMs)) expired.push_back(id);
+                // A head that has begun must end in time, however slowly
+                // its bytes keep coming.
+                if (c->in.empty() ? idle > (c->kept ? limits_.keepOpenIdleMs : limits_.headIdleMs)
+                                  : idle > limits_.headIdleMs || now - c->headStart > limits_.headTotalMs)
+                    expired.push_back(id);
                 break;
             case Conn::St::Body:
                 if (idle > limits_.bodyIdleMs) expired.push_back(id);
@@ -333,14 +353,65 @@ void HttpServer::SweepIdle() {
     }
 }
 
+bool HttpServer::Full() const { return conns_.size() + listeners_.size() >= maxConns_; }
+
+bool HttpServer::EvictIdle(uint64_t newestId) {
+    for (int tries = 0; tries < 8; ++tries) {
+        Conn* oldest = nullptr;
+        for (auto& [id, c] : conns_)
+            if (id < newestId && c->st == Conn::St::Head && c->in.empty() &&
+                (!oldest || c->lastActive < oldest->lastActive))
+                oldest = c.get();
+        if (!oldest) return false;
+        char byte;
+        if (::recv(oldest->fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            CloseConn(oldest->id);
+            return true;
+        }
+        // Its request (or its end) arrived meanwhile: take that instead.
+        ReadFrom(*oldest);
+        if (oldest->closed) return true;
+    }
+    return false;
+}
+
+void HttpServer::PauseAccepting(bool paused) {
+    if (acceptPaused_ == paused) return;
+    acceptPaused_ = paused;
+    for (auto& [id, l] : listeners_) {
+        epoll_event ev{};
+        ev.events = paused ? 0u : uint32_t(EPOLLIN);
+        ev.data.u64 = id;
+        ::epoll_ctl(epfd_, EPOLL_CTL_MOD, l.fd, &ev);
+    }
+}
+
 void HttpServer::OnListenerReady(uint64_t id) {
+    // Connections accepted in this round get a chance to send before any of
+    // them counts as idle.
+    const uint64_t round = nextId_;
     for (int i = 0; i < 64; ++i) {
         auto it = listeners_.find(id);
         if (it == listeners_.end()) return;
+        // When full, a newcomer takes the place of the connection that has
+        // waited longest without sending anything, or is told 503.
+        const bool reject = Full() && !EvictIdle(round);
+        if (reject && rejecting_ >= kMaxRejecting) {
+            PauseAccepting(true);   // until a connection closes
+            return;
+        }
         int fd = ::accept4(it->second.fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;   // EAGAIN, or out of descriptors: try again on the next event
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+            // Out of descriptors, held elsewhere in the process: the listener
+            // stays readable, so trying again at once would spin.
+            if (EvictIdle(round)) continue;
+            PauseAccepting(true);
+            return;
+        }
         Site* site = it->second.site;
-        if (!site->OnAccept()) {
+        if (!reject && !site->OnAccept()) {
             ::close(fd);
             continue;
         }
@@ -359,8 +430,16 @@ void HttpServer::OnListenerReady(uint64_t id) {
             ::close(fd);
             continue;
         }
+        Conn& conn = *c;
         conns_[c->id] = std::move(c);
         ++connCount_;
+        if (reject) {
+            conn.rejected = true;
+            ++rejecting_;
+            StartReply(conn, site->OnBadRequest(503));
+        } else {
+            ReadFrom(conn);   // a request already waiting no longer looks idle
+        }
     }
 }
 
@@ -392,6 +471,7 @@ void HttpServer::ReadFrom(Conn& c) {
         if (n > 0) {
             Touch(c);
             if (c.st == Conn::St::Draining || c.st == Conn::St::Silent) continue;
+            if (c.st == Conn::St::Head && c.in.empty()) c.headStart = c.lastActive;
             c.in.append(buf, size_t(n));
             // Bound what a peer can make us hold: a head is limited anyway,
             // a body is consumed as it arrives.
@@ -565,6 +645,7 @@ void HttpServer::ReplyDone(Conn& c) {
     } else if (keep) {
         c.st = Conn::St::Head;
         c.kept = true;
+        c.headStart = NowMs();   // for bytes of the next request already read
         SetEvents(c, EPOLLIN | EPOLLRDHUP);
     } else {
         // Our FIN first, then wait for the peer's: closing with unread input
@@ -601,6 +682,8 @@ void HttpServer::CloseConn(uint64_t id) {
     ::close(c->fd);
     c->closed = true;
     --connCount_;
+    if (c->rejected) --rejecting_;
+    PauseAccepting(false);   // a slot is free
     // Callers up the stack may still hold a reference: free it after this
     // loop iteration.
     dead_.push_back(std::move(c));
@@ -619,13 +702,40 @@ void HttpServer::SubmitWork(std::function<void()> fn) {
     poolCv_.notify_one();
 }
 
+size_t HttpServer::WorkerCount() const {
+    std::lock_guard<std::mutex> lock(poolMutex_);
+    return workers_.size();
+}
+
+void HttpServer::JoinRetiredWorkers() {
+    std::vector<std::thread> done;
+    {
+        std::lock_guard<std::mutex> lock(poolMutex_);
+        done.swap(retired_);
+    }
+    for (auto& t : done) t.join();
+}
+
 void HttpServer::WorkerMain() {
     std::unique_lock<std::mutex> lock(poolMutex_);
     for (;;) {
         while (!poolStop_ && jobs_.empty()) {
             ++idleWorkers_;
-            poolCv_.wait(lock);
+            const bool woken = poolCv_.wait_for(lock, std::chrono::milliseconds(limits_.workerIdleMs),
+                                                [this] { return poolStop_ || !jobs_.empty(); });
             --idleWorkers_;
+            if (!woken) {
+                // A burst of slow commands leaves no threads behind: this one
+                // ends and the loop joins it.
+                const auto self = std::find_if(workers_.begin(), workers_.end(), [](const std::thread& t) {
+                    return t.get_id() == std::this_thread::get_id();
+                });
+                if (self != workers_.end()) {
+                    retired_.push_back(std::move(*self));
+                    workers_.erase(self);
+                }
+                return;
+            }
         }
         if (poolStop_) return;
         auto job = std::move(jobs_.front());

@@ -87,7 +87,8 @@ public:
     virtual bool OnAccept() { return true; }
     virtual Action OnRequest(const RequestHead& head) = 0;
     // A head that cannot be parsed or is over the limits; `status` is the
-    // HTTP status to answer with (400, 414, 431, 505, 408).
+    // HTTP status to answer with (400, 414, 431, 505, 408, and 503 to a
+    // connection that finds the server full).
     virtual ReplyPlan OnBadRequest(int status) = 0;
 };
 
@@ -95,12 +96,14 @@ class HttpServer {
 public:
     struct Limits {
         int headIdleMs = 15000;       // waiting for (the rest of) a request head
+        int headTotalMs = 15000;      // a whole request head, however it trickles in
         int bodyIdleMs = 30000;       // waiting for body bytes
         int keepOpenIdleMs = 30000;   // kept-open connection without a new request
         int writeIdleMs = 60000;      // peer not reading
         int silentMs = 600000;        // silent fault: hold at most this long
         int drainMs = 2000;           // after our FIN, waiting for the peer to close
         int maxWorkers = 64;
+        int workerIdleMs = 10000;   // an idle worker thread ends after this
     };
 
     HttpServer();
@@ -126,8 +129,9 @@ public:
     void PostDelayed(int ms, std::function<void()> fn);
     bool InLoop() const;
 
-    // Connections currently open (for tests).
+    // Connections currently open and worker threads alive (for tests).
     size_t ConnectionCount() const { return connCount_.load(); }
+    size_t WorkerCount() const;
 
 private:
     struct Conn;
@@ -151,6 +155,9 @@ private:
     void AddTimerInLoop(int ms, std::function<void()> fn);
 
     void OnListenerReady(uint64_t id);
+    bool Full() const;
+    bool EvictIdle(uint64_t newestId);
+    void PauseAccepting(bool paused);
     void OnConnEvent(uint64_t id, uint32_t events);
     void ReadFrom(Conn& c);
     void Process(Conn& c);
@@ -164,6 +171,7 @@ private:
 
     void SubmitWork(std::function<void()> fn);
     void WorkerMain();
+    void JoinRetiredWorkers();
 
     Limits limits_;
     int epfd_ = -1;
@@ -178,6 +186,9 @@ private:
     std::unordered_map<uint64_t, std::unique_ptr<Conn>> conns_;
     std::vector<std::unique_ptr<Conn>> dead_;   // closed this iteration, freed on the next
     std::atomic<size_t> connCount_{0};
+    size_t maxConns_ = 0;    // from the descriptor limit, set by Start
+    size_t rejecting_ = 0;   // connections being told 503
+    bool acceptPaused_ = false;
     std::vector<Timer> timers_;   // min-heap on (when, seq)
     uint64_t timerSeq_ = 0;
     int64_t lastSweep_ = 0;
@@ -185,10 +196,11 @@ private:
     std::mutex postMutex_;
     std::vector<std::function<void()>> posted_;
 
-    std::mutex poolMutex_;
+    mutable std::mutex poolMutex_;
     std::condition_variable poolCv_;
     std::deque<std::function<void()>> jobs_;
     std::vector<std::thread> workers_;
+    std::vector<std::thread> retired_;   // ended after idling, not yet joined
     int idleWorkers_ = 0;
     bool poolStop_ = false;
 };

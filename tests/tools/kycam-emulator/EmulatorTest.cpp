@@ -243,6 +243,34 @@ TEST_F(EmulatorTest, SlowSdCommandDoesNotStallOtherRequests) {
     EXPECT_EQ(State(1).Get("sdstatus"), "Ready");
 }
 
+// A head trickled a byte at a time, each far within the idle limit, is cut
+// off by its total deadline; the threads of a burst of slow commands end
+// once idle.
+TEST_F(EmulatorTest, TrickledHeadTimesOutAndIdleWorkersEnd) {
+    o.http.headTotalMs = 1000;
+    o.http.workerIdleMs = 200;
+    o.sdDelayMs = 400;
+    Start();
+    const int fd = ConnectLoopback(port);
+    std::string reply;
+    for (size_t i = 0; i < kInfoRequest.size() - 2 && reply.empty(); ++i) {
+        SendAll(fd, kInfoRequest.substr(i, 1));
+        reply = ReadSome(fd, 1 << 16, 200);
+    }
+    ::close(fd);
+    EXPECT_EQ(Status(reply), "408") << reply;
+
+    std::vector<std::thread> slow;
+    for (int i = 0; i < 3; ++i) slow.emplace_back([&] { Get(port, kCgi + "cmd=sdfrmt"); });
+    for (int i = 0; i < 200 && emu->Server().WorkerCount() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GT(emu->Server().WorkerCount(), 0u);
+    for (auto& t : slow) t.join();
+    for (int i = 0; i < 200 && emu->Server().WorkerCount() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(emu->Server().WorkerCount(), 0u);
+}
+
 TEST_F(EmulatorTest, FirmwareUploadRestartsWithTheNewVersion) {
     Start();
     const std::string pkg = tmp.file("KY7200_V5.2.1_20240101.pkg");

@@ -1,8 +1,13 @@
 // The kycam-emulator program: READY line, ports, independent cameras, clean
 // exit on SIGTERM with the state saved, option errors, live media next to the
-// web server.
+// web server, serving on past its descriptor limit.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "tests/support/EmulatorProcess.h"
@@ -96,4 +101,42 @@ TEST(EmulatorProgram, LiveMediaBesideTheWebServer) {
         {}, {}, 30000);
     EXPECT_EQ(probe.out.substr(0, 4), "h264");
     EXPECT_EQ(p.Stop(), 0);
+}
+
+// One local client tries to starve it: 2000 connections that send nothing,
+// far past its descriptor limit, and one that trickles a request head. A
+// normal request is still answered.
+TEST(EmulatorProgram, AnswersWhileIdleConnectionsAndATricklerHoldIt) {
+    const rlim_t need = 2100;
+    rlimit files{};
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    const rlimit own = files;
+    if (files.rlim_cur < need && files.rlim_max < need) GTEST_SKIP() << "descriptor limit below " << need;
+    files.rlim_cur = std::max(files.rlim_cur, need);
+    ::setrlimit(RLIMIT_NOFILE, &files);
+    {
+        EmulatorProcess emu({"--no-rtsp", "--no-discovery", "--quiet"}, 20000, {}, {.openFiles = 256});
+        ASSERT_TRUE(emu.Ok());
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(uint16_t(emu.HttpPort()));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        std::vector<int> idle;
+        for (int i = 0; i < 2000; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ASSERT_GE(fd, 0);
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to);   // done or in progress
+            idle.push_back(fd);
+        }
+        const int trickler = ConnectLoopback(emu.HttpPort());
+        for (const char* byte : {"G", "E", "T"}) {
+            SendAll(trickler, byte);
+            const auto r = Get(emu.HttpPort(), kCgi + "getdevtype");
+            ASSERT_TRUE(Has(r.out, "HTTP/1.1 200 OK")) << "curl exit " << r.exitCode;
+        }
+        for (int fd : idle) ::close(fd);
+        ::close(trickler);
+        EXPECT_EQ(emu.Stop(), 0);
+    }
+    ::setrlimit(RLIMIT_NOFILE, &own);
 }
