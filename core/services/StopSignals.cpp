@@ -7,13 +7,18 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <mutex>
 
 namespace ky {
 namespace {
 
-// The handler may only touch these: a lock-free atomic and write(2).
+// The handler touches only these: lock-free atomics and write(2).
 std::atomic<int> g_caught{0};
-int g_pipe[2] = {-1, -1};
+std::atomic<int> g_wake{-1};   // the pipe's write end
+
+std::mutex g_mutex;   // set-up and tear-down of what follows
+int g_users = 0;
+int g_readEnd = -1;
 struct sigaction g_previous[2];
 constexpr int kSignals[2] = {SIGINT, SIGTERM};
 
@@ -22,15 +27,21 @@ void OnSignal(int sig) {
     int none = 0;
     g_caught.compare_exchange_strong(none, sig);
     const char byte = 1;
-    (void)!::write(g_pipe[1], &byte, 1);
+    if (const int fd = g_wake.load(); fd >= 0) (void)!::write(fd, &byte, 1);
     errno = saved;
 }
 
 }   // namespace
 
 StopSignals::StopSignals() {
+    std::lock_guard lock(g_mutex);
+    if (g_users++ > 0) return;
     g_caught = 0;
-    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) g_pipe[0] = g_pipe[1] = -1;
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+        g_readEnd = ends[0];
+        g_wake = ends[1];
+    }
     struct sigaction action {};
     action.sa_handler = &OnSignal;
     sigemptyset(&action.sa_mask);
@@ -39,20 +50,21 @@ StopSignals::StopSignals() {
 }
 
 StopSignals::~StopSignals() {
+    std::lock_guard lock(g_mutex);
+    if (--g_users > 0) return;
     for (int i = 0; i < 2; ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
-    for (int& fd : g_pipe) {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
+    if (const int fd = g_wake.exchange(-1); fd >= 0) ::close(fd);
+    if (g_readEnd >= 0) ::close(g_readEnd);
+    g_readEnd = -1;
 }
 
-int StopSignals::Fd() const { return g_pipe[0]; }
+int StopSignals::Fd() const { return g_readEnd; }
 
 int StopSignals::Caught() const { return g_caught.load(); }
 
 bool StopSignals::Wait(int timeoutMs) const {
-    if (Caught() == 0 && g_pipe[0] >= 0) {
-        pollfd p{g_pipe[0], POLLIN, 0};
+    if (Caught() == 0 && g_readEnd >= 0) {
+        pollfd p{g_readEnd, POLLIN, 0};
         ::poll(&p, 1, timeoutMs);
     }
     return Caught() != 0;

@@ -1,8 +1,9 @@
 #pragma once
 // SIGINT and SIGTERM as a readable descriptor while an instance lives, so a
 // program finishes what it writes (a recording's index, the main window's
-// shut-down) instead of dying in the middle. The previous handlers come back
-// when the instance goes. One instance at a time.
+// shut-down) instead of dying in the middle. Instances may overlap (one per
+// thread of a parallel run): the first installs the handlers, the last puts
+// the previous ones back, and every instance sees the signal.
 namespace ky {
 
 class StopSignals {
