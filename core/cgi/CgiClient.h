@@ -20,20 +20,33 @@ public:
     static constexpr size_t kValueSize = 128;        // GetValue keeps at most 127 bytes
 
     // ---- transport -------------------------------------------------------
-    // Resolves ip (IPv4 text or name) and connects within timeoutMs.
+    // Resolves ip (IPv4 text or name, or IPv6 text) and connects within
+    // timeoutMs.
     int ConnectTo(const char* ip, uint16_t port, int timeoutMs, int& sock);
     // Returns the connected blocking socket, or -1.
-    int ConnectWithTimeout(const sockaddr_in* addr, socklen_t len, int timeoutMs);
+    int ConnectWithTimeout(const sockaddr* addr, socklen_t len, int timeoutMs);
     int SendAll(int sock, const char* data, size_t len);
+    // What Request and its kin return for a reply that ended before the
+    // length its head announced, or whose head is not a readable HTTP head
+    // (no blank line, bad status line, Content-Length values that are no
+    // number or disagree). Its fields are never used.
+    static constexpr int kBrokenReply = -2;
+
     // Builds the request into buf (capacity bytes), sends it, then reads the
     // reply into buf (at most capacity-1 bytes, zero-terminated) until the
     // camera closes, goes quiet for timeoutMs, or a Content-Length body is
-    // complete. Result is CheckReply of what arrived.
+    // complete. Result: kBrokenReply for a cut or malformed reply, else
+    // CheckReply of what arrived. A reply that fills the buffer counts as
+    // whole: the camera's lines come first.
     int Request(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity, const char* auth,
                 int timeoutMs);
     // As Request, for operations that take minutes (EAGAIN keeps waiting).
     int RequestLong(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
                     const char* auth, int timeoutMs);
+    // As Request, but a camera that closes or stays quiet without a word
+    // has answered too (0): for writes the camera may apply before answering.
+    int RequestAnswerOptional(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
+                              const char* auth, int timeoutMs);
     // Sends the same request bytes and reads nothing.
     int SendRequestOnly(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
                         const char* auth, int timeoutMs);
@@ -85,5 +98,8 @@ public:
 #undef KY_CGI_COMMAND
 
 private:
-    int Receive(int sock, char* buf, uint32_t capacity, int timeoutMs, bool longWait);
+    // Reads the reply; intact tells whether it is whole (see Request).
+    int Receive(int sock, char* buf, uint32_t capacity, int timeoutMs, bool longWait, bool* intact);
+    int Exchange(int sock, const char* host, const char* requestText, char* buf, uint32_t capacity, const char* auth,
+                 int timeoutMs, bool longWait, bool answerOptional);
 };

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/cgi/HttpFetch.h"
 #include "core/services/Trace.h"
 #include "core/store/Base64.h"
 
@@ -52,78 +53,50 @@ const char* FindBytes(const char* hay, size_t hayLen, const char* needle, size_t
     return static_cast<const char*>(memmem(hay, hayLen, needle, needleLen));
 }
 
-bool StartsWithNoCase(const char* p, const char* end, const char* word) {
-    for (; *word; ++p, ++word) {
-        if (p == end) return false;
-        char c = *p;
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != *word) return false;
-    }
-    return true;
-}
-
-// Content-Length of the header block [begin, end) (which ends before the
-// blank line), or -1 when absent, malformed or given twice with different
-// values; the reply is then read until the camera closes or goes quiet.
-long long ContentLength(const char* begin, const char* end) {
-    static constexpr char kName[] = "content-length:";
-    long long found = -1;
-    const char* line = begin;
-    while (line < end) {
-        const char* eol = FindBytes(line, static_cast<size_t>(end - line), "\r\n", 2);
-        if (!eol) eol = end;
-        if (line != begin && StartsWithNoCase(line, eol, kName)) {
-            const char* p = line + sizeof(kName) - 1;
-            while (p < eol && (*p == ' ' || *p == '\t')) ++p;
-            long long v = 0;
-            const char* digits = p;
-            while (p < eol && *p >= '0' && *p <= '9') {
-                if (v > (1LL << 40)) return -1;
-                v = v * 10 + (*p - '0');
-                ++p;
-            }
-            while (p < eol && (*p == ' ' || *p == '\t')) ++p;
-            if (p == digits || p != eol) return -1;
-            if (found >= 0 && found != v) return -1;
-            found = v;
-        }
-        line = eol + 2;
-    }
-    return found;
-}
-
 }   // namespace
 
 int CCgiClient::ConnectTo(const char* ip, uint16_t port, int timeoutMs, int& sock) {
     sock = -1;
     if (!ip) return -1;
 
+    // IPv4 text or a name as ever; a text with a colon is an IPv6 address.
+    const bool v6 = strchr(ip, ':') != nullptr;
     addrinfo hints{};
     hints.ai_flags = AI_PASSIVE;
-    hints.ai_family = AF_INET;
+    hints.ai_family = v6 ? AF_INET6 : AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = 0;
     addrinfo* res = nullptr;
     if (getaddrinfo(ip, nullptr, &hints, &res) != 0 || !res) return -1;
 
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr = reinterpret_cast<const sockaddr_in*>(res->ai_addr)->sin_addr;
-    addr.sin_port = htons(port);
+    sockaddr_storage addr{};
+    socklen_t len = 0;
+    if (v6) {
+        auto* a6 = reinterpret_cast<sockaddr_in6*>(&addr);
+        *a6 = *reinterpret_cast<const sockaddr_in6*>(res->ai_addr);
+        a6->sin6_port = htons(port);
+        len = sizeof(sockaddr_in6);
+    } else {
+        auto* a4 = reinterpret_cast<sockaddr_in*>(&addr);
+        a4->sin_family = AF_INET;
+        a4->sin_addr = reinterpret_cast<const sockaddr_in*>(res->ai_addr)->sin_addr;
+        a4->sin_port = htons(port);
+        len = sizeof(sockaddr_in);
+    }
     freeaddrinfo(res);
 
-    sock = ConnectWithTimeout(&addr, sizeof(addr), timeoutMs);
+    sock = ConnectWithTimeout(reinterpret_cast<const sockaddr*>(&addr), len, timeoutMs);
     return sock < 0 ? -1 : 0;
 }
 
-int CCgiClient::ConnectWithTimeout(const sockaddr_in* addr, socklen_t len, int timeoutMs) {
+int CCgiClient::ConnectWithTimeout(const sockaddr* addr, socklen_t len, int timeoutMs) {
     if (!addr || len < static_cast<socklen_t>(sizeof(sockaddr_in))) return -1;
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = socket(addr->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
 
     bool ok = SetNonBlocking(fd, true);
     if (ok) {
-        int rc = connect(fd, reinterpret_cast<const sockaddr*>(addr), len);
+        int rc = connect(fd, addr, len);
         if (rc != 0) {
             // Only a pending connect is waited for; an immediate refusal fails.
             ok = (errno == EINPROGRESS || errno == EINTR);
@@ -209,7 +182,8 @@ int CCgiClient::MakeAuthorization(const char* user, const char* password, char* 
     return 0;
 }
 
-int CCgiClient::Receive(int sock, char* buf, uint32_t capacity, int timeoutMs, bool longWait) {
+int CCgiClient::Receive(int sock, char* buf, uint32_t capacity, int timeoutMs, bool longWait, bool* intact) {
+    *intact = false;
     if (!buf || capacity == 0) return -1;
     memset(buf, 0, capacity);
     if (sock < 0) return -1;
@@ -217,7 +191,8 @@ int CCgiClient::Receive(int sock, char* buf, uint32_t capacity, int timeoutMs, b
     const size_t limit = capacity - 1;   // one byte stays for the terminating zero
     size_t received = 0;
     size_t headerEnd = 0;        // offset of the body once "\r\n\r\n" arrived
-    long long bodyLength = -1;   // Content-Length, when the headers gave one
+    long long bodyLength = -1;   // Content-Length, when the head gave one
+    bool headOk = false;
 
     while (received < limit) {
         short revents = 0;
@@ -245,30 +220,47 @@ int CCgiClient::Receive(int sock, char* buf, uint32_t capacity, int timeoutMs, b
             const char* end = FindBytes(buf + from, received - from, "\r\n\r\n", 4);
             if (end) {
                 headerEnd = static_cast<size_t>(end - buf) + 4;
-                bodyLength = ContentLength(buf, end);
+                HttpPage head;
+                headOk = CHttpFetch::ParseHead(std::string_view(buf, static_cast<size_t>(end - buf)), &head);
+                if (!headOk) break;
+                bodyLength = head.contentLength;
             }
         }
         if (headerEnd != 0 && bodyLength >= 0 && received - headerEnd >= static_cast<unsigned long long>(bodyLength))
             break;
     }
     buf[received] = '\0';
+    // Whole when the head was readable and the body as long as it said, or
+    // when the buffer is full: what lies beyond it is never looked at.
+    *intact = headOk && (bodyLength < 0 || received == limit ||
+                         received - headerEnd >= static_cast<unsigned long long>(bodyLength));
     return static_cast<int>(received);
+}
+
+int CCgiClient::Exchange(int sock, const char* host, const char* requestText, char* buf, uint32_t capacity,
+                         const char* auth, int timeoutMs, bool longWait, bool answerOptional) {
+    int len = BuildRequest(host, requestText, auth, buf, capacity);
+    if (len < 0 || SendAll(sock, buf, static_cast<size_t>(len)) != 0) return -1;
+    bool intact = false;
+    const int received = Receive(sock, buf, capacity, timeoutMs, longWait, &intact);
+    if (received <= 0) return answerOptional && received == 0 ? 0 : -1;
+    if (!intact) return kBrokenReply;
+    return CheckReply(buf);
 }
 
 int CCgiClient::Request(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
                         const char* auth, int timeoutMs) {
-    int len = BuildRequest(host, requestText, auth, buf, capacity);
-    if (len < 0 || SendAll(sock, buf, static_cast<size_t>(len)) != 0) return -1;
-    Receive(sock, buf, capacity, timeoutMs, false);
-    return CheckReply(buf);
+    return Exchange(sock, host, requestText, buf, capacity, auth, timeoutMs, false, false);
 }
 
 int CCgiClient::RequestLong(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,
                             const char* auth, int timeoutMs) {
-    int len = BuildRequest(host, requestText, auth, buf, capacity);
-    if (len < 0 || SendAll(sock, buf, static_cast<size_t>(len)) != 0) return -1;
-    Receive(sock, buf, capacity, timeoutMs, true);
-    return CheckReply(buf);
+    return Exchange(sock, host, requestText, buf, capacity, auth, timeoutMs, true, false);
+}
+
+int CCgiClient::RequestAnswerOptional(int sock, const char* host, const char* requestText, char* buf,
+                                      uint32_t& capacity, const char* auth, int timeoutMs) {
+    return Exchange(sock, host, requestText, buf, capacity, auth, timeoutMs, false, true);
 }
 
 int CCgiClient::SendRequestOnly(int sock, const char* host, const char* requestText, char* buf, uint32_t& capacity,

@@ -187,7 +187,9 @@ int RunCommand(const CommandDesc& cmd, const Target& target, void* rec, int time
     }
     const auto buffer = std::make_unique<char[]>(cmd.exchangeSize);
     uint32_t capacity = cmd.exchangeSize;
-    const char* host = cmd.hostIsCamera ? target.ip : CCgiClient::kLocalHost;
+    // An IPv6 address names the camera in Host within brackets.
+    const std::string cameraHost = std::strchr(target.ip, ':') ? "[" + std::string(target.ip) + "]" : target.ip;
+    const char* host = cmd.hostIsCamera ? cameraHost.c_str() : CCgiClient::kLocalHost;
     const int timeout = cmd.fixedTimeoutMs ? cmd.fixedTimeoutMs : timeoutMs;
     int result = -1;
     switch (cmd.exchange) {
@@ -200,8 +202,16 @@ int RunCommand(const CommandDesc& cmd, const Target& target, void* rec, int time
         case Exchange::SendOnly:
             result = client.SendRequestOnly(sock, host, request.get(), buffer.get(), capacity, auth, timeout);
             break;
+        case Exchange::AnswerIfAny:
+            result = client.RequestAnswerOptional(sock, host, request.get(), buffer.get(), capacity, auth, timeout);
+            break;
     }
     client.CloseSocket(sock);
+    if (result == CCgiClient::kBrokenReply) {
+        KY_TRACE("Line-%d broken reply from [%s]\n", __LINE__, target.ip);
+        failure = Failure::Broken;
+        return -1;
+    }
     if (result != 0) {
         // A reply that arrived but was judged a refusal differs from silence.
         // (after a failed send the buffer still holds the request itself).
@@ -211,7 +221,7 @@ int RunCommand(const CommandDesc& cmd, const Target& target, void* rec, int time
         return -1;
     }
     failure = Failure::None;
-    if (cmd.exchange == Exchange::SendOnly) return 0;
+    if (cmd.exchange == Exchange::SendOnly || buffer[0] == '\0') return 0;
     if (cmd.mustContain && std::strstr(buffer.get(), cmd.mustContain) == nullptr) {
         failure = Failure::Refused;
         return -1;

@@ -113,6 +113,7 @@ enum class Exchange : uint8_t {
     Request,       // send, read the reply, CheckReply
     RequestLong,   // the same with the long-wait receive loop
     SendOnly,      // send and read nothing
+    AnswerIfAny,   // as Request, but closing or staying quiet without a word is success
 };
 
 struct Target {
@@ -157,7 +158,9 @@ int FormatRequest(const CommandDesc& cmd, const void* rec, char* out, size_t out
 void ParseReply(const CommandDesc& cmd, const char* reply, uint32_t capacity, void* rec);
 
 // Why a command failed, for callers that report more than 0/-1 (kycamctl).
-enum class Failure : uint8_t { None, Arguments, Connect, Exchange, Refused };
+// Broken: the reply was cut off before its announced length or its head was
+// malformed.
+enum class Failure : uint8_t { None, Arguments, Connect, Exchange, Refused, Broken };
 
 // Runs one command end to end: format, connect (1000 ms), exchange, close,
 // judge, parse. 0 on success, -1 on failure (the record is then untouched

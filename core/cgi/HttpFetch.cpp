@@ -55,8 +55,10 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-// Parses the head (status line and headers, without the blank line).
-bool ParseHead(const std::string& head, HttpPage* page) {
+}   // namespace
+
+bool CHttpFetch::ParseHead(std::string_view headText, HttpPage* page) {
+    const std::string head(headText);
     size_t eol = head.find("\r\n");
     const std::string statusLine = head.substr(0, eol);
     // "HTTP/1.x NNN[ reason]"
@@ -88,7 +90,7 @@ bool ParseHead(const std::string& head, HttpPage* page) {
             if (length >= 0 && length != v) return false;
             length = v;
         } else if (EqualsNoCase(name, "Transfer-Encoding") && !EqualsNoCase(value, "identity")) {
-            return false;
+            page->transferEncoded = true;
         }
         page->headers.emplace_back(std::move(name), std::move(value));
     }
@@ -97,6 +99,8 @@ bool ParseHead(const std::string& head, HttpPage* page) {
     page->contentLength = length;
     return true;
 }
+
+namespace {
 
 class Exchange {
 public:
@@ -173,7 +177,8 @@ HttpFetchResult Receive(int sock, const HttpFetchOptions& options, Clock::time_p
                 if (head.size() > CHttpFetch::kMaxHeadBytes) return HttpFetchResult::Malformed;
                 continue;
             }
-            if (end > CHttpFetch::kMaxHeadBytes || !ParseHead(head.substr(0, end), page))
+            if (end > CHttpFetch::kMaxHeadBytes ||
+                !CHttpFetch::ParseHead(std::string_view(head).substr(0, end), page) || page->transferEncoded)
                 return HttpFetchResult::Malformed;
             headDone = true;
             if (page->contentLength >= 0 && static_cast<uint64_t>(page->contentLength) > options.maxBodyBytes)
@@ -214,7 +219,8 @@ std::string CHttpFetch::BuildRequest(const std::string& ip, uint16_t port, const
                                      const std::vector<std::pair<std::string, std::string>>& extra) {
     if (!IsSafePath(path) || ip.empty() || !IsSafeHeaderValue(ip) || ip.find(' ') != std::string::npos) return {};
     std::string request = "GET " + path + " HTTP/1.0\r\n";
-    request += "Host: " + ip + ":" + std::to_string(port) + "\r\n";
+    request +=
+        "Host: " + (ip.find(':') != std::string::npos ? "[" + ip + "]" : ip) + ":" + std::to_string(port) + "\r\n";
     request += "Accept: */*\r\n";
     request += "User-Agent: KyCameraTool\r\n";
     if (!user.empty()) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -39,9 +40,10 @@ struct HttpFetchOptions {
 struct HttpPage {
     int status = 0;   // 0 until a status line arrived
     std::vector<std::pair<std::string, std::string>> headers;
-    int64_t contentLength = -1;   // -1: the body ends when the camera closes
-    uint64_t bodyBytes = 0;       // body bytes received
-    std::string body;             // empty when a sink took the body
+    int64_t contentLength = -1;     // -1: the body ends when the camera closes
+    bool transferEncoded = false;   // Transfer-Encoding other than identity
+    uint64_t bodyBytes = 0;         // body bytes received
+    std::string body;               // empty when a sink took the body
 
     // First header of that name (ASCII case ignored), "" when absent.
     std::string Header(const std::string& name) const;
@@ -64,6 +66,11 @@ public:
     static std::string BuildRequest(const std::string& ip, uint16_t port, const std::string& user,
                                     const std::string& password, const std::string& path,
                                     const std::vector<std::pair<std::string, std::string>>& extra);
+
+    // Reads a reply head (status line "HTTP/1.x NNN[ reason]" and headers,
+    // without the blank line) into page. False when the status line is not
+    // one, or a Content-Length is not a number or differs from an earlier one.
+    static bool ParseHead(std::string_view head, HttpPage* page);
 
     // A request path is sent verbatim: it must start with '/' and hold only
     // printable ASCII without blanks.

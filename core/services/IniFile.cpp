@@ -1,6 +1,8 @@
 #include "core/services/IniFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -273,7 +275,33 @@ bool ReadWholeFile(const std::string& path, std::string& data, bool& exists) {
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t newFileMode) {
+namespace {
+
+// Temporary files ".BASE.PID.N.tmp" of writers that no longer run (killed
+// mid-write) are removed; those of running processes are left alone.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& base) {
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    const std::string prefix = "." + base + ".";
+    while (const dirent* e = ::readdir(d)) {
+        const std::string_view name = e->d_name;
+        if (name.size() <= prefix.size() + 4 || name.substr(0, prefix.size()) != prefix ||
+            name.substr(name.size() - 4) != ".tmp")
+            continue;
+        const std::string_view rest = name.substr(prefix.size());
+        const size_t dot = rest.find('.');
+        long pid = 0;
+        for (size_t i = 0; i < dot && i < rest.size() && pid >= 0; ++i)
+            pid = rest[i] >= '0' && rest[i] <= '9' && pid < INT_MAX / 10 ? pid * 10 + (rest[i] - '0') : -1;
+        if (dot == std::string_view::npos || dot == 0 || pid <= 0) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(d), e->d_name, 0);
+    }
+    ::closedir(d);
+}
+
+}   // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t newFileMode, bool keepMode) {
     if (path.empty()) return false;
     // Replace what a symbolic link points at, not the link.
     std::string target = path;
@@ -290,6 +318,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t 
     const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
 
+    RemoveStaleTemporaries(dir, base);
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -303,7 +332,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t 
         return false;
     }
     bool ok = WriteAll(fd, data);
-    if (ok && existed) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+    if (ok && existed && keepMode) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;

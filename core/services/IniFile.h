@@ -89,7 +89,11 @@ int ParseLeadingInt(std::string_view s);
 bool ReadWholeFile(const std::string& path, std::string& data, bool& exists);
 
 // Writes data to path through a synced temporary file renamed over it. A file
-// that exists keeps its mode; a new one gets newFileMode (less the umask).
-bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t newFileMode = 0666);
+// that exists keeps its mode, unless keepMode is false; a new one (and then
+// also a replaced one) gets newFileMode (less the umask), which the temporary
+// file has from its creation. Temporaries that killed writers left beside
+// path are removed.
+bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t newFileMode = 0666,
+                         bool keepMode = true);
 
 }   // namespace ky::ini

@@ -50,6 +50,64 @@ std::string Utf8Truncate(std::string_view s, size_t maxBytes) {
     return std::string(s.substr(0, Utf8FitLength(s, maxBytes)));
 }
 
+std::string Utf8Repair(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        // Trailing bytes the lead byte asks for, and the range of the first.
+        size_t need = 0;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            need = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2;
+            if (b == 0xE0) lo = 0xA0;   // no overlong forms
+            if (b == 0xED) hi = 0x9F;   // no surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3;
+            if (b == 0xF0) lo = 0x90;
+            if (b == 0xF4) hi = 0x8F;   // nothing past U+10FFFF
+        }
+        if (b < 0x80) {
+            out += s[i++];
+            continue;
+        }
+        size_t n = 1;
+        for (; n <= need && i + n < s.size(); ++n) {
+            const auto c = static_cast<unsigned char>(s[i + n]);
+            if (c < (n == 1 ? lo : 0x80) || c > (n == 1 ? hi : 0xBF)) break;
+        }
+        if (need > 0 && n == need + 1) {
+            out.append(s.substr(i, n));
+        } else {
+            out += "\xEF\xBF\xBD";
+        }
+        i += n;
+    }
+    return out;
+}
+
+std::string Utf8Printable(std::string_view s, bool keepLines) {
+    const std::string repaired = Utf8Repair(s);
+    std::string out;
+    out.reserve(repaired.size());
+    for (size_t i = 0; i < repaired.size(); ++i) {
+        const auto c = static_cast<unsigned char>(repaired[i]);
+        const bool line = keepLines && (c == '\t' || c == '\r' || c == '\n');
+        if ((c < 0x20 && !line) || c == 0x7F) {
+            out += '?';
+        } else if (c == 0xC2 && i + 1 < repaired.size() && static_cast<unsigned char>(repaired[i + 1]) < 0xA0) {
+            out += '?';   // U+0080..U+009F
+            ++i;
+        } else {
+            out += repaired[i];
+        }
+    }
+    return out;
+}
+
 std::string Utf16LeToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());

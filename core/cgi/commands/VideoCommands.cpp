@@ -41,12 +41,13 @@ constexpr CommandDesc kGetVideoAttr{
     .keys = kVideoKeys,
     .parse = VinormParse,
 };
-// The camera's answer is never read: a refused value goes unnoticed.
+// The camera may restart its encoder before it answers: a connection closed
+// (or silent) without a word counts as done, a refusal as a failure.
 constexpr CommandDesc kSetVideoAttr{
     .name = "SetVideoAttr",
     .record = &kVideoAttr,
     .request = "GET /cgi-bin/ky7200/param.cgi?cmd=setvideoattr&-profile=%d&-vinorm=P&-videomode=%d",
-    .exchange = Exchange::SendOnly,
+    .exchange = Exchange::AnswerIfAny,
     .compose = ComposeVideo,
 };
 
@@ -93,7 +94,7 @@ constexpr CommandDesc kSetVencAttr{
         "GET /web/cgi-bin/ky7200/param.cgi?cmd=setvencattr&-chn=%d&-bps=%d&-fps=%d&-brmode=%d"
         "&-imagegrade=%d&-gop=%d",
     .args = kVencSetArgs,
-    .exchange = Exchange::SendOnly,
+    .exchange = Exchange::AnswerIfAny,
     .prepare = StreamZeroOrOne,
 };
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/cgi/Catalogue.h"
@@ -43,20 +44,26 @@ TEST(CommandGolden, WireBytesAndRecords) {
             } else if (l.word == "expect") {
                 expects.push_back(l.text);
             } else if (l.word != "call") {
-                EXPECT_NE(std::string(" record host camera status sent result ").find(" " + l.word + " "),
+                EXPECT_NE(std::string(" record host camera status sent result timeout ").find(" " + l.word + " "),
                           std::string::npos)
                     << "line " << l.line << ": unknown word " << l.word;
                 word[l.word] = l.text;
             }
         }
         const std::string &host = word["host"], &camera = word["camera"], &sent = word["sent"];
-        ScriptedServer server(
-            camera == "silent" ? ScriptedServer::Mode::NeverAnswer : ScriptedServer::Mode::ReplyThenClose,
-            ScriptedServer::HttpReply(body, false, word["status"]));
+        ScriptedServer::Script script;
+        script.mode = camera == "silent" ? ScriptedServer::Mode::NeverAnswer : ScriptedServer::Mode::ReplyThenClose;
+        const std::string reply = camera == "mute" ? "" : ScriptedServer::HttpReply(body, false, word["status"]);
+        script.handler = [late = camera == "late", reply](const std::string&) {
+            if (late) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            return reply;
+        };
+        ScriptedServer server(script);
         const uint16_t port = camera == "closed" ? ScriptedServer::ClosedPort() : server.Port();
         const auto start = std::chrono::steady_clock::now();
+        const int timeoutMs = word.count("timeout") ? std::stoi(word["timeout"]) : 3000;
         EXPECT_EQ(std::stoi(word["result"]), cgi::RunCommand(*cmd, {host.c_str(), port, "admin", "123456"},
-                                                             word.count("record") ? nullptr : rec.data(), 3000));
+                                                             word.count("record") ? nullptr : rec.data(), timeoutMs));
         if (camera == "silent") {   // a send-only write never waits for the quiet time
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
         }

@@ -32,7 +32,7 @@ struct Exchange {
     std::vector<char> buf;
 };
 
-enum class Call { Request, RequestLong, SendOnly };
+enum class Call { Request, RequestLong, SendOnly, AnswerOptional };
 
 // One command's worth of work: connect, send, read, close.
 Exchange RunExchange(uint16_t port, uint32_t capacity, int timeoutMs, Call call = Call::Request,
@@ -44,9 +44,10 @@ Exchange RunExchange(uint16_t port, uint32_t capacity, int timeoutMs, Call call 
     EXPECT_EQ(client.ConnectTo(CCgiClient::kLocalHost, port, CCgiClient::kConnectTimeoutMs, sock), 0);
     if (sock < 0) return ex;
     using Fn = int (CCgiClient::*)(int, const char*, const char*, char*, uint32_t&, const char*, int);
-    const Fn fn = call == Call::Request       ? &CCgiClient::Request
-                  : call == Call::RequestLong ? &CCgiClient::RequestLong
-                                              : &CCgiClient::SendRequestOnly;
+    const Fn fn = call == Call::Request          ? &CCgiClient::Request
+                  : call == Call::RequestLong    ? &CCgiClient::RequestLong
+                  : call == Call::AnswerOptional ? &CCgiClient::RequestAnswerOptional
+                                                 : &CCgiClient::SendRequestOnly;
     uint32_t cap = capacity;
     ex.rc = (client.*fn)(sock, CCgiClient::kLocalHost, requestText, ex.buf.data(), cap, auth, timeoutMs);
     client.CloseSocket(sock);
@@ -141,7 +142,7 @@ TEST(CgiWire, OversizedInputsRejectedBeforeSending) {
     EXPECT_EQ(server.Received(), "");
 }
 
-// Reply judgement, and replies over the wire for both reading calls:
+// Reply judgement, and replies over the wire for the three reading calls:
 // golden/replies.txt.
 TEST(CgiReply, RepliesOverTheWire) {
     EXPECT_EQ(CCgiClient().CheckReply(nullptr), -1);
@@ -152,7 +153,7 @@ TEST(CgiReply, RepliesOverTheWire) {
               ScriptedServer server(ky::test::CameraScript(a.at(0), a.at(2), a.at(3)));
               const int quietMs = a.at(1) == "never" ? kNeverMs : std::stoi(a.at(1));
               std::string out;
-              for (Call call : {Call::Request, Call::RequestLong}) {
+              for (Call call : {Call::Request, Call::RequestLong, Call::AnswerOptional}) {
                   const Exchange ex = RunExchange(server.Port(), 4096, quietMs, call);
                   out += (out.empty() ? "" : " ") + std::to_string(ex.rc) + (ex.reply == a.at(3) ? "" : "+junk");
               }

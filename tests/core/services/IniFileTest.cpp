@@ -59,12 +59,15 @@ TEST(ServicesGolden, LookupsCutsAndUtf8) {
               WriteBytes(dir.file("x.ini"), a.at(0));
               return std::to_string(CIniFile(dir.file("x.ini")).GetInt(a.at(1), a.at(2), 5));
           }},
-         {"Write", [](const auto& a) {
+         {"Write",
+          [](const auto& a) {
               TempDir dir;
               if (a.at(0) != "<none>") WriteBytes(dir.file("x.ini"), a.at(0));
               const bool ok = CIniFile(dir.file("x.ini")).WriteString(a.at(1), a.at(2), a.at(3));
               return (ok ? "" : "<refused>") + ReadBytes(dir.file("x.ini"));
-          }}});
+          }},
+         {"Repair", [](const auto& a) { return ky::Utf8Repair(a.at(0)); }},
+         {"Printable", [](const auto& a) { return ky::Utf8Printable(a.at(0)); }}});
     EXPECT_EQ(ky::Utf8Truncate("ab\xE6\xB1\x89", 4), "ab");
 }
 
@@ -119,19 +122,22 @@ TEST_F(IniFileTest, ValuesReadBackExactly) {
     }
 }
 
-// The file is replaced whole: no temporary left, its mode kept, a link
+// The file is replaced whole: no temporary left (what a writer killed
+// mid-write left is removed, a running one's stays), its mode kept, a link
 // followed to the real file.
 TEST_F(IniFileTest, SuccessfulWriteReplacesTheFileWhole) {
     const std::string real = m_dir.file("real.ini");
     WriteBytes(real, "[S]\nk=1\n");
     ::chmod(real.c_str(), 0640);
     std::filesystem::create_symlink(real, m_path);
+    WriteBytes(m_dir.file(".real.ini.999999999.0.tmp"), "[S]\nk=");   // no such process
+    WriteBytes(m_dir.file(".real.ini.1.0.tmp"), "[S]\nk=");           // init
     ASSERT_TRUE(Ini().WriteInt("S", "k", 2));
     EXPECT_TRUE(std::filesystem::is_symlink(m_path));
     EXPECT_EQ(ReadBytes(real), "[S]\nk=2\n");
     std::vector<std::string> files = FilesInDir();
     std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"real.ini", "test.ini"}));
+    EXPECT_EQ(files, (std::vector<std::string>{".real.ini.1.0.tmp", "real.ini", "test.ini"}));
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);

@@ -146,6 +146,9 @@ TEST_F(LocalStoreTest, CheckLoginComparesTheEncodedPassword) {
     EXPECT_EQ(store.CheckLogin("admin", "Password"), 0);
     EXPECT_EQ(store.CheckLogin("admin", ""), 0);
     EXPECT_EQ(store.CheckLogin("root", "password"), 0);
+    // The name goes into the query as it is, like the encoded password.
+    EXPECT_EQ(store.CheckLogin("Admin", "password"), 0);
+    EXPECT_EQ(store.CheckLogin("O'BRIEN", "0123456789abcdefX"), 0);
     EXPECT_EQ(store.CheckLogin("o'brien", "0123456789abcdefX"), 1);
     EXPECT_EQ(store.CheckLogin("o'brien", "0123456789abcdef"), 0);
     EXPECT_EQ(store.CheckLogin("x' OR '1'='1", "password"), 0);
