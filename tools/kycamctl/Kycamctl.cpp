@@ -1,6 +1,8 @@
 #include "tools/kycamctl/Kycamctl.h"
 
 #include <arpa/inet.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +12,7 @@
 #include <mutex>
 #include <atomic>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -27,6 +30,8 @@
 #include "core/discovery/SearchLib.h"
 #include "core/discovery/SearchProto.h"
 #include "core/services/FieldText.h"
+#include "core/services/IniFile.h"
+#include "core/services/Utf8.h"
 #include "core/services/Version.h"
 
 namespace ky::ctl {
@@ -44,14 +49,21 @@ Options:
   -H HOST        camera address (default 127.0.0.1)
   -P PORT        camera HTTP port (default 80)
   -u USER        user name (default admin)
-  -p PASSWORD    password (default empty)
+  -p PASSWORD    password (default empty); it shows in the process list, so
+                 prefer KYCAM_PASSWORD, --password-file or -p -
+  -p -           ask for the password on the terminal (standard input when
+                 that is no terminal: its first line)
+  --password-file FILE  the password is the first line of FILE
   --timeout MS   receive time-out (default 3000)
   --json         print records as one JSON object
   --yes          do not ask before reboot or factory-reset
   --stream 0|1   stream of the video/audio pages (default 0)
   --hosts FILE   run the command on every camera of FILE in parallel: one camera
                  a line, "HOST[:PORT] [USER [PASSWORD]]" (missing parts from the
-                 options above; '#' starts a comment); prints each camera's
+                 options above; '#' starts a comment; a word in double quotes
+                 may hold blanks and '#', \" and \\ inside; an IPv6 address
+                 with a port is written [ADDR]:PORT); password-file=FILE instead
+                 of PASSWORD takes the first line of FILE; prints each camera's
                  output, then a result table
   --parallel N   with --hosts: cameras at a time (default 16; upgrade 4)
   --wait         reboot, factory-reset: wait until the camera is back
@@ -106,6 +118,11 @@ Commands:
                                   line of standard input; later commands need
                                   -u NAME -p PASSWORD
 
+The password is taken from -p, else --password-file, else the environment
+variable KYCAM_PASSWORD. Backups hold passwords and keys: they are written
+readable by their owner only (mode 0600).
+Camera texts are printed with bytes that are not UTF-8 replaced by U+FFFD and
+control characters by '?'.
 Array fields are addressed as NAME[INDEX]=VALUE.
 discover prints one camera a line: ip port id version type name mac uuid
 (tab-separated), or a JSON array with --json.
@@ -120,6 +137,8 @@ struct Options {
     uint16_t port = 80;
     std::string user = "admin";
     std::string password;
+    bool passwordGiven = false;   // -p
+    std::string passwordFile;
     int timeoutMs = 3000;
     bool json = false;
     bool yes = false;
@@ -152,6 +171,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
         int n = 0;
         if (a == "-H") {
             o.host = value();
+            if (o.host.size() > 2 && o.host.front() == '[' && o.host.back() == ']')
+                o.host = o.host.substr(1, o.host.size() - 2);
         } else if (a == "-P") {
             if (!ParseInt(value(), n) || n < 1 || n > 65535) throw UsageError{"-P takes a port 1..65535"};
             o.port = static_cast<uint16_t>(n);
@@ -159,6 +180,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.user = value();
         } else if (a == "-p") {
             o.password = value();
+            o.passwordGiven = true;
+        } else if (a == "--password-file") {
+            o.passwordFile = value();
         } else if (a == "--timeout") {
             if (!ParseInt(value(), n) || n < 1) throw UsageError{"--timeout takes milliseconds"};
             o.timeoutMs = n;
@@ -202,6 +226,7 @@ const char* FailureText(cgi::Failure f) {
         case cgi::Failure::Arguments: return "request could not be built";
         case cgi::Failure::Exchange: return "no valid reply";
         case cgi::Failure::Refused: return "the camera refused the request";
+        case cgi::Failure::Broken: return "the reply was cut off or malformed";
         default: return "ok";
     }
 }
@@ -219,7 +244,7 @@ Json RecordToJson(const cgi::RecordInfo& r, const void* rec) {
         auto one = [&](uint32_t e) -> Json {
             const std::string t = cgi::FieldToText(f, rec, e);
             if (f.type == FieldType::Int) return std::stoi(t);
-            return t;
+            return Utf8Repair(t);
         };
         if (f.count == 1) {
             j[f.name] = one(0);
@@ -239,10 +264,11 @@ void PrintRecord(const cgi::RecordInfo& r, const void* rec, bool json, std::ostr
     }
     for (const FieldInfo& f : r.fields) {
         if (f.count == 1) {
-            out << f.name << "=" << cgi::FieldToText(f, rec) << "\n";
+            out << f.name << "=" << Utf8Printable(cgi::FieldToText(f, rec)) << "\n";
             continue;
         }
-        for (uint32_t e = 0; e < f.count; ++e) out << f.name << "[" << e << "]=" << cgi::FieldToText(f, rec, e) << "\n";
+        for (uint32_t e = 0; e < f.count; ++e)
+            out << f.name << "[" << e << "]=" << Utf8Printable(cgi::FieldToText(f, rec, e)) << "\n";
     }
 }
 
@@ -263,6 +289,12 @@ void Assign(const PageDesc& page, void* rec, const std::string& lhs, const std::
     if (f == nullptr) throw UsageError{"page '" + std::string(page.name) + "' has no field '" + name + "'"};
     if (f->readOnly) throw UsageError{"field '" + name + "' is read-only"};
     if (f->count > 1 && !indexed) throw UsageError{"field '" + name + "' is a list: use " + name + "[INDEX]"};
+    // A text shown repaired (the camera's bytes are no UTF-8) and given back
+    // unchanged keeps the camera's own bytes.
+    if (f->type == FieldType::Text && element < f->count) {
+        const std::string now = cgi::FieldToText(*f, rec, element);
+        if (now != value && Utf8Repair(now) == value) return;
+    }
     std::string why;
     if (!cgi::FieldFromText(*f, rec, value, &why, element)) throw UsageError{"field '" + lhs + "': " + why};
 }
@@ -367,14 +399,40 @@ int CmdGet(const Options& o, std::ostream& out, std::ostream& err) {
     return kOk;
 }
 
-Json LoadJsonFile(const std::string& path) {
-    std::ifstream in(path);
+// The whole file, refused when it is larger than limit bytes (a device or a
+// huge file is never read without end).
+std::string ReadSmallFile(const std::string& path, size_t limit) {
+    std::ifstream in(path, std::ios::binary);
     if (!in) throw UsageError{"cannot read " + path};
+    std::string text;
+    char chunk[16384];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+        if (text.size() > limit) throw UsageError{path + ": larger than " + std::to_string(limit) + " bytes"};
+    }
+    if (in.bad()) throw UsageError{"cannot read " + path};
+    return text;
+}
+
+constexpr size_t kJsonFileLimit = 8u << 20;   // a backup is some ten KiB
+constexpr size_t kHostsFileLimit = 1u << 20;
+constexpr size_t kPasswordFileLimit = 4096;
+
+Json LoadJsonFile(const std::string& path) {
+    const std::string text = ReadSmallFile(path, kJsonFileLimit);
     try {
-        return Json::parse(in);
+        return Json::parse(text);
     } catch (const std::exception& e) {
         throw UsageError{path + ": " + e.what()};
     }
+}
+
+// The first line of a password file, without its line end.
+std::string PasswordFromFile(const std::string& path) {
+    std::string text = ReadSmallFile(path, kPasswordFileLimit);
+    text.erase(std::min(text.find('\n'), text.size()));
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    return text;
 }
 
 int CmdSet(const Options& o, std::ostream& out, std::ostream& err) {
@@ -501,10 +559,10 @@ int CmdBackup(const Options& o, std::ostream& out, std::ostream& err) {
         err << "kycamctl: backup md-area: " << why << "\n";
         status = kRefused;
     }
-    const std::string text = doc.dump(2) + "\n";
+    const std::string text = doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     if (o.rest.size() >= 2) {
-        std::ofstream file(o.rest[1]);
-        if (!(file << text)) throw UsageError{"cannot write " + o.rest[1]};
+        // Passwords and keys inside: owner only, and never half a file.
+        if (!ini::WriteFileAtomically(o.rest[1], text, 0600, false)) throw UsageError{"cannot write " + o.rest[1]};
     } else {
         out << text;
     }
@@ -561,14 +619,6 @@ int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
     return status;
 }
 
-// Camera texts are untrusted: no control character may break a line.
-std::string LineText(std::string_view field) {
-    std::string t(field);
-    for (char& c : t)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    return t;
-}
-
 int CmdWifiScan(const Options& o, std::ostream& out, std::ostream& err) {
     auto list = std::make_unique<WifiScanList>();
     Options scan = o;
@@ -579,10 +629,11 @@ int CmdWifiScan(const Options& o, std::ostream& out, std::ostream& err) {
     }
     Json all = Json::array();
     for (int i = 0; i < list->waccess_points; ++i) {
-        const std::string fields[] = {LineText(FieldText(list->index[i])),  LineText(FieldText(list->rssi[i])),
-                                      LineText(FieldText(list->ssid[i])),   LineText(FieldText(list->enc[i])),
-                                      LineText(FieldText(list->auth[i])),   LineText(FieldText(list->net[i])),
-                                      LineText(FieldText(list->channel[i]))};
+        const std::string fields[] = {
+            Utf8Printable(FieldText(list->index[i])),  Utf8Printable(FieldText(list->rssi[i])),
+            Utf8Printable(FieldText(list->ssid[i])),   Utf8Printable(FieldText(list->enc[i])),
+            Utf8Printable(FieldText(list->auth[i])),   Utf8Printable(FieldText(list->net[i])),
+            Utf8Printable(FieldText(list->channel[i]))};
         if (o.json) {
             const char* keys[] = {"seq", "rssi", "ssid", "enc", "auth", "net", "channel"};
             Json j = Json::object();
@@ -647,7 +698,7 @@ int CmdInternetIp(const Options& o, std::ostream& out, std::ostream& err) {
         err << "kycamctl: internet-ip: " << FailureText(f) << "\n";
         return ExitFor(f);
     }
-    const std::string address = LineText(FieldText(ip.interip));
+    const std::string address = Utf8Printable(FieldText(ip.interip));
     if (o.json) out << Json{{"interip", address.empty() ? Json() : Json(address)}}.dump() << "\n";
     if (address.empty()) {
         err << "kycamctl: internet-ip: the camera reports no internet address\n";
@@ -695,6 +746,36 @@ std::string ReadSecret(std::istream& in) {
     std::getline(in, line);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
+}
+
+// -p -: asked on the terminal without echo, or the next line of in when that
+// is not a terminal (or not standard input).
+std::string AskPassword(std::istream& in, std::ostream& err) {
+    termios saved{};
+    const bool tty = &in == &std::cin && isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (!tty) return ReadSecret(in);
+    err << "Password: " << std::flush;
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    std::string line = ReadSecret(in);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    err << "\n";
+    return line;
+}
+
+// The password of the options: -p (or -p -), else --password-file, else
+// KYCAM_PASSWORD, else empty.
+void ResolvePassword(Options& o, std::istream& in, std::ostream& err) {
+    if (o.passwordGiven) {
+        if (o.password == "-") o.password = AskPassword(in, err);
+    } else if (!o.passwordFile.empty()) {
+        o.password = PasswordFromFile(o.passwordFile);
+    } else if (const char* env = std::getenv("KYCAM_PASSWORD")) {
+        o.password = env;
+    }
+    o.passwordGiven = true;
+    o.passwordFile.clear();
 }
 
 int CmdUser(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
@@ -760,7 +841,7 @@ int CmdDiscover(const Options& o, std::ostream& out, std::ostream& err) {
         return inet_pton(AF_INET, d->ip, &a) == 1 ? ntohl(a.s_addr) : uint64_t{1} << 32;
     };
     std::stable_sort(list.begin(), list.end(), [&](auto* a, auto* b) { return ipKey(a) < ipKey(b); });
-    const auto text = [](const char* field, size_t width) { return LineText(FieldText(field, width)); };
+    const auto text = [](const char* field, size_t width) { return Utf8Printable(FieldText(field, width)); };
     Json all = Json::array();
     for (const DeviceInfo* d : list) {
         const std::string fields[] = {text(d->ip, sizeof d->ip),
@@ -813,33 +894,92 @@ struct Camera {
     bool hasUser = false, hasPassword = false;
 };
 
+// The words of one hosts-file line: blanks separate them, '#' outside quotes
+// ends the line, a word in double quotes keeps blanks and '#' (a backslash
+// before '"' or another backslash keeps that character). quoted[i] tells
+// whether word i was quoted.
+bool SplitHostsLine(const std::string& line, std::vector<std::string>& words, std::vector<bool>& quoted) {
+    size_t i = 0;
+    for (;;) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+        if (i == line.size() || line[i] == '#') return true;
+        std::string word;
+        const bool q = line[i] == '"';
+        if (q) {
+            for (++i;; ++i) {
+                if (i == line.size()) return false;   // no closing quote
+                if (line[i] == '"') break;
+                if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) ++i;
+                word += line[i];
+            }
+            ++i;
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '#')
+                word += line[i++];
+        }
+        words.push_back(word);
+        quoted.push_back(q);
+    }
+}
+
 std::vector<Camera> LoadHosts(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw UsageError{"cannot read " + path};
+    std::istringstream in(ReadSmallFile(path, kHostsFileLimit));
     std::vector<Camera> cameras;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-        std::istringstream words(line);
+        const std::string where = path + ":" + std::to_string(number) + ": ";
+        std::vector<std::string> words;
+        std::vector<bool> quoted;
+        if (!SplitHostsLine(line, words, quoted)) throw UsageError{where + "a quote is not closed"};
+        if (words.empty()) continue;
         Camera c;
-        std::string address;
-        if (!(words >> address)) continue;
-        c.hasUser = static_cast<bool>(words >> c.user);
-        c.hasPassword = static_cast<bool>(words >> c.password);
-        std::string extra;
-        if (words >> extra) throw UsageError{path + ":" + std::to_string(number) + ": too many words"};
-        const auto colon = address.rfind(':');
-        c.host = address.substr(0, colon);
-        if (colon != std::string::npos) {
-            int port = 0;
-            c.port = address.substr(colon + 1);
-            if (!ParseInt(c.port, port) || port < 1 || port > 65535)
-                throw UsageError{path + ":" + std::to_string(number) + ": bad port '" + c.port + "'"};
+        constexpr std::string_view kFileWord = "password-file=";
+        for (size_t w = 1; w < words.size(); ++w) {
+            if (!quoted[w] && words[w].rfind(kFileWord, 0) == 0) {
+                if (c.hasPassword) throw UsageError{where + "two passwords"};
+                c.password = PasswordFromFile(words[w].substr(kFileWord.size()));
+                c.hasPassword = true;
+            } else if (!c.hasUser) {
+                c.user = words[w];
+                c.hasUser = true;
+            } else if (!c.hasPassword) {
+                c.password = words[w];
+                c.hasPassword = true;
+            } else {
+                throw UsageError{where + "too many words"};
+            }
         }
+        // HOST, HOST:PORT, [IPV6]:PORT, [IPV6] or a bare IPv6 address.
+        const std::string& address = words[0];
+        std::string rest;
+        if (address.front() == '[') {
+            const auto close = address.find(']');
+            if (close == std::string::npos) throw UsageError{where + "bad address '" + address + "'"};
+            c.host = address.substr(1, close - 1);
+            rest = address.substr(close + 1);
+        } else if (const auto colon = address.find(':'); colon != std::string::npos && address.rfind(':') == colon) {
+            c.host = address.substr(0, colon);
+            rest = address.substr(colon);
+        } else {
+            c.host = address;
+        }
+        if (!rest.empty()) {
+            int n = 0;
+            c.port = rest.substr(1);
+            if (rest[0] != ':' || !ParseInt(c.port, n) || n < 1 || n > 65535)
+                throw UsageError{where + "bad port '" + rest + "'"};
+        }
+        if (c.host.empty()) throw UsageError{where + "bad address '" + address + "'"};
         cameras.push_back(c);
     }
     if (cameras.empty()) throw UsageError{path + ": no cameras"};
     return cameras;
+}
+
+// HOST:PORT as the result table shows it, [IPV6]:PORT for IPv6.
+std::string CameraName(const Camera& c) {
+    const std::string host = c.host.find(':') != std::string::npos ? "[" + c.host + "]" : c.host;
+    return c.port.empty() ? host : host + ":" + c.port;
 }
 
 const char* ExitText(int status) {
@@ -860,12 +1000,15 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
     const std::vector<std::string> command(args.begin() + static_cast<long>(o.commandIndex), args.end());
     std::vector<std::string> base;
     for (size_t i = 0; i < options.size(); ++i) {
-        if (options[i] == "--hosts") {
+        if (options[i] == "--hosts" || options[i] == "-p" || options[i] == "--password-file") {
             ++i;
             continue;
         }
         base.push_back(options[i]);
     }
+    // The password found once (asked, or read from its file) for every camera;
+    // these arguments never reach the process list.
+    base.insert(base.end(), {"-p", o.password});
     struct Result {
         int status = 0;
         std::string out, err;
@@ -909,15 +1052,14 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
 
     int worst = kOk;
     size_t width = 6;
-    for (const Camera& c : cameras) width = std::max(width, c.host.size() + 1 + c.port.size());
+    for (const Camera& c : cameras) width = std::max(width, CameraName(c).size());
     for (size_t i = 0; i < cameras.size(); ++i) {
         if (results[i].out.empty()) continue;
-        out << "== " << cameras[i].host << (cameras[i].port.empty() ? "" : ":" + cameras[i].port) << "\n"
-            << results[i].out;
+        out << "== " << CameraName(cameras[i]) << "\n" << results[i].out;
     }
     out << std::string("CAMERA") + std::string(width - 6 + 2, ' ') << "RESULT\n";
     for (size_t i = 0; i < cameras.size(); ++i) {
-        const std::string name = cameras[i].host + (cameras[i].port.empty() ? "" : ":" + cameras[i].port);
+        const std::string name = CameraName(cameras[i]);
         std::string detail = results[i].err.substr(0, results[i].err.find('\n'));
         if (detail.rfind("kycamctl: ", 0) == 0) detail.erase(0, 10);
         out << name << std::string(width - name.size() + 2, ' ') << ExitText(results[i].status)
@@ -931,7 +1073,7 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream* input) {
     try {
-        const Options o = ParseOptions(args);
+        Options o = ParseOptions(args);
         if (o.rest.empty() || o.rest[0] == "--help" || o.rest[0] == "-h" || o.rest[0] == "help") {
             out << kUsageText;
             PrintPages(out, false);
@@ -943,6 +1085,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return kOk;
         }
         std::istream& in = input ? *input : std::cin;
+        if (cmd != "pages" && cmd != "discover") ResolvePassword(o, in, err);
         if (!o.hostsFile.empty()) {
             if (cmd == "pages" || cmd == "discover") throw UsageError{cmd + " does not take --hosts"};
             if ((cmd == "reboot" || cmd == "factory-reset") && !o.yes)

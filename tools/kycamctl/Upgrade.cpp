@@ -10,6 +10,7 @@
 
 #include "core/cgi/CgiClient.h"
 #include "core/services/FieldText.h"
+#include "core/services/Utf8.h"
 #include "tools/kycamctl/Kycamctl.h"
 
 namespace ky::ctl {
@@ -64,7 +65,7 @@ std::string Version(const CameraAddress& c, int timeoutMs) {
     DeviceNetInfo info{};
     if (CCgiClient().GetDeviceInfo(c.host.c_str(), c.port, c.user.c_str(), c.password.c_str(), &info, timeoutMs) != 0)
         return {};
-    return std::string(ky::FieldText(info.softVersion));
+    return ky::Utf8Printable(ky::FieldText(info.softVersion));
 }
 
 bool Reachable(const CameraAddress& c, int timeoutMs) {

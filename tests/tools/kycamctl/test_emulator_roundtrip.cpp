@@ -9,8 +9,10 @@
 #include <thread>
 
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 #include "core/cgi/Catalogue.h"
+#include "core/cgi/HttpFetch.h"
 #include "tests/support/CgiWire.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/TestFiles.h"
@@ -47,7 +49,7 @@ protected:
                 s += std::string(f.name) + "=" + cgi::FieldToText(f, rec.data(), e) + "\n";
         return s;
     }
-    // Send-only writes (network, video) are not answered, so the camera may
+    // Send-only writes (network) are not answered, so the camera may
     // still be applying one when the next read arrives: read until it shows
     // the expected record or a second has passed.
     static std::string ReadBackWhenSettled(const cgi::PageDesc& page, AnyRecord& expected) {
@@ -61,6 +63,12 @@ protected:
         return got;
     }
     ky::test::CtlResult Ctl(const std::vector<std::string>& args) { return ky::test::Ctl(emulator_->HttpPort(), args); }
+    // The body of an emulator control request, byte for byte.
+    static std::string Control(const std::string& path) {
+        HttpPage page;
+        CHttpFetch::Get("127.0.0.1", static_cast<uint16_t>(emulator_->HttpPort()), "admin", "pw", path, {}, &page);
+        return page.body;
+    }
     // Backups until one passes `done` or a second has passed; the last one.
     std::string BackupUntil(const std::function<bool(const std::string&)>& done) {
         std::string backup;
@@ -146,7 +154,6 @@ TEST_F(EmulatorRoundTrip, BackupChangeRestore) {
     const std::string changed = BackupUntil([](const std::string& b) { return b.find("\"gop\": 37") != b.npos; });
     EXPECT_NE(std::string::npos, changed.find("\"gop\": 37"));
     ASSERT_EQ(0, Ctl({"restore", path}).status);
-    // The video writes are send-only: give the camera a moment to apply them.
     // The camera's clock runs on between the backups: compare without it.
     const auto settings = [](const std::string& backup) {
         nlohmann::json doc = nlohmann::json::parse(backup);
@@ -154,6 +161,47 @@ TEST_F(EmulatorRoundTrip, BackupChangeRestore) {
         return doc.dump();
     };
     EXPECT_EQ(settings(original), settings(BackupUntil([&](auto& b) { return settings(b) == settings(original); })));
+}
+
+// Replies cut off half-way: every command fails, nothing is written back
+// and the backup holds no page.
+TEST_F(EmulatorRoundTrip, CutRepliesFailAndWriteNothing) {
+    kytest::TempDir dir;
+    const std::string good = dir.file("good.json"), cut = dir.file("cut.json");
+    ASSERT_EQ(0, Ctl({"backup", good}).status);
+    Control("/emu/requests?clear=1");
+    Control("/emu/fault?name=close-mid");
+    const std::vector<std::string> commands[] = {
+        {"get", "ntp"}, {"set", "ntp", "ntpserver=time.example"}, {"set", "osd-name", "name=Gate"},
+        {"backup", cut}, {"restore", good}};
+    for (const auto& args : commands) {
+        const auto r = Ctl(args);
+        EXPECT_EQ(1, r.status) << args[1];
+        EXPECT_TRUE(args[0] != "get" || r.out.empty()) << r.out;
+    }
+    Control("/emu/fault?name=none");
+    EXPECT_EQ(std::string::npos, Control("/emu/requests").find("cmd=set"));
+    EXPECT_EQ(nlohmann::json::object(), nlohmann::json::parse(kytest::ReadBytes(cut))["pages"]);
+}
+
+// A camera name in another code page: repaired in JSON and text; a backup
+// keeps it, owner-only, and its restore gives the camera its own bytes back.
+TEST_F(EmulatorRoundTrip, TextThatIsNoUtf8) {
+    kytest::TempDir dir;
+    const std::string path = dir.file("name.json");
+    kytest::WriteBytes(path, "old");
+    ::chmod(path.c_str(), 0644);
+    Control("/emu/set?key=overlay.name_1&value=%C4%E3+Gate");
+    const std::string repaired = "\xEF\xBF\xBD\xEF\xBF\xBD Gate";
+    EXPECT_EQ(repaired, nlohmann::json::parse(Ctl({"--json", "get", "osd-name"}).out)["name"]);
+    EXPECT_NE(std::string::npos, Ctl({"get", "osd-name"}).out.find("\nname=" + repaired + "\n"));
+    ASSERT_EQ(0, Ctl({"backup", path}).status);
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(path.c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 0777);
+    ASSERT_EQ(0, Ctl({"restore", path}).status);
+    EXPECT_EQ("\xC4\xE3 Gate", Control("/emu/get?key=overlay.name_1"));
+    Control("/emu/set?key=overlay.name_1&value=IP+Camera");
 }
 
 TEST_F(EmulatorRoundTrip, WifiScanTestAndInternetAddress) {
@@ -194,6 +242,20 @@ TEST_F(EmulatorRoundTrip, WifiScanTestAndInternetAddress) {
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("{\"interip\":null}\n", r.out);
     Ctl({"raw", "GET /emu/set?key=interip&value=203.0.113.25"});
+}
+
+// A camera on an IPv6 address, by -H and by a hosts file.
+TEST(KycamctlAddress, Ipv6) {
+    EmulatorProcess cam({"--bind", "::1", "--no-rtsp", "--no-discovery", "--password", "pw"});
+    ASSERT_TRUE(cam.Ok());
+    kytest::TempDir dir;
+    const std::string port = std::to_string(cam.HttpPort()), hosts = dir.file("hosts.txt");
+    kytest::WriteBytes(hosts, "[::1]:" + port + " admin pw\n");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-H", "[::1]", "-P", port, "get", "cloud"}, {"--hosts", hosts, "get", "cloud"}}) {
+        const auto r = ky::test::Ctl(0, args);
+        EXPECT_EQ(0, r.status) << args[0] << r.err << r.out;
+    }
 }
 
 // time sync, the restart timer's limits and user set, against a camera of

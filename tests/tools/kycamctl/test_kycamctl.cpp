@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestFiles.h"
 #include "tests/tools/kycamctl/CtlRun.h"
@@ -50,6 +51,7 @@ TEST(Kycamctl, CommandsAgainstAScriptedCamera) {
     const std::string tmall = "var tmall_flag=1;\r\nvar tmall_enable=0;\r\n";
     const std::string p2p = "var xqp2p_enable=0;\r\nvar xqp2p_uid=\"\";\r\n", raw = "var a=\"1\";\r\n";
     const std::string tracking = "&-smartrack_enable=0&-smartrack_mode=0&";
+    const std::string hostile = "var xqp2p_enable=1;\r\nvar xqp2p_uid=\"\x1B]0;x\x07\xFF\";\r\n";
     const struct {
         std::string camera;   // what every get answers; empty: nothing listens
         std::vector<std::string> args;
@@ -87,6 +89,16 @@ TEST(Kycamctl, CommandsAgainstAScriptedCamera) {
         {cloud, {"set", "cloud", "--from", file("yes.json", R"({"cloud_enable": "yes"})")}, 2, {"!cmd=set"}},
         {cloud, {"set", "cloud", "--from", file("broken.json", "{not json")}, 2, {"!cmd=set"}},
         {raw, {"raw", "GET /cgi-bin/ky7200/param.cgi?cmd=geta"}, 0, {cgi + "geta HTTP/1.1\r\n"}, "", raw},
+        // Camera text is data: repaired UTF-8, no control character on a terminal.
+        {hostile, {"get", "p2p"}, 0, {}, "", "family=0\nenable=1\nmode=0\nuid=?]0;x?\xEF\xBF\xBD\n"},
+        {hostile,
+         {"--json", "get", "p2p"},
+         0,
+         {},
+         "",
+         "{\"family\":0,\"enable\":1,\"mode\":0,\"uid\":\"\\u001b]0;x\\u0007\xEF\xBF\xBD\"}\n"},
+        // Files read without end are refused.
+        {"", {"restore", "/dev/zero"}, 2},
         // Exit statuses: refused, no "Succeed" in the reply, no connection.
         {ScriptedServer::HttpReply("", false, "401 Unauthorized"), {"get", "cloud"}, 1},
         {"Error\r\n", {"call", "FormatSd"}, 1},
@@ -114,16 +126,75 @@ TEST(Kycamctl, ManyCamerasFromAHostsFile) {
     const auto a = Camera("var cloud_enable=1;\r\n"), b = Camera("var cloud_enable=0;\r\n");
     const auto refusing = Camera(ScriptedServer::HttpReply("", false, "401 Unauthorized"));
     kytest::TempDir dir;
-    const std::string hosts = dir.file("hosts.txt"), at = "127.0.0.1:";
-    kytest::WriteBytes(hosts, "# site A\n" + at + std::to_string(a->Port()) + "\n" + at + std::to_string(b->Port()) +
-                                  " admin pw   # own credentials\n\n" + at + std::to_string(refusing->Port()) + "\n" +
-                                  at + std::to_string(ScriptedServer::ClosedPort()) + "\n");
-    const auto r = Ctl(0, {"--hosts", hosts, "get", "cloud"});
+    const std::string hosts = dir.file("hosts.txt"), secret = dir.file("secret"), at = "127.0.0.1:";
+    kytest::WriteBytes(secret, "s3cret\n");
+    kytest::WriteBytes(hosts, "# site A\n" + at + std::to_string(a->Port()) + " admin password-file=" + secret + "\n" +
+                                  at + std::to_string(b->Port()) + " admin \"p#w x\"   # own credentials\n\n" + at +
+                                  std::to_string(refusing->Port()) + "\n" + at +
+                                  std::to_string(ScriptedServer::ClosedPort()) + "\n");
+    // -p -: the password is asked once for all cameras.
+    const auto r = Ctl(0, {"-p", "-", "--hosts", hosts, "get", "cloud"}, "typed\n");
     EXPECT_EQ(3, r.status);   // the worst result
     EXPECT_TRUE(Has(r.out, "== " + at + std::to_string(a->Port()) + "\ncloud_enable=1\n")) << r.out;
     EXPECT_TRUE(Has(r.out, "== " + at + std::to_string(b->Port()) + "\ncloud_enable=0\n")) << r.out;
     EXPECT_TRUE(Has(r.out, std::to_string(refusing->Port()) + "  refused") && Has(r.out, "no connection")) << r.out;
     EXPECT_TRUE(Has(r.err, "4/4 cameras done")) << r.err;
-    kytest::WriteBytes(hosts, "127.0.0.1:99999\n");
-    EXPECT_EQ(2, Ctl(0, {"--hosts", hosts, "get", "cloud"}).status);
+    ASSERT_TRUE(refusing->WaitFinished(1));
+    EXPECT_TRUE(Has(a->Received(), "Basic YWRtaW46czNjcmV0\r\n"));          // admin:s3cret
+    EXPECT_TRUE(Has(b->Received(), "Basic YWRtaW46cCN3IHg=\r\n"));          // admin:p#w x
+    EXPECT_TRUE(Has(refusing->Received(), "Basic YWRtaW46dHlwZWQ=\r\n"));   // admin:typed
+    // Bad lines, and a file read without end, are refused before anything is sent.
+    for (const std::string bad : {"127.0.0.1:99999\n", "127.0.0.1 admin \"open\n", "[::1\n", "/dev/zero"}) {
+        if (bad != "/dev/zero") kytest::WriteBytes(hosts, bad);
+        EXPECT_EQ(2, Ctl(0, {"--hosts", bad == "/dev/zero" ? bad : hosts, "get", "cloud"}).status) << bad;
+    }
+}
+
+// The camera's answer to a video write decides; closing without one is done.
+TEST(Kycamctl, VideoWritesReadTheirAnswer) {
+    const std::string venc =
+        "var bps_1=\"2048\";\r\nvar fps_1=\"25\";\r\nvar gop_1=\"50\";\r\nvar brmode_1=\"0\";\r\n"
+        "var imagegrade_1=\"1\";\r\nvar width_1=\"1920\";\r\nvar height_1=\"1080\";\r\nvar vinorm=\"P\";\r\n";
+    const struct {
+        std::string setReply;
+        int status;
+    } cases[] = {
+        {ScriptedServer::HttpReply("", false, "503 Service Unavailable"), 1},
+        {ScriptedServer::HttpReply("[Error] gop\r\n"), 1},
+        {"", 0},
+    };
+    for (const auto& c : cases) {
+        ScriptedServer::Script script;
+        script.handler = [&](const std::string& request) {
+            return Has(request, "cmd=set") ? c.setReply : ScriptedServer::HttpReply(venc);
+        };
+        ScriptedServer cam(script);
+        const auto r = Ctl(cam.Port(), {"set", "venc", "gop=60"});
+        EXPECT_EQ(c.status, r.status) << c.setReply << r.err;
+        EXPECT_EQ(c.status == 0, r.out == "Parameter setting succeeded!\n") << r.out;
+    }
+}
+
+// Neither an environment password nor a password file shows in the process
+// list; both reach the camera.
+TEST(Kycamctl, PasswordsStayOutOfTheProcessList) {
+    kytest::TempDir dir;
+    const std::string file = dir.file("password");
+    kytest::WriteBytes(file, "s3cret\nnot this line\n");
+    for (const std::vector<std::string>& way : {std::vector<std::string>{}, {"--password-file", file}}) {
+        ScriptedServer cam(ScriptedServer::Mode::NeverAnswer, "");
+        std::vector<std::string> args = {KYCAMCTL_PATH, "-P", std::to_string(cam.Port()), "--timeout", "20000"};
+        if (way.empty()) setenv("KYCAM_PASSWORD", "s3cret", 1);
+        args.insert(args.end(), way.begin(), way.end());
+        args.insert(args.end(), {"get", "cloud"});
+        ky::test::ChildProcess child;
+        ASSERT_TRUE(child.Start(args, {.quietStderr = true}));
+        unsetenv("KYCAM_PASSWORD");
+        for (int i = 0; i < 500 && !Has(cam.Received(), "\r\n\r\n"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::string cmdline = kytest::ReadBytes("/proc/" + std::to_string(child.Pid()) + "/cmdline");
+        EXPECT_TRUE(Has(cmdline, "cloud") && !Has(cmdline, "s3cret")) << cmdline;
+        EXPECT_TRUE(Has(cam.Received(), "Authorization: Basic YWRtaW46czNjcmV0\r\n")) << cam.Received();
+        child.Stop(SIGKILL);
+    }
 }
