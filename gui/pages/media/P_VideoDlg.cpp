@@ -173,7 +173,14 @@ void CPVideoDlg::Load() {
         const bool firstOk = Call(camera, &CCgiClient::GetVencAttr, &first) == 0;
         const bool secondOk = Call(camera, &CCgiClient::GetVencAttr, &second) == 0;
         return [=, this] {
-            Show(cap, videoOk ? &video : nullptr, firstOk ? &first : nullptr, secondOk ? &second : nullptr);
+            // Old values must not pass for the camera's: a failed read says
+            // so, and when nothing was read the page empties.
+            if (!videoOk && !firstOk && !secondOk) {
+                ClearControls();
+            } else {
+                Show(cap, videoOk ? &video : nullptr, firstOk ? &first : nullptr, secondOk ? &second : nullptr);
+            }
+            if (!videoOk || !firstOk || !secondOk) Message("Failed to read the video parameters!");
         };
     });
 }

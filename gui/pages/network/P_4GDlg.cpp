@@ -118,6 +118,7 @@ CP_4GDlg::Support CP_4GDlg::ReadSupport(const CapabilityRecord* cap) {
 }
 
 void CP_4GDlg::Load() {
+    m_lastRead = false;
     const Support s = ReadSupport(ky::pages::CurrentCapability());
     if (ky::cgi::CheckCellularSupport(s.g4, s.g5)) {
         ClearControls();
@@ -130,6 +131,7 @@ void CP_4GDlg::Load() {
         CellularAttr rec{};
         const bool ok = Call(camera, &CCgiClient::Get4gAttr, &rec) == 0;
         return [this, ok, rec] {
+            m_lastRead = ok;
             if (ok) {
                 m_last = rec;
                 ShowRecord(rec);
@@ -167,6 +169,8 @@ void CP_4GDlg::ClearControls() {
 void CP_4GDlg::Apply() {
     const Support s = ReadSupport(ky::pages::CurrentCapability());
     if (const char* refused = ky::cgi::CheckCellularSupport(s.g4, s.g5)) return Refuse(refused);
+    // The write carries the operator as read: without a read, nothing goes.
+    if (!m_lastRead) return ClearControls();
     CellularAttr rec = m_last;
     rec.g4_authtype = m_auth->currentIndex();
     rec.g4_runmode = m_mode->currentIndex();

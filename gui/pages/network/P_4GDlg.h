@@ -48,5 +48,6 @@ private:
     QComboBox* m_mode = nullptr;
     QComboBox* m_auth = nullptr;
     QPushButton* m_get = nullptr;
-    CellularAttr m_last{};   // the last record read
+    CellularAttr m_last{};     // the last record read
+    bool m_lastRead = false;   // m_last came from the camera
 };

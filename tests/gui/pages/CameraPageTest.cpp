@@ -101,8 +101,7 @@ TEST_F(CameraPageTest, ExchangesRunOffTheWindowThread) {
         page.OnApply();
         page.OnApply();   // ignored while the first runs
         ASSERT_TRUE(WaitIdle(page));
-        // The video write is send-only: a camera that takes it and never
-        // answers has taken it.
+        // A video write the camera takes without answering is taken.
         EXPECT_EQ(presenter.texts, QStringList{kOk});
         EXPECT_TRUE(ticks.OnSchedule());
     }

@@ -99,6 +99,14 @@ TEST_F(VideoPageTest, WithoutCameraDeviceRecordOrAnswerThePageEmpties) {
         EXPECT_EQ(Choices(), "00");
         *on = true;
     }
+    // A failed read says so; when every read fails the page empties too.
+    for (const auto& [fault, entries] : {std::pair{"no-200=1", 1}, {"no-200=3", 0}}) {
+        Fault(fault);
+        presenter.Clear();
+        Refresh(*page);
+        EXPECT_EQ(presenter.texts.join("") + QString::number(S(0).resolution->count()),
+                  "Failed to read the video parameters!" + QString::number(entries));
+    }
     // Apply without a device record, or unanswered: cleared silently, the
     // edits keep their text, nothing is sent.
     for (bool stop : {false, true}) {

@@ -473,6 +473,12 @@ TEST_F(CellularPageTest, ShowsAndWrites) {
     EXPECT_EQ(ApplyMessage(), "");
     EXPECT_TRUE(page->Field(1139)->text().isEmpty());
     EXPECT_EQ(page->ModeList()->currentIndex(), 0);
+    // After a failed read nothing goes back: the operator was never read.
+    Fault("none");
+    Fault("no-200=1");
+    Refresh(*page);
+    Sent();
+    EXPECT_EQ(ApplyMessage() + QString::fromStdString(Sent()), "");
 }
 
 }   // namespace
