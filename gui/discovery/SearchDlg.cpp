@@ -16,6 +16,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "core/services/Utf8.h"
 #include "gui/kit/AppEvents.h"
 #include "gui/shell/AppGlobals.h"
 #include "gui/kit/CameraSession.h"
@@ -40,8 +41,7 @@ constexpr ColumnSpec kColumnSpecs[CSearchDlg::kColumns] = {
 };
 
 QString Text(const char* field, size_t width) {
-    const std::string_view v = ky::FieldText(field, width);
-    return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+    return QString::fromStdString(ky::Utf8Repair(ky::FieldText(field, width)));
 }
 template <size_t N>
 QString Text(const char (&field)[N]) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/services/Utf8.h"
 #include "gui/kit/MessagePresenter.h"
 #include "core/discovery/SearchProto.h"
 #include "core/services/FieldText.h"
@@ -169,7 +170,7 @@ void CCameraWebView::Finish(const std::shared_ptr<Job>& job) {
 
 void CCameraWebView::ShowPage(const HttpPage& page) {
     const std::string type = LowerAscii(page.ContentType());
-    const QString text = QString::fromUtf8(page.body.data(), static_cast<qsizetype>(page.body.size()));
+    const QString text = QString::fromStdString(ky::Utf8Repair(page.body));
     bool html = type.find("text/html") != std::string::npos;
     if (type.empty()) html = LowerAscii(page.body.substr(0, 512)).find("<html") != std::string::npos;
     if (html)

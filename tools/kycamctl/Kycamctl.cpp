@@ -71,7 +71,8 @@ Options:
   --version      print the version and exit
 
 Commands:
-  raw 'GET /cgi-bin/...'          send one request, print the reply body
+  raw 'GET /cgi-bin/...'          send one request, print the reply body (control
+                                  characters other than tabs and line ends as '?')
   get PAGE                        read a page and print its fields
   set PAGE FIELD=VALUE...         read, change, validate and write a page
   set PAGE --from FILE.json       the same with the fields of a JSON object
@@ -379,9 +380,13 @@ int CmdRaw(const Options& o, std::ostream& out, std::ostream& err) {
     const int r = client.Request(sock, CCgiClient::kLocalHost, text.c_str(), buf.get(), cap, auth, o.timeoutMs);
     client.CloseSocket(sock);
     const char* body = std::strstr(buf.get(), "\r\n\r\n");
-    out << (body ? body + 4 : buf.get());
+    out << Utf8Printable(body ? body + 4 : buf.get(), true);
     if (r != 0) {
-        err << "kycamctl: " << (buf[0] ? "the camera refused the request" : "no reply") << "\n";
+        err << "kycamctl: "
+            << (r == CCgiClient::kBrokenReply ? FailureText(cgi::Failure::Broken)
+                : buf[0]                      ? "the camera refused the request"
+                                              : "no reply")
+            << "\n";
         return kRefused;
     }
     return kOk;

@@ -1,9 +1,14 @@
 #include "tools/kycamctl/SdkCommands.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <istream>
 #include <map>
 #include <mutex>
@@ -206,6 +211,26 @@ int WriteMdAreas(const SdkTarget& t, std::span<const MdArea> areas, std::string*
     return kOk;
 }
 
+namespace {
+
+// Why path cannot be written ("" when it can): its folder is missing, no
+// folder, not writable, or the path names a folder or a read-only file.
+std::string CannotWrite(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0) return std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
+    if (::access(dir.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+        if (::access(path.c_str(), W_OK) != 0) return std::strerror(errno);
+    }
+    return {};
+}
+
+}   // namespace
+
 int RunSdkCommand(const SdkTarget& t, const std::vector<std::string>& args, bool yes, std::istream& in,
                   std::ostream& out, std::ostream& err, std::string* usage) {
     const std::string& cmd = args[0];
@@ -231,6 +256,11 @@ int RunSdkCommand(const SdkTarget& t, const std::vector<std::string>& args, bool
         }
         if (file.empty()) return bad(cmd + " takes a FILE");
         if (cmd == "record" && seconds == 0) return bad("record takes --seconds N");
+        // A file that cannot be written is told before the camera is asked.
+        if (const std::string why = CannotWrite(file); !why.empty()) {
+            err << "kycamctl: cannot write " << file << ": " << why << "\n";
+            return kUsage;
+        }
     } else if (cmd == "ptz") {
         if (args.size() < 2) return bad("ptz takes a direction");
         for (size_t i = 2; i < args.size(); ++i) {

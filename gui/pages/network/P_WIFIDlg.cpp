@@ -14,6 +14,7 @@
 #include <system_error>
 #include <thread>
 
+#include "core/services/Utf8.h"
 #include "core/cgi/rules/WirelessRules.h"
 #include "gui/kit/AppEvents.h"
 #include "gui/kit/FieldQText.h"
@@ -290,7 +291,7 @@ void CP_WIFIDlg::OnSearch() {
     if (m_runDialog) m_runDialog(dialog);
     if (dialog.result() != QDialog::Accepted || !dialog.HasChosen()) return;
     const WifiAccessPoint& chosen = dialog.Chosen();
-    Control<QLineEdit>(kSsid)->setText(QString::fromStdString(chosen.ssid));
+    Control<QLineEdit>(kSsid)->setText(QString::fromStdString(ky::Utf8Repair(chosen.ssid)));
     const int security = FindEntry(m_security, kSecurity, 4, QString::fromStdString(chosen.auth));
     m_security->setCurrentIndex(security < 0 ? 0 : security);
     m_cipher->setCurrentIndex(FindEntry(m_cipher, kCiphers, 2, QString::fromStdString(chosen.enc)));

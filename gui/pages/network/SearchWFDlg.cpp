@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "core/services/Utf8.h"
 #include "core/cgi/rules/WirelessRules.h"
 #include "gui/kit/AppEvents.h"
 #include "core/services/FieldText.h"
@@ -157,7 +158,7 @@ void CSearchWFDlg::ShowList(const WifiScanList& list) {
         seq->setCheckState(Qt::Unchecked);
         m_list->setItem(row, kSeq, seq);
         auto set = [&](int column, const std::string& text) {
-            m_list->setItem(row, column, new QTableWidgetItem(QString::fromStdString(text)));
+            m_list->setItem(row, column, new QTableWidgetItem(QString::fromStdString(ky::Utf8Repair(text))));
         };
         set(kRssi, p.rssi);
         set(kSsid, p.ssid);

@@ -76,6 +76,8 @@ TEST_F(SdkCommands, UsageErrorsNeverLogInAndRebootAsksFirst) {
                                                {"ptz", "up", "--speed", "99"},
                                                {"record", "x.avi"},
                                                {"snapshot"},
+                                               {"snapshot", "/nonexistent-kycam/x.jpg"},
+                                               {"record", dir_.path(), "--seconds", "1"},
                                                {"reboot", "now"},
                                                {"md-area", "set", "5", "x=1"},
                                                {"md-area", "set", "2", "sensitivity=0"},
