@@ -18,7 +18,8 @@ constexpr const char* kLangFiles[] = {
 constexpr size_t kLangBufferChars = 200;
 
 std::mutex g_langLock;
-int g_langChoice = -1;   // guarded by g_langLock, as is g_strLangFile
+int g_langChoice = -1;   // guarded by g_langLock, as are g_strLangFile and g_hook
+LangLookupHook g_hook = nullptr;
 
 void ChooseLanguageLocked() {
     int number = 1;
@@ -46,6 +47,7 @@ std::string GetLangFile() {
 
 std::string GetLangTextEx(const std::string& section, const std::string& key) {
     std::lock_guard<std::mutex> lock(g_langLock);
+    if (g_hook) g_hook(section, key);
     if (g_langChoice == -1) ChooseLanguageLocked();
     std::string text = CIniFile(g_strLangFile).GetString(section, key, "", kLangBufferChars);
     if (text.empty()) {
@@ -60,6 +62,17 @@ std::string GetLangText(const std::string& key) { return GetLangTextEx("CONFIG",
 int GetLangChoice() {
     std::lock_guard<std::mutex> lock(g_langLock);
     return g_langChoice;
+}
+
+bool HasLangFile() {
+    std::lock_guard<std::mutex> lock(g_langLock);
+    if (g_langChoice == -1) ChooseLanguageLocked();
+    return g_langChoice > 0;
+}
+
+void SetLangLookupHook(LangLookupHook hook) {
+    std::lock_guard<std::mutex> lock(g_langLock);
+    g_hook = hook;
 }
 
 void ResetLangChoiceForTesting() {

@@ -20,4 +20,12 @@ std::string GetLangTextEx(const std::string& section, const std::string& key);
 
 // -1 not chosen yet, 0 no language file, 1..8 the file found.
 int GetLangChoice();
+// Whether a language file lies beside the program (chosen now if need be).
+bool HasLangFile();
+
+// Called with the section and key of every lookup from then on (nullptr:
+// none), under the lookup lock; for tools that list the keys the program
+// looks up.
+using LangLookupHook = void (*)(const std::string& section, const std::string& key);
+void SetLangLookupHook(LangLookupHook hook);
 void ResetLangChoiceForTesting();

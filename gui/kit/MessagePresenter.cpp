@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
-#include "core/services/LangText.h"
+#include "gui/kit/Translate.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ QString BoxTitle() {
 }
 
 QString Tr(const std::string& section, const std::string& key) {
-    return QString::fromStdString(GetLangTextEx(section, key));
+    return LangTextEx(section, QString::fromStdString(key));
 }
 
 }   // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // Every message box of the tool goes through one app-wide presenter, so tests
 // can read what the user would have seen and answer questions. The texts are
-// English keys passed through the language file (GetLangText) by the helpers
+// English keys passed through the language file (LangTextEx) by the helpers
 // below; only the few texts the tool never translates go to Presenter()
 // directly.
 #include <QString>

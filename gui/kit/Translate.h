@@ -13,6 +13,7 @@ class QWidget;
 void TranslateWindow(QWidget* window);
 void TranslateWindowEx(const std::string& section, QWidget* window);
 
-// One text through a section, as a QString (tree labels, list entries).
+// One text through a section, as a QString (tree labels, list entries). With
+// no language file the few Chinese keys show the English built in here.
 QString LangTextEx(const std::string& section, const QString& key);
 QString LangText(const QString& key);

@@ -499,7 +499,8 @@ void CLeftPlayDlg::OnStopRecord() {
 }
 
 void CLeftPlayDlg::OnChooseSnapDir() {
-    const QString chosen = m_chooseFolder(this, QString::fromUtf8(kChooserTitle), QString::fromStdString(GetSnapDir()));
+    const QString chosen = m_chooseFolder(this, LangTextEx(kSection, QString::fromUtf8(kChooserTitle)),
+                                          QString::fromStdString(GetSnapDir()));
     if (chosen.isEmpty()) {
         // Cancelled: the current folder (the default when none) is stored again.
         SetSnapDir(GetSnapDir());
@@ -510,7 +511,8 @@ void CLeftPlayDlg::OnChooseSnapDir() {
 }
 
 void CLeftPlayDlg::OnChooseRecDir() {
-    const QString chosen = m_chooseFolder(this, QString::fromUtf8(kChooserTitle), QString::fromStdString(GetRecDir()));
+    const QString chosen = m_chooseFolder(this, LangTextEx(kSection, QString::fromUtf8(kChooserTitle)),
+                                          QString::fromStdString(GetRecDir()));
     if (chosen.isEmpty()) {
         SetRecDir(GetRecDir());
         return;

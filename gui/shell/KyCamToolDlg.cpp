@@ -77,6 +77,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     row->addWidget(ok);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
+    TranslateWindow(this);
 }
 
 CKyCamToolDlg::CKyCamToolDlg(QWidget* parent) : CKyCamToolDlg(Options{}, parent) {}
@@ -411,6 +412,6 @@ void CKyCamToolDlg::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     QMenu menu(this);
-    QAction* about = menu.addAction(QString::fromUtf8(kAboutItem));
+    QAction* about = menu.addAction(LangText(QString::fromUtf8(kAboutItem)));
     if (menu.exec(event->globalPos()) == about) RunAbout();
 }

@@ -9,6 +9,7 @@
 
 #include "gui/shell/AppGlobals.h"
 #include "gui/kit/MessagePresenter.h"
+#include "gui/kit/Translate.h"
 #include "core/store/LocalStore.h"
 
 CLoginDlg::CLoginDlg(CLocalStore* store, QWidget* parent) : QDialog(parent), m_store(store) {
@@ -41,6 +42,7 @@ CLoginDlg::CLoginDlg(CLocalStore* store, QWidget* parent) : QDialog(parent), m_s
     grid->addLayout(buttons, 2, 0, 1, 2);
     m_password->setMinimumWidth(200);
     m_password->setFocus();
+    TranslateWindow(this);
 }
 
 void CLoginDlg::OnOK() {
@@ -49,7 +51,7 @@ void CLoginDlg::OnOK() {
     // The length rule is checked before the database is asked.
     const bool fits = password.size() >= kMinPassword && password.size() <= kMaxPassword;
     if (!fits || !m_store || m_store->CheckLogin(user.toStdString(), password.toStdString()) != 1) {
-        Presenter().Info(this, QStringLiteral("密码错误!"));
+        KyMessage(this, "密码错误!");
         return;
     }
     CurrentToolUser().Set(user, password);

@@ -160,7 +160,8 @@ void CP_DefDlg::OnApply() {
 }
 
 void CP_DefDlg::OnChooseSnapDir() {
-    const QString chosen = m_chooseFolder(this, QString::fromUtf8(kChooserTitle), m_snapDir->text());
+    const QString chosen =
+        m_chooseFolder(this, LangTextEx(kSection, QString::fromUtf8(kChooserTitle)), m_snapDir->text());
     if (chosen.isEmpty()) {
         // Cancelled: the current folder (the default when none) is kept and stored again.
         const std::string current = GetSnapDir();
@@ -174,7 +175,8 @@ void CP_DefDlg::OnChooseSnapDir() {
 }
 
 void CP_DefDlg::OnChooseRecDir() {
-    const QString chosen = m_chooseFolder(this, QString::fromUtf8(kChooserTitle), m_recDir->text());
+    const QString chosen =
+        m_chooseFolder(this, LangTextEx(kSection, QString::fromUtf8(kChooserTitle)), m_recDir->text());
     if (chosen.isEmpty()) {
         const std::string current = GetRecDir();
         SetRecDir(current);

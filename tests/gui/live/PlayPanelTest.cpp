@@ -214,7 +214,7 @@ TEST_F(PlayPanel, FolderButtons) {
     QString title, answer = QString::fromStdString(chosen);
     panel->SetFolderChooser([&](QWidget*, const QString& t, const QString&) { return title = t, answer; });
     panel->Button("snapPath")->click();
-    EXPECT_EQ(title, "选择路径");
+    EXPECT_EQ(title, "Choose a folder");
     EXPECT_EQ(GetSnapDir(), chosen);
     EXPECT_TRUE(fs::is_directory(chosen));
     CIniFile(SettingsFilePath()).WriteString("Config", "RecFiles", "");

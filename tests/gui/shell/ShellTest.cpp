@@ -402,12 +402,13 @@ TEST_F(StoreDialogsTest, LoginAcceptsOnlyAStoredPasswordOf8To31CharactersAndOnly
         login.PasswordEdit()->setText(QString::fromStdString(stored));
         login.OnOK();
         EXPECT_EQ(login.result(), accepted ? QDialog::Accepted : QDialog::Rejected) << stored;
-        EXPECT_EQ(presenter.texts, QStringList(accepted ? 2 : 3, "密码错误!")) << stored;
+        EXPECT_EQ(presenter.texts, QStringList(accepted ? 2 : 3, "Wrong password!")) << stored;
         EXPECT_EQ(CurrentToolUser().password.toStdString(), accepted ? stored : "580247!K");
     }
     // Without a database nothing is accepted; Esc does not close, Cancel does.
     presenter.Clear();
     CLoginDlg login(nullptr);
+    EXPECT_EQ(login.windowTitle(), "Login");   // English built in: no language file
     EXPECT_FALSE(login.UserEdit()->isEnabled());
     EXPECT_EQ(login.PasswordEdit()->echoMode(), QLineEdit::Password);
     login.PasswordEdit()->setText("580247!K");
@@ -418,7 +419,7 @@ TEST_F(StoreDialogsTest, LoginAcceptsOnlyAStoredPasswordOf8To31CharactersAndOnly
     QTest::mouseClick(login.findChild<QPushButton*>("2"), Qt::LeftButton);
     EXPECT_FALSE(login.isVisible());
     EXPECT_EQ(login.result(), QDialog::Rejected);
-    EXPECT_EQ(presenter.texts, QStringList{"密码错误!"});
+    EXPECT_EQ(presenter.texts, QStringList{"Wrong password!"});
 }
 
 TEST_F(StoreDialogsTest, DefaultsPageMakesItsFoldersShowsTheStoredDefaultsAndValidatesInOrder) {
@@ -492,7 +493,7 @@ TEST_F(StoreDialogsTest, FolderChoicesAreStoredAtOnceAndCancelKeepsTheFolder) {
     answer = QString::fromStdString(dir.file("movies"));
     page.OnChooseRecDir();
     EXPECT_EQ(GetRecDir(), dir.file("movies"));
-    EXPECT_EQ(titles, QStringList(4, "选择路径"));
+    EXPECT_EQ(titles, QStringList(4, "Choose a folder"));
     EXPECT_TRUE(presenter.texts.isEmpty());
 }
 

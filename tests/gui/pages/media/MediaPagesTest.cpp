@@ -303,7 +303,7 @@ TEST_F(ImagePageTest, PreviewThatCannotLogInSaysSo) {
     EmuSet("rtspport", "0");
     Refresh(*page);
     EXPECT_TRUE(PumpUntil([&] { return !presenter.texts.isEmpty(); }));
-    EXPECT_EQ(presenter.texts, QStringList{QString::fromUtf8("连接设备失败!")});
+    EXPECT_EQ(presenter.texts, QStringList{"Failed to connect the device!"});
     EXPECT_FALSE(page->PreviewRunning());
 }
 
