@@ -1,5 +1,6 @@
 // kycam-shots: pictures of the tool for a look at its layout, taken under
-// Xvfb by scripts/screenshots.sh. It starts the tool as the product does,
+// Xvfb by scripts/screenshots.sh, and the language-file check of
+// scripts/lang-check.sh. It starts the tool as the product does,
 // from its own folder (db.dat and any language file beside it), then drives
 // the main window and quits. Not part of the product.
 //
@@ -14,18 +15,35 @@
 //                                        firmware upgrade and after it (the
 //                                        wait for the camera's return searches
 //                                        the LAN: run it in a network namespace)
+//   kycam-shots lang SOURCE_DIR LANG_FILE
+//                                        every window without a camera: prints
+//                                        "chinese WINDOW: TEXT" for each text
+//                                        with Chinese characters when no language
+//                                        file lies beside the program, and
+//                                        "missing [SECTION] KEY" for each key
+//                                        looked up meanwhile, or named in the
+//                                        sources, that LANG_FILE lacks; exits 1
+//                                        when it printed any
 //
 // Message boxes are printed on standard error instead of shown: a modal box
 // would stop the run.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <set>
 #include <string>
 
 #include <QFile>
@@ -33,6 +51,8 @@
 #include <QProgressBar>
 
 #include "core/discovery/DeviceFinder.h"
+#include "core/services/LangText.h"
+#include "gui/controls/HeaderCtrlCl.h"
 #include "gui/kit/CameraSession.h"
 #include "gui/kit/MessagePresenter.h"
 #include "gui/live/BrowserSDDlg.h"
@@ -44,11 +64,13 @@
 #include "gui/live/ScreenPannel.h"
 #include "gui/live/VideoDlg.h"
 #include "gui/pages/CameraPage.h"
+#include "gui/pages/network/SearchWFDlg.h"
 #include "gui/pages/system/P_ResetDlg.h"
 #include "gui/shell/KyCamToolApp.h"
 #include "gui/shell/KyCamToolDlg.h"
 #include "gui/shell/LeftSettingsDlg.h"
 #include "gui/shell/LoginDlg.h"
+#include "tools/kycam-shots/LangKeys.h"
 
 namespace {
 
@@ -186,6 +208,23 @@ void WaitForPage(QWidget* page) {
     Pause(200);
 }
 
+// Selects tree number 1..38 in the Parameter setting layout; the page shown,
+// or nullptr for a number without a page.
+QWidget* OpenPage(CKyCamToolDlg* w, int number) {
+    CLeftSettingsDlg* tree = w->SettingsPanel();
+    if (QTreeWidgetItem* item = tree->FindItem(number)) {
+        if (item->parent()) item->parent()->setExpanded(true);
+        tree->Tree()->scrollToItem(item);
+        tree->ClickNode(item);
+    } else if (const TreeNodeRecord* record = tree->FindRecord(number)) {
+        // A node the tree shows only for some cameras ("485 set").
+        CShowPageEvent request(number, record);
+        QCoreApplication::sendEvent(w, &request);
+    }
+    // Numbers without a node (18, 27, 28) have no page.
+    return tree->FindRecord(number) ? w->CurrentPage() : nullptr;
+}
+
 // Every tree number 1..38 in the Parameter setting layout: the whole window
 // with that node selected, as page-NN.png; one line each on standard output.
 int ShootPages(CKyCamToolDlg* w, const QString& out, const std::string& camera) {
@@ -193,20 +232,9 @@ int ShootPages(CKyCamToolDlg* w, const QString& out, const std::string& camera) 
     if (!WaitUntil([] { return CurrentCamera().IsLoggedIn(); }, 20000))
         std::fprintf(stderr, "shots: no login to %s; the pages show no camera values\n", camera.c_str());
     w->ShowParamSettings();
-    CLeftSettingsDlg* tree = w->SettingsPanel();
     for (int number = 1; number <= 38; ++number) {
         const QString name = QStringLiteral("page-%1").arg(number, 2, 10, QLatin1Char('0'));
-        if (QTreeWidgetItem* item = tree->FindItem(number)) {
-            if (item->parent()) item->parent()->setExpanded(true);
-            tree->Tree()->scrollToItem(item);
-            tree->ClickNode(item);
-        } else if (const TreeNodeRecord* record = tree->FindRecord(number)) {
-            // A node the tree shows only for some cameras ("485 set").
-            CShowPageEvent request(number, record);
-            QCoreApplication::sendEvent(w, &request);
-        }
-        // Numbers without a node (18, 27, 28) have no page.
-        QWidget* page = tree->FindRecord(number) ? w->CurrentPage() : nullptr;
+        QWidget* page = OpenPage(w, number);
         if (!page) {
             std::printf("%s not built\n", name.toUtf8().constData());
             continue;
@@ -261,10 +289,107 @@ int ShootUpgrade(CKyCamToolDlg* w, const QString& out, const std::string& camera
     return 0;
 }
 
+// Every text the widget and its children show.
+QStringList Texts(QWidget* root) {
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    widgets.prepend(root);
+    QStringList texts;
+    for (QWidget* w : widgets) {
+        texts << w->windowTitle() << w->toolTip();
+        if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
+        if (auto* group = qobject_cast<QGroupBox*>(w)) texts << group->title();
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) texts << edit->text() << edit->placeholderText();
+        if (auto* header = qobject_cast<CHeaderCtrlCl*>(w)) texts << header->ColumnTexts();
+        if (auto* combo = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
+        if (auto* tree = qobject_cast<QTreeWidget*>(w))
+            for (QTreeWidgetItemIterator it(tree); *it; ++it)
+                for (int c = 0; c < tree->columnCount(); ++c) texts << (*it)->text(c);
+        if (auto* table = qobject_cast<QTableWidget*>(w))
+            for (int c = 0; c < table->columnCount(); ++c)
+                if (QTableWidgetItem* item = table->horizontalHeaderItem(c)) texts << item->text();
+        if (auto* list = qobject_cast<QListWidget*>(w))
+            for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
+    }
+    return texts;
+}
+
+// Any CJK character, punctuation and full-width forms included (wider than
+// the defaults page's rule, which looks at ideographs only): an English
+// window shows none.
+bool HasCjk(const QString& text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xAC00 && u <= 0xD7AF) || (u >= 0xF900 && u <= 0xFAFF) ||
+            (u >= 0xFF00 && u <= 0xFFEF))
+            return true;
+    }
+    return false;
+}
+
+std::set<LangKey> g_lookedUp;
+void RecordLookup(const std::string& section, const std::string& key) { g_lookedUp.emplace(section, key); }
+
+// Each window of the tool as a user meets it, without a camera.
+void VisitWindows(CKyCamToolApp& tool, const std::function<void(const QString&, QWidget*)>& visit) {
+    CKyCamToolDlg* w = tool.MainWindow();
+    w->ShowPreview();
+    visit(QStringLiteral("Preview"), w);
+    w->ShowParamSettings();
+    visit(QStringLiteral("Parameter setting"), w);
+    for (int number = 1; number <= 38; ++number)
+        if (QWidget* page = OpenPage(w, number)) {
+            WaitForPage(page);
+            visit(QStringLiteral("page %1").arg(number), w);
+        }
+    // Shown only: nothing is searched.
+    w->ShowDeviceList();
+    visit(QStringLiteral("Device list"), w);
+    CLoginDlg login(tool.Store(), w);
+    visit(QStringLiteral("tool login"), &login);
+    CAboutDlg about(w);
+    visit(QStringLiteral("About"), &about);
+    CBrowserSDDlg sd(w);
+    visit(QStringLiteral("SD card"), &sd);
+    CPlaybackDlg playback(w);
+    visit(QStringLiteral("Playback"), &playback);
+    // A camera on a closed loopback port: its Wi-Fi search fails at once.
+    CSearchWFDlg wifi(CameraTarget{"127.0.0.1", 1, "admin", ""}, w);
+    visit(QStringLiteral("Wi-Fi search"), &wifi);
+}
+
+int CheckLanguage(CKyCamToolApp& tool, const std::string& sources, const std::string& langFile) {
+    const bool english = !HasLangFile();
+    int problems = 0;
+    VisitWindows(tool, [&](const QString& where, QWidget* window) {
+        if (!english) return;
+        for (const QString& text : Texts(window))
+            if (HasCjk(text)) {
+                std::printf("chinese %s: %s\n", where.toUtf8().constData(), text.toUtf8().constData());
+                ++problems;
+            }
+    });
+    std::set<LangKey> keys = SourceLangKeys(sources);
+    keys.insert(g_lookedUp.begin(), g_lookedUp.end());
+    // Numbers, marks and arrows read the same in every language.
+    std::erase_if(keys, [](const LangKey& k) {
+        const QString text = QString::fromStdString(k.second);
+        return std::none_of(text.begin(), text.end(), [](QChar c) { return c.isLetter(); });
+    });
+    for (const auto& [section, key] : KeysMissingFrom(langFile, keys)) {
+        std::printf("missing [%s] %s\n", section.c_str(), key.c_str());
+        ++problems;
+    }
+    std::fprintf(stderr, "shots: %zu keys (%zu looked up while the windows were built)%s\n", keys.size(),
+                 g_lookedUp.size(), english ? "" : "; a language file lies beside the program: no Chinese check");
+    return problems == 0 ? 0 : 1;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: kycam-shots layouts OUT_DIR | live OUT_DIR HOST:PORT | pages OUT_DIR HOST:PORT"
-                 " | upgrade OUT_DIR HOST:PORT DEVICE_ID\n");
+                 " | upgrade OUT_DIR HOST:PORT DEVICE_ID | lang SOURCE_DIR LANG_FILE\n");
     return 2;
 }
 
@@ -275,27 +400,32 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     const QString out = QString::fromLocal8Bit(argv[2]);
     const std::string camera = argc > 3 ? argv[3] : "";
-    if (mode != "layouts" && ((mode != "live" && mode != "pages" && mode != "upgrade") || camera.empty()))
+    if (mode != "layouts" &&
+        ((mode != "live" && mode != "pages" && mode != "upgrade" && mode != "lang") || camera.empty()))
         return Usage();
     if (mode == "upgrade" && argc < 5) return Usage();
 
     QApplication app(argc, argv);
     PrintingPresenter presenter;
     InstallPresenter(&presenter);
+    // The main window builds its panels and pages at once.
+    if (mode == "lang") SetLangLookupHook(RecordLookup);
     CKyCamToolApp tool;
     if (!tool.InitInstance()) return 1;
-    QDir().mkpath(out);
+    if (mode != "lang") QDir().mkpath(out);
     int code = 0;
     QTimer::singleShot(500, tool.MainWindow(), [&] {
         CKyCamToolDlg* w = tool.MainWindow();
         code = mode == "layouts"   ? ShootLayouts(tool, out)
                : mode == "live"    ? ShootLive(w, out, camera)
                : mode == "upgrade" ? ShootUpgrade(w, out, camera, argv[4], presenter)
+               : mode == "lang"    ? CheckLanguage(tool, argv[2], camera)
                                    : ShootPages(w, out, camera);
         QCoreApplication::quit();
     });
     app.exec();
     tool.ExitInstance();
+    SetLangLookupHook(nullptr);
     InstallPresenter(nullptr);
     return code;
 }
