@@ -2,12 +2,35 @@
 # Runs the tool: installs what is missing, builds, creates db.dat when there is
 # none, starts kycam-emulator on loopback and opens the GUI ready to log in to
 # it. Without a display the GUI runs under Xvfb. Ctrl+C stops everything.
+#
+#   scripts/run.sh [--lang zh]
+#     --lang zh: the tool in Simplified Chinese (data/lang_chn.dat beside the
+#     program). Without it the tool is English: a lang_chn.dat placed by an
+#     earlier --lang zh is taken away again.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+lang=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --lang) lang="${2:-}"; shift 2 || { echo "--lang: zh" >&2; exit 2; } ;;
+    *) echo "usage: $0 [--lang zh]" >&2; exit 2 ;;
+  esac
+done
+case "$lang" in
+  ""|en|zh) ;;
+  *) echo "--lang: zh (Simplified Chinese) or en" >&2; exit 2 ;;
+esac
 bash scripts/install-deps.sh
 bash scripts/build.sh build
 bin="$root/build/bin"
+
+# The language follows from the file beside the program.
+if [ "$lang" = zh ]; then
+  cp data/lang_chn.dat "$bin/lang_chn.dat"
+elif [ -f "$bin/lang_chn.dat" ] && cmp -s data/lang_chn.dat "$bin/lang_chn.dat"; then
+  rm -f "$bin/lang_chn.dat"
+fi
 
 if [ ! -f "$bin/db.dat" ]; then
   "$bin/kycam-db" create --db "$bin/db.dat" --def-user admin --def-password tovel --def-stream 0

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Pictures of the tool under Xvfb, for a look at its layout.
 #
-#   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
+#   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR] [--lang FILE]
 #     The three layouts, the default-settings page, the tool login and the
-#     about box on a 1920x1080 screen. KYCAM_LANG_FILE=path/lang_xxx.dat adds
-#     a translation.
+#     about box on a 1920x1080 screen, in a private network namespace (the
+#     device list is shown). --lang FILE (or KYCAM_LANG_FILE=FILE): the tool
+#     in that language.
 #
 #   scripts/screenshots.sh pages OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]
 #     Every settings page that is built, read from a kycam-emulator on
@@ -20,6 +21,8 @@
 #     private network namespace: the page searches the LAN for the camera's
 #     return.
 #
+# A language FILE is named lang_xxx.dat (the name chooses the language); zh
+# stands for data/lang_chn.dat.
 # BUILD_DIR defaults to build/ (kycam-shots, kycam-db, kycam-emulator).
 # Chinese texts need a CJK font (fonts-wqy-microhei).
 set -euo pipefail
@@ -50,7 +53,7 @@ if [ "${1:-}" = pages ] || [ "${1:-}" = upgrade ]; then
   mkdir -p "$out"
   out="$(cd "$out" && pwd)"
   shots_workdir "$build" tovel
-  if [ -n "$lang" ]; then cp "$lang" "$work/"; fi
+  if [ -n "$lang" ]; then shots_lang "$lang"; fi
   if [ "$mode" = pages ]; then
     rm -f "$out"/page-??.png
     shots_emulator "$build"
@@ -68,11 +71,21 @@ if [ "${1:-}" = pages ] || [ "${1:-}" = upgrade ]; then
   exit 0
 fi
 
-build="$(cd "${1:-$root/build}" && pwd)"
-out="${2:-$(mktemp -d /tmp/kycam-shots.XXXXXX)}"
+if [ -z "${KY_SHOTS_NETNS:-}" ]; then
+  KY_SHOTS_NETNS=1 exec "$root/tests/support/run-in-netns.sh" bash "$0" "$@"
+fi
+lang="${KYCAM_LANG_FILE:-}" args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --lang) lang="$2"; shift 2 ;;
+    *) args+=("$1"); shift ;;
+  esac
+done
+build="$(cd "${args[0]:-$root/build}" && pwd)"
+out="${args[1]:-$(mktemp -d /tmp/kycam-shots.XXXXXX)}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 shots_workdir "$build" admin
-if [ -n "${KYCAM_LANG_FILE:-}" ]; then cp "$KYCAM_LANG_FILE" "$work/"; fi
+if [ -n "$lang" ]; then shots_lang "$lang"; fi
 timeout 60 xvfb-run -a -s "-screen 0 1920x1080x24" "$work/kycam-shots" layouts "$out"
 ls -1 "$out"/*.png

@@ -36,3 +36,14 @@ shots_emulator() {
   emu_port="$(sed -E 's/.*http=([0-9]+).*/\1/' <<<"$ready")"
   echo "emulator: $ready" >&2
 }
+
+# shots_lang FILE: the tool in that language: FILE (zh: data/lang_chn.dat) is
+# put beside it under its own name, which chooses the language.
+shots_lang() {
+  local file="$1"
+  [ "$file" = zh ] && file="$(dirname "${BASH_SOURCE[0]}")/../data/lang_chn.dat"
+  case "$(basename "$file")" in
+    lang_*.dat) cp "$file" "$work/" ;;
+    *) echo "--lang: a language file named lang_*.dat (or zh), not $file" >&2; exit 2 ;;
+  esac
+}
