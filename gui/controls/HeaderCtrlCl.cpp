@@ -139,6 +139,19 @@ void CHeaderCtrlCl::paintSection(QPainter* painter, const QRect& rect, int logic
     FillGradient(*painter, rect);
     const QString text = logicalIndex < m_texts.size() ? m_texts.at(logicalIndex) : QString();
     ky::DrawAlignedText(*painter, rect, AlignCode(logicalIndex), text, m_font, m_textColor);
+    if (isSortIndicatorShown() && sortIndicatorSection() == logicalIndex) {
+        // A small triangle at the right edge: up for ascending.
+        const int h = std::max(4, rect.height() / 5), x = rect.right() - 4 - 2 * h, y = rect.center().y();
+        const bool up = sortIndicatorOrder() == Qt::AscendingOrder;
+        const QPoint points[3] = {QPoint(x, up ? y + h / 2 : y - h / 2), QPoint(x + 2 * h, up ? y + h / 2 : y - h / 2),
+                                  QPoint(x + h, up ? y - h / 2 : y + h / 2)};
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(m_textColor);
+        painter->drawPolygon(points, 3);
+        painter->restore();
+    }
 }
 
 void CHeaderCtrlCl::paintEvent(QPaintEvent* event) {

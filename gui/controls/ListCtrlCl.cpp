@@ -157,6 +157,21 @@ void CListCtrlCl::SetItemTextColor(int row, int column, const QColor& text) {
     viewport()->update();
 }
 
+void CListCtrlCl::SetEmptyText(const QString& text) {
+    if (text == m_emptyText) return;
+    m_emptyText = text;
+    viewport()->update();
+}
+
+void CListCtrlCl::paintEvent(QPaintEvent* event) {
+    QTreeWidget::paintEvent(event);
+    if (topLevelItemCount() > 0 || m_emptyText.isEmpty()) return;
+    QPainter painter(viewport());
+    painter.setFont(m_font);
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    painter.drawText(viewport()->rect(), Qt::AlignCenter, m_emptyText);
+}
+
 QColor CListCtrlCl::CellBackground(int row, int column, bool selected) const {
     // The selection hides any column or cell background.
     if (selected) return palette().color(QPalette::Active, QPalette::Highlight);
@@ -167,9 +182,10 @@ QColor CListCtrlCl::CellBackground(int row, int column, bool selected) const {
 }
 
 QColor CListCtrlCl::CellTextColor(int row, int column, bool selected) const {
-    // Selected rows read in yellow on the highlight; column and cell text
-    // colours still win over it.
-    QColor color = selected ? QColor(255, 255, 0) : m_textColor;
+    // Selected rows read in the style's highlighted-text colour, which is
+    // made to contrast with the highlight; column and cell text colours
+    // still win over it.
+    QColor color = selected ? palette().color(QPalette::Active, QPalette::HighlightedText) : m_textColor;
     if (auto it = m_colText.find(column); it != m_colText.end()) color = it->second;
     if (auto it = m_cellText.find({row, column}); it != m_cellText.end()) color = it->second;
     return color;

@@ -65,9 +65,16 @@ public:
     void SetItemColor(int row, int column, const QColor& background);
     void SetItemTextColor(int row, int column, const QColor& text);
 
+    // Drawn in the middle of the list while it has no rows ("" none).
+    void SetEmptyText(const QString& text);
+    QString EmptyText() const { return m_emptyText; }
+
     // The colours a cell is painted with in its current state.
     QColor CellBackground(int row, int column, bool selected) const;
     QColor CellTextColor(int row, int column, bool selected) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     using CellKey = std::pair<int, int>;   // row, column
@@ -78,6 +85,7 @@ private:
     int m_fontHeight = 12;
     int m_fontWidth = 0;
     QFont m_font;
+    QString m_emptyText;
     std::map<int, QColor> m_colBack;
     std::map<int, QColor> m_colText;
     std::map<CellKey, QColor> m_cellBack;

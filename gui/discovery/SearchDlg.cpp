@@ -48,6 +48,32 @@ QString Text(const char (&field)[N]) {
     return Text(field, N);
 }
 
+// Texts with their digit runs compared as numbers ("V5.1.9" < "V5.1.10"),
+// the rest without regard to case. The C locale's collator has no numeric
+// mode, so it is done here.
+bool NaturalLess(const QString& a, const QString& b) {
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype ie = i, je = j;
+            while (ie < a.size() && a[ie].isDigit()) ++ie;
+            while (je < b.size() && b[je].isDigit()) ++je;
+            // Leading zeros aside, the longer run is the larger number.
+            QStringView x = QStringView(a).sliced(i, ie - i), y = QStringView(b).sliced(j, je - j);
+            while (x.size() > 1 && x.front() == QLatin1Char('0')) x = x.sliced(1);
+            while (y.size() > 1 && y.front() == QLatin1Char('0')) y = y.sliced(1);
+            if (x.size() != y.size()) return x.size() < y.size();
+            if (const int c = x.compare(y); c != 0) return c < 0;
+            i = ie, j = je;
+            continue;
+        }
+        const QChar ca = a[i].toCaseFolded(), cb = b[j].toCaseFolded();
+        if (ca != cb) return ca < cb;
+        ++i, ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
 }   // namespace
 
 CSearchReplyEvent::CSearchReplyEvent(int message, const DeviceRecord& device)
@@ -65,9 +91,13 @@ CSearchDlg::CSearchDlg(const Options& options, QWidget* parent, IShellHost* host
     m_refresh->setObjectName(QStringLiteral("refresh"));
     m_count = new QLabel(QStringLiteral("Count:0"), this);
     m_count->setObjectName(QStringLiteral("count"));
+    m_state = new QLabel(this);
+    m_state->setObjectName(QStringLiteral("searchState"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_count);
+    buttons->addSpacing(16);
+    buttons->addWidget(m_state);
     buttons->addStretch(1);
     buttons->addWidget(m_sort);
     buttons->addWidget(m_refresh);
@@ -97,6 +127,13 @@ CSearchDlg::CSearchDlg(const Options& options, QWidget* parent, IShellHost* host
         m_list->InsertColumn(c, LangText(QString::fromLatin1(kColumnSpecs[c].heading)), CListCtrlCl::FmtCenter,
                              widths[c]);
     UpdateCount();
+    m_list->header()->setSectionsClickable(true);
+    m_list->header()->setSortIndicatorShown(true);
+    m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(m_list->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        const bool again = column == m_sortColumn && m_sortOrder == Qt::AscendingOrder;
+        SortByColumn(column, again ? Qt::DescendingOrder : Qt::AscendingOrder);
+    });
 
     connect(m_sort, &QPushButton::clicked, this, &CSearchDlg::SortByIp);
     connect(m_refresh, &QPushButton::clicked, this, &CSearchDlg::Refresh);
@@ -162,22 +199,42 @@ bool CSearchDlg::event(QEvent* e) {
 void CSearchDlg::AddDevice(const DeviceRecord& device) {
     const std::string id(ky::FieldText(device.info.deviceId));
     const DeviceRecord* added;
+    size_t row;
     {
         std::lock_guard lock(m_devicesMutex);
         if (m_byId.count(id)) return;   // already listed: answers repeat per probe and channel
-        m_devices.push_back(std::make_unique<DeviceRecord>(device));
-        added = m_devices.back().get();
-        m_byId.emplace(id, m_devices.back().get());
+        auto record = std::make_unique<DeviceRecord>(device);
+        added = record.get();
+        m_arrival.emplace(added, m_arrival.size());
+        // Sorted by a heading: in its place, after the rows that equal it.
+        auto at = m_devices.end();
+        if (m_sortColumn >= 0)
+            at =
+                std::upper_bound(m_devices.begin(), m_devices.end(), added,
+                                 [this](const DeviceRecord* a, const auto& b) { return Before(*a, *b, m_sortColumn); });
+        row = size_t(at - m_devices.begin());
+        m_devices.insert(at, std::move(record));
+        m_byId.emplace(id, m_devices[row].get());
     }
     // The records change only on this thread, so the row is filled without
     // the lock (list signals may well call back into this dialog).
-    AppendRow(*added);
+    m_list->InsertItem(int(row), QString());
+    FillRow(int(row), *added);
+    Renumber(int(row));
     UpdateCount();
 }
 
 void CSearchDlg::AppendRow(const DeviceRecord& device) {
-    const DeviceInfo& d = device.info;
     const int row = m_list->InsertItem(m_list->GetItemCount(), QString::number(m_list->GetItemCount() + 1));
+    FillRow(row, device);
+}
+
+void CSearchDlg::Renumber(int from) {
+    for (int r = std::max(0, from); r < m_list->GetItemCount(); ++r) m_list->SetItemText(r, 0, QString::number(r + 1));
+}
+
+void CSearchDlg::FillRow(int row, const DeviceRecord& device) {
+    const DeviceInfo& d = device.info;
     m_list->SetItemText(row, 1, Text(d.ip));
     m_list->SetItemText(row, 2, Text(d.version));
     m_list->SetItemText(row, 3, Text(d.deviceType));
@@ -188,6 +245,11 @@ void CSearchDlg::AppendRow(const DeviceRecord& device) {
     // Long UUIDs and versions do not fit their columns.
     QTreeWidgetItem* item = m_list->topLevelItem(row);
     for (int c = 1; c < kColumns; ++c) item->setToolTip(c, item->text(c));
+    // The UUID column grows to its longest identifier.
+    constexpr int kUuidColumn = 5;
+    const int wanted = QFontMetrics(m_list->CellFont()).horizontalAdvance(item->text(kUuidColumn)) + 12;
+    if (wanted > m_list->header()->sectionSize(kUuidColumn))
+        m_list->header()->resizeSection(kUuidColumn, std::min(wanted, 480));
 }
 
 void CSearchDlg::UpdateCount() {
@@ -199,23 +261,75 @@ void CSearchDlg::ClearDevices() {
     {
         std::lock_guard lock(m_devicesMutex);
         m_byId.clear();
+        m_arrival.clear();
         m_devices.clear();
     }
     UpdateCount();
 }
 
 void CSearchDlg::SortByIp() {
-    std::vector<const DeviceRecord*> order;
+    SortByColumn(1, Qt::AscendingOrder);
+    // A one-off sort: later answers are appended.
+    m_sortColumn = -1;
+    m_list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+bool CSearchDlg::Before(const DeviceRecord& a, const DeviceRecord& b, int column) const {
+    const bool descending = m_sortOrder == Qt::DescendingOrder;
+    const DeviceRecord& x = descending ? b : a;
+    const DeviceRecord& y = descending ? a : b;
+    switch (column) {
+        case 0: return m_arrival.at(&x) < m_arrival.at(&y);
+        case 1: return IpSortKey(x.info.ip) < IpSortKey(y.info.ip);
+        case 7: {
+            // Ports as numbers; a text that is none sorts last.
+            bool xOk = false, yOk = false;
+            const uint xp = Text(x.info.httpPort).toUInt(&xOk), yp = Text(y.info.httpPort).toUInt(&yOk);
+            return xOk != yOk ? xOk : xp < yp;
+        }
+        default: {
+            const auto text = [column](const DeviceRecord& d) {
+                const DeviceInfo& i = d.info;
+                switch (column) {
+                    case 2: return Text(i.version);
+                    case 3: return Text(i.deviceType);
+                    case 4: return Text(i.deviceName);
+                    case 5: return Text(i.uuid);
+                    default: return Text(i.mac);
+                }
+            };
+            return NaturalLess(text(x), text(y));
+        }
+    }
+}
+
+void CSearchDlg::SortByColumn(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= kColumns) return;
+    m_sortColumn = column;
+    m_sortOrder = order;
+    m_list->header()->setSortIndicator(column, order);
+    const DeviceRecord* selected = RowDevice(m_list->currentItem());
     {
         std::lock_guard lock(m_devicesMutex);
         if (m_devices.empty()) return;
-        // Stable: cameras behind one address keep their arrival order.
+        // Stable: equal rows keep their arrival order.
         std::stable_sort(m_devices.begin(), m_devices.end(),
-                         [](const auto& a, const auto& b) { return IpSortKey(a->info.ip) < IpSortKey(b->info.ip); });
+                         [this, column](const auto& a, const auto& b) { return Before(*a, *b, column); });
+    }
+    ShowRows(selected);
+}
+
+void CSearchDlg::ShowRows(const DeviceRecord* selected) {
+    // The selected camera stays selected in its new place.
+    std::vector<const DeviceRecord*> order;
+    {
+        std::lock_guard lock(m_devicesMutex);
         for (const auto& d : m_devices) order.push_back(d.get());
     }
     m_list->DeleteAllItems();
     for (const DeviceRecord* d : order) AppendRow(*d);
+    for (size_t r = 0; r < order.size(); ++r)
+        if (order[r] == selected) m_list->setCurrentItem(m_list->topLevelItem(int(r)));
     UpdateCount();
 }
 
@@ -256,6 +370,22 @@ void CSearchDlg::Refresh() {
     ClearDevices();
     JoinSearchThread();
     StartSearch();
+    ShowSearchState();
+}
+
+void CSearchDlg::ShowSearchState() {
+    QString text;
+    if (m_searching)
+        text = LangText(QStringLiteral("Searching…"));
+    else if (m_searchedOnce && !m_channelsFailed && m_list->GetItemCount() == 0)
+        text = LangText(QStringLiteral("No camera answered"));
+    m_state->setText(text);
+    m_list->SetEmptyText(text);
+}
+
+void CSearchDlg::OnSearchEnded(unsigned number) {
+    if (number != m_searchNumber) return;   // a later search runs
+    ShowSearchState();
 }
 
 void CSearchDlg::StartSearch() {
@@ -276,11 +406,13 @@ void CSearchDlg::StartSearch() {
         std::lock_guard lock(m_defaultsMutex);
         m_defaults = defaults;
     }
-    if (!OpenChannels()) return;
+    ++m_searchNumber;
+    m_channelsFailed = !OpenChannels();
+    if (m_channelsFailed) return;
     m_stop = false;
     m_searching = true;
     try {
-        m_thread = std::thread(&CSearchDlg::SearchThread, this, m_probeCount, m_probeIntervalMs);
+        m_thread = std::thread(&CSearchDlg::SearchThread, this, m_probeCount, m_probeIntervalMs, m_searchNumber);
     } catch (const std::system_error&) {
         m_searching = false;
     }
@@ -314,7 +446,7 @@ bool CSearchDlg::OpenChannels() {
     return mc || bc;
 }
 
-void CSearchDlg::SearchThread(int probes, int intervalMs) {
+void CSearchDlg::SearchThread(int probes, int intervalMs, unsigned number) {
     const auto pause = [&] {
         std::unique_lock lock(m_wakeMutex);
         return !m_wake.wait_for(lock, std::chrono::milliseconds(intervalMs), [&] { return m_stop.load(); });
@@ -326,6 +458,10 @@ void CSearchDlg::SearchThread(int probes, int intervalMs) {
         if (!pause()) break;
     }
     m_searching = false;
+    // Answers to the last probe came in during its pause. Dropped with the
+    // dialog if it goes first (its destructor joins this thread).
+    QMetaObject::invokeMethod(
+        this, [this, number] { OnSearchEnded(number); }, Qt::QueuedConnection);
 }
 
 void CSearchDlg::JoinSearchThread() {
@@ -340,6 +476,8 @@ void CSearchDlg::JoinSearchThread() {
 
 void CSearchDlg::StopSearch() {
     JoinSearchThread();
+    ++m_searchNumber;
+    ShowSearchState();
     if (m_multicast) ky::SearchClose(m_multicast);
     if (m_broadcast) ky::SearchClose(m_broadcast);
     m_multicast = 0;

@@ -1,7 +1,8 @@
 #pragma once
 // The device-search view (Device list layout): probes the LAN on the
 // multicast and the broadcast search channel and lists every camera that
-// answers, once per device identifier, in arrival order. A click copies a
+// answers, once per device identifier, in arrival order or sorted by the
+// column whose heading was clicked (addresses as numbers). A click copies a
 // camera into the play panel's connection form (only while no camera is
 // logged in); a double click opens it in the live view.
 //
@@ -77,8 +78,15 @@ public:
     // "Refresh" and message 2029: a new search, unless the last one started
     // less than kRefreshGapMs ago ("Please search later!").
     void Refresh();
-    // "IP Sort": rows by IPv4 address, ascending, numbered from 1 again.
+    // "IP Sort": rows by IPv4 address, ascending, numbered from 1 again;
+    // later answers are appended.
     void SortByIp();
+    // A click on a heading: rows sorted by that column (again: the other
+    // way round), numbered from 1 again; later answers go in their place.
+    // Column 0 is the arrival order, 1 the address as a number, 7 the port
+    // as a number; the others compare as text with their numbers as numbers.
+    void SortByColumn(int column, Qt::SortOrder order);
+    int SortColumn() const { return m_sortColumn; }
     // Ends the running search and closes the search channels (no answer is
     // posted after this returns). The next search opens them again.
     void StopSearch();
@@ -95,6 +103,9 @@ public:
 
     CListCtrlCl* List() const { return m_list; }
     QLabel* CountLabel() const { return m_count; }
+    // "Searching…" while probing, "No camera answered" after a search that
+    // found none, else empty.
+    QLabel* StateLabel() const { return m_state; }
     QPushButton* SortButton() const { return m_sort; }
     QPushButton* RefreshButton() const { return m_refresh; }
 
@@ -114,12 +125,18 @@ private:
 
     void AddDevice(const DeviceRecord& device);
     void AppendRow(const DeviceRecord& device);
+    void FillRow(int row, const DeviceRecord& device);
+    void ShowRows(const DeviceRecord* selected);
+    void Renumber(int from);
+    bool Before(const DeviceRecord& a, const DeviceRecord& b, int column) const;
+    void ShowSearchState();
     void UpdateCount();
     void ClearDevices();
     bool OpenChannels();
     void StartSearch();
     void JoinSearchThread();
-    void SearchThread(int probes, int intervalMs);
+    void SearchThread(int probes, int intervalMs, unsigned number);
+    void OnSearchEnded(unsigned number);
     void OnRowClicked(QTreeWidgetItem* item);
     void OnRowDoubleClicked(QTreeWidgetItem* item);
     const DeviceRecord* RowDevice(QTreeWidgetItem* item) const;
@@ -129,6 +146,7 @@ private:
     IShellHost* m_host = nullptr;
     CListCtrlCl* m_list = nullptr;
     QLabel* m_count = nullptr;
+    QLabel* m_state = nullptr;
     QPushButton* m_sort = nullptr;
     QPushButton* m_refresh = nullptr;
 
@@ -137,6 +155,9 @@ private:
     mutable std::mutex m_devicesMutex;
     std::vector<std::unique_ptr<DeviceRecord>> m_devices;
     std::map<std::string, DeviceRecord*> m_byId;
+    std::map<const DeviceRecord*, size_t> m_arrival;
+    int m_sortColumn = -1;   // -1: arrival order (or a one-off IP Sort)
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 
     // Search channels (0 = not open) and the search thread.
     int m_multicast = 0;
@@ -152,6 +173,8 @@ private:
     std::mutex m_defaultsMutex;
     DeviceRecord m_defaults{};
 
+    unsigned m_searchNumber = 0;
+    bool m_channelsFailed = false;   // the last search could not start   // a search's end counts only for the latest
     bool m_searchedOnce = false;
     qint64 m_lastSearch = 0;
     int m_probeCount = 3;

@@ -201,13 +201,68 @@ TEST_F(SearchDlgTest, EachDeviceIsListedOnceSortsByIpAndAClickFillsTheFormWhileA
     EXPECT_EQ(host.panel->fills.back(), "d");
 }
 
+// A click on a heading sorts by it, again the other way round; later answers
+// go in their place and the selected camera stays selected.
+TEST_F(SearchDlgTest, HeadingsSortAddressesAndPortsAsNumbersAndKeepTheSelection) {
+    CSearchDlg dlg(Loopback());
+    dlg.resize(1400, 400);
+    dlg.show();
+    for (auto [id, ip, port, name, uuid] :
+         {std::tuple{"a", "192.168.1.100", "8080", "cam10", "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0"},
+          {"b", "192.168.1.9", "80", "Cam9", "u-b"},
+          {"c", "10.0.0.200", "1024", "cam2", "u-c"}}) {
+        DeviceInfo i = FakeCameraInfo(id, ip, name);
+        ky::search::SetText(i.httpPort, port);
+        ky::search::SetText(i.uuid, uuid);
+        Post(&dlg, i);
+    }
+    QCoreApplication::processEvents();
+    dlg.List()->setCurrentItem(dlg.List()->topLevelItem(1));   // camera b
+    auto heading = [&](int column) {
+        const QPoint at(dlg.List()->header()->sectionViewportPosition(column) + 5, 5);
+        QTest::mouseClick(dlg.List()->header()->viewport(), Qt::LeftButton, {}, at, 1000);   // never a double click
+    };
+    const std::pair<int, QStringList> clicks[] = {
+        {1, {"10.0.0.200", "192.168.1.9", "192.168.1.100"}},   // numbers, not text
+        {1, {"192.168.1.100", "192.168.1.9", "10.0.0.200"}},   // again: descending
+        {7, {"192.168.1.9", "10.0.0.200", "192.168.1.100"}},   // 80 < 1024 < 8080
+        {4, {"10.0.0.200", "192.168.1.9", "192.168.1.100"}},   // cam2 < Cam9 < cam10
+        {0, {"192.168.1.100", "192.168.1.9", "10.0.0.200"}},   // arrival order
+    };
+    for (const auto& [column, ips] : clicks) {
+        heading(column);
+        EXPECT_EQ(Column(&dlg, 1), ips) << column;
+        EXPECT_EQ(dlg.List()->header()->sortIndicatorSection(), column);
+        EXPECT_EQ(dlg.List()->GetItemText(dlg.List()->indexOfTopLevelItem(dlg.List()->currentItem()), 1),
+                  "192.168.1.9");
+    }
+    heading(1);
+    Post(&dlg, FakeCameraInfo("d", "172.16.0.1"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Column(&dlg, 1), QStringList({"10.0.0.200", "172.16.0.1", "192.168.1.9", "192.168.1.100"}));
+    EXPECT_EQ(Column(&dlg, 0), QStringList({"1", "2", "3", "4"}));
+    std::string order;
+    for (const DeviceRecord& d : dlg.Devices()) order += d.info.deviceId;
+    EXPECT_EQ(order, "cdba");   // records follow the rows
+    // The whole UUID: in its tooltip and in a column wide enough for it.
+    const int row = dlg.List()->GetItemCount() - 1;
+    const QString uuid = dlg.List()->GetItemText(row, 5);
+    EXPECT_EQ(dlg.List()->topLevelItem(row)->toolTip(5), uuid);
+    EXPECT_GE(dlg.List()->header()->sectionSize(5), QFontMetrics(dlg.List()->CellFont()).horizontalAdvance(uuid));
+    // Selected rows: the style's highlighted text on its highlight, never yellow.
+    EXPECT_EQ(dlg.List()->CellTextColor(0, 1, true), dlg.List()->palette().color(QPalette::HighlightedText));
+}
+
 TEST_F(SearchDlgTest, SearchFromTheMainWindowListsAnAnswerOnceWithTheDefaultsAndRefreshWaitsThreeSeconds) {
     SearchHost host(Loopback());
     CSearchDlg* dlg = host.search;
     dlg->SetProbeInterval(0);      // clamped to 1 ms
     dlg->SetProbeCount(1);         // at least three
     host.window->SearchDevice();   // event 2029
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dlg->StateLabel()->text(), "Searching…");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->IsSearching(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->StateLabel()->text().isEmpty(); }, 10000));
     // Three rounds on both channels: six answers, one row.
     ASSERT_TRUE(QTest::qWaitFor([&] { return cam.channel[0].probes().size() == 3 && cam.Probes() == 6; }, 10000));
     QTest::qWait(100);
@@ -231,6 +286,19 @@ TEST_F(SearchDlgTest, SearchFromTheMainWindowListsAnAnswerOnceWithTheDefaultsAnd
     EXPECT_EQ(presenter.texts.size(), 1);
     EXPECT_EQ(dlg->CountLabel()->text(), "Count:0");   // emptied for the new search
     ASSERT_TRUE(Rows(dlg, 1));
+}
+
+TEST_F(SearchDlgTest, ASearchNobodyAnswersSaysSo) {
+    ky::test::FakeCamera silent([](uint32_t, size_t) { return std::vector<ky::test::FakeCamera::Bytes>{}; });
+    CSearchDlg::Options o = Loopback();
+    o.multicastPort = o.broadcastPort = silent.port();
+    CSearchDlg dlg(o);
+    dlg.SetProbeInterval(1);
+    dlg.Refresh();
+    EXPECT_EQ(dlg.List()->EmptyText(), "Searching…");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.StateLabel()->text() == "No camera answered"; }, 10000));
+    EXPECT_EQ(dlg.List()->EmptyText(), "No camera answered");
+    EXPECT_TRUE(presenter.texts.isEmpty());
 }
 
 TEST_F(SearchDlgTest, StoppingOrClosingDuringASearchEndsIt) {
@@ -297,6 +365,7 @@ TEST_F(SearchDlgTest, NetnsFindsEveryCameraOnceOverBothChannelsAndSeesOneGo) {
     ASSERT_TRUE(settled(0));
     QTest::qWait(200);
     EXPECT_EQ(dlg->List()->GetItemCount(), kCameras - 1);
+    EXPECT_EQ(dlg->StateLabel()->text(), "");
     for (const DeviceRecord& d : dlg->Devices()) EXPECT_NE(d.info.deviceId, "KY-NS-" + std::to_string(kCameras));
     EXPECT_TRUE(presenter.texts.isEmpty()) << presenter.Last().toStdString();
 }
