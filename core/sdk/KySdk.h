@@ -168,6 +168,9 @@ int KY_SDK_StopRecord(KY_HANDLE handle);
 // While a recording runs: 0 and the milliseconds of picture in it so far
 // (it starts at the first key frame); -1 when none runs or it has ended.
 int KY_SDK_GetRecordTime(KY_HANDLE handle, int64_t* milliseconds);
+// While playing: bytes of stream packets read and pictures decoded since the
+// play started (the caller works out bit and frame rates); -1 when none plays.
+int KY_SDK_GetStreamStats(KY_HANDLE handle, int64_t* bytes, int64_t* frames);
 int KY_SDK_CaptureJPEGPicture(KY_HANDLE handle, const char* path);   // negative = failed
 
 int KY_SDK_PTZControl(KY_HANDLE handle, int32_t command, int32_t speed);

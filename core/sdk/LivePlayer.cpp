@@ -240,6 +240,7 @@ void LivePlayer::ReadLoop() {
             av_packet_unref(pkt);
             break;
         }
+        if (pkt->size > 0) bytes_.fetch_add(pkt->size, std::memory_order_relaxed);
         if (pkt->stream_index == videoIndex_) {
             {
                 std::lock_guard lock(recordMutex_);

@@ -96,6 +96,8 @@ public:
     KySdkSurface* Surface() const { return config_.surface; }
     // Frames decoded so far (benchmarks, tests).
     int64_t FramesDecoded() const { return frames_.load(); }
+    // Bytes of video and sound packets read so far (the live bit rate).
+    int64_t BytesRead() const { return bytes_.load(); }
 
 private:
     explicit LivePlayer(PlayerConfig config);
@@ -147,6 +149,7 @@ private:
     bool streamOpen_ = false;
 
     std::atomic<int64_t> frames_{0};
+    std::atomic<int64_t> bytes_{0};
 };
 
 }   // namespace ky::sdk

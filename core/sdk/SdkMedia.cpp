@@ -244,6 +244,15 @@ int KY_SDK_GetRecordTime(KY_HANDLE handle, int64_t* milliseconds) {
     return 0;
 }
 
+int KY_SDK_GetStreamStats(KY_HANDLE handle, int64_t* bytes, int64_t* frames) {
+    auto m = Get(handle);
+    auto player = m ? PlayerOf(*m) : nullptr;
+    if (!player || !bytes || !frames) return -1;
+    *bytes = player->BytesRead();
+    *frames = player->FramesDecoded();
+    return 0;
+}
+
 int KY_SDK_CaptureJPEGPicture(KY_HANDLE handle, const char* path) {
     if (!path || !*path) return -2;
     auto m = Get(handle);

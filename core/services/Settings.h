@@ -4,6 +4,7 @@
 // Every call reads or writes the file, so a value written by one window is
 // seen at once by all others (and by other running copies of the tool).
 #include <string>
+#include <vector>
 
 std::string SettingsFilePath();
 
@@ -22,3 +23,17 @@ bool SetRecDir(const std::string& dir);
 // 0 "Direct D3D" (GPU rendering), 1 "Direct Draw" (software); missing: 0.
 int GetDisplayMode();
 bool SetDisplayMode(int mode);
+
+// The cameras last connected to, newest first, for the connection form:
+// section "Recent" with keys Ip0, Port0, User0, Stream0 ... Ip9. A password
+// is never stored.
+struct RecentCamera {
+    std::string ip, port, user;
+    int stream = 0;
+    bool operator==(const RecentCamera&) const = default;
+};
+inline constexpr size_t kRecentCameras = 10;
+std::vector<RecentCamera> GetRecentCameras();
+// Puts the camera first; an entry with its address and port goes, and so
+// does the oldest beyond ten.
+bool AddRecentCamera(const RecentCamera& camera);

@@ -1,7 +1,8 @@
 #pragma once
 // The views the main window hosts besides the settings pages: the play panel
 // (left side of Preview), the live-video view (right side of Preview) and the
-// device-search view (Device list). Each is made by a factory that receives
+// device-search view (Device list), and the status bar along the bottom
+// of every layout. Each is made by a factory that receives
 // the shell host; without a factory the main window shows an empty
 // placeholder there.
 //
@@ -21,6 +22,7 @@ struct ShellViews {
     ViewFactory playPanel;    // CLeftPlayDlg
     ViewFactory videoView;    // CVideoDlg
     ViewFactory searchView;   // CSearchDlg
+    ViewFactory statusBar;    // CLiveStatusBar, made after the others
 
     // The views the tool ships (RegisterBuiltInViews).
     static ShellViews& Instance();

@@ -1,6 +1,10 @@
 #include "gui/live/LeftPlayDlg.h"
 
 #include <QComboBox>
+#include <QCompleter>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QStringListModel>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -28,6 +32,7 @@
 #include "core/services/Trace.h"
 #include "core/services/Utf8.h"
 #include "gui/live/BrowserSDDlg.h"
+#include "gui/live/LiveStatus.h"
 #include "gui/live/PlaybackDlg.h"
 #include "gui/live/SnapThread.h"
 #include "gui/live/VideoDlg.h"
@@ -63,7 +68,7 @@ CLeftPlayDlg::CLeftPlayDlg(QWidget* parent, IShellHost* host) : QWidget(parent) 
     m_chooseFolder = [](QWidget* owner, const QString& title, const QString& start) {
         return QFileDialog::getExistingDirectory(owner, title, start, QFileDialog::ShowDirsOnly);
     };
-    m_openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+    m_openFolder = [](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
     m_bringToFront = [host] {
         if (host) host->ShowPreview();
     };
@@ -111,6 +116,25 @@ CLeftPlayDlg::CLeftPlayDlg(QWidget* parent, IShellHost* host) : QWidget(parent) 
     connectRow->addWidget(stop);
     loginGrid->addLayout(connectRow, 5, 0, 1, 2);
     loginGrid->setColumnStretch(1, 1);
+    // Enter anywhere in the form starts Preview (the main window lets it through).
+    login->setProperty("acceptsEnter", true);
+    for (QLineEdit* edit : {m_user, m_password, m_ip, m_port})
+        connect(edit, &QLineEdit::returnPressed, this, &CLeftPlayDlg::OnPreview);
+    m_stream->installEventFilter(this);
+    // The address field offers the cameras last connected to.
+    m_recentMenu = new QMenu(m_ip);
+    m_recentModel = new QStringListModel(m_ip);
+    auto* completer = new QCompleter(m_recentModel, m_ip);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    m_ip->setCompleter(completer);
+    QAction* recent = m_ip->addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition);
+    recent->setObjectName(QStringLiteral("recentCameras"));
+    connect(recent, &QAction::triggered, this,
+            [this] { m_recentMenu->popup(m_ip->mapToGlobal(QPoint(0, m_ip->height()))); });
+    connect(completer, qOverload<const QString&>(&QCompleter::activated), this, [this](const QString& ip) {
+        for (const RecentCamera& c : GetRecentCameras())
+            if (QString::fromStdString(c.ip) == ip) return FillRecentCamera(c);
+    });
 
     // ---- PTZ ----
     auto* ptz = new QGroupBox(this);
@@ -222,6 +246,7 @@ CLeftPlayDlg::CLeftPlayDlg(QWidget* parent, IShellHost* host) : QWidget(parent) 
     m_speed = std::clamp(GetPtzSpeed(), 0, kSpeedEntries - 1);
     m_speedList->setCurrentIndex(m_speed);
     m_stopRecord->setEnabled(false);
+    RefreshRecentCameras();   // names the streams as the list does
 
     // The snapshot folder exists (and settings.ini names it) from the start.
     GetSnapDir();
@@ -326,7 +351,18 @@ void CLeftPlayDlg::AttachLiveView() {
     connect(video, &CVideoDlg::listenStateChanged, this, &CLeftPlayDlg::OnListenState);
     connect(video, &CVideoDlg::talkStopped, this, &CLeftPlayDlg::OnTalkEnded);
     connect(video, &CVideoDlg::connectingChanged, this, &CLeftPlayDlg::OnConnecting);
+    connect(video, &CVideoDlg::connectionChanged, this, &CLeftPlayDlg::OnConnectionChanged);
     OnConnecting(video->IsConnecting());
+}
+
+void CLeftPlayDlg::AttachStatusBar(CLiveStatusBar* bar) {
+    if (m_statusBar) disconnect(m_statusBar, nullptr, this, nullptr);
+    m_statusBar = bar;
+    if (bar) connect(bar, &CLiveStatusBar::openFolderRequested, this, &CLeftPlayDlg::OpenFolderPath);
+}
+
+void CLeftPlayDlg::ShowSavedFile(const std::string& path) {
+    if (m_statusBar && !path.empty()) m_statusBar->ShowSavedFile(QDir::cleanPath(QString::fromStdString(path)));
 }
 
 void CLeftPlayDlg::showEvent(QShowEvent* event) {
@@ -374,8 +410,7 @@ void CLeftPlayDlg::OnPreview() {
     ResetSnapCounter();
     CurrentCamera().Connect(m_device);
     BringToFront();
-    m_startRecord->setEnabled(true);
-    m_stopRecord->setEnabled(false);
+    ShowRecordButtons(false);
 }
 
 void CLeftPlayDlg::OnStop() {
@@ -392,6 +427,40 @@ void CLeftPlayDlg::FillConnectForm(const DeviceRecord& device) {
 }
 
 void CLeftPlayDlg::ResetSnapSequence() { ResetSnapCounter(); }
+
+void CLeftPlayDlg::FillRecentCamera(const RecentCamera& camera) {
+    m_ip->setText(QString::fromStdString(camera.ip));
+    m_port->setText(QString::fromStdString(camera.port));
+    m_user->setText(QString::fromStdString(camera.user));
+    m_stream->setCurrentIndex(std::clamp(camera.stream, 0, 1));
+}
+
+void CLeftPlayDlg::RefreshRecentCameras() {
+    const std::vector<RecentCamera> cameras = GetRecentCameras();
+    QStringList addresses;
+    m_recentMenu->clear();
+    for (const RecentCamera& c : cameras) {
+        addresses << QString::fromStdString(c.ip);
+        const QString text = QStringLiteral("%1:%2  %3  %4")
+                                 .arg(QString::fromStdString(c.ip), QString::fromStdString(c.port),
+                                      QString::fromStdString(c.user), m_stream->itemText(c.stream));
+        connect(m_recentMenu->addAction(text), &QAction::triggered, this, [this, c] { FillRecentCamera(c); });
+    }
+    addresses.removeDuplicates();
+    m_recentModel->setStringList(addresses);
+    if (QAction* a = m_ip->findChild<QAction*>(QStringLiteral("recentCameras"))) a->setVisible(!cameras.empty());
+}
+
+bool CLeftPlayDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_stream && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            OnPreview();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 // ---- PTZ and presets -----------------------------------------------------------
 
@@ -458,8 +527,10 @@ void CLeftPlayDlg::SnapDone(CSnapThread* worker) {
     if (!m_snaps.erase(worker)) return;
     worker->Join();
     const std::string result = worker->Result();
+    const std::string path = worker->Path();
     delete worker;
-    if (!result.empty()) Presenter().Info(this, QString::fromStdString(result));
+    if (!result.empty()) return Presenter().Info(this, QString::fromStdString(result));
+    ShowSavedFile(path);
 }
 
 bool CLeftPlayDlg::event(QEvent* e) {
@@ -477,9 +548,9 @@ void CLeftPlayDlg::OnStartRecord() {
     const std::string folder = CameraFolder(GetRecDir(), CurrentCamera().GetDevice().info.ip);
     const std::string path = folder + "/" + RecFileName(LocalNow());
     if (KY_SDK_StartRecord(h, path.c_str(), 4, 0, 0) == 0) {
+        m_recordPath = path;
         live->SetRecording(true);
-        m_startRecord->setEnabled(false);
-        m_stopRecord->setEnabled(true);
+        ShowRecordButtons(true);
     } else {
         KY_TRACE("Line-%d start record [%s] failure\n", __LINE__, path.c_str());
         live->SetRecording(false);
@@ -488,14 +559,50 @@ void CLeftPlayDlg::OnStartRecord() {
 }
 
 void CLeftPlayDlg::OnStopRecord() {
-    m_startRecord->setEnabled(true);
-    m_stopRecord->setEnabled(true);
+    ShowRecordButtons(false);
     const KY_HANDLE h = Handle();
     ILiveControl* live = Live();
     if (h && live && live->IsRecording()) {
         KY_SDK_StopRecord(h);
         live->SetRecording(false);
+        ShowSavedFile(m_recordPath);
     }
+    m_recordPath.clear();
+}
+
+void CLeftPlayDlg::ShowRecordButtons(bool recording) {
+    m_startRecord->setEnabled(!recording);
+    m_stopRecord->setEnabled(recording);
+}
+
+void CLeftPlayDlg::OnConnectionChanged(bool loggedIn) {
+    if (loggedIn) {
+        // Remembered once a login worked, without its password.
+        const DeviceRecord& d = CurrentCamera().GetDevice();
+        AddRecentCamera({std::string(ky::FieldText(d.info.ip)), std::string(ky::FieldText(d.info.httpPort)),
+                         std::string(ky::FieldText(d.user)), std::clamp(d.stream, 0, 1)});
+        RefreshRecentCameras();
+        return;
+    }
+    // The live view finishes a running recording when its connection ends.
+    if (m_recordPath.empty()) return;
+    ShowRecordButtons(false);
+    ShowSavedFile(m_recordPath);
+    m_recordPath.clear();
+}
+
+bool CLeftPlayDlg::MakeFolder(const QString& folder) {
+    if (QDir().mkpath(folder)) return true;
+    Presenter().Error(
+        this, LangTextEx(kSection, QStringLiteral("The folder cannot be created:")) + QLatin1Char('\n') + folder);
+    return false;
+}
+
+void CLeftPlayDlg::OpenFolderPath(const QString& folder) {
+    if (!MakeFolder(folder)) return;
+    if (m_openFolder && !m_openFolder(folder))
+        Presenter().Error(this, LangTextEx(kSection, QStringLiteral("No file manager could open the folder:")) +
+                                    QLatin1Char('\n') + folder);
 }
 
 void CLeftPlayDlg::OnChooseSnapDir() {
@@ -506,8 +613,7 @@ void CLeftPlayDlg::OnChooseSnapDir() {
         SetSnapDir(GetSnapDir());
         return;
     }
-    QDir().mkpath(chosen);
-    SetSnapDir(chosen.toStdString());
+    if (MakeFolder(chosen)) SetSnapDir(chosen.toStdString());
 }
 
 void CLeftPlayDlg::OnChooseRecDir() {
@@ -517,16 +623,14 @@ void CLeftPlayDlg::OnChooseRecDir() {
         SetRecDir(GetRecDir());
         return;
     }
-    QDir().mkpath(chosen);
-    SetRecDir(chosen.toStdString());
+    if (MakeFolder(chosen)) SetRecDir(chosen.toStdString());
 }
 
 void CLeftPlayDlg::OpenFolder(const std::string& base) {
     // Logged in: the camera's own sub-folder; otherwise the base folder.
     const std::string folder =
         CurrentCamera().IsLoggedIn() ? CameraFolder(base, CurrentCamera().GetDevice().info.ip) : base;
-    QDir().mkpath(QString::fromStdString(folder));
-    if (m_openFolder) m_openFolder(QDir::cleanPath(QString::fromStdString(folder)));
+    OpenFolderPath(QDir::cleanPath(QString::fromStdString(folder)));
 }
 
 void CLeftPlayDlg::OnOpenSnapDir() { OpenFolder(GetSnapDir()); }
@@ -564,7 +668,10 @@ void CLeftPlayDlg::OnListen() {
     BringToFront();
     ILiveControl* live = Live();
     if (!live || !CurrentCamera().IsPlaying()) return;
-    OnListenState(ToggleListen(*live));
+    const bool wanted = !live->IsListening();
+    const bool listening = ToggleListen(*live);
+    OnListenState(listening);
+    if (wanted && !listening) KyMessageEx(this, kSection, "No sound output device could be opened!");
 }
 
 // ---- the camera's SD card -------------------------------------------------------

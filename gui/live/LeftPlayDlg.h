@@ -19,6 +19,7 @@
 #include <memory>
 #include <set>
 
+#include "core/services/Settings.h"
 #include "gui/kit/ShellViews.h"
 #include "core/discovery/SearchProto.h"
 #include "gui/live/LiveControl.h"
@@ -27,7 +28,10 @@
 class QComboBox;
 class QDialog;
 class QLineEdit;
+class QMenu;
+class QStringListModel;
 class QPushButton;
+class CLiveStatusBar;
 class CSnapThread;
 class CVideoDlg;
 
@@ -61,8 +65,8 @@ public:
 
     // Returns the chosen folder, or an empty text when the user cancels.
     using FolderChooser = std::function<QString(QWidget* parent, const QString& title, const QString& start)>;
-    // Shows a folder in the desktop's file manager.
-    using FolderOpener = std::function<void(const QString& folder)>;
+    // Shows a folder in the desktop's file manager; false when none could.
+    using FolderOpener = std::function<bool(const QString& folder)>;
     // Brings the play view (Preview layout) to the front, resuming a paused
     // live view.
     using FrontRaiser = std::function<void()>;
@@ -83,6 +87,13 @@ public:
     void OnTalkEnded();
     // While a login runs the panel is busy: busy cursor, Preview off.
     void OnConnecting(bool connecting);
+    // A connection started or ended: a recording ended with it.
+    void OnConnectionChanged(bool loggedIn);
+    // Saved snapshots and recordings are named in this status bar, whose
+    // open-folder button comes back here.
+    void AttachStatusBar(CLiveStatusBar* bar);
+    // Shows the folder in the file manager, or says it could not.
+    void OpenFolderPath(const QString& folder);
 
     void SetFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }
     void SetFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
@@ -119,6 +130,10 @@ public:
     static bool IsValidIp(const QString& text);
     // 80, or 1024 to 49151.
     static bool IsValidPort(long port);
+    // The cameras last connected to, as the address field offers them.
+    void FillRecentCamera(const RecentCamera& camera);
+    QMenu* RecentMenu() const { return m_recentMenu; }
+
     // The small-number filter: a lone "0" is cleared, more than three
     // characters are cut to three (*cut set), then the first character that
     // is not a digit is removed.
@@ -162,9 +177,15 @@ private:
     // otherwise 0.
     KY_HANDLE FrontHandle();
     void Preset(int32_t command, const char* failure);
+    void RefreshRecentCameras();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void OnPresetTextChanged(const QString& text);
     void OpenFolder(const std::string& base);
     void SnapDone(CSnapThread* worker);
+    void ShowSavedFile(const std::string& path);
+    void ShowRecordButtons(bool recording);
+    // Creates a chosen folder; false (and says so) when it cannot be.
+    bool MakeFolder(const QString& folder);
     QPushButton* MakeButton(const char* text, const char* name, QWidget* parent);
 
     DeviceRecord m_device{};
@@ -177,6 +198,8 @@ private:
     std::set<CSnapThread*> m_snaps;
     KY_HANDLE m_talkHandle = 0;   // the login whose talk channel reads m_talkSource
     QPointer<CVideoDlg> m_attached;
+    QPointer<CLiveStatusBar> m_statusBar;
+    std::string m_recordPath;   // of the running recording
 
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
@@ -186,6 +209,8 @@ private:
     QComboBox* m_speedList = nullptr;
     QLineEdit* m_preset = nullptr;
     QPushButton* m_preview = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QStringListModel* m_recentModel = nullptr;
     QPushButton* m_startRecord = nullptr;
     QPushButton* m_stopRecord = nullptr;
     QPushButton* m_talk = nullptr;

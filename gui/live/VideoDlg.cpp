@@ -20,6 +20,7 @@
 #include "core/services/Settings.h"
 #include "core/services/FieldText.h"
 #include "core/services/Utf8.h"
+#include "gui/live/LiveStatus.h"
 #include "gui/live/PlayWnd.h"
 #include "gui/live/ScreenPannel.h"
 #include "gui/live/VideoEvents.h"
@@ -150,6 +151,8 @@ CVideoDlg::CVideoDlg(QWidget* parent, IShellHost* host)
     m_panel->SetNotifyTarget(this);
     m_panel->SetLayoutKind(1);   // the tool shows one camera
     connect(PlayWnd(), &CPlayWnd::streamStateChanged, this, &CVideoDlg::OnStreamState);
+    m_statsTimer.setInterval(1000);
+    connect(&m_statsTimer, &QTimer::timeout, this, &CVideoDlg::SampleStats);
 }
 
 CVideoDlg::~CVideoDlg() {
@@ -188,6 +191,8 @@ void CVideoDlg::PausePlay() {
     if (!IsLoggedIn() || m_live.recording || m_live.talking || !m_live.playing) return;
     KY_SDK_StopRealPlay(m_live.handle);
     m_live.playing = 0;
+    m_fps = m_kbps = 0;
+    emit statusChanged();
 }
 
 void CVideoDlg::ResumePlay() {
@@ -205,6 +210,7 @@ void CVideoDlg::SetConnecting(bool on) {
     if (m_connecting == on) return;
     m_connecting = on;
     emit connectingChanged(on);
+    emit statusChanged();
 }
 
 void CVideoDlg::StartLive() {
@@ -290,12 +296,16 @@ void CVideoDlg::OnLoginDone(unsigned login, LiveLoginResult& result) {
     }
 
     m_live.playing = 1;
+    m_statsBytes = -1;
+    m_fps = m_kbps = 0;
+    m_statsTimer.start();
     if (KY_SDK_SetMute(handle, 0, 0) == 0) m_live.listening = 0;
     KY_SDK_GetMute(handle, 0, &m_live.listening);
     emit listenStateChanged(m_live.listening != 0);
 
     ShowTitle(true);
     emit connectionChanged(true);
+    emit statusChanged();
     NotifyDeviceLogin();   // settings tree ("485 set") and the pages
     // The settings layout was entered while the login ran.
     if (pause) PausePlay();
@@ -322,11 +332,17 @@ void CVideoDlg::StopLive() {
     }
     m_handle.store(0);
     m_streamLost = false;
+    m_statsTimer.stop();
+    m_fps = m_kbps = 0;
     VideoWnd()->SetTitle(QString());
     VideoWnd()->SetMarks(false, false, false);
+    VideoWnd()->SetRecordSeconds(-1);
     PlayWnd()->Clear();
     m_live = LiveState{};
-    if (handle > 0) emit connectionChanged(false);
+    if (handle > 0) {
+        emit connectionChanged(false);
+        emit statusChanged();
+    }
 }
 
 void CVideoDlg::ShowTitle(bool withMarks) {
@@ -341,12 +357,68 @@ void CVideoDlg::ShowTitle(bool withMarks) {
 
 void CVideoDlg::RefreshMarks() {
     VideoWnd()->SetMarks(m_live.recording != 0, m_live.talking != 0, m_live.listening != 0);
+    VideoWnd()->SetRecordSeconds(RecordSeconds());
 }
 
 void CVideoDlg::OnStreamState(bool connected) {
     if (!IsLoggedIn() || !IsPlaying()) return;
     m_streamLost = !connected;
     ShowTitle(true);
+    emit statusChanged();
+}
+
+qint64 CVideoDlg::RecordSeconds() const {
+    if (!IsRecording() || !m_recordClock.isValid()) return -1;
+    return m_recordClock.elapsed() / 1000;
+}
+
+void CVideoDlg::SampleStats() {
+    if (!IsLoggedIn()) return;
+    int64_t bytes = 0, frames = 0;
+    if (IsPlaying() && KY_SDK_GetStreamStats(m_live.handle, &bytes, &frames) == 0) {
+        qint64 ms = 0;
+        if (m_statsClock.isValid())
+            ms = m_statsClock.restart();
+        else
+            m_statsClock.start();
+        if (m_statsBytes >= 0 && ms > 0 && bytes >= m_statsBytes) {
+            m_kbps = double(bytes - m_statsBytes) * 8 / ms;   // bits per millisecond = kbit/s
+            m_fps = double(frames - m_statsFrames) * 1000 / ms;
+        }
+        m_statsBytes = bytes;
+        m_statsFrames = frames;
+    } else {
+        m_statsBytes = -1;
+        m_fps = m_kbps = 0;
+    }
+    VideoWnd()->SetRecordSeconds(RecordSeconds());
+    emit statusChanged();
+}
+
+LiveStatus CVideoDlg::Status() const {
+    LiveStatus s;
+    const DeviceRecord& d = m_connecting || IsLoggedIn() ? m_device : NoDevice();
+    const std::string ip(FieldText(d.info.ip));
+    if (ip.empty()) return s;
+    s.camera =
+        QString::fromStdString(ip) + QLatin1Char(':') + QString::fromStdString(std::string(FieldText(d.info.httpPort)));
+    s.stream = std::clamp<int32_t>(d.stream, 0, 1);
+    using State = LiveStatus::State;
+    if (m_connecting)
+        s.state = State::Connecting;
+    else if (!IsPlaying())
+        s.state = State::Paused;
+    else if (m_streamLost)
+        s.state = State::Reconnecting;
+    else {
+        s.state = State::Live;
+        const QImage& picture = PlayWnd()->Picture();
+        s.width = picture.width();
+        s.height = picture.height();
+        s.fps = m_fps;
+        s.kbps = m_kbps;
+    }
+    return s;
 }
 
 // ---- operations for the play panel -------------------------------------------------
@@ -355,6 +427,7 @@ int CVideoDlg::StartRecord(const std::string& path) {
     if (!IsLoggedIn()) return -1;
     const bool ok = KY_SDK_StartRecord(m_live.handle, path.c_str(), 4, 0, 0) == 0;
     m_live.recording = ok ? 1 : 0;
+    if (ok) m_recordClock.start();
     RefreshMarks();
     return ok ? 0 : -1;
 }
@@ -374,6 +447,7 @@ int CVideoDlg::CaptureJpeg(const std::string& path) const {
 
 void CVideoDlg::SetRecording(bool on) {
     if (!IsLoggedIn()) return;
+    if (on && !m_live.recording) m_recordClock.start();
     m_live.recording = on ? 1 : 0;
     RefreshMarks();
 }

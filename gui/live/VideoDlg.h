@@ -8,7 +8,9 @@
 // The play panel reaches it through g_pVideoDlg (or CurrentCamera()) and uses
 // the operations below; it hears of state it shows on its buttons through
 // the signals.
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
@@ -20,6 +22,7 @@
 #include "gui/kit/WorkerLink.h"
 #include "core/sdk/KySdk.h"
 
+struct LiveStatus;
 class CScreenPannel;
 class CVideoWnd;
 class CPlayWnd;
@@ -95,6 +98,11 @@ public:
     int32_t LoginHandle() const override { return Handle(); }
 
     const LiveState& GetLiveState() const { return m_live; }
+    // For the status bar: camera, stream, live state and, while live, the
+    // picture size and the rates measured over the last second.
+    LiveStatus Status() const;
+    // Seconds the running recording has lasted (-1: none runs).
+    qint64 RecordSeconds() const;
     // The login handle (0 none); safe from any thread (snapshot workers).
     KY_HANDLE Handle() const { return m_handle.load(); }
 
@@ -142,6 +150,8 @@ signals:
     void connectionChanged(bool loggedIn);
     // A login started (true) or ended (false) (play panel: busy while it runs).
     void connectingChanged(bool connecting);
+    // Status() changed, or a second passed while logged in.
+    void statusChanged();
 
 protected:
     bool event(QEvent* event) override;
@@ -156,6 +166,7 @@ private:
     void ShowTitle(bool withMarks);
     void RefreshMarks();
     void OnStreamState(bool connected);
+    void SampleStats();
     void DrawDetection(int message, const std::vector<int32_t>& words);
     static int OnSdkMessage(KY_HANDLE handle, int32_t type, intptr_t p1, intptr_t p2, void* user);
 
@@ -167,6 +178,12 @@ private:
     DeviceRecord m_device{};
     int m_picHeight = 0, m_picWidth = 0;
     bool m_streamLost = false;
+    // Once a second while logged in: the rates and the recording's time.
+    QTimer m_statsTimer;
+    QElapsedTimer m_statsClock;
+    int64_t m_statsBytes = -1, m_statsFrames = 0;
+    double m_fps = 0, m_kbps = 0;
+    QElapsedTimer m_recordClock;
     // Logins run on workers; each Connect or Disconnect numbers anew, so
     // the result of an earlier one is logged out unused.
     CWorkerLink m_worker{this};

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "gui/live/LiveStatus.h"
 #include "gui/live/PlayWnd.h"
 #include "gui/live/VideoEvents.h"
 
@@ -86,6 +87,17 @@ void CVideoWnd::SetMarks(bool recording, bool talking, bool listening) {
     UpdateTitle();
 }
 
+void CVideoWnd::SetRecordSeconds(qint64 seconds) {
+    if (seconds < 0) seconds = -1;
+    if (seconds == m_recordSeconds) return;
+    m_recordSeconds = seconds;
+    UpdateTitle();
+}
+
+QString CVideoWnd::RecordText() const {
+    return m_recording && m_recordSeconds >= 0 ? QStringLiteral("REC ") + ElapsedText(m_recordSeconds) : QString();
+}
+
 void CVideoWnd::UpdateTitle() {
     ++m_titleUpdates;
     update(0, 0, width(), kTitleHeight);
@@ -123,6 +135,16 @@ void CVideoWnd::paintEvent(QPaintEvent*) {
         if (!on) continue;
         DrawStateMark(painter, QRect(x, y, kMarkSize, kMarkSize), mark);
         x += kMarkSize + kMarkGap;
+        if (mark == StateMark::Recording) {
+            // The recording's time beside its dot, in the dot's red.
+            const QString rec = RecordText();
+            if (rec.isEmpty()) continue;
+            painter.save();
+            painter.setPen(QColor(255, 60, 60));
+            painter.drawText(QRect(x, 0, width() - x, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter, rec);
+            x += painter.fontMetrics().horizontalAdvance(rec) + kMarkGap * 2;
+            painter.restore();
+        }
     }
 }
 

@@ -24,6 +24,11 @@ public:
     // Repaints only when something changed.
     void SetTitle(const QString& title);
     void SetMarks(bool recording, bool talking, bool listening);
+    // Seconds a recording has run, shown as "REC mm:ss" after its mark
+    // (-1: no time shown).
+    void SetRecordSeconds(qint64 seconds);
+    // The recording time as drawn ("" when none).
+    QString RecordText() const;
     QString Title() const { return m_title; }
     bool RecordingMark() const { return m_recording; }
     bool TalkingMark() const { return m_talking; }
@@ -44,5 +49,6 @@ private:
     CPlayWnd* m_play;
     QString m_title;
     bool m_recording = false, m_talking = false, m_listening = false;
+    qint64 m_recordSeconds = -1;
     int m_titleUpdates = 0;
 };

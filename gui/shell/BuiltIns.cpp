@@ -4,6 +4,7 @@
 #include "gui/discovery/SearchDlg.h"
 #include "gui/live/AudioOut.h"
 #include "gui/live/LeftPlayDlg.h"
+#include "gui/live/LiveStatus.h"
 #include "gui/live/VideoDlg.h"
 #include "gui/pages/PageContext.h"
 #include "gui/pages/media/P_AudioDlg.h"
@@ -86,5 +87,11 @@ void RegisterBuiltInViews(ShellViews& views) {
                        : nullptr;
         });
         return video;
+    };
+    views.statusBar = [](QWidget* parent, IShellHost&) -> QWidget* {
+        auto* bar = new CLiveStatusBar(parent);
+        bar->Attach(g_pVideoDlg);
+        if (auto* panel = parent->findChild<CLeftPlayDlg*>()) panel->AttachStatusBar(bar);
+        return bar;
     };
 }

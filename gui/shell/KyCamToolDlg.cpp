@@ -109,6 +109,8 @@ CKyCamToolDlg::CKyCamToolDlg(const Options& options, QWidget* parent) : QWidget(
         button->setAutoDefault(false);
         m_buttons[b.id] = button;
     }
+    // The view buttons stay down while their view is shown.
+    for (int id : {kPreview, kSettings, kDeviceList}) m_buttons[id]->setCheckable(true);
     m_buttons[kSearchConnect]->hide();
     connect(m_buttons[kPreview], &QPushButton::clicked, this, &CKyCamToolDlg::ShowPreview);
     connect(m_buttons[kSettings], &QPushButton::clicked, this, &CKyCamToolDlg::ShowParamSettings);
@@ -157,6 +159,7 @@ void CKyCamToolDlg::CreateViews(const CPageRegistry& pages, const ShellViews& vi
     }
     m_search = views.searchView ? views.searchView(this, *this) : nullptr;
     if (!m_search) m_search = Placeholder(this, "searchPlaceholder", false);
+    m_status = views.statusBar ? views.statusBar(this, *this) : nullptr;
 
     const std::vector<int> order = pages.creationOrder();
     auto addPage = [&](int number) {
@@ -217,6 +220,7 @@ void CKyCamToolDlg::LayOut() {
     const int searchW = std::max(search->sizeHint().width(), 120);
     search->setGeometry(0, stripTop, searchW, stripH);
     m_buttons[kSearchConnect]->setGeometry(searchW + 2, stripTop, 120, stripH);
+    if (m_status) m_status->setGeometry(searchW + 2, stripTop, std::max(0, c.width() - searchW - 3), stripH);
 
     const int top = h + 1;
     const int height = std::max(0, c.height() - kBottomStrip - top);
@@ -240,20 +244,28 @@ void CKyCamToolDlg::ShowRightWindow(QWidget* window) {
     if (window) window->show();
 }
 
+void CKyCamToolDlg::SetLayout(Layout layout) {
+    m_layout = layout;
+    const std::pair<int, Layout> views[] = {
+        {kPreview, Layout::Preview}, {kSettings, Layout::Settings}, {kDeviceList, Layout::DeviceList}};
+    for (auto [id, shows] : views) m_buttons[id]->setChecked(shows == layout);
+}
+
 void CKyCamToolDlg::ShowPreview() {
-    m_layout = Layout::Preview;
+    SetLayout(Layout::Preview);
     m_playPanel->show();
     m_video->show();
     ICameraSession& camera = CurrentCamera();
     if (camera.IsConnecting() || (camera.IsLoggedIn() && !camera.IsPlaying())) camera.ResumePlay();
     m_settings->hide();
-    m_settings->ClearLastClicked();
+    // The page goes: so does its node's highlight.
+    m_settings->ClearShownNode();
     m_currentPage = nullptr;
     ShowRightWindow(m_video);
 }
 
 void CKyCamToolDlg::ShowParamSettings() {
-    m_layout = Layout::Settings;
+    SetLayout(Layout::Settings);
     m_playPanel->hide();
     m_video->hide();
     ICameraSession& camera = CurrentCamera();
@@ -266,7 +278,7 @@ void CKyCamToolDlg::ShowParamSettings() {
 }
 
 void CKyCamToolDlg::ShowDeviceList() {
-    m_layout = Layout::DeviceList;
+    SetLayout(Layout::DeviceList);
     ShowRightWindow(m_search);
 }
 
@@ -304,10 +316,11 @@ void CKyCamToolDlg::ShowPageRequest(int number, const TreeNodeRecord* record) {
         KyError(this, "ERROR");
         return;
     }
-    if (number == 0 || number == 18 || number == 27 || number == 28) return;
+    if (number == 18 || number == 27 || number == 28) return;
 
     // A page not built into this tool shows nothing: the area stays empty.
-    CSettingsPage* page = Page(GroupPage(number));
+    // The root has no page: with it highlighted the area is empty too.
+    CSettingsPage* page = number == 0 ? nullptr : Page(GroupPage(number));
     m_currentPage = page;
     ShowRightWindow(page);
     if (page && (record->level == 1 || record->level == 2)) page->RefreshFromDevice();
@@ -374,11 +387,23 @@ bool CKyCamToolDlg::InThisWindow(QObject* object) const {
     return w && (w == this || isAncestorOf(w));
 }
 
+namespace {
+
+// A form that takes Enter as its own action (the connection form: Preview).
+bool AcceptsEnter(QObject* object) {
+    for (auto* w = qobject_cast<QWidget*>(object); w; w = w->parentWidget())
+        if (w->property("acceptsEnter").toBool()) return true;
+    return false;
+}
+
+}   // namespace
+
 bool CKyCamToolDlg::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
-            if ((key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) && InThisWindow(watched))
+            const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+            if ((key == Qt::Key_Escape || enter) && InThisWindow(watched) && !(enter && AcceptsEnter(watched)))
                 return true;
             break;
         }

@@ -3,7 +3,8 @@
 // page, lays them out once in a left and a right area, and switches between
 // the three layouts Preview (play panel + live video), Parameter setting
 // (settings tree + one page) and Device list (device search). It is always
-// maximised; Esc and Enter do nothing in it.
+// maximised; Esc and Enter do nothing in it, except Enter in a form that
+// takes it (property "acceptsEnter", the connection form).
 #include <QDialog>
 #include <QWidget>
 #include <functional>
@@ -74,6 +75,7 @@ public:
     CLeftSettingsDlg* SettingsPanel() const { return m_settings; }
     QWidget* VideoView() const { return m_video; }
     QWidget* SearchView() const { return m_search; }
+    QWidget* StatusBar() const { return m_status; }
     // The page for a page-node number (nullptr when it has none).
     CSettingsPage* Page(int number) const;
     // The page the last tree click shows (nullptr: none, or not built).
@@ -103,6 +105,7 @@ private:
     void CreateViews(const CPageRegistry& pages, const ShellViews& views);
     void LayOut();
     void ShowRightWindow(QWidget* window);
+    void SetLayout(Layout layout);
     void ShowPageRequest(int number, const TreeNodeRecord* record);
     void RequestToolLogin();
     void RunToolLogin();
@@ -115,6 +118,7 @@ private:
     CLeftSettingsDlg* m_settings = nullptr;
     QWidget* m_video = nullptr;
     QWidget* m_search = nullptr;
+    QWidget* m_status = nullptr;
     ICameraSession* m_ownSession = nullptr;
     std::map<int, CSettingsPage*> m_pages;
     std::vector<QWidget*> m_rightArea;

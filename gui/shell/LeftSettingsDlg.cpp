@@ -101,10 +101,27 @@ CLeftSettingsDlg::CLeftSettingsDlg(QWidget* parent) : QWidget(parent) {
 }
 
 bool CLeftSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_tree->viewport() &&
-        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick))
-        m_leftPress = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
-    return QWidget::eventFilter(watched, event);
+    if (watched != m_tree->viewport()) return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            // Another button would select a node without opening its page.
+            m_leftPress = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+            return !m_leftPress;
+        case QEvent::MouseButtonRelease: return static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton;
+        case QEvent::MouseMove:
+            // The press may collapse a branch, moving another row under the
+            // cursor: a drag would select that row while the page of the
+            // pressed one is shown.
+            return static_cast<QMouseEvent*>(event)->buttons() != Qt::NoButton;
+        default: return QWidget::eventFilter(watched, event);
+    }
+}
+
+void CLeftSettingsDlg::ClearShownNode() {
+    m_lastClicked = nullptr;
+    m_tree->setCurrentItem(nullptr);
+    m_tree->clearSelection();
 }
 
 CLeftSettingsDlg::~CLeftSettingsDlg() {
@@ -194,8 +211,13 @@ void CLeftSettingsDlg::RefreshTree() {
     if (!record || !record->parentItem) return;
 
     if (!wanted && record->item) {
-        // A later click on the node put back must open its page again.
+        // A later click on the node put back must open its page again; the
+        // highlight does not move on to a neighbour whose page is not shown.
         if (m_lastClicked == record->item) m_lastClicked = nullptr;
+        if (m_tree->currentItem() == record->item) {
+            m_tree->setCurrentItem(nullptr);
+            m_tree->clearSelection();
+        }
         delete record->item;
         record->item = nullptr;
         record->parentItem->setExpanded(true);

@@ -2,8 +2,9 @@
 // The settings panel: a tree of the parameter pages under one root, in five
 // groups. A mouse click on a node asks the page host (the main window) to
 // show that node's page; selecting with the keyboard only moves the
-// selection. The "485 set" node is present only while the logged-in camera
-// is of the model family that has an RS-485 port.
+// selection. Only left clicks select: other buttons and drags with a button
+// held leave the highlight on the node whose page is shown. The "485 set" node is present only while the logged-in
+// camera is of the model family that has an RS-485 port.
 #include <QEvent>
 #include <QString>
 #include <QWidget>
@@ -53,8 +54,9 @@ public:
     // After each login: adds or removes the "485 set" node.
     void RefreshTree();
     void ExpandNode(int page);
-    // Forgets the last clicked node, so the next click on it opens its page.
-    void ClearLastClicked() { m_lastClicked = nullptr; }
+    // The host shows no page any more: no node is highlighted, and the next
+    // click on the last clicked node opens its page again.
+    void ClearShownNode();
 
     QTreeWidget* Tree() const { return m_tree; }
     // The node with this page number (nullptr when absent from the tree).

@@ -3,11 +3,13 @@
 
 #include <QAudioDevice>
 #include <QComboBox>
+#include <QMenu>
 #include <QMediaDevices>
 #include <cstring>
 
 #include "core/services/IniFile.h"
 #include "gui/live/AudioOut.h"
+#include "gui/live/LiveStatus.h"
 #include "gui/live/SnapThread.h"
 #include "gui/live/Talk.h"
 #include "gui/live/VideoEvents.h"
@@ -38,7 +40,7 @@ protected:
     void MakePanel() {
         panel = std::make_unique<CLeftPlayDlg>();
         panel->SetFrontRaiser([this] { ++fronts; });
-        panel->SetFolderOpener([this](const QString& f) { opened << f; });
+        panel->SetFolderOpener([this](const QString& f) { return opened << f, opens; });
     }
     std::string Setting(const std::string& key) { return CIniFile(SettingsFilePath()).GetString("Config", key, ""); }
     void Preview(const QString& ip, const QString& port) {
@@ -57,6 +59,7 @@ protected:
     std::unique_ptr<CLeftPlayDlg> panel;
     int fronts = 0;
     QStringList opened;
+    bool opens = true;   // whether a file manager opens the folder
 };
 
 TEST_F(PlayPanel, SpeedListShowsTheStoredIndexAndStoresTheChoice) {
@@ -157,6 +160,15 @@ TEST_F(PlayPanel, PreviewChecksTheFormAndOpensTheRecord) {
     EXPECT_EQ(camera.opened.size(), 2u);
     EXPECT_TRUE(presenter.texts.isEmpty());
     EXPECT_EQ(fronts, 3);
+
+    // Enter in any field of the form is Preview.
+    camera.loggedIn = false;
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{panel->IpEdit(), panel->PasswordEdit(), panel->StreamList()}) {
+        const size_t before = camera.opened.size();
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(camera.opened.size(), before + 1) << field->objectName().toStdString();
+    }
 }
 
 TEST_F(PlayPanel, CameraButtonsWithoutALoginSendAndShowNothingAndThePresetFieldFiltersAsTyped) {
@@ -174,11 +186,11 @@ TEST_F(PlayPanel, CameraButtonsWithoutALoginSendAndShowNothingAndThePresetFieldF
     panel->Button("listen")->click();
     EXPECT_EQ(presenter.texts, (QStringList{"Not connected!", "Not connected!"}));
     EXPECT_EQ(panel->TalkButton()->text() + panel->ListenButton()->text(), "Start talkListen");
-    // Stop record enables both record buttons.
+    // Stop record leaves only Start record enabled.
     panel->StartRecordButton()->setEnabled(false);
     panel->StopRecordButton()->setEnabled(true);
     panel->StopRecordButton()->click();
-    EXPECT_TRUE(RecordButtons(true, true));
+    EXPECT_TRUE(RecordButtons(true, false));
 
     QLineEdit* preset = panel->PresetEdit();   // a cut text is selected
     preset->clear();
@@ -222,6 +234,42 @@ TEST_F(PlayPanel, FolderButtons) {
     panel->Button("recPath")->click();
     EXPECT_EQ(Setting("RecFiles"), app.file("RecFiles"));
     EXPECT_EQ(GetSnapDir(), chosen);
+
+    // A folder that cannot be made, or no file manager: said, nothing stored.
+    kytest::WriteBytes(app.file("afile"), "x");
+    answer = QString::fromStdString(app.file("afile/sub"));
+    panel->Button("snapPath")->click();
+    opens = false;
+    panel->Button("recOpen")->click();
+    EXPECT_EQ(GetSnapDir(), chosen);
+    ASSERT_EQ(presenter.texts.size(), 2);
+    EXPECT_EQ(presenter.texts[0], "The folder cannot be created:\n" + answer);
+    EXPECT_EQ(presenter.texts[1], "No file manager could open the folder:\n" + path("RecFiles/.._.._x"));
+    EXPECT_EQ(presenter.kinds, "ee");
+}
+
+// Ten cameras are remembered after their logins, newest first, without
+// their passwords; choosing one fills the form.
+TEST_F(PlayPanel, RecentCamerasAreRememberedWithoutPasswords) {
+    for (int n = 1; n <= 12; ++n) {
+        camera.Login("IPC");
+        camera.device = kytest::EmulatorRecord(n % 2, "secret-pw", "10.0.0." + std::to_string(n), 8000 + n);
+        panel->OnConnectionChanged(true);
+    }
+    camera.device = kytest::EmulatorRecord(0, "secret-pw", "10.0.0.5", 8005);   // again: to the front
+    panel->OnConnectionChanged(true);
+    std::string listed;
+    for (const RecentCamera& c : GetRecentCameras()) listed += c.ip.substr(7) + ":" + c.port + " ";
+    EXPECT_EQ(listed, "5:8005 12:8012 11:8011 10:8010 9:8009 8:8008 7:8007 6:8006 4:8004 3:8003 ");
+    EXPECT_EQ(kytest::ReadBytes(app.file("settings.ini")).find("secret-pw"), std::string::npos);
+    MakePanel();   // a new panel reads them back
+    ASSERT_EQ(panel->RecentMenu()->actions().size(), 10);
+    EXPECT_EQ(panel->RecentMenu()->actions()[1]->text(), "10.0.0.12:8012  admin  First stream");
+    panel->PasswordEdit()->setText("typed");
+    panel->RecentMenu()->actions()[2]->trigger();
+    EXPECT_EQ(panel->IpEdit()->text() + " " + panel->PortEdit()->text() + " " + panel->UserEdit()->text() + " " +
+                  panel->PasswordEdit()->text() + " " + QString::number(panel->StreamList()->currentIndex()),
+              "10.0.0.11 8011 admin typed 1");
 }
 
 TEST(SnapNames, TimeStamped) {
@@ -265,6 +313,9 @@ protected:
     void MakePanel() {
         panel = std::make_unique<CLeftPlayDlg>();
         panel->SetFrontRaiser([this] { ++fronts; });
+        panel->SetFolderOpener([this](const QString& f) { return opened << f, true; });
+        bar = std::make_unique<CLiveStatusBar>();
+        panel->AttachStatusBar(bar.get());
     }
     void Click(const char* name) {
         ASSERT_NE(panel->Button(name), nullptr) << name;
@@ -281,8 +332,10 @@ protected:
     }
     std::string CameraDir(const std::string& base) { return base + "/127.0.0.1"; }
 
+    std::unique_ptr<CLiveStatusBar> bar;
     std::unique_ptr<CLeftPlayDlg> panel;
     int fronts = 0;
+    QStringList opened;
 };
 
 TEST_F(PlayPanelCamera, PtzAndPresetButtonsSendOneCommandEach) {
@@ -353,18 +406,32 @@ TEST_F(PlayPanelCamera, SnapshotsAndRecordingsGoToNamedFilesAndClosingWaitsForSn
     Click("capture");
     ASSERT_TRUE(done());
     ASSERT_EQ(snaps().size(), 2);
+    // The status bar names the saved file; its button opens the folder.
+    EXPECT_EQ(bar->SavedFile().section('/', 0, -2).toStdString(), CameraDir(GetSnapDir()));
+    EXPECT_TRUE(snaps().contains(bar->SavedFile().section('/', -1)));
+    bar->OpenFolderButton()->click();
+    EXPECT_EQ(opened, QStringList{QString::fromStdString(CameraDir(GetSnapDir()))});
     for (int i = 0; i < 2; ++i)
         EXPECT_TRUE(QRegularExpression(QString("^Snap_\\d{8}-\\d{6}_%1\\.jpg$").arg(i)).match(snaps()[i]).hasMatch())
             << snaps()[i].toStdString();
     Click("startRecord");
     EXPECT_TRUE(video.IsRecording());
     EXPECT_EQ(buttons(), std::pair(false, true));
+    EXPECT_EQ(video.VideoWnd()->RecordText(), "REC 00:00");   // the red mark with its time
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video.VideoWnd()->RecordText() == "REC 00:01"; }, kWaitMs));
     ASSERT_TRUE(Frames(video.PlayWnd()->FramesShown() + 30));   // past the next key frame
     Click("stopRecord");
     EXPECT_FALSE(video.IsRecording());
-    EXPECT_EQ(buttons(), std::pair(true, true));
+    EXPECT_EQ(buttons(), std::pair(true, false));
+    EXPECT_EQ(video.VideoWnd()->RecordText(), "");
     const QStringList files = FilesIn(CameraDir(GetRecDir()));
     ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(bar->SavedFile().toStdString(), CameraDir(GetRecDir()) + "/" + files[0].toStdString());
+    // A recording the connection's end finished resets the buttons too.
+    Click("startRecord");
+    Click("stop");
+    EXPECT_EQ(buttons(), std::pair(true, false));
+    Connect(1);
     EXPECT_TRUE(QRegularExpression("^RecFile_\\d{8}-\\d{6}\\.avi$").match(files[0]).hasMatch())
         << files[0].toStdString();
     EXPECT_GT(fs::file_size(CameraDir(GetRecDir()) + "/" + files[0].toStdString()), 0u);
@@ -447,8 +514,10 @@ TEST(AudioOut, WithoutASoundDeviceNothingOpens) {
 }
 
 TEST_F(PlayPanelCamera, ListenAndMuteFollowTheSoundState) {
-    Click("listen");   // no sound output: stays muted
+    KY_SDK_SetAudioOutputFactory([]() -> KySdkAudioOutput* { return nullptr; });
+    Click("listen");   // no sound output: stays muted, and says so
     EXPECT_EQ(panel->ListenButton()->text(), "Listen");
+    EXPECT_EQ(presenter.texts, QStringList{"No sound output device could be opened!"});
     EXPECT_FALSE(video.IsListening() || video.VideoWnd()->ListeningMark());
     KY_SDK_SetAudioOutputFactory([]() -> KySdkAudioOutput* { return new FakeAudio; });
     Click("listen");

@@ -10,6 +10,7 @@
 #include "gui/live/ScreenPannel.h"
 #include "gui/live/VideoEvents.h"
 #include "gui/live/VideoWnd.h"
+#include "gui/live/LiveStatus.h"
 #include "tests/gui/live/LiveTestSupport.h"
 
 using kytest::EmulatorRecord;
@@ -323,6 +324,13 @@ TEST_F(VideoDlgTest, DisplayModeMenuStoresTheChoiceAndAppliesItWhilePlaying) {
 
 TEST_F(VideoDlgTest, PauseKeepsTheLoginUnlessRecordingAndResumeLogsInAgain) {
     Connect();
+    // The status bar's view: live with the picture's size and measured rates.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video.Status().fps > 0 && video.Status().kbps > 0; }, kWaitMs));
+    LiveStatus live = video.Status();
+    EXPECT_EQ(live.state, LiveStatus::State::Live);
+    EXPECT_EQ(live.camera, QString("127.0.0.1:%1").arg(kytest::Emulator().HttpPort()));
+    EXPECT_EQ(QSize(live.width, live.height), video.PlayWnd()->Picture().size());
+    EXPECT_LT(live.fps, 100);
     // Recording (and its mark) keeps the video running.
     ASSERT_EQ(video.StartRecord(app.file("rec.avi")), 0);
     EXPECT_TRUE(video.VideoWnd()->RecordingMark());
@@ -334,7 +342,9 @@ TEST_F(VideoDlgTest, PauseKeepsTheLoginUnlessRecordingAndResumeLogsInAgain) {
 
     video.PausePlay();
     EXPECT_TRUE(video.IsLoggedIn() && !video.IsPlaying());
+    EXPECT_EQ(video.Status().state, LiveStatus::State::Paused);
     video.ResumePlay();
+    EXPECT_EQ(video.Status().state, LiveStatus::State::Connecting);
     ASSERT_TRUE(QTest::qWaitFor([&] { return video.IsPlaying(); }, kWaitMs));
     EXPECT_EQ(observer.logins, 2);   // a new login
     ASSERT_TRUE(Frames(video.PlayWnd()->FramesShown() + 1));
@@ -351,6 +361,24 @@ TEST_F(VideoDlgTest, PauseKeepsTheLoginUnlessRecordingAndResumeLogsInAgain) {
     EXPECT_GT(std::filesystem::file_size(app.file("rec2.avi")), 0u);
     video.SetRecording(true);   // without a login nothing is kept
     EXPECT_EQ(video.GetLiveState().recording, 0);
+    EXPECT_EQ(video.Status().state, LiveStatus::State::None);
+}
+
+TEST(LiveStatusText, SaysWhatIsKnown) {
+    using S = LiveStatus::State;
+    const std::pair<LiveStatus, QString> rows[] = {
+        {{S::None, "1.2.3.4:80", 0, 1920, 1080, 25, 900}, "No camera connected"},
+        {{S::Connecting, "1.2.3.4:80", 1}, "1.2.3.4:80 · Second stream · Connecting..."},
+        {{S::Paused, "1.2.3.4:80", 0, 640, 360, 25, 900}, "1.2.3.4:80 · First stream · Paused"},
+        {{S::Reconnecting, "[::1]:8080", 0}, "[::1]:8080 · First stream · Reconnecting..."},
+        {{S::Live, "1.2.3.4:80", 0}, "1.2.3.4:80 · First stream · Live"},   // nothing measured yet
+        {{S::Live, "1.2.3.4:80", 0, 1920, 1080, 24.6, 2047.5},
+         "1.2.3.4:80 · First stream · Live · 1920×1080 · 25 fps · 2048 kbit/s"},
+    };
+    for (const auto& [status, text] : rows) EXPECT_EQ(LiveStatusText(status), text);
+    for (auto [seconds, text] :
+         {std::pair{-5, "00:00"}, {59, "00:59"}, {61, "01:01"}, {3600, "1:00:00"}, {36125, "10:02:05"}})
+        EXPECT_EQ(ElapsedText(seconds), text) << seconds;
 }
 
 TEST_F(VideoDlgTest, FullScreenByDoubleClickAndBackByEscapeOrDoubleClickRestoresTheParent) {
@@ -387,6 +415,7 @@ TEST(VideoDlgStream, LostStreamShowsReconnectingInTheTitle) {
     emu.Stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.VideoWnd()->Title() == "127.0.0.1 (reconnecting...)"; }, kWaitMs));
     EXPECT_TRUE(dlg.IsLoggedIn());
+    EXPECT_EQ(dlg.Status().state, LiveStatus::State::Reconnecting);
     dlg.Disconnect();
     EXPECT_TRUE(dlg.VideoWnd()->Title().isEmpty());
 }

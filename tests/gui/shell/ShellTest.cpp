@@ -8,10 +8,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -120,15 +122,25 @@ TEST_F(ShellTest, LayoutsShowTheirWindowsAndPauseAndResumeTheLiveVideo) {
     // Preview at start: play panel and live video only. Device list keeps the
     // tree; Search device only searches. Nobody logged in: no pause, no resume.
     EXPECT_EQ(Right(), video);
-    for (auto [button, right, tree] : {std::tuple{kSettings, none, true},
-                                       {kDeviceList, list, true},
-                                       {kSettings, none, true},
-                                       {kPreview, video, false},
-                                       {kSearch, list, false}}) {
+    // The button of the view shown stays down, whatever was clicked (twice, or Search device).
+    auto down = [&] {
+        std::vector<int> ids;
+        for (int id : {kPreview, kSettings, kDeviceList, kSearch})
+            if (w->Button(id)->isChecked()) ids.push_back(id);
+        return ids;
+    };
+    EXPECT_EQ(down(), std::vector<int>{kPreview});
+    for (auto [button, right, tree, shown] : {std::tuple{kSettings, none, true, kSettings},
+                                              {kSettings, none, true, kSettings},
+                                              {kDeviceList, list, true, kDeviceList},
+                                              {kSettings, none, true, kSettings},
+                                              {kPreview, video, false, kPreview},
+                                              {kSearch, list, false, kDeviceList}}) {
         Click(button);
         EXPECT_EQ(Right(), right) << button;
         EXPECT_EQ(w->SettingsPanel()->isVisible(), tree) << button;
         EXPECT_NE(w->PlayPanel()->isVisible(), tree) << button;
+        EXPECT_EQ(down(), std::vector<int>{shown}) << button;
     }
     EXPECT_TRUE(Item(1)->isExpanded());
     EXPECT_EQ(camera.pauses + camera.resumes, 0);
@@ -177,6 +189,53 @@ TEST_F(ShellTest, TreeClicksOpenEachPageOnceUntilPreview) {
     Open(6);
     EXPECT_EQ(pages[6]->refreshes, 3);
     EXPECT_TRUE(presenter.texts.isEmpty());
+}
+
+// After every step the highlighted node is the one whose page is shown.
+TEST_F(ShellTest, TreeHighlightsTheNodeOfThePageShown) {
+    FakeCamera camera;
+    camera.Login("IPC-10Z3");
+    MakeWindow();
+    Click(kSettings);
+    QTreeWidget* tree = w->SettingsPanel()->Tree();
+    // A press that collapses the open branch, a jitter with the button held
+    // (by then another row lies under the cursor), the release.
+    auto pressAndJitter = [&](int page, Qt::MouseButton button) {
+        const QPoint at = tree->visualItemRect(Item(page)).center();
+        QTest::mousePress(tree->viewport(), button, {}, at);
+        QMouseEvent move(QEvent::MouseMove, at + QPoint(0, 3), tree->viewport()->mapToGlobal(at + QPoint(0, 3)),
+                         Qt::NoButton, button, Qt::NoModifier);
+        QCoreApplication::sendEvent(tree->viewport(), &move);
+        QTest::mouseRelease(tree->viewport(), button, {}, at + QPoint(0, 3));
+        QTest::qWait(0);
+    };
+    const std::vector<QWidget*> none;
+    auto page = [&](int n) { return std::vector<QWidget*>{pages[n]}; };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int highlighted;   // page number of the node, -1 none
+        std::vector<QWidget*> right;
+    };
+    const Step steps[] = {
+        {"leaf", [&] { Open(8); }, 8, page(8)},
+        {"group below the open one", [&] { pressAndJitter(4, Qt::LeftButton); }, 4, page(23)},
+        {"right button", [&] { pressAndJitter(24, Qt::RightButton); }, 4, page(23)},
+        {"group above", [&] { pressAndJitter(1, Qt::LeftButton); }, 1, page(6)},
+        {"leaf in another group", [&] { Open(31); }, 31, page(31)},
+        {"485 node (no page in this build)", [&] { Open(30); }, 30, none},
+        {"485 node removed", [&] { camera.Login("IPC-10X9"); }, -1, none},
+        {"root", [&] { Open(0); }, 0, none},
+        {"leaf after the root", [&] { Open(24); }, 24, page(24)},
+        {"Preview and back", [&] { Click(kPreview), Click(kSettings); }, -1, none},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        const TreeNodeRecord* current = w->SettingsPanel()->RecordOf(tree->currentItem());
+        EXPECT_EQ(current ? current->page : -1, step.highlighted) << step.what;
+        EXPECT_EQ(tree->selectedItems().size(), step.highlighted < 0 ? 0u : 1u) << step.what;
+        EXPECT_EQ(Right(), step.right) << step.what;
+    }
 }
 
 TEST_F(ShellTest, TreeSendsThePageOfTheClickedNodeOnceAndOfARemovedNodeWhenBack) {
@@ -283,6 +342,15 @@ TEST_F(ShellTest, EscAndEnterDoNothingInTheMainWindowAndRestoreMaximisesAgain) {
     edit->show();
     int reactions = 0;
     QObject::connect(edit, &QLineEdit::returnPressed, [&] { ++reactions; });
+    // A form that takes Enter (the connection form) gets it.
+    auto* form = new QWidget(pages[24]);
+    form->setProperty("acceptsEnter", true);
+    auto* formEdit = new QLineEdit(form);
+    form->show();
+    int enters = 0;
+    QObject::connect(formEdit, &QLineEdit::returnPressed, [&] { ++enters; });
+    for (auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(formEdit, key);
+    EXPECT_EQ(enters, 2);
     QObject::connect(w->Button(kPreview), &QPushButton::clicked, [&] { ++reactions; });
     edit->setFocus();
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(edit, key);
