@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Pictures of the tool under Xvfb, for a look at its layout.
 #
-#   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR] [--lang FILE]
+#   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR] [--lang FILE] [--width W]
 #     The three layouts, the default-settings page, the tool login and the
-#     about box on a 1920x1080 screen, in a private network namespace (the
-#     device list is shown). --lang FILE (or KYCAM_LANG_FILE=FILE): the tool
-#     in that language.
+#     about box, in a private network namespace with a kycam-emulator whose
+#     discovery answers there: the device list during and after a search, the
+#     camera live (with its status bar), recording, and paused behind the
+#     settings. --lang FILE (or KYCAM_LANG_FILE=FILE): the tool in that
+#     language. --width W: a W x (W*9/16) screen (default 1920).
 #
 #   scripts/screenshots.sh pages OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]
 #     Every settings page that is built, read from a kycam-emulator on
@@ -74,18 +76,22 @@ fi
 if [ -z "${KY_SHOTS_NETNS:-}" ]; then
   KY_SHOTS_NETNS=1 exec "$root/tests/support/run-in-netns.sh" bash "$0" "$@"
 fi
-lang="${KYCAM_LANG_FILE:-}" args=()
+lang="${KYCAM_LANG_FILE:-}" width=1920 args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --lang) lang="$2"; shift 2 ;;
+    --width) width="$2"; shift 2 ;;
     *) args+=("$1"); shift ;;
   esac
 done
+[[ "$width" =~ ^[0-9]+$ ]] && [ "$width" -ge 640 ] || { echo "--width: a number of pixels, 640 or more" >&2; exit 2; }
 build="$(cd "${args[0]:-$root/build}" && pwd)"
 out="${args[1]:-$(mktemp -d /tmp/kycam-shots.XXXXXX)}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-shots_workdir "$build" admin
+shots_workdir "$build" tovel
 if [ -n "$lang" ]; then shots_lang "$lang"; fi
-timeout 60 xvfb-run -a -s "-screen 0 1920x1080x24" "$work/kycam-shots" layouts "$out"
+shots_emulator "$build"
+timeout 120 xvfb-run -a -s "-screen 0 ${width}x$((width * 9 / 16))x24" \
+    "$work/kycam-shots" layouts "$out" "127.0.0.1:$emu_port"
 ls -1 "$out"/*.png

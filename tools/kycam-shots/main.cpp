@@ -57,8 +57,11 @@
 #include "gui/kit/MessagePresenter.h"
 #include "gui/live/BrowserSDDlg.h"
 #include "gui/live/CameraWebView.h"
+#include "gui/controls/ListCtrlCl.h"
+#include "gui/discovery/SearchDlg.h"
 #include "gui/live/ClipPlayer.h"
 #include "gui/live/LeftPlayDlg.h"
+#include "gui/live/LiveStatus.h"
 #include "gui/live/PlayWnd.h"
 #include "gui/live/PlaybackDlg.h"
 #include "gui/live/ScreenPannel.h"
@@ -132,15 +135,51 @@ DeviceRecord CameraRecord(CKyCamToolDlg* w, const std::string& address) {
     return device;
 }
 
-int ShootLayouts(CKyCamToolApp& tool, const QString& out) {
+// With a camera (inside a private network namespace, where it answers the
+// search): the device list after a search, then the camera live, recording,
+// and paused behind the settings, each with its status bar.
+void ShootCamera(CKyCamToolDlg* w, const QString& out, const std::string& camera) {
+    auto* search = dynamic_cast<CSearchDlg*>(w->SearchView());
+    w->SearchDevice();
+    QCoreApplication::processEvents();
+    Save(w, out, QStringLiteral("devicelist-searching.png"));
+    if (search && !WaitUntil([&] { return !search->IsSearching() && search->List()->GetItemCount() > 0; }, 20000))
+        Fail("no camera answered the search");
+    Pause(300);
+    Save(w, out, QStringLiteral("devicelist.png"));
+
+    auto* panel = dynamic_cast<CLeftPlayDlg*>(w->PlayPanel());
+    w->OpenDevice(CameraRecord(w, camera));
+    CVideoDlg* video = g_pVideoDlg;
+    if (!panel || !video || !WaitUntil([&] { return video->Status().kbps > 0; }, 20000)) return Fail("no live video");
+    panel->OnCapture();
+    auto* bar = dynamic_cast<CLiveStatusBar*>(w->StatusBar());
+    if (bar) WaitUntil([&] { return !bar->SavedFile().isEmpty(); }, 5000);
+    Save(w, out, QStringLiteral("preview-live.png"));
+    if (bar) Save(bar, out, QStringLiteral("statusbar-live.png"));
+    panel->OnStartRecord();
+    Pause(2500);
+    Save(w, out, QStringLiteral("preview-recording.png"));
+    panel->OnStopRecord();
+    w->ShowParamSettings();
+    Pause(300);
+    Save(w, out, QStringLiteral("settings-paused.png"));
+    w->ShowPreview();
+}
+
+int ShootLayouts(CKyCamToolApp& tool, const QString& out, const std::string& camera) {
     CKyCamToolDlg* w = tool.MainWindow();
     Save(w, out, QStringLiteral("preview.png"));
     w->ShowParamSettings();
     Save(w, out, QStringLiteral("settings.png"));
     if (CLeftSettingsDlg* tree = w->SettingsPanel()) tree->ClickNode(tree->FindItem(24));
     Save(w, out, QStringLiteral("settings-defaults.png"));
-    w->ShowDeviceList();   // shown only: no search is started
-    Save(w, out, QStringLiteral("devicelist.png"));
+    if (camera.empty()) {
+        w->ShowDeviceList();   // shown only: no search is started
+        Save(w, out, QStringLiteral("devicelist.png"));
+    } else {
+        ShootCamera(w, out, camera);
+    }
     CLoginDlg login(tool.Store(), w);
     login.show();
     Save(&login, out, QStringLiteral("login.png"));
@@ -416,7 +455,7 @@ int main(int argc, char** argv) {
     int code = 0;
     QTimer::singleShot(500, tool.MainWindow(), [&] {
         CKyCamToolDlg* w = tool.MainWindow();
-        code = mode == "layouts"   ? ShootLayouts(tool, out)
+        code = mode == "layouts"   ? ShootLayouts(tool, out, camera)
                : mode == "live"    ? ShootLive(w, out, camera)
                : mode == "upgrade" ? ShootUpgrade(w, out, camera, argv[4], presenter)
                : mode == "lang"    ? CheckLanguage(tool, argv[2], camera)
