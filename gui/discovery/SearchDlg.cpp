@@ -245,11 +245,26 @@ void CSearchDlg::FillRow(int row, const DeviceRecord& device) {
     // Long UUIDs and versions do not fit their columns.
     QTreeWidgetItem* item = m_list->topLevelItem(row);
     for (int c = 1; c < kColumns; ++c) item->setToolTip(c, item->text(c));
-    // The UUID column grows to its longest identifier.
+    // The UUID column grows to its longest identifier; where the list is
+    // then too wide, columns wider than their texts give up the difference.
     constexpr int kUuidColumn = 5;
-    const int wanted = QFontMetrics(m_list->CellFont()).horizontalAdvance(item->text(kUuidColumn)) + 12;
-    if (wanted > m_list->header()->sectionSize(kUuidColumn))
-        m_list->header()->resizeSection(kUuidColumn, std::min(wanted, 480));
+    QHeaderView* header = m_list->header();
+    const QFontMetrics metrics(m_list->CellFont());
+    const int wanted = metrics.horizontalAdvance(item->text(kUuidColumn)) + 12;
+    if (wanted <= header->sectionSize(kUuidColumn)) return;
+    header->resizeSection(kUuidColumn, std::min(wanted, 480));
+    int excess = header->length() - m_list->viewport()->width();
+    for (int c : {2, 4, 6, 3}) {
+        if (excess <= 0) break;
+        int need = QFontMetrics(m_list->Header()->TextFont())
+                       .horizontalAdvance(header->model()->headerData(c, Qt::Horizontal).toString());
+        for (int r = 0; r < m_list->GetItemCount(); ++r)
+            need = std::max(need, metrics.horizontalAdvance(m_list->GetItemText(r, c)));
+        const int give = std::min(excess, header->sectionSize(c) - (need + 12));
+        if (give <= 0) continue;
+        header->resizeSection(c, header->sectionSize(c) - give);
+        excess -= give;
+    }
 }
 
 void CSearchDlg::UpdateCount() {
