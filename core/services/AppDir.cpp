@@ -114,6 +114,11 @@ void SetAppDirForTesting(std::string dir) {
     g_layout = PortableLayout(g_strAppDir);
 }
 
+void SetAppLayoutForTesting(AppLayout layout) {
+    g_strAppDir = layout.assets;
+    g_layout = std::move(layout);
+}
+
 AppLayout ResolveAppLayout(const std::string& exeDir, const std::function<const char*(const char*)>& env) {
     const size_t slash = exeDir.rfind('/');
     const std::string prefix = Parent(exeDir);
@@ -142,6 +147,11 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 }
 
 std::string AssetPath(const std::string& name) { return JoinPath(g_layout.assets, name); }
+
+std::vector<std::string> LanguageFolders(const AppLayout& layout) {
+    if (layout.installed) return {layout.config, layout.assets};
+    return {layout.assets};
+}
 
 bool PrepareUserFiles(const AppLayout& layout, bool copyDatabase) {
     if (!layout.installed) return true;

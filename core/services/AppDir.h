@@ -10,6 +10,7 @@
 //   recordings in the user's pictures and videos folders.
 #include <functional>
 #include <string>
+#include <vector>
 
 struct AppLayout {
     bool installed = false;
@@ -32,6 +33,7 @@ void InitAppDir();
 
 // The portable layout in dir.
 void SetAppDirForTesting(std::string dir);
+void SetAppLayoutForTesting(AppLayout layout);
 
 // The layout for an executable in exeDir; env returns an environment
 // variable's value or null.
@@ -44,6 +46,11 @@ std::string JoinPath(const std::string& dir, const std::string& name);
 
 // A read-only file of the program (language file, music.g711, skin image).
 std::string AssetPath(const std::string& name);
+
+// Folders a language file is looked for in, first match wins: installed, the
+// user's own settings folder before the shared one, so each user picks a
+// language by copying a file the package offers; portable, beside the program.
+std::vector<std::string> LanguageFolders(const AppLayout& layout);
 
 // Installed layout: makes the per-user folders (owner only) and, with
 // copyDatabase, copies the template db.dat when the user has none, readable by

@@ -22,20 +22,23 @@ int g_langChoice = -1;   // guarded by g_langLock, as are g_strLangFile and g_ho
 LangLookupHook g_hook = nullptr;
 
 void ChooseLanguageLocked() {
-    int number = 1;
-    for (const char* name : kLangFiles) {
-        const std::string path = AssetPath(name);
-        struct stat st {};
-        // A folder of that name is not a language file.
-        if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
-            g_langChoice = number;
-            g_strLangFile = path;
-            return;
+    const std::vector<std::string> folders = LanguageFolders(CurrentAppLayout());
+    for (const std::string& folder : folders) {
+        int number = 1;
+        for (const char* name : kLangFiles) {
+            const std::string path = JoinPath(folder, name);
+            struct stat st {};
+            // A folder of that name is not a language file.
+            if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+                g_langChoice = number;
+                g_strLangFile = path;
+                return;
+            }
+            ++number;
         }
-        ++number;
     }
     g_langChoice = 0;
-    g_strLangFile = AssetPath(kLangFiles[0]);
+    g_strLangFile = JoinPath(folders.back(), kLangFiles[0]);
 }
 
 }   // namespace

@@ -40,4 +40,6 @@ modes="$(stat -c %a "$c" "$c/settings.ini" "$d" "$d/db.dat" 2>&1 | tr '\n' ' ')"
 [ "$modes" = "700 644 700 600 " ] || fail "per-user file modes: $modes"
 cmp -s "$usr/share/kycameratool/db.dat" "$d/db.dat" || fail "db.dat is not the template"
 grep -qx "SnapFiles=$home/Pictures" "$c/settings.ini" || fail "snapshot folder"
+# The offered language file, once the user copies it, makes the tool Chinese.
+[ -s "$usr/share/kycameratool/languages/lang_chn.dat" ] || fail "no offered lang_chn.dat"
 echo "package test passed: $(basename "$deb")"

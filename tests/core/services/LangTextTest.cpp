@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/services/AppDir.h"
 #include "tests/support/TestFiles.h"
 
 using kytest::AppDirScope;
@@ -81,6 +82,24 @@ TEST_F(LangTextTest, DialogSectionsEncodingsAndLength) {
     ResetLangChoiceForTesting();
     EXPECT_EQ(GetLangText("Long"), Repeat("Щ", 199));
     EXPECT_EQ(GetLangText("Exact"), Repeat("ж", 199));
+}
+
+// Installed, a file in the user's settings folder comes before any file in
+// the shared folder, whatever their order in the list.
+TEST_F(LangTextTest, InstalledUserFolderComesFirst) {
+    AppLayout layout;
+    layout.installed = true;
+    layout.assets = m_app.file("share");
+    layout.config = m_app.file("config");
+    std::filesystem::create_directory(layout.assets);
+    std::filesystem::create_directory(layout.config);
+    SetAppLayoutForTesting(layout);
+    WriteBytes(layout.assets + "/lang_chn.dat", "[CONFIG]\nOK=确定\n");
+    WriteBytes(layout.config + "/lang_CHT.dat", "[CONFIG]\nOK=確定\n");
+    EXPECT_EQ(GetLangText("OK"), "確定");
+    std::filesystem::remove(layout.config + "/lang_CHT.dat");
+    ResetLangChoiceForTesting();
+    EXPECT_EQ(GetLangText("OK"), "确定");
 }
 
 TEST_F(LangTextTest, EmptyAppDirUsesTheWorkingDirectory) {
