@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -38,6 +39,35 @@ void InitFfmpeg() {
         // caller's terminal unless the program chose a level itself.
         if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
     });
+}
+
+// Whether the session description gave every stream's decoding parameters:
+// the codec of each, the parameter sets of the video (sprop-parameter-sets),
+// the rate and channels of the sound.
+bool DescribedBySdp(const AVFormatContext* in) {
+    bool video = false;
+    for (unsigned i = 0; i < in->nb_streams; ++i) {
+        const AVCodecParameters* p = in->streams[i]->codecpar;
+        if (p->codec_type == AVMEDIA_TYPE_VIDEO) {
+            if (p->codec_id == AV_CODEC_ID_NONE || p->extradata_size <= 0) return false;
+            video = true;
+        } else if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
+            if (p->codec_id == AV_CODEC_ID_NONE || p->sample_rate <= 0 || p->ch_layout.nb_channels <= 0) return false;
+        }
+    }
+    return video;
+}
+
+// The own splitting needs H.264 and sound that needs no parser either.
+bool OwnUnitsFit(const AVFormatContext* in) {
+    for (unsigned i = 0; i < in->nb_streams; ++i) {
+        const AVCodecParameters* p = in->streams[i]->codecpar;
+        if (p->codec_type == AVMEDIA_TYPE_VIDEO && p->codec_id != AV_CODEC_ID_H264) return false;
+        if (p->codec_type == AVMEDIA_TYPE_AUDIO && p->codec_id != AV_CODEC_ID_PCM_MULAW &&
+            p->codec_id != AV_CODEC_ID_PCM_ALAW && p->codec_id != AV_CODEC_ID_AAC)
+            return false;
+    }
+    return true;
 }
 
 }   // namespace
@@ -154,15 +184,23 @@ bool LivePlayer::Open() {
     AVDictionary* opts = nullptr;
     av_dict_set(&opts, "rtsp_transport", "tcp", 0);
     av_dict_set_int(&opts, "timeout", static_cast<int64_t>(config_.ioTimeoutMs) * 1000, 0);
-    // Small probing: a camera stream's parameters are in its SDP and first
-    // key frame; the defaults cost more than a second before the first frame.
+    // Small probing for a stream that its description leaves open; the
+    // defaults cost more than a second before the first frame.
     av_dict_set_int(&opts, "analyzeduration", 100000, 0);
     av_dict_set_int(&opts, "probesize", 32768, 0);
     SetDeadline(config_.ioTimeoutMs * 2);
     int err = avformat_open_input(&in_, url_.c_str(), nullptr, &opts);
     av_dict_free(&opts);
     if (err < 0) return false;   // avformat_open_input freed in_
-    if (avformat_find_stream_info(in_, nullptr) < 0) return false;
+    // Without probing the decoder starts at the first key picture, which
+    // the camera sends at once; probing would wait for its window first.
+    const bool described = DescribedBySdp(in_);
+    if (!described && avformat_find_stream_info(in_, nullptr) < 0) return false;
+    // Described H.264 is taken apart here instead of by FFmpeg's parser,
+    // which would hold every picture back for a frame interval.
+    ownUnits_ = described && OwnUnitsFit(in_);
+    if (ownUnits_) in_->flags |= AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN;
+    units_ = H264Units{};
 
     videoIndex_ = av_find_best_stream(in_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     audioIndex_ = av_find_best_stream(in_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -173,6 +211,8 @@ bool LivePlayer::Open() {
     video_ = avcodec_alloc_context3(vcodec);
     if (!video_ || avcodec_parameters_to_context(video_, vs->codecpar) < 0) return false;
     video_->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    // A picture comes out as soon as all its slices are decoded.
+    if (ownUnits_) video_->flags2 |= AV_CODEC_FLAG2_CHUNKS;
     // Slice threads add no delay; frame threads would hold pictures back.
     video_->thread_type = FF_THREAD_SLICE;
     video_->thread_count = 0;
@@ -192,9 +232,11 @@ bool LivePlayer::Open() {
     if (!frame_ || !audioFrame_) return false;
     waitKey_ = true;
 
+    // Unknown without probing: then taken from the first picture's parameter
+    // sets (the recorder assumes 25 without any).
     double fps = av_q2d(vs->avg_frame_rate);
     if (!(fps > 1 && fps <= 120)) fps = av_q2d(vs->r_frame_rate);
-    if (!(fps > 1 && fps <= 120)) fps = 25;
+    if (!(fps > 1 && fps <= 120)) fps = 0;
     {
         std::lock_guard lock(recordMutex_);
         avcodec_parameters_free(&videoPar_);
@@ -241,7 +283,9 @@ void LivePlayer::ReadLoop() {
             break;
         }
         if (pkt->size > 0) bytes_.fetch_add(pkt->size, std::memory_order_relaxed);
-        if (pkt->stream_index == videoIndex_) {
+        if (pkt->stream_index == videoIndex_ && ownUnits_) {
+            VideoUnits(pkt);
+        } else if (pkt->stream_index == videoIndex_) {
             {
                 std::lock_guard lock(recordMutex_);
                 if (recorder_ && !recorder_->WriteVideo(pkt)) recorder_.reset();
@@ -270,9 +314,38 @@ void LivePlayer::Close() {
     avcodec_free_context(&audioDec_);
     av_frame_free(&frame_);
     av_frame_free(&audioFrame_);
+    av_packet_free(&scratch_);
     swr_free(&swr_);
     if (in_) avformat_close_input(&in_);
     videoIndex_ = audioIndex_ = -1;
+}
+
+void LivePlayer::VideoUnits(const AVPacket* pkt) {
+    chunks_.clear();
+    doneUnits_.clear();
+    bool recording;
+    {
+        std::lock_guard lock(recordMutex_);
+        recording = recorder_ != nullptr;
+    }
+    units_.Push(pkt->data, static_cast<size_t>(pkt->size), pkt->pts, &chunks_, recording ? &doneUnits_ : nullptr);
+    if (!scratch_ && !(scratch_ = av_packet_alloc())) return;
+    auto fill = [&](const std::vector<uint8_t>& data, int64_t pts, bool key) {
+        av_packet_unref(scratch_);
+        if (av_new_packet(scratch_, static_cast<int>(data.size())) < 0) return false;
+        std::memcpy(scratch_->data, data.data(), data.size());
+        scratch_->pts = pts;
+        scratch_->flags = key ? AV_PKT_FLAG_KEY : 0;
+        scratch_->stream_index = videoIndex_;
+        return true;
+    };
+    for (const H264Units::Unit& u : doneUnits_) {
+        std::lock_guard lock(recordMutex_);
+        if (recorder_ && fill(u.data, u.pts, u.key) && !recorder_->WriteVideo(scratch_)) recorder_.reset();
+    }
+    for (const H264Units::Chunk& c : chunks_)
+        if (fill(c.data, pkt->pts, c.key)) DecodeVideo(scratch_);
+    av_packet_unref(scratch_);
 }
 
 void LivePlayer::DecodeVideo(const AVPacket* pkt) {
@@ -284,6 +357,11 @@ void LivePlayer::DecodeVideo(const AVPacket* pkt) {
     }
     if (avcodec_send_packet(video_, pkt) < 0) return;
     while (avcodec_receive_frame(video_, frame_) == 0) {
+        if (!gotFrame_) {
+            const double fps = av_q2d(video_->framerate);
+            std::lock_guard lock(recordMutex_);
+            if (fps_ <= 0 && fps > 1 && fps <= 120) fps_ = fps;
+        }
         if (frame_->width > 0 && frame_->height > 0) Present(frame_);
         av_frame_unref(frame_);
     }

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/sdk/H264Units.h"
 #include "core/sdk/KySdk.h"
 
 struct AVCodecContext;
@@ -105,6 +106,7 @@ private:
     bool Open();
     void ReadLoop();
     void Close();
+    void VideoUnits(const AVPacket* pkt);
     void DecodeVideo(const AVPacket* pkt);
     void DecodeAudio(const AVPacket* pkt);
     void Present(const AVFrame* frame);
@@ -131,6 +133,11 @@ private:
     std::vector<int16_t> samples_;
     int videoIndex_ = -1, audioIndex_ = -1;
     bool waitKey_ = true;
+    bool ownUnits_ = false;   // video split by units_, not by FFmpeg's parser
+    H264Units units_;
+    std::vector<H264Units::Chunk> chunks_;
+    std::vector<H264Units::Unit> doneUnits_;
+    AVPacket* scratch_ = nullptr;
     bool gotFrame_ = false;
     bool lost_ = false;   // StreamState(false) was reported
 
@@ -145,7 +152,7 @@ private:
     AVCodecParameters* videoPar_ = nullptr;   // of the open stream, for recordings
     AVCodecParameters* audioPar_ = nullptr;
     int videoTbNum_ = 1, videoTbDen_ = 90000, audioTbNum_ = 1, audioTbDen_ = 8000;
-    double fps_ = 25;
+    double fps_ = 0;   // 0: not known (yet)
     bool streamOpen_ = false;
 
     std::atomic<int64_t> frames_{0};

@@ -1,19 +1,26 @@
 // Live media of the SDK against kycam-emulator on loopback: play, stop while
 // the camera hangs, reconnect, snapshots, recordings, sound, and the drawing
 // layer on its own and edited through the SDK calls.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "core/sdk/H264Units.h"
 #include "core/sdk/KySdk.h"
 #include "core/sdk/MediaDrawLayer.h"
 #include "tests/core/sdk/SdkTestSupport.h"
@@ -35,7 +42,7 @@ class TestSurface : public KySdkSurface {
 public:
     struct Seen {
         int frames = 0, width = 0, height = 0, stride = 0, mode = -1;
-        std::vector<uint8_t> last;
+        std::vector<uint8_t> last, first;   // first: when keepFirst, the first picture after it was set
         std::vector<bool> states;
         uint32_t Pixel(int x, int y) const {
             uint32_t v;
@@ -47,6 +54,7 @@ public:
         std::lock_guard lock(mutex_);
         seen_.frames++, seen_.width = width, seen_.height = height, seen_.stride = stride, seen_.mode = mode;
         seen_.last.assign(pixels, pixels + size_t(stride) * height);
+        if (keepFirst.exchange(false)) seen_.first = seen_.last;
     }
     void StreamState(bool connected) override {
         std::lock_guard lock(mutex_);
@@ -69,6 +77,7 @@ public:
         return Poll([&] { return Frames() >= target; }, 30000);
     }
     int viewW = 0, viewH = 0;
+    std::atomic<bool> keepFirst{false};
 
 private:
     mutable std::mutex mutex_;
@@ -93,6 +102,76 @@ std::string DecodeErrors(const fs::path& file) {
                                 {.mergeStderr = true})
         .out;
 }
+
+bool SendAll(int fd, const std::string& data) {
+    return ::send(fd, data.data(), data.size(), MSG_NOSIGNAL) == ssize_t(data.size());
+}
+
+// A loopback relay to the emulator's RTSP port that takes the H.264
+// parameter sets out of the session description, as some cameras send it.
+// One connection at a time; replies go whole until the description passed.
+class StripParameterSets {
+public:
+    explicit StripParameterSets(int target) : listen_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t len = sizeof a;
+        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), len);
+        ::listen(listen_, 4);
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this, a, target]() mutable {
+            a.sin_port = htons(uint16_t(target));
+            while (!stop_) {
+                pollfd p{listen_, POLLIN, 0};
+                if (::poll(&p, 1, 50) <= 0) continue;
+                const int client = ::accept(listen_, nullptr, nullptr), camera = ::socket(AF_INET, SOCK_STREAM, 0);
+                if (::connect(camera, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) Relay(client, camera);
+                ::close(client), ::close(camera);
+            }
+        });
+    }
+    ~StripParameterSets() {
+        stop_ = true;
+        thread_.join();
+        ::close(listen_);
+    }
+    int Port() const { return port_; }
+    std::atomic<int> stripped{0};   // descriptions changed
+
+private:
+    void Relay(int client, int camera) {
+        std::string pending;
+        bool done = false;
+        for (char buf[65536]; !stop_;) {
+            pollfd p[2] = {{client, POLLIN, 0}, {camera, POLLIN, 0}};
+            if (::poll(p, 2, 50) < 0) return;
+            for (int i : {0, 1}) {
+                const ssize_t n = p[i].revents ? ::recv(p[i].fd, buf, sizeof buf, 0) : 1;
+                if (n <= 0) return;
+                if (p[i].revents && (i == 0 || done) && !SendAll(p[1 - i].fd, std::string(buf, size_t(n)))) return;
+                if (p[i].revents && i == 1 && !done) pending.append(buf, size_t(n));
+            }
+            for (size_t end; !done && (end = pending.find("\r\n\r\n")) != std::string::npos;) {
+                const size_t at = pending.find("Content-Length: ");
+                const size_t body = at < end ? size_t(std::atoi(pending.c_str() + at + 16)) : 0;
+                if (pending.size() < end + 4 + body) break;
+                std::string reply = pending.substr(0, end + 4 + body);
+                pending.erase(0, reply.size());
+                if (const size_t sprop = reply.find("sprop-parameter-sets=", end); sprop != std::string::npos) {
+                    reply.erase(sprop, reply.find_first_of(";\r", sprop) + 1 - sprop);
+                    reply.replace(at + 16, reply.find('\r', at) - at - 16, std::to_string(reply.size() - end - 4));
+                    done = true;
+                    ++stripped;
+                }
+                if (!SendAll(client, reply) || (done && !SendAll(client, pending))) return;
+            }
+        }
+    }
+
+    int listen_, port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 KY_DRAW_ITEM Item(const char* label, int l, int t, int r, int b, KY_COLOR* color) {
     KY_DRAW_ITEM it{{}, l, t, r, b, 1, 3, 4, 24, 2, color};
@@ -184,6 +263,35 @@ TEST_F(SdkMedia, BothStreamsPlayWithTheirPictureSizeAndTheSnapshotIsAJpegOfIt) {
     EXPECT_EQ(surface_.Frames(), frames);
     EXPECT_NE(KY_SDK_StopRealPlay(handle_), 0);
     EXPECT_TRUE(surface_.Get().states.empty());   // never lost
+}
+
+// The first picture is whole (a picture decoded before all of it arrived
+// would end in flat concealment rows), also when the description lacks the
+// parameter sets and the stream is probed instead.
+TEST_F(SdkMedia, FirstPictureIsWholeWithAndWithoutParameterSetsInTheDescription) {
+    Start();
+    std::unique_ptr<StripParameterSets> relay;
+    for (const bool strip : {false, true}) {
+        if (strip) {
+            relay = std::make_unique<StripParameterSets>(emu_->RtspPort());
+            kytest::EmuRoutes{emu_->HttpPort()}.Set("rtspport", std::to_string(relay->Port()));
+        }
+        surface_.keepFirst = true;
+        Login();
+        Play(1);
+        EXPECT_EQ(PicInfo(), std::make_pair(1280, 720)) << "strip " << strip;
+        const TestSurface::Seen seen = surface_.Get();
+        ASSERT_EQ(seen.first.size(), size_t(1280 * 4 * 720));
+        // The colours of the bottom 16 rows: bars, pulses and text, not one flat grey.
+        std::set<uint32_t> colours;
+        for (size_t at = seen.first.size() - 16 * 1280 * 4; at < seen.first.size(); at += 4 * 7)
+            colours.insert(
+                uint32_t(seen.first[at] >> 4 | (seen.first[at + 1] >> 4) << 4 | (seen.first[at + 2] >> 4) << 8));
+        EXPECT_GT(colours.size(), 4u) << "strip " << strip;
+        KY_SDK_Logout(handle_);
+        handle_ = 0;
+    }
+    EXPECT_EQ(relay->stripped, 1);
 }
 
 TEST_F(SdkMedia, StopReturnsWhileTheCameraHangs) {
@@ -314,6 +422,81 @@ TEST_F(SdkMedia, DraggedRectangleIsReportedAndPainted) {
     // The edited rectangle is what the next pictures show.
     ASSERT_TRUE(surface_.WaitFrames(2));
     EXPECT_EQ(surface_.Get().Pixel(201, 151), 0xFF00FF00u);
+}
+
+// ---- H.264 taken apart without FFmpeg's parser -------------------------------
+
+// A packet as the depacketizer gives it: NAL units behind start codes
+// ("5:101" type 5, 101 bytes, first slice; "5/:40" a later slice), or a
+// continuing fragment ("+100", 100 bytes).
+struct UnitPacket {
+    int64_t pts;
+    std::vector<std::string> parts;
+};
+
+std::vector<uint8_t> PacketBytes(const UnitPacket& p) {
+    std::vector<uint8_t> out;
+    for (const std::string& part : p.parts) {
+        if (part[0] == '+') {
+            out.insert(out.end(), size_t(std::stoi(part.substr(1))), 0x55);
+            continue;
+        }
+        const int type = std::stoi(part);
+        const size_t size = size_t(std::stoi(part.substr(part.find(':') + 1)));
+        out.insert(out.end(), {0, 0, 0, 1, uint8_t(0x60 | type)});
+        std::vector<uint8_t> body(size - 1, 0x55);
+        body[0] = part.find('/') != std::string::npos ? 0x40 : 0x80;   // first_mb_in_slice != 0, or 0
+        if (type == 6) body[0] = 6, body[1] = 2;                       // an SEI recovery point
+        out.insert(out.end(), body.begin(), body.end());
+    }
+    return out;
+}
+
+// "[7 8 5]368k": the NAL types and size of a chunk or unit, k when key.
+std::string Describe(const std::vector<uint8_t>& d, bool key) {
+    std::string types;
+    for (size_t i = 0; i + 4 < d.size(); ++i)
+        if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 0 && d[i + 3] == 1)
+            types += (types.empty() ? "" : " ") + std::to_string(d[i + 4] & 0x1F);
+    return "[" + types + "]" + std::to_string(d.size()) + (key ? "k" : "");
+}
+
+TEST(SdkH264Units, SlicesReachTheDecoderAsSoonAsTheyAreCompleteAndUnitsWhenTheyEnd) {
+    const struct {
+        const char* what;
+        std::vector<UnitPacket> packets;
+        std::string want;   // per packet: "U" units, then chunks; packets separated by '|'
+    } cases[] = {
+        {"a fragmented key slice is ready at its short last fragment, a small slice at once",
+         {{1, {"7:10", "8:5"}}, {1, {"5:101"}}, {1, {"+100"}}, {1, {"+100"}}, {1, {"+40"}}, {2, {"1:50"}}},
+         "|||| [7 8 5]368k| U[7 8 5]368k [1]54"},
+        {"fragments all of one size: complete only when the next unit starts",
+         {{1, {"5:101"}}, {1, {"+100"}}, {1, {"+100"}}, {2, {"9:2"}}, {2, {"1:101"}}, {2, {"+100"}}},
+         "||| U[5]305k [5]305k||"},
+        {"a guess proven wrong: the slice again whole, no more guessing",
+         {{1, {"5:101"}}, {1, {"+100"}}, {1, {"+60"}}, {1, {"+30"}}, {2, {"1:20"}}, {2, {"+100"}}, {3, {"1:20"}}},
+         "|| [5]265k|| U[5]295k [5]295k|| U[1]124 [1]124"},
+        {"joined in the middle of a slice; an access unit delimiter ends a unit",
+         {{1, {"+100"}}, {1, {"+40"}}, {1, {"9:2", "1:30"}}, {1, {"9:2", "5:30"}}},
+         "|| [9 1]40| U[9 1]40 [9 5]40k"},
+        {"a recovery point makes an I slice key; a later slice of a picture is not key",
+         {{1, {"6:8", "1:30"}}, {2, {"5/:30"}}, {3, {"5:30"}}, {4, {"9:2"}}},
+         " [6 1]46k| U[6 1]46k| U[5]34 [5]34| U[5]34k [5]34k"},
+    };
+    for (const auto& c : cases) {
+        ky::sdk::H264Units units;
+        std::string got;
+        for (size_t i = 0; i < c.packets.size(); ++i) {
+            std::vector<ky::sdk::H264Units::Chunk> chunks;
+            std::vector<ky::sdk::H264Units::Unit> done;
+            const std::vector<uint8_t> bytes = PacketBytes(c.packets[i]);
+            units.Push(bytes.data(), bytes.size(), c.packets[i].pts, &chunks, &done);
+            if (i) got += "|";
+            for (const auto& u : done) got += " U" + Describe(u.data, u.key);
+            for (const auto& ch : chunks) got += " " + Describe(ch.data, ch.key);
+        }
+        EXPECT_EQ(got, c.want) << c.what;
+    }
 }
 
 TEST(SdkDrawLayer, PaintsVisibleRectanglesWithPenWidthAndClips) {
