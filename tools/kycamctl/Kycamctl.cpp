@@ -55,7 +55,9 @@ Options:
                  that is no terminal: its first line)
   --password-file FILE  the password is the first line of FILE
   --timeout MS   receive time-out (default 3000)
-  --json         print records as one JSON object
+  --json         print records as one JSON object; with --hosts one JSON array,
+                 a camera an entry in the order of the file: {host, port, ok,
+                 exit, result} (its output) or {..., error}
   --yes          do not ask before reboot or factory-reset
   --stream 0|1   stream of the video/audio pages (default 0)
   --hosts FILE   run the command on every camera of FILE in parallel: one camera
@@ -997,6 +999,45 @@ const char* ExitText(int status) {
     }
 }
 
+struct HostResult {
+    int status = 0;
+    std::string out, err;
+};
+
+// The worst exit status of a batch: the highest failure.
+int WorstStatus(const std::vector<HostResult>& results) {
+    int worst = kOk;
+    for (const HostResult& r : results)
+        if (r.status != kOk) worst = worst == kOk ? r.status : std::max(worst, r.status);
+    return worst;
+}
+
+// One JSON array in the order of the hosts file: {host, port, ok, exit} and
+// the camera's output as "result" (its JSON document, or its text) or its
+// error message as "error".
+int PrintHostsJson(const std::vector<Camera>& cameras, const std::vector<HostResult>& results, uint16_t defaultPort,
+                   std::ostream& out) {
+    Json all = Json::array();
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        const HostResult& r = results[i];
+        int port = defaultPort;
+        if (!cameras[i].port.empty()) ParseInt(cameras[i].port, port);
+        Json j = {{"host", cameras[i].host}, {"port", port}, {"ok", r.status == kOk}, {"exit", r.status}};
+        if (r.status == kOk) {
+            Json result = Json::parse(r.out, nullptr, false);
+            j["result"] = r.out.empty() ? Json() : result.is_discarded() ? Json(r.out) : result;
+        } else {
+            std::string message = r.err.substr(0, r.err.find("\nTry 'kycamctl --help'"));
+            if (message.rfind("kycamctl: ", 0) == 0) message.erase(0, 10);
+            while (!message.empty() && message.back() == '\n') message.pop_back();
+            j["error"] = message.empty() ? ExitText(r.status) : message;
+        }
+        all.push_back(std::move(j));
+    }
+    out << all.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    return WorstStatus(results);
+}
+
 int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostream& out, std::ostream& err) {
     const std::vector<Camera> cameras = LoadHosts(o.hostsFile);
     // The same command line for each camera, without --hosts, with the
@@ -1014,13 +1055,11 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
     // The password found once (asked, or read from its file) for every camera;
     // these arguments never reach the process list.
     base.insert(base.end(), {"-p", o.password});
-    struct Result {
-        int status = 0;
-        std::string out, err;
-    };
-    std::vector<Result> results(cameras.size());
+    std::vector<HostResult> results(cameras.size());
     std::atomic<size_t> next{0}, done{0};
     std::mutex progressMutex;
+    // With --json the counting line is for a person at a terminal only.
+    const bool progress = !o.json || (&err == &std::cerr && isatty(STDERR_FILENO));
     auto worker = [&] {
         for (size_t i; (i = next++) < cameras.size();) {
             const Camera& c = cameras[i];
@@ -1040,7 +1079,7 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
             std::lock_guard lock(progressMutex);
             if (o.rest[0] == "upgrade" || o.wait)
                 err << finished << "/" << cameras.size() << " cameras done\n" << std::flush;
-            else
+            else if (progress)
                 err << "\r" << finished << "/" << cameras.size() << " cameras done" << std::flush;
         }
     };
@@ -1053,9 +1092,10 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
     for (size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
     for (auto& t : pool) t.join();
     if (live) ShareProgress(nullptr, nullptr);
-    err << "\n";
+    if (progress) err << "\n";
 
-    int worst = kOk;
+    if (o.json) return PrintHostsJson(cameras, results, o.port, out);
+
     size_t width = 6;
     for (const Camera& c : cameras) width = std::max(width, CameraName(c).size());
     for (size_t i = 0; i < cameras.size(); ++i) {
@@ -1069,9 +1109,8 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
         if (detail.rfind("kycamctl: ", 0) == 0) detail.erase(0, 10);
         out << name << std::string(width - name.size() + 2, ' ') << ExitText(results[i].status)
             << (detail.empty() ? "" : "  (" + detail + ")") << "\n";
-        if (results[i].status != kOk) worst = worst == kOk ? results[i].status : std::max(worst, results[i].status);
     }
-    return worst;
+    return WorstStatus(results);
 }
 
 }   // namespace

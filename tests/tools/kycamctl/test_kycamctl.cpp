@@ -1,9 +1,15 @@
 // kycamctl against a scripted loopback camera: exit statuses, what is sent,
 // and that bad input never reaches the camera.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "tests/support/ChildProcess.h"
@@ -143,6 +149,81 @@ TEST(Kycamctl, ManyCamerasFromAHostsFile) {
         if (bad != "/dev/zero") kytest::WriteBytes(hosts, bad);
         EXPECT_EQ(2, Ctl(0, {"--hosts", bad == "/dev/zero" ? bad : hosts, "get", "cloud"}).status) << bad;
     }
+}
+
+// A camera on loopback that takes connections at once and holds each reply
+// until `together` connections are open (or 2 s passed): the most open at
+// once shows how many the client ran in parallel.
+class CountingCamera {
+public:
+    explicit CountingCamera(int together) : together_(together) {
+        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t len = sizeof a;
+        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), len);
+        ::listen(listen_, 64);
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+        accepter_ = std::thread([this] {
+            for (int fd; (fd = ::accept(listen_, nullptr, nullptr)) >= 0;)
+                serving_.emplace_back([this, fd] { Serve(fd); });
+        });
+    }
+    ~CountingCamera() {
+        ::shutdown(listen_, SHUT_RDWR);
+        accepter_.join();
+        for (auto& t : serving_) t.join();
+        ::close(listen_);
+    }
+    int port = 0, most = 0;
+
+private:
+    void Serve(int fd) {
+        std::string request;
+        char buf[4096];
+        for (ssize_t n; request.find("\r\n\r\n") == std::string::npos && (n = ::recv(fd, buf, sizeof buf, 0)) > 0;)
+            request.append(buf, size_t(n));
+        {
+            std::unique_lock lock(mutex_);
+            most = std::max(most, ++open_);
+            if (open_ >= together_) pass_ = together_;
+            changed_.notify_all();
+            changed_.wait_for(lock, std::chrono::seconds(2), [&] { return pass_ > 0; });
+            if (pass_ > 0) --pass_;
+            --open_;
+        }
+        const std::string reply = ScriptedServer::HttpReply("var cloud_enable=1;\r\n");
+        ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+        ::close(fd);
+    }
+    int together_, listen_, open_ = 0, pass_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread accepter_;
+    std::vector<std::thread> serving_;
+};
+
+// With --json: one array in the order of the file, unreachable cameras with
+// their error; --parallel bounds the connections open at once.
+TEST(Kycamctl, HostsAsOneJsonDocumentWithBoundedParallelism) {
+    CountingCamera camera(3);
+    kytest::TempDir dir;
+    std::string hosts;
+    for (int i = 0; i < 6; ++i) hosts += "127.0.0.1:" + std::to_string(camera.port) + "\n";
+    hosts += "[::1]:" + std::to_string(ScriptedServer::ClosedPort()) + "\n";
+    kytest::WriteBytes(dir.file("hosts"), hosts);
+    const auto r = Ctl(0, {"--hosts", dir.file("hosts"), "--parallel", "3", "--json", "get", "cloud"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "");   // no progress line: not a terminal
+    const auto doc = nlohmann::json::parse(r.out);
+    ASSERT_EQ(doc.size(), 7u) << r.out;
+    EXPECT_EQ(doc[0], nlohmann::json::parse(R"({"host": "127.0.0.1", "port": )" + std::to_string(camera.port) +
+                                            R"(, "ok": true, "exit": 0, "result": {"cloud_enable": 1}})"));
+    EXPECT_EQ(doc[6]["host"], "::1");
+    EXPECT_EQ(doc[6]["exit"], 3);
+    EXPECT_TRUE(Has(doc[6].value("error", ""), "could not connect")) << doc[6];
+    EXPECT_FALSE(doc[6].contains("result"));
+    EXPECT_EQ(camera.most, 3);
 }
 
 // Neither an environment password nor a password file shows in the process
