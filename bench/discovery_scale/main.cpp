@@ -5,7 +5,9 @@
 // prints for every run the time from the search start until the last camera
 // arrived, how many were found, duplicates and losses. The peer is one run of
 // the real `kycamctl discover --timeout 1500` in the same namespace (its wall
-// time and the cameras it listed).
+// time and the cameras it listed): no program outside this project speaks
+// the cameras' search protocol, so the peer is what a user waits for at the
+// command line, which listens for its whole time-out.
 //
 // Discovery sends broadcast and multicast, so all of this happens inside a
 // private network namespace whose only interface is loopback: started

@@ -4,7 +4,10 @@
 // loopback, pinned to one CPU, and measures CGI GET requests/s with wrk
 // (Basic authentication header as curl sends it). The peer is Python's
 // http.server serving a file of the same size on loopback, pinned to the
-// same CPU and measured the same way in the same run. Then starts 250
+// same CPU and measured the same way in the same run: the general HTTP
+// server at hand, threaded as `python3 -m http.server` runs; it closes the
+// connection after each reply (HTTP/1.0) as the emulated camera does, so
+// both do the same work per request. Then starts 250
 // cameras without RTSP and reads their resident memory from /proc.
 // Ends with one line: emu_rps=... peer_rps=... ratio=... rss250_mb=...
 #include <netinet/in.h>
