@@ -26,9 +26,17 @@ int DeviceFinder::Open() {
 }
 
 bool DeviceFinder::Wait(const char* deviceId, DeviceInfo* found, int* seen) {
-    if (seen) *seen = 0;
-    if (deviceId == nullptr || (multicast_ == 0 && broadcast_ == 0)) return false;
+    if (deviceId == nullptr) {
+        if (seen) *seen = 0;
+        return false;
+    }
     const std::string wanted = deviceId;
+    return WaitFor([&](const DeviceInfo& d) { return FieldText(d.deviceId) == wanted; }, found, seen);
+}
+
+bool DeviceFinder::WaitFor(const std::function<bool(const DeviceInfo&)>& wanted, DeviceInfo* found, int* seen) {
+    if (seen) *seen = 0;
+    if (multicast_ == 0 && broadcast_ == 0) return false;
     {
         std::lock_guard lock(mutex_);
         devices_.clear();
@@ -38,10 +46,15 @@ bool DeviceFinder::Wait(const char* deviceId, DeviceInfo* found, int* seen) {
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.timeoutMs);
     std::unique_lock lock(mutex_);
-    const bool ok = changed_.wait_until(lock, deadline, [&] { return devices_.count(wanted) != 0; });
-    if (ok && found) *found = devices_.at(wanted);
+    const DeviceInfo* match = nullptr;
+    changed_.wait_until(lock, deadline, [&] {
+        for (const auto& [id, info] : devices_)
+            if (wanted(info)) return (match = &info) != nullptr;
+        return false;
+    });
+    if (match && found) *found = *match;
     if (seen) *seen = static_cast<int>(devices_.size());
-    return ok;
+    return match != nullptr;
 }
 
 void DeviceFinder::Close() {

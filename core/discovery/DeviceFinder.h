@@ -3,6 +3,7 @@
 // after a firmware upgrade: probe both search channels once, then wait for
 // the device's identifier to answer.
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +37,9 @@ public:
     // did, with its record in *found. *seen is the number of distinct devices
     // that answered meanwhile.
     bool Wait(const char* deviceId, DeviceInfo* found = nullptr, int* seen = nullptr);
+    // The same for the first device that wanted accepts.
+    bool WaitFor(const std::function<bool(const DeviceInfo&)>& wanted, DeviceInfo* found = nullptr,
+                 int* seen = nullptr);
 
     // Closes the channels (no callback runs after this) and forgets the devices.
     void Close();

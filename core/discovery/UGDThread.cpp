@@ -21,6 +21,7 @@ CUGDThread::~CUGDThread() {
 
 unsigned CUGDThread::Run() {
     const UpgradeTask task = m_task;
+    if (ky::FieldText(m_device.info.deviceId).empty()) IdentifyByAddress();
     const auto start = std::chrono::steady_clock::now();
     CCgiClient client;
     const int uploaded = client.UploadFile(task);
@@ -33,6 +34,27 @@ unsigned CUGDThread::Run() {
     // A copy: onEnd may delete this object.
     if (const auto end = onEnd) end(result, this);
     return 0;
+}
+
+// A camera opened by address, not picked from the device list, has no
+// identifier, MAC or version to recognise it by after its restart: ask the LAN
+// who answers at its address before the upload changes anything.
+void CUGDThread::IdentifyByAddress() {
+    const std::string ip(ky::FieldText(m_device.info.ip));
+    const std::string port(ky::FieldText(m_device.info.httpPort));
+    if (ip.empty()) return;
+    ky::DeviceFinder finder(finderOptions);
+    if (finder.Open() != 0) return;
+    DeviceInfo found{};
+    if (finder.WaitFor(
+            [&](const DeviceInfo& d) {
+                return ky::FieldText(d.ip) == ip && (port.empty() || ky::FieldText(d.httpPort) == port);
+            },
+            &found)) {
+        KY_TRACE("Line-%d Upgrading %s, found as %s\n", __LINE__, ip.c_str(),
+                 std::string(ky::FieldText(found.deviceId)).c_str());
+        m_device.info = found;
+    }
 }
 
 bool CUGDThread::WaitForReturn(const UpgradeTask& task) {

@@ -43,6 +43,7 @@ public:
     ky::DeviceFinder::Options finderOptions;
 
 private:
+    void IdentifyByAddress();
     bool WaitForReturn(const UpgradeTask& task);
 
     UpgradeTask m_task;

@@ -324,16 +324,25 @@ TEST_F(ResetPage, LensTypeAndProgressValuesDriveThePage) {
 
 // The camera's return is seen by discovery, so these run only in a private
 // network namespace (ctest runs them there as pages_system_upgrade_netns).
-// The parameter: the emulator's restart time and the closing message.
-class UpgradeNetns : public ResetPage, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
+// The parameter: the emulator's restart time, the closing message, and
+// whether the camera was opened by address (no identifier to look for).
+struct UpgradeCase {
+    const char* restartMs;
+    const char* message;
+    bool byAddress;
+};
+class UpgradeNetns : public ResetPage, public ::testing::WithParamInterface<UpgradeCase> {
 protected:
     void SetUp() override {
         if (!ky::test::OnlyLoopback()) GTEST_SKIP() << "needs a private network namespace";
         withDiscovery = true;
-        emulatorArgs = {"--restart-ms", GetParam().first};
+        emulatorArgs = {"--restart-ms", GetParam().restartMs};
         ResetPage::SetUp();
         CP_ResetDlg::SetUpgradeLimits({.passMs = 100, .firstLookPass = 5, .maxPasses = 100, .maxMs = 8000});
-        ASSERT_TRUE(ky::DeviceFinder::Find(EmuGet("name").c_str(), &camera.device.info));
+        if (GetParam().byAddress)
+            EmuSet("ip", "127.0.0.1");   // where the page's camera was opened
+        else
+            ASSERT_TRUE(ky::DeviceFinder::Find(EmuGet("name").c_str(), &camera.device.info));
     }
     void TearDown() override {
         CP_ResetDlg::SetUpgradeLimits({});
@@ -351,15 +360,17 @@ TEST_P(UpgradeNetns, EndsWithTheCameraBackOrNotConfirmed) {
     page->OnUpgrade();   // a second upgrade is refused while one runs
     EXPECT_TRUE(PumpUntil([&] { return !page->UpgradeActive(); }, 400));
     EXPECT_EQ(presenter.texts,
-              (QStringList{"Are you sure you want to upgrade?", "An upgrade is already running!", GetParam().second}));
+              (QStringList{"Are you sure you want to upgrade?", "An upgrade is already running!", GetParam().message}));
     EXPECT_EQ(page->Progress()->value(), 100);
     EXPECT_FALSE(Locked());
 }
 
 INSTANTIATE_TEST_SUITE_P(Upgrade, UpgradeNetns,
-                         ::testing::Values(std::pair{"500", "End of upgrade task!"},
-                                           std::pair{"600000",
-                                                     "The firmware was sent, but the camera's return with "
-                                                     "the new firmware was not confirmed!"}));
+                         ::testing::Values(UpgradeCase{"500", "End of upgrade task!", false},
+                                           UpgradeCase{"500", "End of upgrade task!", true},
+                                           UpgradeCase{"600000",
+                                                       "The firmware was sent, but the camera's return with "
+                                                       "the new firmware was not confirmed!",
+                                                       false}));
 
 }   // namespace
