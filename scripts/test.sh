@@ -42,24 +42,12 @@ else
 fi
 
 echo "== fuzz targets (bounded)"
-if CC=clang CXX=clang++ KY_TARGET=fuzzers bash scripts/build.sh build-fuzz -DKY_CORE_ONLY=ON -DKY_FUZZ=ON -DKY_BUILD_TESTS=OFF; then
-  for f in build-fuzz/bin/fuzz_*; do
-    [ -x "$f" ] || continue
-    work="$(mktemp -d)"
-    [ -d "fuzz/corpus/$(basename "$f")" ] && cp -r "fuzz/corpus/$(basename "$f")/." "$work/"
-    mkdir -p /tmp/ky-fuzz-work
-    if "$f" -max_total_time="${KY_FUZZ_SECONDS:-8}" -rss_limit_mb=2048 -print_final_stats=0 \
-         -artifact_prefix=/tmp/ky-fuzz-work/ "$work" >/tmp/ky-fuzz-work/$(basename "$f").log 2>&1; then
-      echo "fuzz $(basename "$f"): ok"; passed=$((passed + 1))
-    else
-      echo "fuzz $(basename "$f"): FAILED"; tail -40 /tmp/ky-fuzz-work/$(basename "$f").log
-      failed=$((failed + 1)); status=1
-    fi
-    rm -rf "$work"
-  done
-else
-  status=1; failed=$((failed + 1))
-fi
+log="$(mktemp)"
+KY_JOBS="${KY_JOBS:-2}" bash scripts/fuzz.sh --seconds "${KY_FUZZ_SECONDS:-4}" 2>&1 | tee "$log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+passed=$((passed + $(grep -c '^fuzz .*: ok' "$log")))
+failed=$((failed + $(grep -cE '^fuzz .*: FAILED|^fuzz: build failed' "$log")))
+rm -f "$log"
 
 echo
 echo "suite: $passed passed, $failed failed"

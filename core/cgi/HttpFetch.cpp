@@ -68,7 +68,8 @@ bool CHttpFetch::ParseHead(std::string_view headText, HttpPage* page) {
         if (statusLine[i] < '0' || statusLine[i] > '9') return false;
         status = status * 10 + (statusLine[i] - '0');
     }
-    if (statusLine.size() > 12 && statusLine[12] != ' ') return false;
+    // Status codes start at 100: "020" is no status a server sends.
+    if (status < 100 || (statusLine.size() > 12 && statusLine[12] != ' ')) return false;
     page->status = status;
 
     int64_t length = -1;

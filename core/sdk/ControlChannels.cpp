@@ -222,14 +222,8 @@ void EventChannel::Loop(int64_t since) {
     }
 }
 
-HttpFail EventChannel::Poll(int64_t* since, int waitMs, int timeoutMs) {
-    std::string target = "/sdk/events?wait=" + std::to_string(waitMs);
-    if (*since >= 0) target += "&since=" + std::to_string(*since);
-    HttpReply reply;
-    HttpFail f = http_.Exchange("GET", target, {}, timeoutMs, &reply);
-    if (f != HttpFail::None) return f;
-    if (reply.status != 200) return HttpFail::Transport;
-    std::string_view body = reply.body;
+int64_t ReadEventReply(std::string_view body, int64_t since,
+                       const std::function<void(int32_t type, const std::vector<int32_t>& records)>& deliver) {
     int64_t next = -1;
     while (!body.empty()) {
         size_t eol = body.find('\n');
@@ -241,14 +235,14 @@ HttpFail EventChannel::Poll(int64_t* since, int waitMs, int timeoutMs) {
             if (ParseInt32(line.substr(5), &n) && n >= 0) next = n;
             continue;
         }
-        if (line.rfind("event=", 0) != 0 || *since < 0) continue;
+        if (line.rfind("event=", 0) != 0 || since < 0) continue;
         // "event=SEQ TYPE n,x,y,w,h;n,x,y,w,h"
         line.remove_prefix(6);
         size_t s1 = line.find(' ');
         size_t s2 = s1 == std::string_view::npos ? s1 : line.find(' ', s1 + 1);
         int32_t seq = 0, type = 0;
         if (s2 == std::string_view::npos || !ParseInt32(line.substr(0, s1), &seq) ||
-            !ParseInt32(line.substr(s1 + 1, s2 - s1 - 1), &type) || seq <= *since)
+            !ParseInt32(line.substr(s1 + 1, s2 - s1 - 1), &type) || seq <= since)
             continue;
         std::vector<int32_t> records;
         std::string_view boxes = line.substr(s2 + 1);
@@ -261,8 +255,20 @@ HttpFail EventChannel::Poll(int64_t* since, int waitMs, int timeoutMs) {
             boxes = sep == std::string_view::npos ? std::string_view() : boxes.substr(sep + 1);
         }
         if (!good || records.size() % 5 != 0) continue;
-        Deliver(type, records);
+        deliver(type, records);
     }
+    return next;
+}
+
+HttpFail EventChannel::Poll(int64_t* since, int waitMs, int timeoutMs) {
+    std::string target = "/sdk/events?wait=" + std::to_string(waitMs);
+    if (*since >= 0) target += "&since=" + std::to_string(*since);
+    HttpReply reply;
+    HttpFail f = http_.Exchange("GET", target, {}, timeoutMs, &reply);
+    if (f != HttpFail::None) return f;
+    if (reply.status != 200) return HttpFail::Transport;
+    const int64_t next = ReadEventReply(
+        reply.body, *since, [this](int32_t type, const std::vector<int32_t>& records) { Deliver(type, records); });
     if (next < 0) return HttpFail::Transport;
     *since = next;
     return HttpFail::None;

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -87,6 +88,12 @@ private:
     bool stop_ = false;
     std::thread thread_;
 };
+
+// Reads a detection-event poll reply: calls deliver for each well-formed
+// event after since (none while since < 0) and returns the position the
+// camera names for the next poll, or -1 when it names none.
+int64_t ReadEventReply(std::string_view body, int64_t since,
+                       const std::function<void(int32_t type, const std::vector<int32_t>& records)>& deliver);
 
 // Joins t unless called on t itself, where it is detached instead.
 void JoinOrDetach(std::thread& t);

@@ -432,12 +432,11 @@ bool SdkService::AcceptTalk(int64_t id, std::string_view body) {
         frames.push_back(body.substr(2, n));
         body.remove_prefix(2 + n);
     }
-    size_t bytes = 0, dropped = 0;
+    size_t dropped = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (id != talkId_) return false;
         for (auto f : frames) {
-            bytes += f.size();
             size_t room = kMaxTalkBytes - std::min(kMaxTalkBytes, talk_.size());
             talk_.append(f.substr(0, room));
             dropped += f.size() - std::min(room, f.size());

@@ -17,6 +17,7 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -425,14 +426,16 @@ constexpr size_t kJsonFileLimit = 8u << 20;   // a backup is some ten KiB
 constexpr size_t kHostsFileLimit = 1u << 20;
 constexpr size_t kPasswordFileLimit = 4096;
 
-Json LoadJsonFile(const std::string& path) {
-    const std::string text = ReadSmallFile(path, kJsonFileLimit);
+// name: where the text came from, for messages.
+Json ParseJson(const std::string& text, const std::string& name) {
     try {
         return Json::parse(text);
     } catch (const std::exception& e) {
-        throw UsageError{path + ": " + e.what()};
+        throw UsageError{name + ": " + e.what()};
     }
 }
+
+Json LoadJsonFile(const std::string& path) { return ParseJson(ReadSmallFile(path, kJsonFileLimit), path); }
 
 // The first line of a password file, without its line end.
 std::string PasswordFromFile(const std::string& path) {
@@ -576,13 +579,12 @@ int CmdBackup(const Options& o, std::ostream& out, std::ostream& err) {
     return status;
 }
 
-int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
-    if (o.rest.size() != 2) throw UsageError{"restore takes one file"};
-    const Json doc = LoadJsonFile(o.rest[1]);
-    if (!doc.contains("pages") || !doc["pages"].is_object()) throw UsageError{"no \"pages\" object in " + o.rest[1]};
-    // Check every page before writing any, so a bad document changes nothing.
-    for (const auto& [name, fields] : doc["pages"].items()) {
-        const auto [page, stream] = FromBackupKey(name);
+// Checks every page of a backup before any is written, so a bad document
+// changes nothing.
+void CheckBackup(const Json& doc, const std::string& name) {
+    if (!doc.contains("pages") || !doc["pages"].is_object()) throw UsageError{"no \"pages\" object in " + name};
+    for (const auto& [key, fields] : doc["pages"].items()) {
+        const auto [page, stream] = FromBackupKey(key);
         RecordBuffer probe(page->record->size);
         AssignJson(*page, probe.data(), fields, true);
     }
@@ -590,6 +592,12 @@ int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
         MdAreas probe{};
         AssignMdAreas(doc["md-area"], probe);
     }
+}
+
+int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.rest.size() != 2) throw UsageError{"restore takes one file"};
+    const Json doc = LoadJsonFile(o.rest[1]);
+    CheckBackup(doc, o.rest[1]);
     const Client client(o);
     int status = kOk;
     for (const auto& [name, fields] : doc["pages"].items()) {
@@ -929,8 +937,10 @@ bool SplitHostsLine(const std::string& line, std::vector<std::string>& words, st
     }
 }
 
-std::vector<Camera> LoadHosts(const std::string& path) {
-    std::istringstream in(ReadSmallFile(path, kHostsFileLimit));
+// The cameras of a hosts file's text; password-file= words go through readPassword.
+std::vector<Camera> ParseHosts(const std::string& text, const std::string& path,
+                               const std::function<std::string(const std::string&)>& readPassword) {
+    std::istringstream in(text);
     std::vector<Camera> cameras;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
@@ -944,7 +954,7 @@ std::vector<Camera> LoadHosts(const std::string& path) {
         for (size_t w = 1; w < words.size(); ++w) {
             if (!quoted[w] && words[w].rfind(kFileWord, 0) == 0) {
                 if (c.hasPassword) throw UsageError{where + "two passwords"};
-                c.password = PasswordFromFile(words[w].substr(kFileWord.size()));
+                c.password = readPassword(words[w].substr(kFileWord.size()));
                 c.hasPassword = true;
             } else if (!c.hasUser) {
                 c.user = words[w];
@@ -981,6 +991,10 @@ std::vector<Camera> LoadHosts(const std::string& path) {
     }
     if (cameras.empty()) throw UsageError{path + ": no cameras"};
     return cameras;
+}
+
+std::vector<Camera> LoadHosts(const std::string& path) {
+    return ParseHosts(ReadSmallFile(path, kHostsFileLimit), path, PasswordFromFile);
 }
 
 // HOST:PORT as the result table shows it, [IPV6]:PORT for IPv6.
@@ -1114,6 +1128,24 @@ int RunOnHosts(const std::vector<std::string>& args, const Options& o, std::ostr
 }
 
 }   // namespace
+
+std::string HostsProblem(const std::string& text) {
+    try {
+        ParseHosts(text, "hosts", [](const std::string&) { return std::string(); });
+    } catch (const UsageError& e) {
+        return e.message;
+    }
+    return {};
+}
+
+std::string BackupProblem(const std::string& text) {
+    try {
+        CheckBackup(ParseJson(text, "backup"), "backup");
+    } catch (const UsageError& e) {
+        return e.message;
+    }
+    return {};
+}
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream* input) {
     try {
