@@ -4,7 +4,30 @@
 // and direct access to the emulator's state.
 #include <gtest/gtest.h>
 
-#include <QtWidgets>   // the page tests reach every kind of widget
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
 #include <algorithm>
 #include <initializer_list>
 #include <memory>
