@@ -17,10 +17,7 @@
 //   backup_s=... backup_mb=... backup_fds=... backup_ok=... curl_backup_s=...
 //   ratio_get=... ratio_backup=...
 
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,6 +35,7 @@
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/EmulatorProcess.h"
+#include "tests/support/LoopbackRelay.h"
 
 namespace {
 
@@ -84,60 +82,13 @@ Measured Measure(const std::vector<std::string>& args) {
     return m;
 }
 
-// A loopback relay to one camera that keeps the request lines going through.
-class RecordingRelay {
-public:
-    explicit RecordingRelay(int target) : listen_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t len = sizeof a;
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), len);
-        ::listen(listen_, 16);
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-        thread_ = std::thread([this, a, target]() mutable {
-            a.sin_port = htons(uint16_t(target));
-            while (!stop_) {
-                pollfd p{listen_, POLLIN, 0};
-                if (::poll(&p, 1, 50) <= 0) continue;
-                const int client = ::accept(listen_, nullptr, nullptr), camera = ::socket(AF_INET, SOCK_STREAM, 0);
-                if (::connect(camera, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) Pump(client, camera);
-                ::close(client), ::close(camera);
-            }
-        });
-    }
-    ~RecordingRelay() {
-        stop_ = true;
-        thread_.join();
-        ::close(listen_);
-    }
-    int Port() const { return port_; }
-    // The targets of the GET requests in the order they came.
-    std::vector<std::string> Targets() const {
-        std::vector<std::string> targets;
-        for (size_t at = 0; (at = sent_.find("GET ", at)) != std::string::npos; at += 4)
-            targets.push_back(sent_.substr(at + 4, sent_.find(' ', at + 4) - at - 4));
-        return targets;
-    }
-
-private:
-    void Pump(int client, int camera) {
-        char buf[65536];
-        for (;;) {
-            pollfd p[2] = {{client, POLLIN, 0}, {camera, POLLIN, 0}};
-            if (::poll(p, 2, 1000) <= 0) return;
-            for (int i : {0, 1}) {
-                if (!p[i].revents) continue;
-                const ssize_t n = ::recv(p[i].fd, buf, sizeof buf, 0);
-                if (n <= 0 || ::send(p[1 - i].fd, buf, size_t(n), MSG_NOSIGNAL) != n) return;
-                if (i == 0) sent_.append(buf, size_t(n));
-            }
-        }
-    }
-    int listen_, port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::string sent_;
-    std::thread thread_;
-};
+// The targets of the GET requests in what a client sent, in order.
+std::vector<std::string> Targets(const std::string& sent) {
+    std::vector<std::string> targets;
+    for (size_t at = 0; (at = sent.find("GET ", at)) != std::string::npos; at += 4)
+        targets.push_back(sent.substr(at + 4, sent.find(' ', at + 4) - at - 4));
+    return targets;
+}
 
 // Cameras whose entry says ok in kycamctl's JSON array.
 int CountOk(const std::string& out) {
@@ -210,11 +161,11 @@ int main(int argc, char** argv) {
         std::vector<std::string> command = {"get", "serverinfo"};
         if (std::strcmp(what, "backup") == 0) command = {"backup"};
         // The requests of one camera, as the peer will make them.
-        RecordingRelay relay(ports.front());
+        ky::test::LoopbackRelay relay(ports.front());
         std::vector<std::string> one = {kycamctl, "-P", std::to_string(relay.Port()), "-p", "admin"};
         one.insert(one.end(), command.begin(), command.end());
         ky::test::RunProcess(one, {}, {.quietStderr = true});
-        const std::vector<std::string> targets = relay.Targets();
+        const std::vector<std::string> targets = Targets(relay.FromClients());
 
         std::vector<std::string> args = base;
         args.insert(args.end(), command.begin(), command.end());

@@ -1,13 +1,8 @@
 // Live media of the SDK against kycam-emulator on loopback: play, stop while
 // the camera hangs, reconnect, snapshots, recordings, sound, and the drawing
 // layer on its own and edited through the SDK calls.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +11,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -25,6 +21,7 @@
 #include "core/sdk/MediaDrawLayer.h"
 #include "tests/core/sdk/SdkTestSupport.h"
 #include "tests/support/EmulatorProcess.h"
+#include "tests/support/LoopbackRelay.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestFiles.h"
 
@@ -103,75 +100,30 @@ std::string DecodeErrors(const fs::path& file) {
         .out;
 }
 
-bool SendAll(int fd, const std::string& data) {
-    return ::send(fd, data.data(), data.size(), MSG_NOSIGNAL) == ssize_t(data.size());
-}
-
-// A loopback relay to the emulator's RTSP port that takes the H.264
-// parameter sets out of the session description, as some cameras send it.
-// One connection at a time; replies go whole until the description passed.
-class StripParameterSets {
-public:
-    explicit StripParameterSets(int target) : listen_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t len = sizeof a;
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), len);
-        ::listen(listen_, 4);
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-        thread_ = std::thread([this, a, target]() mutable {
-            a.sin_port = htons(uint16_t(target));
-            while (!stop_) {
-                pollfd p{listen_, POLLIN, 0};
-                if (::poll(&p, 1, 50) <= 0) continue;
-                const int client = ::accept(listen_, nullptr, nullptr), camera = ::socket(AF_INET, SOCK_STREAM, 0);
-                if (::connect(camera, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) Relay(client, camera);
-                ::close(client), ::close(camera);
+// A filter for a relay to the emulator's RTSP port that takes the H.264
+// parameter sets out of the session description, as some cameras send it:
+// replies go on whole until the description passed, then bytes as they come.
+ky::test::LoopbackRelay::Filter StripParameterSets(std::shared_ptr<std::atomic<int>> stripped) {
+    return [stripped, done = false](std::string& held) mutable {
+        std::string out;
+        for (size_t end; !done && (end = held.find("\r\n\r\n")) != std::string::npos;) {
+            const size_t at = held.find("Content-Length: ");
+            const size_t body = at < end ? size_t(std::atoi(held.c_str() + at + 16)) : 0;
+            if (held.size() < end + 4 + body) break;
+            std::string reply = held.substr(0, end + 4 + body);
+            held.erase(0, reply.size());
+            if (const size_t sprop = reply.find("sprop-parameter-sets=", end); sprop != std::string::npos) {
+                reply.erase(sprop, reply.find_first_of(";\r", sprop) + 1 - sprop);
+                reply.replace(at + 16, reply.find('\r', at) - at - 16, std::to_string(reply.size() - end - 4));
+                done = true;
+                ++*stripped;
             }
-        });
-    }
-    ~StripParameterSets() {
-        stop_ = true;
-        thread_.join();
-        ::close(listen_);
-    }
-    int Port() const { return port_; }
-    std::atomic<int> stripped{0};   // descriptions changed
-
-private:
-    void Relay(int client, int camera) {
-        std::string pending;
-        bool done = false;
-        for (char buf[65536]; !stop_;) {
-            pollfd p[2] = {{client, POLLIN, 0}, {camera, POLLIN, 0}};
-            if (::poll(p, 2, 50) < 0) return;
-            for (int i : {0, 1}) {
-                const ssize_t n = p[i].revents ? ::recv(p[i].fd, buf, sizeof buf, 0) : 1;
-                if (n <= 0) return;
-                if (p[i].revents && (i == 0 || done) && !SendAll(p[1 - i].fd, std::string(buf, size_t(n)))) return;
-                if (p[i].revents && i == 1 && !done) pending.append(buf, size_t(n));
-            }
-            for (size_t end; !done && (end = pending.find("\r\n\r\n")) != std::string::npos;) {
-                const size_t at = pending.find("Content-Length: ");
-                const size_t body = at < end ? size_t(std::atoi(pending.c_str() + at + 16)) : 0;
-                if (pending.size() < end + 4 + body) break;
-                std::string reply = pending.substr(0, end + 4 + body);
-                pending.erase(0, reply.size());
-                if (const size_t sprop = reply.find("sprop-parameter-sets=", end); sprop != std::string::npos) {
-                    reply.erase(sprop, reply.find_first_of(";\r", sprop) + 1 - sprop);
-                    reply.replace(at + 16, reply.find('\r', at) - at - 16, std::to_string(reply.size() - end - 4));
-                    done = true;
-                    ++stripped;
-                }
-                if (!SendAll(client, reply) || (done && !SendAll(client, pending))) return;
-            }
+            out += reply;
         }
-    }
-
-    int listen_, port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
+        if (done) out += std::exchange(held, {});
+        return out;
+    };
+}
 
 KY_DRAW_ITEM Item(const char* label, int l, int t, int r, int b, KY_COLOR* color) {
     KY_DRAW_ITEM it{{}, l, t, r, b, 1, 3, 4, 24, 2, color};
@@ -270,10 +222,11 @@ TEST_F(SdkMedia, BothStreamsPlayWithTheirPictureSizeAndTheSnapshotIsAJpegOfIt) {
 // parameter sets and the stream is probed instead.
 TEST_F(SdkMedia, FirstPictureIsWholeWithAndWithoutParameterSetsInTheDescription) {
     Start();
-    std::unique_ptr<StripParameterSets> relay;
+    std::unique_ptr<ky::test::LoopbackRelay> relay;
+    auto stripped = std::make_shared<std::atomic<int>>(0);
     for (const bool strip : {false, true}) {
         if (strip) {
-            relay = std::make_unique<StripParameterSets>(emu_->RtspPort());
+            relay = std::make_unique<ky::test::LoopbackRelay>(emu_->RtspPort(), StripParameterSets(stripped));
             kytest::EmuRoutes{emu_->HttpPort()}.Set("rtspport", std::to_string(relay->Port()));
         }
         surface_.keepFirst = true;
@@ -291,7 +244,7 @@ TEST_F(SdkMedia, FirstPictureIsWholeWithAndWithoutParameterSetsInTheDescription)
         KY_SDK_Logout(handle_);
         handle_ = 0;
     }
-    EXPECT_EQ(relay->stripped, 1);
+    EXPECT_EQ(*stripped, 1);
 }
 
 TEST_F(SdkMedia, StopReturnsWhileTheCameraHangs) {

@@ -1,7 +1,6 @@
 // kycamctl against a scripted loopback camera: exit statuses, what is sent,
 // and that bad input never reaches the camera.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <thread>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/LoopbackRelay.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestFiles.h"
 #include "tests/tools/kycamctl/CtlRun.h"
@@ -157,13 +157,7 @@ TEST(Kycamctl, ManyCamerasFromAHostsFile) {
 class CountingCamera {
 public:
     explicit CountingCamera(int together) : together_(together) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t len = sizeof a;
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), len);
-        ::listen(listen_, 64);
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
+        listen_ = ky::test::ListenLoopback(&port);
         accepter_ = std::thread([this] {
             for (int fd; (fd = ::accept(listen_, nullptr, nullptr)) >= 0;)
                 serving_.emplace_back([this, fd] { Serve(fd); });
