@@ -13,9 +13,9 @@ namespace {
 
 bool SameSection(std::string_view a, std::string_view b) {
     auto trim = [](std::string_view s) {
-        while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\v' || s.front() == '\f'))
+        while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\v' || s.front() == '\f'))
             s.remove_prefix(1);
-        while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\v' || s.back() == '\f'))
+        while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\v' || s.back() == '\f'))
             s.remove_suffix(1);
         return s;
     };
