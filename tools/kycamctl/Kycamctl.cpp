@@ -22,6 +22,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "core/backup/ConfigBackup.h"
 #include "core/cgi/Catalogue.h"
 #include "core/cgi/rules/WirelessRules.h"
 #include "core/cgi/rules/TimeRules.h"
@@ -38,11 +39,16 @@
 namespace ky::ctl {
 namespace {
 
+using backup::AssignField;
+using backup::AssignJson;
+using backup::FailureText;
+using backup::RecordBuffer;
+using backup::RecordToJson;
 using cgi::CommandDesc;
 using cgi::FieldInfo;
 using cgi::FieldType;
 using cgi::PageDesc;
-using Json = nlohmann::ordered_json;
+using Json = backup::Json;
 
 constexpr const char* kUsageText = R"(usage: kycamctl [options] COMMAND ...
 
@@ -224,43 +230,6 @@ int ExitFor(cgi::Failure f) {
     }
 }
 
-const char* FailureText(cgi::Failure f) {
-    switch (f) {
-        case cgi::Failure::Connect: return "could not connect";
-        case cgi::Failure::Arguments: return "request could not be built";
-        case cgi::Failure::Exchange: return "no valid reply";
-        case cgi::Failure::Refused: return "the camera refused the request";
-        case cgi::Failure::Broken: return "the reply was cut off or malformed";
-        default: return "ok";
-    }
-}
-
-// A zero-filled record buffer of the page's size, aligned for its integers.
-struct RecordBuffer {
-    explicit RecordBuffer(size_t size) : words((size + 3) / 4 + 1, 0) {}
-    void* data() { return words.data(); }
-    std::vector<int32_t> words;
-};
-
-Json RecordToJson(const cgi::RecordInfo& r, const void* rec) {
-    Json j = Json::object();
-    for (const FieldInfo& f : r.fields) {
-        auto one = [&](uint32_t e) -> Json {
-            const std::string t = cgi::FieldToText(f, rec, e);
-            if (f.type == FieldType::Int) return std::stoi(t);
-            return Utf8Repair(t);
-        };
-        if (f.count == 1) {
-            j[f.name] = one(0);
-        } else {
-            Json a = Json::array();
-            for (uint32_t e = 0; e < f.count; ++e) a.push_back(one(e));
-            j[f.name] = a;
-        }
-    }
-    return j;
-}
-
 void PrintRecord(const cgi::RecordInfo& r, const void* rec, bool json, std::ostream& out) {
     if (json) {
         out << RecordToJson(r, rec).dump() << "\n";
@@ -273,53 +242,6 @@ void PrintRecord(const cgi::RecordInfo& r, const void* rec, bool json, std::ostr
         }
         for (uint32_t e = 0; e < f.count; ++e)
             out << f.name << "[" << e << "]=" << Utf8Printable(cgi::FieldToText(f, rec, e)) << "\n";
-    }
-}
-
-// Applies one "name" or "name[i]" assignment; throws UsageError naming the field.
-void Assign(const PageDesc& page, void* rec, const std::string& lhs, const std::string& value) {
-    std::string name = lhs;
-    uint32_t element = 0;
-    bool indexed = false;
-    if (const auto open = lhs.find('['); open != std::string::npos && lhs.back() == ']') {
-        int idx = 0;
-        if (!ParseInt(lhs.substr(open + 1, lhs.size() - open - 2), idx) || idx < 0)
-            throw UsageError{"bad index in field '" + lhs + "'"};
-        name = lhs.substr(0, open);
-        element = static_cast<uint32_t>(idx);
-        indexed = true;
-    }
-    const FieldInfo* f = page.record->Find(name);
-    if (f == nullptr) throw UsageError{"page '" + std::string(page.name) + "' has no field '" + name + "'"};
-    if (f->readOnly) throw UsageError{"field '" + name + "' is read-only"};
-    if (f->count > 1 && !indexed) throw UsageError{"field '" + name + "' is a list: use " + name + "[INDEX]"};
-    // A text shown repaired (the camera's bytes are no UTF-8) and given back
-    // unchanged keeps the camera's own bytes.
-    if (f->type == FieldType::Text && element < f->count) {
-        const std::string now = cgi::FieldToText(*f, rec, element);
-        if (now != value && Utf8Repair(now) == value) return;
-    }
-    std::string why;
-    if (!cgi::FieldFromText(*f, rec, value, &why, element)) throw UsageError{"field '" + lhs + "': " + why};
-}
-
-void AssignJson(const PageDesc& page, void* rec, const Json& obj, bool skipReadOnly) {
-    if (!obj.is_object()) throw UsageError{"expected a JSON object of fields"};
-    for (const auto& item : obj.items()) {
-        const std::string& key = item.key();
-        const Json& v = item.value();
-        const FieldInfo* f = page.record->Find(key);
-        if (f != nullptr && f->readOnly && skipReadOnly) continue;
-        auto text = [&](const Json& x) -> std::string {
-            if (x.is_string()) return x.get<std::string>();
-            if (x.is_number_integer() || x.is_boolean()) return x.is_boolean() ? (x.get<bool>() ? "1" : "0") : x.dump();
-            throw UsageError{"field '" + key + "': value must be a string or a whole number"};
-        };
-        if (v.is_array()) {
-            for (size_t i = 0; i < v.size(); ++i) Assign(page, rec, key + "[" + std::to_string(i) + "]", text(v[i]));
-        } else {
-            Assign(page, rec, key, text(v));
-        }
     }
 }
 
@@ -463,7 +385,7 @@ int CmdSet(const Options& o, std::ostream& out, std::ostream& err) {
         const auto eq = o.rest[i].find('=');
         if (eq == std::string::npos || eq == 0) throw UsageError{"expected FIELD=VALUE, got '" + o.rest[i] + "'"};
         pairs.emplace_back(o.rest[i].substr(0, eq), o.rest[i].substr(eq + 1));
-        Assign(page, probe.data(), pairs.back().first, pairs.back().second);
+        AssignField(page, probe.data(), pairs.back().first, pairs.back().second);
     }
 
     const Client client(o);
@@ -473,7 +395,7 @@ int CmdSet(const Options& o, std::ostream& out, std::ostream& err) {
         return ExitFor(f);
     }
     if (!fromFile.is_null()) AssignJson(page, rec.data(), fromFile, false);
-    for (const auto& [k, v] : pairs) Assign(page, rec.data(), k, v);
+    for (const auto& [k, v] : pairs) AssignField(page, rec.data(), k, v);
     if (page.validate)
         if (const char* msg = page.validate(rec.data(), client.Context())) {
             err << "kycamctl: " << msg << "\n";
@@ -490,148 +412,50 @@ int CmdSet(const Options& o, std::ostream& out, std::ostream& err) {
     return kOk;
 }
 
-// Backup documents name per-stream pages "venc" (stream 0) and "venc@1".
-std::string BackupKey(const PageDesc& page, int stream) {
-    return stream == 0 ? std::string(page.name) : std::string(page.name) + "@" + std::to_string(stream);
-}
-std::pair<const PageDesc*, int> FromBackupKey(const std::string& key) {
-    const auto at = key.find('@');
-    const PageDesc& page = NeedPage(key.substr(0, at));
-    int stream = 0;
-    if (at != std::string::npos && (!ParseInt(key.substr(at + 1), stream) || stream < 0 || stream >= page.streams))
-        throw UsageError{"bad stream in page name '" + key + "'"};
-    return {&page, stream};
-}
-
 SdkTarget SdkTargetOf(const Options& o) { return {o.host, o.port, o.user, o.password, o.page.stream}; }
 
-// Backup documents keep the motion-detection areas (an SDK setting, not a
-// page) under "md-area": one object per area with its number.
-Json MdAreasToJson(const MdAreas& areas) {
-    Json list = Json::array();
-    for (const MdArea& a : areas) {
-        Json j = {{"area", a.area}};
-        for (const char* f : kMdAreaFields) j[f] = MdAreaField(a, f);
-        list.push_back(j);
-    }
-    return list;
-}
-
-// Applies the document's areas to `areas` (as read from the camera); throws
-// UsageError for anything the camera would not take.
-void AssignMdAreas(const Json& list, MdAreas& areas) {
-    if (!list.is_array()) throw UsageError{"\"md-area\" must be an array"};
-    for (const Json& j : list) {
-        if (!j.is_object() || !j.contains("area") || !j["area"].is_number_integer() || j["area"].get<int64_t>() < 1 ||
-            j["area"].get<int64_t>() > 4)
-            throw UsageError{"each md-area entry needs an \"area\" 1..4"};
-        MdArea& a = areas[static_cast<size_t>(j["area"].get<int64_t>() - 1)];
-        for (const auto& [name, value] : j.items()) {
-            if (name == "area") continue;
-            if (!value.is_number_integer()) throw UsageError{"md-area " + name + " must be a whole number"};
-            if (const char* refused = SetMdAreaField(a, name, value.get<int64_t>()))
-                throw UsageError{std::string("md-area: ") + refused};
-        }
-    }
-}
+backup::Camera CameraOf(const Options& o) { return {o.host, o.port, o.user, o.password, o.timeoutMs, o.page}; }
 
 int CmdBackup(const Options& o, std::ostream& out, std::ostream& err) {
-    Json doc = Json::object();
-    doc["camera"] = o.host + ":" + std::to_string(o.port);
-    Json pages = Json::object();
-    const Client client(o);
-    int status = kOk;
-    for (const PageDesc* page : cgi::AllPages()) {
-        for (int stream = 0; stream < page->streams; ++stream) {
-            RecordBuffer rec(page->record->size);
-            cgi::PageOptions options = o.page;
-            options.stream = stream;
-            const auto f = client.Read(*page, rec.data(), options);
-            const std::string key = BackupKey(*page, stream);
-            if (f == cgi::Failure::Connect) {
-                err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";
-                return kNoConnection;
-            }
-            if (f != cgi::Failure::None) {
-                err << "kycamctl: backup " << key << ": " << FailureText(f) << "\n";
-                status = kRefused;
-                continue;
-            }
-            pages[key] = RecordToJson(*page->record, rec.data());
-        }
+    const backup::BackupResult r = backup::Backup(CameraOf(o));
+    if (r.noConnection) {
+        err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";
+        return kNoConnection;
     }
-    doc["pages"] = pages;
-    MdAreas areas{};
-    std::string why;
-    if (const int read = ReadMdAreas(SdkTargetOf(o), areas, &why); read == kOk) {
-        doc["md-area"] = MdAreasToJson(areas);
-    } else {
-        err << "kycamctl: backup md-area: " << why << "\n";
+    int status = kOk;
+    for (const backup::Step& step : r.steps) {
+        if (step.ok) continue;
+        err << "kycamctl: backup " << step.name << ": " << step.result << "\n";
         status = kRefused;
     }
-    const std::string text = doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     if (o.rest.size() >= 2) {
         // Passwords and keys inside: owner only, and never half a file.
-        if (!ini::WriteFileAtomically(o.rest[1], text, 0600, false)) throw UsageError{"cannot write " + o.rest[1]};
+        if (!ini::WriteFileAtomically(o.rest[1], r.document, 0600, false))
+            throw UsageError{"cannot write " + o.rest[1]};
     } else {
-        out << text;
+        out << r.document;
     }
     return status;
-}
-
-// Checks every page of a backup before any is written, so a bad document
-// changes nothing.
-void CheckBackup(const Json& doc, const std::string& name) {
-    if (!doc.contains("pages") || !doc["pages"].is_object()) throw UsageError{"no \"pages\" object in " + name};
-    for (const auto& [key, fields] : doc["pages"].items()) {
-        const auto [page, stream] = FromBackupKey(key);
-        RecordBuffer probe(page->record->size);
-        AssignJson(*page, probe.data(), fields, true);
-    }
-    if (doc.contains("md-area")) {
-        MdAreas probe{};
-        AssignMdAreas(doc["md-area"], probe);
-    }
 }
 
 int CmdRestore(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.rest.size() != 2) throw UsageError{"restore takes one file"};
-    const Json doc = LoadJsonFile(o.rest[1]);
-    CheckBackup(doc, o.rest[1]);
-    const Client client(o);
-    int status = kOk;
-    for (const auto& [name, fields] : doc["pages"].items()) {
-        const auto [page, stream] = FromBackupKey(name);
-        if (page->sets.empty()) continue;
-        RecordBuffer rec(page->record->size);
-        cgi::PageOptions options = o.page;
-        options.stream = stream;
-        auto f = client.Read(*page, rec.data(), options);
-        const char* invalid = nullptr;
-        if (f == cgi::Failure::None) {
-            AssignJson(*page, rec.data(), fields, true);
-            invalid = page->validate ? page->validate(rec.data(), client.Context()) : nullptr;
-            if (!invalid) f = client.Write(*page, rec.data());
-        }
-        if (f == cgi::Failure::Connect) {
-            err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";
-            return kNoConnection;
-        }
-        out << name << ": " << (invalid ? invalid : f == cgi::Failure::None ? "ok" : FailureText(f)) << "\n";
-        if (invalid || f != cgi::Failure::None) status = kRefused;
+    // Every page is checked before any is written, so a bad document changes nothing.
+    backup::Json doc;
+    try {
+        doc = backup::CheckDocument(ReadSmallFile(o.rest[1], kJsonFileLimit));
+    } catch (const backup::DocumentError& e) {
+        throw UsageError{o.rest[1] + ": " + e.what()};
     }
-    if (doc.contains("md-area")) {
-        MdAreas areas{};
-        std::string why;
-        int result = ReadMdAreas(SdkTargetOf(o), areas, &why);
-        if (result == kOk) {
-            AssignMdAreas(doc["md-area"], areas);
-            result = WriteMdAreas(SdkTargetOf(o), areas, &why);
-        }
-        out << "md-area: " << (result == kOk ? "ok" : why) << "\n";
-        if (result != kOk) status = kRefused;
+    const backup::RestoreResult r = backup::Restore(CameraOf(o), doc);
+    out << backup::StepLines(r.steps);
+    if (r.noConnection) {
+        err << "kycamctl: could not connect to " << o.host << ":" << o.port << "\n";
+        return kNoConnection;
     }
-    return status;
+    for (const backup::Step& step : r.steps)
+        if (!step.ok) return kRefused;
+    return kOk;
 }
 
 int CmdWifiScan(const Options& o, std::ostream& out, std::ostream& err) {
@@ -671,7 +495,7 @@ int CmdWifiTest(const Options& o, std::ostream& out, std::ostream& err) {
         const auto eq = o.rest[i].find('=');
         if (eq == std::string::npos || eq == 0) throw UsageError{"expected FIELD=VALUE, got '" + o.rest[i] + "'"};
         pairs.emplace_back(o.rest[i].substr(0, eq), o.rest[i].substr(eq + 1));
-        Assign(page, &rec, pairs.back().first, pairs.back().second);
+        AssignField(page, &rec, pairs.back().first, pairs.back().second);
     }
     // The camera's own settings, changed by the given fields.
     const Client client(o);
@@ -680,7 +504,7 @@ int CmdWifiTest(const Options& o, std::ostream& out, std::ostream& err) {
         err << "kycamctl: get wifi: " << FailureText(f) << "\n";
         return ExitFor(f);
     }
-    for (const auto& [k, v] : pairs) Assign(page, &rec, k, v);
+    for (const auto& [k, v] : pairs) AssignField(page, &rec, k, v);
     const std::string_view ssid = FieldText(rec.ssid), key = FieldText(rec.key);
     const char* refused = cgi::CheckWirelessInput(ssid, key, key);
     if (!refused) refused = cgi::CheckWirelessTest(ssid, key);
@@ -1140,9 +964,9 @@ std::string HostsProblem(const std::string& text) {
 
 std::string BackupProblem(const std::string& text) {
     try {
-        CheckBackup(ParseJson(text, "backup"), "backup");
-    } catch (const UsageError& e) {
-        return e.message;
+        backup::CheckDocument(text);
+    } catch (const backup::DocumentError& e) {
+        return e.what();
     }
     return {};
 }
@@ -1208,6 +1032,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         throw UsageError{"unknown command '" + cmd + "'"};
     } catch (const UsageError& e) {
         err << "kycamctl: " << e.message << "\n"
+            << "Try 'kycamctl --help'.\n";
+        return kUsage;
+    } catch (const backup::DocumentError& e) {
+        err << "kycamctl: " << e.what() << "\n"
             << "Try 'kycamctl --help'.\n";
         return kUsage;
     }

@@ -14,13 +14,18 @@
 #include <mutex>
 #include <ostream>
 #include <span>
-#include <sstream>
 
+#include "core/backup/ConfigBackup.h"
 #include "core/sdk/KySdk.h"
 #include "core/services/StopSignals.h"
 
 namespace ky::ctl {
 namespace {
+
+using backup::kMdAreaFields;
+using backup::MdAreaField;
+using backup::MdAreas;
+using backup::SetMdAreaField;
 
 enum Exit { kOk = 0, kRefused = 1, kUsage = 2, kNoConnection = 3 };
 
@@ -56,14 +61,6 @@ public:
         if (handle_) KY_SDK_Logout(handle_);
     }
     KY_HANDLE Handle() const { return handle_; }
-    // The same as a text without the program name and line end.
-    int ErrorStatus(std::string* error, const SdkTarget& t) const {
-        std::ostringstream why;
-        const int status = ErrorStatus(why, t);
-        *error = why.str().substr(std::string("kycamctl: ").size());
-        if (!error->empty() && error->back() == '\n') error->pop_back();
-        return status;
-    }
     int ErrorStatus(std::ostream& err, const SdkTarget& t) const {
         err << "kycamctl: login to " << t.host << ":" << t.port << " failed"
             << (error_ == 2 ? " (user name or password)" : "") << "\n";
@@ -104,18 +101,6 @@ const std::map<std::string, int32_t>& MoveCodes() {
     return codes;
 }
 
-// The field of a (const or not) area by name; null for an unknown name.
-template <class Area>
-auto MdField(Area& a, const std::string& name) -> decltype(&a.x) {
-    if (name == "enable") return &a.enable;
-    if (name == "sensitivity") return &a.sensitivity;
-    if (name == "x") return &a.x;
-    if (name == "y") return &a.y;
-    if (name == "w") return &a.w;
-    if (name == "h") return &a.h;
-    return nullptr;
-}
-
 // md-area get | set N FIELD=VALUE...
 int MdAreaCommand(const SdkTarget& t, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   std::string* usage) {
@@ -143,16 +128,17 @@ int MdAreaCommand(const SdkTarget& t, const std::vector<std::string>& args, std:
             names.push_back(name);
         }
     }
+    const backup::Camera camera{t.host, t.port, t.user, t.password};
     MdAreas areas{};
     std::string error;
-    int status = ReadMdAreas(t, areas, &error);
-    if (status == kOk && !get) {
-        for (const std::string& name : names) *MdField(areas[n - 1], name) = MdAreaField(change, name);
-        status = WriteMdAreas(t, std::span<const MdArea>(&areas[n - 1], 1), &error);
+    backup::Reach reach = backup::ReadMdAreas(camera, areas, &error);
+    if (reach == backup::Reach::Ok && !get) {
+        for (const std::string& name : names) SetMdAreaField(areas[n - 1], name, MdAreaField(change, name));
+        reach = backup::WriteMdAreas(camera, std::span<const MdArea>(&areas[n - 1], 1), &error);
     }
-    if (status != kOk) {
+    if (reach != backup::Reach::Ok) {
         err << "kycamctl: " << error << "\n";
-        return status;
+        return reach == backup::Reach::NoConnection ? kNoConnection : kRefused;
     }
     for (const MdArea& a : areas) {
         if (!get && a.area != n) continue;
@@ -168,47 +154,6 @@ int MdAreaCommand(const SdkTarget& t, const std::vector<std::string>& args, std:
 bool IsSdkCommand(const std::string& word) {
     return word == "snapshot" || word == "record" || word == "ptz" || word == "preset" || word == "reboot" ||
            word == "factory-reset" || word == "md-area";
-}
-
-const char* SetMdAreaField(MdArea& area, const std::string& name, int64_t value) {
-    int32_t* field = MdField(area, name);
-    if (!field) return "md-area fields are enable, sensitivity, x, y, w and h";
-    if (name == "enable" && value != 0 && value != 1) return "enable must be 0 or 1";
-    if (name == "sensitivity" && (value < 1 || value > 100)) return "sensitivity must be 1 to 100";
-    if (value < 0 || value > 65535) return "x, y, w and h must be 0 to 65535";
-    *field = static_cast<int32_t>(value);
-    return nullptr;
-}
-
-int32_t MdAreaField(const MdArea& area, const std::string& name) {
-    const int32_t* field = MdField(area, name);
-    return field ? *field : 0;
-}
-
-int ReadMdAreas(const SdkTarget& t, MdAreas& areas, std::string* error) {
-    Login login(t);
-    if (login.Handle() == 0) return login.ErrorStatus(error, t);
-    for (int i = 0; i < 4; ++i) {
-        areas[i] = MdArea{};
-        areas[i].area = i + 1;
-        if (KY_SDK_GetConfig(login.Handle(), KY_CFG_MDAREA, &areas[i], sizeof areas[i]) != 0) {
-            *error = "the camera did not report motion-detection area " + std::to_string(i + 1);
-            return kRefused;
-        }
-    }
-    return kOk;
-}
-
-int WriteMdAreas(const SdkTarget& t, std::span<const MdArea> areas, std::string* error) {
-    Login login(t);
-    if (login.Handle() == 0) return login.ErrorStatus(error, t);
-    for (const MdArea& a : areas) {
-        if (KY_SDK_SetConfig(login.Handle(), KY_CFG_MDAREA, &a, sizeof a) != 0) {
-            *error = "the camera refused motion-detection area " + std::to_string(a.area);
-            return kRefused;
-        }
-    }
-    return kOk;
 }
 
 namespace {
