@@ -256,6 +256,7 @@ ControlHttp::Step ControlHttp::Once(std::string_view request, int64_t deadline, 
     for (;;) {
         if (headEnd != std::string::npos && h.length >= 0 && in.size() - headEnd >= size_t(h.length)) break;
         int w = Wait(fd_, POLLIN, deadline);
+        if (w == 0 && in.empty()) *fail = HttpFail::Silent;
         if (w <= 0) return w == 0 ? Step::Fail : retryOrFail(in.size());
         ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
         if (n < 0) {

@@ -16,6 +16,7 @@ enum class HttpFail {
     None,
     Connect,     // no connection could be made within the time-out
     Transport,   // connected, but the exchange broke, timed out or was malformed
+    Silent,      // connected, but not one byte of a reply came within the time-out
     Aborted,     // Abort() was called
 };
 

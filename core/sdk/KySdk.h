@@ -136,7 +136,8 @@ int KY_SDK_Cleanup();
 
 // Checks the credentials against the camera's HTTP port within timeoutMs and
 // learns what later calls need (RTSP port...). Returns the handle, 0 on failure;
-// *error receives a reason code (0 none, 1 connect, 2 credentials, 3 protocol).
+// *error receives a reason code (0 none, 1 no answer: no
+// connection or no reply within the time-out, 2 credentials, 3 protocol).
 KY_HANDLE KY_SDK_LoginExt(const char* host, const char* user, const char* password, uint16_t port, int timeoutMs,
                           int* error);
 int KY_SDK_Logout(KY_HANDLE handle);

@@ -145,7 +145,7 @@ KY_HANDLE KY_SDK_LoginExt(const char* host, const char* user, const char* passwo
     HttpReply reply;
     HttpFail f = http.Exchange("GET", "/sdk/login", {}, timeoutMs > 0 ? timeoutMs : kDefaultTimeoutMs, &reply);
     if (f != HttpFail::None) {
-        err = f == HttpFail::Connect ? 1 : 3;
+        err = f == HttpFail::Connect || f == HttpFail::Silent ? 1 : 3;
         return 0;
     }
     if (reply.status == 401) {

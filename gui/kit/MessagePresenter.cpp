@@ -25,7 +25,7 @@ void CMessageBoxPresenter::Info(QWidget* parent, const QString& text) {
 }
 
 void CMessageBoxPresenter::Error(QWidget* parent, const QString& text) {
-    QMessageBox::critical(parent, BoxTitle(), text, QMessageBox::Ok);
+    QMessageBox::warning(parent, BoxTitle(), text, QMessageBox::Ok);
 }
 
 bool CMessageBoxPresenter::Question(QWidget* parent, const QString& text) {
@@ -56,4 +56,15 @@ bool KyQuestion(QWidget* parent, const std::string& key) { return Presenter().Qu
 
 bool KyQuestionEx(QWidget* parent, const std::string& section, const std::string& key) {
     return Presenter().Question(parent, Tr(section, key));
+}
+
+void KyLoginFailed(QWidget* parent, int reason, const QString& address) {
+    QString text = Tr("CONFIG", "Login device failed!");
+    switch (reason) {
+        case 1: text += u'\n' + Tr("CONFIG", "No answer from %1.").arg(address); break;
+        case 2: text += u'\n' + Tr("CONFIG", "Wrong user name or password."); break;
+        case 3: text += u'\n' + Tr("CONFIG", "%1 is not a camera of this kind.").arg(address); break;
+        default: break;
+    }
+    Presenter().Error(parent, text);
 }

@@ -39,3 +39,6 @@ void KyMessageEx(QWidget* parent, const std::string& section, const std::string&
 void KyError(QWidget* parent, const std::string& key);
 bool KyQuestion(QWidget* parent, const std::string& key);
 bool KyQuestionEx(QWidget* parent, const std::string& section, const std::string& key);
+// "Login device failed!" as an error, with the reason KY_SDK_LoginExt gave
+// for the camera at address ("IP:port") on a line of its own.
+void KyLoginFailed(QWidget* parent, int reason, const QString& address);

@@ -77,6 +77,7 @@ struct LiveLoginResult {
     }
 
     KY_HANDLE handle = 0;
+    int error = 0;   // KY_SDK_LoginExt's reason when no handle came
     bool capabilityRead = false;
     char capability[KY_CAPABILITY_SIZE] = {};
     bool deviceTypeRead = false;
@@ -91,9 +92,8 @@ namespace {
 // connection and never answers holds this for the login's time-out.
 std::shared_ptr<LiveLoginResult> LogIn(const LoginTarget& target) {
     auto r = std::make_shared<LiveLoginResult>();
-    int error = 0;
     const KY_HANDLE handle =
-        KY_SDK_LoginExt(target.ip.c_str(), target.user.c_str(), target.password.c_str(), target.port, 5000, &error);
+        KY_SDK_LoginExt(target.ip.c_str(), target.user.c_str(), target.password.c_str(), target.port, 5000, &r->error);
     if (handle <= 0) return r;
     r->handle = handle;
     r->capabilityRead = KY_SDK_GetConfig(handle, KY_CFG_CAPABILITY, r->capability, sizeof r->capability) == 0;
@@ -241,7 +241,10 @@ void CVideoDlg::OnLoginDone(unsigned login, LiveLoginResult& result) {
     SetConnecting(false);
     const KY_HANDLE handle = std::exchange(result.handle, 0);
     if (handle <= 0) {
-        KyMessage(this, "Login device failed!");
+        const int port = FieldInt(m_device.info.httpPort, sizeof m_device.info.httpPort);
+        KyLoginFailed(
+            this, result.error,
+            QStringLiteral("%1:%2").arg(QString::fromStdString(std::string(FieldText(m_device.info.ip)))).arg(port));
         return;
     }
 
@@ -490,7 +493,7 @@ QMenu* CVideoDlg::CreateDisplayMenu(QWidget* parent) {
         const char* text;
         int command;
         int mode;
-    } items[] = {{"Direct D3D", kDisplayD3D, 0}, {"Direct Draw", kDisplayDraw, 1}};
+    } items[] = {{"OpenGL", kDisplayD3D, 0}, {"Software", kDisplayDraw, 1}};
     for (const auto& item : items) {
         QAction* action = menu->addAction(LangText(QString::fromUtf8(item.text)));
         action->setData(item.command);

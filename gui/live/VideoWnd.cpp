@@ -149,7 +149,10 @@ void CVideoWnd::paintEvent(QPaintEvent*) {
 }
 
 void CVideoWnd::resizeEvent(QResizeEvent*) {
-    m_play->setGeometry(0, kTitleHeight, width(), qMax(0, height() - kTitleHeight));
+    // Full screen keeps the title and a strip as high below it, so the
+    // picture sits in the middle of the screen.
+    const int below = window()->windowState() & Qt::WindowFullScreen ? kTitleHeight : 0;
+    m_play->setGeometry(0, kTitleHeight, width(), qMax(0, height() - kTitleHeight - below));
 }
 
 void CVideoWnd::keyPressEvent(QKeyEvent* event) {

@@ -69,7 +69,7 @@ TEST_F(SdkControl, LoginChecksCredentialsLearnsTheRtspPortAndReportsWhyItFailed)
         {"127.0.0.1", "nobody", "admin", port, 5000, 2},
         {"127.0.0.1", "admin", "admin", ScriptedServer::ClosedPort(), 2000, 1},
         {"127.0.0.1", "admin", "admin", web.Port(), 2000, 3},
-        {"127.0.0.1", "admin", "admin", mute.Port(), 300, 3},
+        {"127.0.0.1", "admin", "admin", mute.Port(), 300, 1},
         {nullptr, "admin", "admin", port, 100, -1},
         {"", "admin", "admin", port, 100, -1},
         {"127.0.0.1", "admin", "admin", 0, 100, -1},

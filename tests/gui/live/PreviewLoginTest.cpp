@@ -6,6 +6,7 @@
 #include <QThreadPool>
 
 #include "tests/gui/live/LiveTestSupport.h"
+#include "tests/support/ScriptedServer.h"
 
 using kytest::EmulatorRecord;
 using kytest::kWaitMs;
@@ -64,9 +65,36 @@ TEST_F(PreviewLogin, SilentCameraLeavesTheWindowRunningAndEndsWithLoginFailed) {
     EXPECT_TRUE(timer.OnSchedule()) << timer.ticks << " ticks";
     EXPECT_TRUE(video.IsConnecting());
     ASSERT_TRUE(WaitLogin());
-    EXPECT_EQ(presenter.texts, QStringList{QStringLiteral("Login device failed!")});
+    EXPECT_EQ(
+        presenter.texts,
+        QStringList{
+            QStringLiteral("Login device failed!\nNo answer from 127.0.0.1:%1.").arg(kytest::Emulator().HttpPort())});
+    EXPECT_EQ(presenter.kinds, "e");
     EXPECT_FALSE(video.IsLoggedIn());
     EXPECT_FALSE(panel->cursor().shape() == Qt::BusyCursor || !panel->Button("preview")->isEnabled());
+}
+
+// The designed message, then the reason the camera gave.
+TEST_F(PreviewLogin, FailedLoginsSayWhy) {
+    using ky::test::ScriptedServer;
+    const uint16_t closed = ScriptedServer::ClosedPort();
+    ScriptedServer web(ScriptedServer::Mode::ReplyThenClose, ScriptedServer::HttpReply("hello", true));
+    const struct {
+        DeviceRecord device;
+        QString reason;
+    } cases[] = {
+        {EmulatorRecord(0, "wrong"), "Wrong user name or password."},
+        {EmulatorRecord(0, kytest::kEmuPassword, "127.0.0.1", closed),
+         QStringLiteral("No answer from 127.0.0.1:%1.").arg(closed)},
+        {EmulatorRecord(0, kytest::kEmuPassword, "127.0.0.1", web.Port()),
+         QStringLiteral("127.0.0.1:%1 is not a camera of this kind.").arg(web.Port())},
+    };
+    for (const auto& c : cases) {
+        presenter.Clear();
+        video.Connect(c.device);
+        ASSERT_TRUE(WaitLogin());
+        EXPECT_EQ(presenter.texts, QStringList{"Login device failed!\n" + c.reason});
+    }
 }
 
 // A slow camera: the last login asked for plays once the camera has

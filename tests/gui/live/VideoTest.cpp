@@ -263,7 +263,7 @@ TEST_F(VideoDlgTest, ConnectLogsInFillsTheStateBlockShowsPicturesAndLeavesNothin
     ASSERT_EQ(changed.count(), 1);
     EXPECT_FALSE(changed.at(0).at(0).toBool());
     EXPECT_EQ(kytest::ConnectAndWait(video, EmulatorRecord(0, "wrong")), -1);
-    EXPECT_EQ(presenter.texts, QStringList{"Login device failed!"});
+    EXPECT_EQ(presenter.texts, QStringList{"Login device failed!\nWrong user name or password."});
     EXPECT_TRUE(Cleared());
     EXPECT_EQ(observer.logins, 2);
     presenter.Clear();
@@ -307,6 +307,7 @@ TEST_F(VideoDlgTest, DisplayModeMenuStoresTheChoiceAndAppliesItWhilePlaying) {
     std::unique_ptr<QMenu> menu(video.CreateDisplayMenu(&video));
     auto checked = [&] { return std::pair(menu->actions()[0]->isChecked(), menu->actions()[1]->isChecked()); };
     ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[0]->text() + "|" + menu->actions()[1]->text(), "OpenGL|Software");
     EXPECT_EQ(checked(), std::pair(true, false));
     menu->actions()[1]->trigger();   // not logged in: only stored
     EXPECT_NE(kytest::ReadBytes(app.file("settings.ini")).find("DisplayMode=1"), std::string::npos);
@@ -396,6 +397,8 @@ TEST_F(VideoDlgTest, FullScreenByDoubleClickAndBackByEscapeOrDoubleClickRestores
         ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->IsFullScreen(); }, kWaitMs));
         EXPECT_TRUE(panel->isWindow() && panel->isVisible() && !mainWindow.isVisible());
         EXPECT_EQ(panel->geometry().size(), dlg->screen()->geometry().size());
+        const QRect picture(dlg->PlayWnd()->mapTo(panel, QPoint(0, 0)), dlg->PlayWnd()->size());
+        EXPECT_LE((picture.center() - panel->rect().center()).manhattanLength(), 1) << picture.y();
         byEscape ? QTest::keyClick(panel, Qt::Key_Escape) : doubleClick();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg->IsFullScreen(); }, kWaitMs));
         EXPECT_EQ(panel->parentWidget(), dlg);
