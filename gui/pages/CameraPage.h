@@ -16,6 +16,10 @@
 // from CRecordPage<Rec> and supplies ShowRecord, ReadControls and
 // ClearControls. Other pages derive from CCameraPage and override Load and
 // Apply.
+//
+// A read that fails clears the page; a write that fails leaves what the user
+// typed. Either way a line on top of the page says what failed, against
+// which camera and when, until the next exchange starts.
 #include <QEvent>
 #include <QPointer>
 #include <cstdint>
@@ -30,6 +34,9 @@
 #include "gui/kit/WorkerLink.h"
 
 class QAbstractButton;
+class QBoxLayout;
+class QLabel;
+class QPushButton;
 
 // The four connection values of the current camera.
 struct CameraTarget {
@@ -86,6 +93,8 @@ public:
     const char* Section() const { return m_section; }
     // An exchange of this page is running.
     bool Busy() const { return m_busy; }
+    // The failed read or write line; empty while hidden.
+    QString ErrorLine() const;
 
 public slots:
     // The page's "Apply": ignored while busy; not logged in clears;
@@ -100,9 +109,10 @@ protected:
     enum class Outcome {
         Succeeded,   // "Parameter setting succeeded!"
         Failed,      // "Parameter setting failed!"
-        Cleared,     // the page is cleared without a message
+        Cleared,     // the write failed without a message of its own
         Stopped,     // nothing more to show
     };
+    enum class Failure { Read, Write };
 
     // Starts the page's read: an exchange whose result shows the values or
     // clears the controls. Runs only while logged in.
@@ -115,6 +125,26 @@ protected:
     // Runs exchange on a worker; false (and nothing runs) while another
     // exchange of this page runs.
     bool Start(Exchange exchange);
+    // The usual read: get into a record (preset first), then show it, or
+    // clear the controls and show the failed-read line.
+    template <class Rec>
+    void LoadRecord(Command<Rec> get, std::function<void(const Rec&)> show, Rec preset = Rec{}) {
+        Start([this, get, show = std::move(show), rec = preset](const CameraTarget& camera) mutable -> Done {
+            const bool ok = Call(camera, get, &rec) == 0;
+            return [this, ok, rec, show, camera] {
+                if (ok) return show(rec);
+                ClearControls();
+                ShowFailure(Failure::Read, camera);
+            };
+        });
+    }
+    // The line of a failed read or write against camera.
+    void ShowFailure(Failure what, const CameraTarget& camera);
+    // A read that failed: cleared controls and the line.
+    void ReadFailed(const CameraTarget& camera) {
+        ClearControls();
+        ShowFailure(Failure::Read, camera);
+    }
     // The write of an Apply: runs on a worker, and its outcome is reported.
     bool Write(std::function<Outcome(const CameraTarget& camera)> write);
     // Shows an outcome: its message, or cleared controls.
@@ -130,17 +160,24 @@ protected:
     void Translate(std::initializer_list<QWidget*> containers = {});
     // Connects button to OnApply; it is off while an exchange runs.
     void AddApplyButton(QAbstractButton* button);
+    // Adds the page's "Apply" (control 1, the default button, registered
+    // through AddApplyButton) and "Cancel" (control 2) row to column; returns
+    // Cancel, whose action is the page's.
+    QPushButton* AddApplyRow(QBoxLayout* column);
     // w is off while an exchange runs.
     void LockWhileBusy(QWidget* w);
 
 private:
     void SetBusy(bool on);
     void Finish(const Done& done);
+    // Written failures still to be shown (the write's camera).
+    void Report(Outcome outcome, const CameraTarget& camera);
 
     const char* m_section;
     CWorkerLink m_worker{this};
     bool m_busy = false;
     std::vector<QPointer<QWidget>> m_locked;
+    QLabel* m_failure = nullptr;
 };
 
 template <class Rec>
@@ -162,15 +199,8 @@ protected:
     void Load() override {
         Rec rec{};
         Preset(rec);
-        Start([this, get = m_get, rec](const CameraTarget& camera) mutable -> Done {
-            const bool ok = Call(camera, get, &rec) == 0;
-            return [this, ok, rec] {
-                if (ok)
-                    ShowRecord(rec);
-                else
-                    ClearControls();
-            };
-        });
+        LoadRecord<Rec>(
+            m_get, [this](const Rec& shown) { ShowRecord(shown); }, rec);
     }
     void Apply() override {
         Rec rec{};
@@ -183,12 +213,12 @@ protected:
     }
 
     // Writes rec; on success shows it as written with "Parameter setting
-    // succeeded!", on failure clears the page without a message.
+    // succeeded!", on failure shows the failed-write line.
     void WriteAndShow(Rec rec) {
         Start([this, set = m_set, rec](const CameraTarget& camera) mutable -> Done {
             const bool ok = Call(camera, set, &rec) == 0;
-            return [this, ok, rec] {
-                if (!ok) return ClearControls();
+            return [this, ok, rec, camera] {
+                if (!ok) return ShowFailure(Failure::Write, camera);
                 ShowRecord(rec);
                 Report(Outcome::Succeeded);
             };

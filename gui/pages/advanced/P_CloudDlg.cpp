@@ -11,8 +11,8 @@ void CP_CloudDlg::Load() {
     Start([this](const CameraTarget& camera) -> Done {
         CloudAttr rec{};
         const bool ok = Call(camera, &CCgiClient::GetCloudEnable, &rec) == 0;
-        return [this, ok, rec] {
-            if (!ok) return ClearControls();
+        return [this, ok, rec, camera] {
+            if (!ok) return ReadFailed(camera);
             Switch()->Check(rec.cloud_enable == 1 ? 0 : 1);
             EnableButtons(true);
         };

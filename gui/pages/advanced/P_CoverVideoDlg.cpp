@@ -46,7 +46,7 @@ void CP_CoverVideoDlg::Load() {
         const bool ok = Call(camera, &CCgiClient::GetCover, &cover) == 0;
         LoginPtr login = ok ? OpenLogin(camera) : nullptr;
         return [=, this] {
-            if (!ok) return ClearControls();
+            if (!ok) return ReadFailed(camera);
             StartPreview(login);
             m_regions = cover;
             for (int i = 0; i < CoverAttr::kRegions; ++i) m_window[i]->setChecked(cover.show[i] == 1);

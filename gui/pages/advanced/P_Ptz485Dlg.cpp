@@ -60,16 +60,9 @@ CP_Ptz485Dlg::CP_Ptz485Dlg(QWidget* parent)
     add("Check type:", m_parity);
     grid->setColumnMinimumWidth(1, 160);
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-
     auto* column = new QVBoxLayout;
     column->addLayout(grid);
-    column->addLayout(buttons);
+    QPushButton* cancel = AddApplyRow(column);
     column->addStretch(1);
     auto* outer = new QHBoxLayout(this);
     outer->addLayout(column);
@@ -77,7 +70,6 @@ CP_Ptz485Dlg::CP_Ptz485Dlg(QWidget* parent)
 
     Translate();
     ClearControls();
-    AddApplyButton(apply);
     // Cancel reads the camera again.
     connect(cancel, &QPushButton::clicked, this, &CP_Ptz485Dlg::RefreshFromDevice);
     LockWhileBusy(cancel);

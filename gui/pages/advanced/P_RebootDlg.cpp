@@ -94,11 +94,11 @@ void CP_RebootDlg::Apply() {
     if (const char* refused = ReadControls(rec)) return Refuse(refused);
     Start([this, rec](const CameraTarget& camera) mutable -> Done {
         const bool ok = Call(camera, &CCgiClient::SetTimerReboot, &rec) == 0;
-        return [this, ok] {
+        return [this, ok, camera] {
             if (ok)
                 Message("Timed restart setting succeeded!");
             else
-                ClearControls();
+                ShowFailure(Failure::Write, camera);
         };
     });
 }

@@ -8,8 +8,8 @@ void CP_TMallDlg::Load() {
     Start([this](const CameraTarget& camera) -> Done {
         TmallAttr rec{};
         const bool ok = Call(camera, &CCgiClient::GetTmallAttr, &rec) == 0;
-        return [this, ok, rec] {
-            if (!ok) return ClearControls();
+        return [this, ok, rec, camera] {
+            if (!ok) return ReadFailed(camera);
             // Not supported: the switch stays as it was and cannot be sent.
             if (rec.tmall_flag == 0) return EnableButtons(false);
             Switch()->Check(rec.tmall_enable == 1 ? 0 : 1);

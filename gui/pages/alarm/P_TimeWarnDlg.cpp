@@ -44,16 +44,7 @@ void CP_TimeWarnDlg::ClearControls() { OnClearAll(); }
 void CP_TimeWarnDlg::ShowWeek(const WeekSchedule& week) { m_grid->SetSchedule(0, CWeekCtrl::FromWeekDays(week.week)); }
 
 void CP_TimeWarnDlg::Load() {
-    Start([this](const CameraTarget& camera) -> Done {
-        WeekSchedule week{};
-        const bool ok = Call(camera, &CCgiClient::GetMdSchedule, &week) == 0;
-        return [this, ok, week] {
-            if (ok)
-                ShowWeek(week);
-            else
-                ClearControls();
-        };
-    });
+    LoadRecord<WeekSchedule>(&CCgiClient::GetMdSchedule, [this](const WeekSchedule& week) { ShowWeek(week); });
 }
 
 void CP_TimeWarnDlg::Apply() {
@@ -64,8 +55,8 @@ void CP_TimeWarnDlg::Apply() {
     CWeekCtrl::ToWeekDays(text, week.week);
     Start([this, week](const CameraTarget& camera) mutable -> Done {
         const bool ok = Call(camera, &CCgiClient::SetMdSchedule, &week) == 0;
-        return [this, ok, week] {
-            if (!ok) return ClearControls();
+        return [this, ok, week, camera] {
+            if (!ok) return ShowFailure(Failure::Write, camera);
             ShowWeek(week);
             Message("Parameter setting succeeded!");
         };

@@ -69,27 +69,16 @@ CP_AudioDlg::CP_AudioDlg(QWidget* parent) : CCameraPage(parent, kSection) {
     grid->addWidget(new QLabel(QStringLiteral("(1~100)"), this), row++, 2);
     grid->setColumnMinimumWidth(1, 160);
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    // Cancel does nothing on this page; Default is never shown.
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    auto* defaults = new QPushButton(QStringLiteral("Default"), this);
-    defaults->hide();
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-    buttons->addWidget(defaults);
-
     auto* column = new QVBoxLayout;
     column->addLayout(grid);
-    column->addLayout(buttons);
+    // Cancel does nothing on this page.
+    AddApplyRow(column);
     column->addStretch(1);
     auto* outer = new QHBoxLayout(this);
     outer->addLayout(column);
     outer->addStretch(1);
 
     Translate();
-    AddApplyButton(apply);
     ky::pages::FilterSmallNumber(m_inVolume);
     ky::pages::FilterSmallNumber(m_outVolume);
 }
@@ -100,13 +89,16 @@ void CP_AudioDlg::Load() {
         AudioAttr second{};
         second.stream_a = 1;
         // A stream whose read fails is shown from its zeroed record.
-        Call(camera, &CCgiClient::GetAencAttr, &first);
-        Call(camera, &CCgiClient::GetAencAttr, &second);
+        const bool streamsOk = (Call(camera, &CCgiClient::GetAencAttr, &first) == 0) &
+                               (Call(camera, &CCgiClient::GetAencAttr, &second) == 0);
         AudioAttr in{};
         AudioAttr out{};
         const bool inOk = Call(camera, &CCgiClient::GetAudioInVolume, &in) == 0;
         const bool outOk = Call(camera, &CCgiClient::GetAudioOutVolume, &out) == 0;
-        return [=, this] { Show(first, second, inOk ? &in : nullptr, outOk ? &out : nullptr); };
+        return [=, this] {
+            Show(first, second, inOk ? &in : nullptr, outOk ? &out : nullptr);
+            if (!streamsOk || !inOk || !outOk) ShowFailure(Failure::Read, camera);
+        };
     });
 }
 
@@ -145,9 +137,9 @@ void CP_AudioDlg::Apply() {
     if (const char* refused = ky::cgi::CheckAudioAttr(a)) return Refuse(refused);
     Start([this, a](const CameraTarget& camera) mutable -> Done {
         const bool ok = Call(camera, &CCgiClient::SetAudioAttr, &a) == 0;
-        return [this, ok] {
+        return [this, ok, camera] {
             if (ok) return Message("Parameter setting succeeded!");
-            ClearControls();
+            ShowFailure(Failure::Write, camera);
             Message("Parameter setting failed!");
         };
     });

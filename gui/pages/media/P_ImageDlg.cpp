@@ -205,7 +205,7 @@ void CP_ImageDlg::Read(bool announce) {
                 StartPreview();
             } else {
                 m_stored = ImageAttr{};
-                ClearControls();
+                ReadFailed(camera);
             }
             if (announce) Message(kSucceeded);
         };
@@ -276,11 +276,11 @@ void CP_ImageDlg::Apply() {
     rec.display_mode = m_stored.display_mode;
     Start([this, rec](const CameraTarget& camera) mutable -> Done {
         const bool ok = Call(camera, &CCgiClient::SetImageAttr, &rec) == 0;
-        return [this, ok] {
+        return [this, ok, camera] {
             if (ok)
                 Read(true);
             else
-                ClearControls();
+                ShowFailure(Failure::Write, camera);
         };
     });
 }

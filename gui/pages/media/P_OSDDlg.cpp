@@ -56,24 +56,16 @@ CP_OSDDlg::CP_OSDDlg(QWidget* parent) : CCameraPage(parent, kSection) {
     nameRow->addStretch(1);
     grid->addLayout(nameRow, row++, 1);
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    // Cancel does nothing on this page.
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-
     auto* column = new QVBoxLayout;
     column->addLayout(grid);
-    column->addLayout(buttons);
+    // Cancel does nothing on this page.
+    AddApplyRow(column);
     column->addStretch(1);
     auto* outer = new QHBoxLayout(this);
     outer->addLayout(column);
     outer->addStretch(1);
 
     Translate();
-    AddApplyButton(apply);
 }
 
 void CP_OSDDlg::Load() {
@@ -95,6 +87,7 @@ void CP_OSDDlg::Load() {
                 ClearRegion(1);
                 m_name->setText(QString::fromLatin1(kDefaultName));
             }
+            if (!timeOk || !nameOk) ShowFailure(Failure::Read, camera);
         };
     });
 }

@@ -127,20 +127,11 @@ CPVideoDlg::CPVideoDlg(QWidget* parent) : CCameraPage(parent, "CONFIG") {
         streams->addWidget(box, 1);
     }
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    apply->setObjectName(QStringLiteral("1"));
-    // Cancel does nothing on this page.
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-
     auto* column = new QVBoxLayout;
     column->addLayout(top);
     column->addLayout(streams);
-    column->addLayout(buttons);
+    // Cancel reads the camera again.
+    QPushButton* cancel = AddApplyRow(column);
     column->addStretch(1);
     auto* outer = new QHBoxLayout(this);
     outer->addLayout(column);
@@ -152,7 +143,8 @@ CPVideoDlg::CPVideoDlg(QWidget* parent) : CCameraPage(parent, "CONFIG") {
     m_format->addItem(QStringLiteral("50HZ"));
     m_format->addItem(QStringLiteral("60HZ"));
 
-    AddApplyButton(apply);
+    LockWhileBusy(cancel);
+    connect(cancel, &QPushButton::clicked, this, &CCameraPage::RefreshFromDevice);
     connect(m_streams[0].resolution, &QComboBox::activated, this, &CPVideoDlg::OnFirstResolutionChosen);
 }
 
@@ -176,7 +168,7 @@ void CPVideoDlg::Load() {
             // Old values must not pass for the camera's: a failed read says
             // so, and when nothing was read the page empties.
             if (!videoOk && !firstOk && !secondOk) {
-                ClearControls();
+                ReadFailed(camera);
             } else {
                 Show(cap, videoOk ? &video : nullptr, firstOk ? &first : nullptr, secondOk ? &second : nullptr);
             }

@@ -56,18 +56,9 @@ CP_28181Dlg::CP_28181Dlg(QWidget* parent)
     }
     grid->setColumnStretch(1, 1);
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    apply->setObjectName(QStringLiteral("1"));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-
     auto* column = new QVBoxLayout;
     column->addLayout(grid);
-    column->addLayout(buttons);
+    QPushButton* cancel = AddApplyRow(column);
     column->addStretch(1);
     auto* outer = new QHBoxLayout(this);
     outer->addLayout(column);
@@ -77,7 +68,6 @@ CP_28181Dlg::CP_28181Dlg(QWidget* parent)
     Translate();
     ResetFields();
 
-    AddApplyButton(apply);
     LockWhileBusy(cancel);
     connect(cancel, &QPushButton::clicked, this, &CP_28181Dlg::OnCancel);
     connect(m_enable, &CRadioPair::chosen, this, &CP_28181Dlg::OnEnableChosen);
@@ -141,13 +131,7 @@ void CP_28181Dlg::ClearControls() {
 void CP_28181Dlg::Apply() {
     Gb28181Attr rec{};
     if (const char* refused = ReadControls(rec)) return Refuse(refused);
-    // A refused write resets the page and says so.
-    Start([this, rec](const CameraTarget& camera) mutable -> Done {
-        const bool ok = Call(camera, &CCgiClient::SetGb28181Attr, &rec) == 0;
-        return [this, ok] {
-            if (ok) return Report(Outcome::Succeeded);
-            ClearControls();
-            Report(Outcome::Failed);
-        };
+    Write([rec](const CameraTarget& camera) mutable {
+        return Call(camera, &CCgiClient::SetGb28181Attr, &rec) == 0 ? Outcome::Succeeded : Outcome::Failed;
     });
 }

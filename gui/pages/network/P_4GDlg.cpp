@@ -130,14 +130,14 @@ void CP_4GDlg::Load() {
     Start([this](const CameraTarget& camera) -> Done {
         CellularAttr rec{};
         const bool ok = Call(camera, &CCgiClient::Get4gAttr, &rec) == 0;
-        return [this, ok, rec] {
+        return [this, ok, rec, camera] {
             m_lastRead = ok;
             if (ok) {
                 m_last = rec;
                 ShowRecord(rec);
             } else {
                 m_last = CellularAttr{};
-                ClearControls();
+                ReadFailed(camera);
             }
         };
     });

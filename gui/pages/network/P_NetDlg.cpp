@@ -100,21 +100,10 @@ CP_NetDlg::CP_NetDlg(QWidget* parent) : CCameraPage(parent, "P_NET_DLG") {
     grid->addLayout(radios, row++, 1, 1, 2);
     grid->setColumnStretch(3, 1);
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    apply->setObjectName(Id(1));
-    apply->setDefault(true);
-    // Cancel does nothing on this page.
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(Id(2));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-    buttons->addStretch(1);
-
     auto* column = new QVBoxLayout(this);
     column->addLayout(grid);
-    column->addSpacing(12);
-    column->addLayout(buttons);
+    // Cancel does nothing on this page.
+    AddApplyRow(column);
     column->addStretch(1);
 
     Translate();
@@ -126,7 +115,6 @@ CP_NetDlg::CP_NetDlg(QWidget* parent) : CCameraPage(parent, "P_NET_DLG") {
     m_dnsType->setCurrentIndex(0);
     Uncheck(m_rtspOn, m_rtspOff);
 
-    AddApplyButton(apply);
     connect(m_addressType, &QComboBox::activated, this, &CP_NetDlg::OnAddressTypeChanged);
     connect(m_dnsType, &QComboBox::activated, this, &CP_NetDlg::OnDnsTypeChanged);
 }
@@ -158,16 +146,7 @@ void CP_NetDlg::ClearControls() {
 }
 
 void CP_NetDlg::Load() {
-    Start([this](const CameraTarget& camera) -> Done {
-        NetAttr rec{};
-        const bool ok = Call(camera, &CCgiClient::GetNetAttr, &rec) == 0;
-        return [this, ok, rec] {
-            if (ok)
-                Show(rec);
-            else
-                ClearControls();
-        };
-    });
+    LoadRecord<NetAttr>(&CCgiClient::GetNetAttr, [this](const NetAttr& rec) { Show(rec); });
 }
 
 void CP_NetDlg::Show(const NetAttr& rec) {
@@ -217,9 +196,9 @@ void CP_NetDlg::Apply() {
         NetAttr sent = rec;
         const bool ok = Call(camera, &CCgiClient::SetNetAttr, &sent, ky::cgi::kNetSetTimeoutMs) == 0;
         const bool ends = ky::cgi::NetApplyEndsSession(rec, camera.ip, camera.port);
-        return [this, ok, ends] {
+        return [this, ok, ends, camera] {
             if (!ok) {
-                ClearControls();
+                ShowFailure(Failure::Write, camera);
                 Message(
                     "The network parameters have been changed. The network has been disconnected. Please "
                     "reconnect!");

@@ -62,19 +62,10 @@ CP_ONVIFDlg::CP_ONVIFDlg(QWidget* parent)
     m_switched << m_port << m_auth->First() << m_auth->Second() << m_timeZone->First() << m_timeZone->Second()
                << m_image->First() << m_image->Second() << m_nvc;
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    apply->setObjectName(QStringLiteral("1"));
-    // Cancel does nothing on this page.
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-
     auto* column = new QVBoxLayout;
     column->addLayout(grid);
-    column->addLayout(buttons);
+    // Cancel does nothing on this page.
+    AddApplyRow(column);
     column->addStretch(1);
     auto* outer = new QHBoxLayout(this);
     outer->addLayout(column);
@@ -87,7 +78,6 @@ CP_ONVIFDlg::CP_ONVIFDlg(QWidget* parent)
     m_nvc->setCurrentIndex(kDefaultNvc);
     m_port->setText(QString::number(kDefaultPort));
 
-    AddApplyButton(apply);
     // A read shows the switch but leaves the controls as they are; only the
     // user's choice shows or hides them.
     connect(m_enable, &CRadioPair::chosen, this, [this](int index) { ky::pages::SetVisible(m_switched, index == 0); });

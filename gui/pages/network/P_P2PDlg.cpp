@@ -37,19 +37,10 @@ CP_P2PDlg::CP_P2PDlg(QWidget* parent) : CCameraPage(parent, "P_P2P_DLG") {
     grid->addWidget(m_uuid, 1, 1);
     grid->setColumnStretch(1, 1);
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    apply->setObjectName(QStringLiteral("1"));
-    // Cancel has no action of its own on this page.
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("2"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-
     auto* column = new QVBoxLayout;
     column->addWidget(box);
-    column->addLayout(buttons);
+    // Cancel has no action of its own on this page.
+    AddApplyRow(column);
     column->addStretch(1);
     auto* outer = new QHBoxLayout(this);
     outer->addLayout(column);
@@ -57,7 +48,6 @@ CP_P2PDlg::CP_P2PDlg(QWidget* parent) : CCameraPage(parent, "P_P2P_DLG") {
 
     Translate({box});
     ShowUuid(false);
-    AddApplyButton(apply);
     connect(m_enable, &CRadioPair::chosen, this, [this](int index) { ShowUuid(index == 0); });
 }
 
@@ -70,8 +60,8 @@ void CP_P2PDlg::Load() {
     rec.family = Family(CurrentCamera().GetDevice());
     Start([this, rec](const CameraTarget& camera) mutable -> Done {
         const bool ok = Call(camera, &CCgiClient::GetP2pAttr, &rec) == 0;
-        return [this, ok, rec] {
-            if (!ok) return ClearControls();
+        return [this, ok, rec, camera] {
+            if (!ok) return ReadFailed(camera);
             m_enable->Check(rec.enable == 0 ? 1 : 0);
             ShowUuid(rec.enable != 0);
             m_uuid->setText(FieldQText(rec.uid));

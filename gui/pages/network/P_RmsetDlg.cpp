@@ -91,19 +91,9 @@ CP_RmsetDlg::CP_RmsetDlg(QWidget* parent) : CCameraPage(parent, "P_RMSET_DLG") {
     auto* upnpGrid = new QGridLayout(upnp);
     radios(upnp, upnpGrid, kUpnpOn, kUpnpOff);
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    apply->setObjectName(Id(1));
-    apply->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(Id(2));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-    buttons->addStretch(1);
-
     auto* column = new QVBoxLayout;
     for (QGroupBox* box : m_boxes) column->addWidget(box);
-    column->addLayout(buttons);
+    QPushButton* cancel = AddApplyRow(column);
     column->addStretch(1);
     auto* outer = new QHBoxLayout(this);
     outer->addLayout(column);
@@ -112,7 +102,6 @@ CP_RmsetDlg::CP_RmsetDlg(QWidget* parent) : CCameraPage(parent, "P_RMSET_DLG") {
     Translate({internet, main, provider, upnp});
     providers->setCurrentIndex(-1);
 
-    AddApplyButton(apply);
     LockWhileBusy(show);
     LockWhileBusy(cancel);
     connect(show, &QPushButton::clicked, this, &CP_RmsetDlg::OnShowInternetIp);
@@ -146,16 +135,7 @@ void CP_RmsetDlg::ClearControls() {
 
 void CP_RmsetDlg::Load() {
     Control<QLineEdit>(1134)->clear();
-    Start([this](const CameraTarget& camera) -> Done {
-        DdnsAttr rec{};
-        const bool ok = Call(camera, &CCgiClient::GetDdnsAttr, &rec) == 0;
-        return [this, ok, rec] {
-            if (ok)
-                Show(rec);
-            else
-                ClearControls();
-        };
-    });
+    LoadRecord<DdnsAttr>(&CCgiClient::GetDdnsAttr, [this](const DdnsAttr& rec) { Show(rec); });
 }
 
 void CP_RmsetDlg::Show(const DdnsAttr& rec) {

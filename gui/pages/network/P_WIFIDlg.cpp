@@ -110,21 +110,10 @@ CP_WIFIDlg::CP_WIFIDlg(QWidget* parent) : CCameraPage(parent, "CONFIG"), m_job(s
     ++row;
     grid->setColumnStretch(3, 1);
 
-    auto* apply = new QPushButton(QStringLiteral("Apply"), this);
-    apply->setObjectName(Id(1));
-    apply->setDefault(true);
-    // Cancel does nothing on this page.
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(Id(2));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(apply);
-    buttons->addWidget(cancel);
-    buttons->addStretch(1);
-
     auto* column = new QVBoxLayout(this);
     column->addLayout(grid);
-    column->addSpacing(12);
-    column->addLayout(buttons);
+    // Cancel does nothing on this page.
+    AddApplyRow(column);
     column->addStretch(1);
 
     Translate();
@@ -132,7 +121,6 @@ CP_WIFIDlg::CP_WIFIDlg(QWidget* parent) : CCameraPage(parent, "CONFIG"), m_job(s
     for (const char* key : kCiphers) m_cipher->addItem(LangTextEx(Section(), QString::fromLatin1(key)));
     ClearControls();
 
-    AddApplyButton(apply);
     LockWhileBusy(search);
     connect(search, &QPushButton::clicked, this, &CP_WIFIDlg::OnSearch);
     connect(check, &QPushButton::clicked, this, &CP_WIFIDlg::OnCheck);
@@ -173,16 +161,7 @@ void CP_WIFIDlg::ClearControls() {
 }
 
 void CP_WIFIDlg::Load() {
-    Start([this](const CameraTarget& camera) -> Done {
-        WirelessAttr rec{};
-        const bool ok = Call(camera, &CCgiClient::GetWirelessAttr, &rec) == 0;
-        return [this, ok, rec] {
-            if (ok)
-                Show(rec);
-            else
-                ClearControls();
-        };
-    });
+    LoadRecord<WirelessAttr>(&CCgiClient::GetWirelessAttr, [this](const WirelessAttr& rec) { Show(rec); });
 }
 
 void CP_WIFIDlg::Show(const WirelessAttr& rec) {
@@ -218,8 +197,8 @@ void CP_WIFIDlg::Apply() {
     if (const char* refused = Collect(rec)) return Refuse(refused);
     Start([this, rec](const CameraTarget& camera) mutable -> Done {
         const bool ok = Call(camera, &CCgiClient::SetWirelessAttr, &rec) == 0;
-        return [this, ok, rec] {
-            if (!ok) return ClearControls();
+        return [this, ok, rec, camera] {
+            if (!ok) return ShowFailure(Failure::Write, camera);
             m_shown = rec;
             Message("Parameter setting succeeded!");
         };

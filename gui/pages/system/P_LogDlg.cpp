@@ -55,12 +55,11 @@ void CP_LogDlg::Fetch(bool clear) {
         const bool ok = r == HttpFetchResult::Ok && page.status == 200;
         const QString text =
             ok ? QString::fromUtf8(page.body.data(), static_cast<qsizetype>(page.body.size())) : QString();
-        return [this, address, ok, text] {
+        return [this, address, ok, text, t] {
             m_address = address;
-            if (ok)
-                m_view->setPlainText(text);
-            else
-                m_view->clear();
+            if (ok) return m_view->setPlainText(text);
+            m_view->clear();
+            ShowFailure(Failure::Read, t);
         };
     });
 }
@@ -68,5 +67,5 @@ void CP_LogDlg::Fetch(bool clear) {
 void CP_LogDlg::OnRefresh() { RefreshFromDevice(); }
 
 void CP_LogDlg::OnClearLog() {
-    if (LoggedIn()) Fetch(true);
+    if (LoggedIn() && Ask("Clear the camera's log? Every entry in it is lost.")) Fetch(true);
 }

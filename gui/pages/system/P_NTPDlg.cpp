@@ -109,7 +109,10 @@ void CP_NTPDLG::Load() {
         ServerTime time{};
         const bool ntpOk = Call(camera, &CCgiClient::GetNtpAttr, &ntp) == 0;
         const bool timeOk = Call(camera, &CCgiClient::GetServerTime, &time) == 0;
-        return [=, this] { Show(ntpOk ? &ntp : nullptr, timeOk ? &time : nullptr); };
+        return [=, this] {
+            Show(ntpOk ? &ntp : nullptr, timeOk ? &time : nullptr);
+            if (!ntpOk || !timeOk) ShowFailure(Failure::Read, camera);
+        };
     });
 }
 
@@ -216,8 +219,8 @@ void CP_NTPDLG::OnSyncWithPc() {
     if (!PcServerTime(SystemZone(now), now, t)) return Message("The time zone of this PC is not in the camera's list!");
     Start([this, t](const CameraTarget& camera) mutable -> Done {
         const bool ok = Call(camera, &CCgiClient::SetServerTime, &t) == 0;
-        return [this, ok, t] {
-            if (!ok) return ClearControls();
+        return [this, ok, t, camera] {
+            if (!ok) return ShowFailure(Failure::Write, camera);
             ShowTime(t);
             Message("PC time synchronization succeeded!");
         };

@@ -1,19 +1,27 @@
 #include "gui/pages/system/P_SystemDlg.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <system_error>
 #include <thread>
 
+#include "core/backup/ConfigBackup.h"
+#include "core/services/IniFile.h"
 #include "gui/kit/AppEvents.h"
+#include "gui/kit/MessagePresenter.h"
 #include "gui/kit/FieldQText.h"
 #include "gui/kit/Translate.h"
 #include "gui/live/BrowserSDDlg.h"
@@ -48,6 +56,31 @@ constexpr FieldDef kFields[] = {
 constexpr int kSdStatusId = 1092;
 
 QString Id(int id) { return QString::number(id); }
+
+CP_SystemDlg::FileChooser& ConfigChooser() {
+    static CP_SystemDlg::FileChooser chooser;
+    return chooser;
+}
+
+// A configuration document is some ten KiB; anything far larger is no such
+// document and is not read.
+constexpr qint64 kConfigFileLimit = 8 << 20;
+
+ky::backup::Camera BackupCamera(const CameraTarget& t) {
+    return {t.ip, t.port, t.user, t.password, CCameraPage::kReplyTimeoutMs, {}};
+}
+
+QString Tr(const char* key) { return LangTextEx("CONFIG", QString::fromUtf8(key)); }
+
+// "page: result" a line, results translated where the language file has them.
+QString StepList(const std::vector<ky::backup::Step>& steps) {
+    QStringList lines;
+    for (const ky::backup::Step& s : steps)
+        lines << QStringLiteral("%1: %2").arg(QString::fromStdString(s.name),
+                                              s.ok ? LangTextEx("CONFIG", QStringLiteral("Succeeded"))
+                                                   : LangTextEx("CONFIG", QString::fromStdString(s.result)));
+    return lines.join(u'\n');
+}
 
 }   // namespace
 
@@ -85,6 +118,19 @@ CP_SystemDlg::CP_SystemDlg(QWidget* parent) : CCameraPage(parent, "CONFIG"), m_j
     buttons->addStretch(1);
     grid->addLayout(buttons, row++, 1);
 
+    m_saveConfig = new QPushButton(QStringLiteral("Save configuration…"), this);
+    m_saveConfig->setObjectName(QStringLiteral("saveConfig"));
+    m_loadConfig = new QPushButton(QStringLiteral("Load configuration…"), this);
+    m_loadConfig->setObjectName(QStringLiteral("loadConfig"));
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("configProgress"));
+    m_progress->hide();
+    auto* config = new QHBoxLayout;
+    config->addWidget(m_saveConfig);
+    config->addWidget(m_loadConfig);
+    config->addWidget(m_progress, 1);
+    grid->addLayout(config, row++, 1);
+
     m_spinner = new QLabel(this);
     m_spinner->setObjectName(Id(1258));
     m_spinner->hide();
@@ -103,6 +149,17 @@ CP_SystemDlg::CP_SystemDlg(QWidget* parent) : CCameraPage(parent, "CONFIG"), m_j
     EnableSdButtons(false);
 
     LockWhileBusy(m_unplug);
+    LockWhileBusy(m_saveConfig);
+    LockWhileBusy(m_loadConfig);
+    connect(m_saveConfig, &QPushButton::clicked, this, &CP_SystemDlg::OnSaveConfig);
+    connect(m_loadConfig, &QPushButton::clicked, this, &CP_SystemDlg::OnLoadConfig);
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setInterval(100);
+    connect(m_progressTimer, &QTimer::timeout, this, [this] {
+        if (!m_counts) return;
+        m_progress->setMaximum(static_cast<int>(m_counts->total.load()));
+        m_progress->setValue(static_cast<int>(m_counts->done.load()));
+    });
     connect(m_browse, &QPushButton::clicked, this, &CP_SystemDlg::OnBrowseSd);
     connect(m_format, &QPushButton::clicked, this, &CP_SystemDlg::OnFormatSd);
     connect(m_unplug, &QPushButton::clicked, this, &CP_SystemDlg::OnUnplugSd);
@@ -151,7 +208,7 @@ void CP_SystemDlg::Load() {
             if (infoOk)
                 ShowInfo(info);
             else
-                ClearControls();
+                ReadFailed(camera);
             ShowSd(sdOk ? &sd : nullptr);
         };
     });
@@ -222,6 +279,7 @@ void CP_SystemDlg::OnFormatSd() {
         Message("SD card is being formatted, please wait...");
         return;
     }
+    if (!Ask("Formatting erases every recording and picture on the SD card. Format the SD card now?")) return;
     // Taken here: the session belongs to the GUI thread. Busy from now on, so
     // a second press can never start a second worker.
     const CameraTarget target = Target();
@@ -246,9 +304,10 @@ void CP_SystemDlg::OnFormatSd() {
 
 bool CP_SystemDlg::event(QEvent* e) {
     if (e->type() == ky::msg::Type(ky::msg::kWorkerResult)) {
-        // The SD status text is not read again.
         Message(static_cast<CPageResultEvent*>(e)->Result() == 0 ? "SD card format succeeded!"
                                                                  : "SD card format failed!");
+        // The card's state and free space changed.
+        RefreshFromDevice();
         return true;
     }
     return CCameraPage::event(e);
@@ -273,9 +332,109 @@ void CP_SystemDlg::OnUnplugSd() {
         ClearControls();
         return;
     }
+    if (!Ask("Unplug the SD card? The camera stops recording to it until the card is inserted again.")) return;
     // The camera may take up to ten minutes to answer.
     Start([this](const CameraTarget& camera) -> Done {
         const int result = Call(camera, &CCgiClient::StopSd, static_cast<NoRecord*>(nullptr), 600000);
-        return [this, result] { Message(result == 0 ? "SD card stopped successfully" : "Failed to stop SD card"); };
+        return [this, result] {
+            Message(result == 0 ? "SD card stopped successfully" : "Failed to stop SD card");
+            RefreshFromDevice();
+        };
     });
+}
+
+void CP_SystemDlg::SetConfigFileChooser(FileChooser chooser) { ConfigChooser() = std::move(chooser); }
+
+QString CP_SystemDlg::ChooseConfigFile(bool save) {
+    if (ConfigChooser()) return ConfigChooser()(this, save);
+    const QString filter = Tr("Configuration files (*.json)");
+    return save
+               ? QFileDialog::getSaveFileName(this, Tr("Save configuration"), QDir::homePath() + "/camera.json", filter)
+               : QFileDialog::getOpenFileName(this, Tr("Load configuration"), QDir::homePath(), filter);
+}
+
+std::shared_ptr<CP_SystemDlg::Progress> CP_SystemDlg::StartProgress() {
+    m_counts = std::make_shared<Progress>();
+    m_progress->setRange(0, 0);   // busy until the first step is counted
+    m_progress->show();
+    m_progressTimer->start();
+    return m_counts;
+}
+
+void CP_SystemDlg::StopProgress() {
+    m_progressTimer->stop();
+    m_progress->hide();
+    m_counts.reset();
+}
+
+void CP_SystemDlg::OnSaveConfig() {
+    if (!LoggedIn()) return ClearControls();
+    const QString path = ChooseConfigFile(true);
+    if (path.isEmpty()) return;
+    auto counts = StartProgress();
+    const bool started = Start([this, path, counts](const CameraTarget& camera) -> Done {
+        const ky::backup::BackupResult r =
+            ky::backup::Backup(BackupCamera(camera), [counts](size_t done, size_t total) {
+                counts->total = total;
+                counts->done = done;
+            });
+        // Passwords and keys inside: owner only, and never half a file.
+        const bool written = !r.noConnection && ky::ini::WriteFileAtomically(QFile::encodeName(path).toStdString(),
+                                                                             r.document, 0600, false);
+        const QString address = QStringLiteral("%1:%2").arg(QString::fromStdString(camera.ip)).arg(camera.port);
+        return [this, r, written, path, address] {
+            StopProgress();
+            if (r.noConnection) return Presenter().Error(this, Tr("No answer from %1.").arg(address));
+            if (!written) return Presenter().Error(this, Tr("The configuration cannot be written to %1.").arg(path));
+            Presenter().Info(
+                this, Tr("The configuration of %1 is saved in %2:").arg(address, path) + u'\n' + StepList(r.steps));
+        };
+    });
+    if (!started) StopProgress();
+}
+
+void CP_SystemDlg::OnLoadConfig() {
+    if (!LoggedIn()) return ClearControls();
+    const QString path = ChooseConfigFile(false);
+    if (path.isEmpty()) return;
+    // The whole file is read and checked before the question, and nothing is
+    // sent when any of it would be refused.
+    QFile file(path);
+    ky::backup::Json doc;
+    QString refused;
+    if (file.size() > kConfigFileLimit) {
+        refused = Tr("The file is too large.");
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        refused = file.errorString();
+    } else {
+        try {
+            doc = ky::backup::CheckDocument(file.readAll().toStdString());
+        } catch (const ky::backup::DocumentError& e) {
+            refused = QString::fromStdString(e.what());
+        }
+    }
+    if (!refused.isEmpty()) return Presenter().Error(this, Tr("The file %1 cannot be loaded: %2").arg(path, refused));
+    if (!Presenter().Question(
+            this, Tr("Write the configuration in %1 to the camera? Its current settings are replaced.").arg(path)))
+        return;
+    auto counts = StartProgress();
+    const bool started = Start([this, doc, counts](const CameraTarget& camera) -> Done {
+        const ky::backup::RestoreResult r =
+            ky::backup::Restore(BackupCamera(camera), doc, [counts](size_t done, size_t total) {
+                counts->total = total;
+                counts->done = done;
+            });
+        const QString address = QStringLiteral("%1:%2").arg(QString::fromStdString(camera.ip)).arg(camera.port);
+        return [this, r, address] {
+            StopProgress();
+            QString text = r.noConnection ? Tr("Loading the configuration stopped: no answer from %1.").arg(address)
+                                          : Tr("The configuration was written to %1:").arg(address);
+            if (!r.steps.empty()) text += u'\n' + StepList(r.steps);
+            const bool failed =
+                r.noConnection || std::any_of(r.steps.begin(), r.steps.end(), [](const auto& s) { return !s.ok; });
+            failed ? Presenter().Error(this, text) : Presenter().Info(this, text);
+            RefreshFromDevice();
+        };
+    });
+    if (!started) StopProgress();
 }

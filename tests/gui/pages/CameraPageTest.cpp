@@ -3,6 +3,23 @@
 
 #include "core/cgi/rules/VideoRules.h"
 #include "gui/pages/CameraPage.h"
+#include "gui/pages/advanced/P_CloudDlg.h"
+#include "gui/pages/advanced/P_Ptz485Dlg.h"
+#include "gui/pages/advanced/P_RecordDlg.h"
+#include "gui/pages/advanced/P_TMallDlg.h"
+#include "gui/pages/alarm/P_TimeWarnDlg.h"
+#include "gui/pages/media/P_AudioDlg.h"
+#include "gui/pages/media/P_OSDDlg.h"
+#include "gui/pages/media/P_VideoDlg.h"
+#include "gui/pages/network/P_28181Dlg.h"
+#include "gui/pages/network/P_NetDlg.h"
+#include "gui/pages/network/P_ONVIFDlg.h"
+#include "gui/pages/network/P_P2PDlg.h"
+#include "gui/pages/network/P_RmsetDlg.h"
+#include "gui/pages/network/P_WIFIDlg.h"
+#include "gui/pages/system/P_LogDlg.h"
+#include "gui/pages/system/P_NTPDlg.h"
+#include "gui/pages/system/P_SystemDlg.h"
 #include "tests/gui/pages/PageTestSupport.h"
 
 namespace {
@@ -73,8 +90,48 @@ TEST_F(CameraPageTest, RefreshShowsOrClearsAndApplyValidatesWritesAndReports) {
     Refresh(page);
     EXPECT_EQ(page.clears, 3);
     EXPECT_TRUE(presenter.texts.isEmpty());
+    const QString at = QString("127.0.0.1:%1 failed at ").arg(emulator->HttpPort());
+    EXPECT_TRUE(page.ErrorLine().startsWith("Reading the settings from " + at)) << page.ErrorLine().toStdString();
+    // A failed write keeps what was typed.
     page.edit->setText("2");
     EXPECT_EQ(ApplyMessage(page), "Parameter setting failed!");
+    EXPECT_EQ(page.edit->text(), "2");
+    EXPECT_TRUE(page.ErrorLine().startsWith("Writing the settings to " + at)) << page.ErrorLine().toStdString();
+}
+
+// Each page's failed read leaves its line on the page, and the next
+// exchange takes it away.
+TEST_F(CameraPageTest, AFailedReadShowsTheLineOnEveryPage) {
+    std::vector<std::unique_ptr<CCameraPage>> pages;
+    pages.push_back(std::make_unique<CP_NetDlg>());
+    pages.push_back(std::make_unique<CP_RmsetDlg>());
+    pages.push_back(std::make_unique<CP_WIFIDlg>());
+    pages.push_back(std::make_unique<CP_28181Dlg>());
+    pages.push_back(std::make_unique<CP_ONVIFDlg>());
+    pages.push_back(std::make_unique<CP_P2PDlg>());
+    pages.push_back(std::make_unique<CP_OSDDlg>());
+    pages.push_back(std::make_unique<CP_AudioDlg>());
+    pages.push_back(std::make_unique<CPVideoDlg>());
+    pages.push_back(std::make_unique<CP_Ptz485Dlg>());
+    pages.push_back(std::make_unique<CP_RecordDlg>());
+    pages.push_back(std::make_unique<CP_CloudDlg>());
+    pages.push_back(std::make_unique<CP_TMallDlg>());
+    pages.push_back(std::make_unique<CP_TimeWarnDlg>());
+    pages.push_back(std::make_unique<CP_SystemDlg>());
+    pages.push_back(std::make_unique<CP_LogDlg>());
+    pages.push_back(std::make_unique<CP_NTPDLG>());
+    const QRegularExpression line(
+        QString("^Reading the settings from 127\\.0\\.0\\.1:%1 failed at \\d\\d:\\d\\d:\\d\\d\\.$")
+            .arg(emulator->HttpPort()));
+    std::strcpy(camera.device.password, "wrong");
+    for (const auto& page : pages) {
+        Refresh(*page);
+        EXPECT_TRUE(line.match(page->ErrorLine()).hasMatch())
+            << page->metaObject()->className() << ": " << page->ErrorLine().toStdString();
+    }
+    std::strcpy(camera.device.password, kPassword);
+    Refresh(*pages.front());
+    EXPECT_EQ(pages.front()->ErrorLine(), "");
 }
 
 // A camera that accepts the connection and never answers (or answers a byte

@@ -221,10 +221,11 @@ TEST_F(TaskPagesTest, CloudAndTmallSwitches) {
         EXPECT_EQ(page->Switch()->Checked(), 0);
         Fault("no-200");
         EXPECT_EQ(ApplyMessage(*page), "");
-        EXPECT_EQ(page->Switch()->Checked(), -1);
+        EXPECT_EQ(page->Switch()->Checked(), 0);
+        EXPECT_TRUE(page->ErrorLine().startsWith("Writing the settings to "));
         Fault("none");
     }
-    EXPECT_EQ(buttonsOn(cloud), 0);
+    EXPECT_EQ(buttonsOn(cloud), 2);
     tmall.Switch()->Check(1);
     EmuSet("tmall_flag", "0");
     Refresh(tmall);

@@ -107,16 +107,18 @@ TEST_F(VideoPageTest, WithoutCameraDeviceRecordOrAnswerThePageEmpties) {
         EXPECT_EQ(presenter.texts.join("") + QString::number(S(0).resolution->count()),
                   "Failed to read the video parameters!" + QString::number(entries));
     }
-    // Apply without a device record, or unanswered: cleared silently, the
-    // edits keep their text, nothing is sent.
+    // Apply without a device record clears silently; an unanswered one keeps
+    // the page and says so. The edits keep their text, nothing is sent.
     for (bool stop : {false, true}) {
         capabilityValid = true;
         Refresh(*page);
         capabilityValid = stop;
         if (stop) emulator->Stop();
         S(0).bitRate->setText("1000");
+        const QString shown = Choices();
         EXPECT_EQ(ApplyMessage(), "");
-        EXPECT_EQ(Choices(), "00");
+        EXPECT_EQ(Choices(), stop ? shown : "00");
+        EXPECT_EQ(page->ErrorLine().startsWith("Writing the settings to "), stop);
         EXPECT_EQ(S(0).bitRate->text(), "1000");
         EXPECT_EQ(EmuGet("bps_1"), stop ? "<absent>" : "4096");
     }
@@ -349,11 +351,12 @@ TEST_F(AudioPageTest, RefusesOrWritesBothStreamsInTheListsFormat) {
               "&cmd=setaudioinvolume&-volume=100&-volin_type=0&cmd=setaudiooutvolume&-volume=1");
     Fault("no-200");
     EXPECT_EQ(ApplyMessage(), "Parameter setting failed!");
-    EXPECT_EQ(States({page->InputTypeList(), page->StreamSwitch(1)}), (QStringList{"", "-1"}));
+    EXPECT_EQ(States({page->InputTypeList(), page->StreamSwitch(1)}), (QStringList{"Line in", "0"}));
+    EXPECT_TRUE(page->ErrorLine().startsWith("Writing the settings to "));
     Fault("none");
     page->InputTypeList()->setCurrentIndex(1);
     Apply(*page);
-    EXPECT_EQ(EmuGet("aeformat_1"), "g711a");
+    EXPECT_EQ(EmuGet("volin_type"), "1");
 }
 
 // The name comes unescaped; time then name go out, the name of at most 31
@@ -379,7 +382,8 @@ TEST_F(OsdPageTest, ShowsAndWritesBothRegions) {
     Fault("no-200");
     EXPECT_EQ(ApplyMessage(), "");
     EXPECT_EQ(States({page->NameEdit(), page->ShowChoice(1), page->PlaceChoice(0)}),
-              (QStringList{"IP Camera", "-1", "-1"}));
+              (QStringList{QString::fromUtf8("前门前门前门前门前门x"), "0", "3"}));
+    EXPECT_TRUE(page->ErrorLine().startsWith("Writing the settings to "));
 }
 
 }   // namespace

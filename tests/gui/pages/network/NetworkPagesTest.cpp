@@ -101,7 +101,9 @@ TEST_F(NetPageTest, AnAddressOrWebPortChangeEndsTheSession) {
     emulator->Stop();
     EXPECT_EQ(ApplyMessage(),
               "The network parameters have been changed. The network has been disconnected. Please reconnect!");
-    EXPECT_EQ(Edit(1100)->text(), "");
+    // A failed write keeps what was typed and says so on the page.
+    EXPECT_EQ(Edit(1100)->text(), "10.0.0.9");
+    EXPECT_TRUE(page->ErrorLine().startsWith("Writing the settings to "));
     EXPECT_EQ(camera.disconnects, 2);
 }
 
@@ -151,7 +153,8 @@ TEST_F(DdnsPageTest, ApplyStoresEveryTextAsTyped) {
     for (const auto& [id, key, text] : typed) EXPECT_EQ(Edit(id)->text(), QString::fromUtf8(text));
     Fault("error");
     EXPECT_EQ(ApplyMessage(), "");
-    EXPECT_EQ(Edit(1131)->text(), "");
+    EXPECT_EQ(Edit(1131)->text(), "a+b");
+    EXPECT_TRUE(page->ErrorLine().startsWith("Writing the settings to "));
 }
 
 TEST_F(DdnsPageTest, InternetAddressOnRequest) {
@@ -410,8 +413,9 @@ TEST_F(P2pPageTest, FamilyPicksTheCommandsAndOnlyOnNeedsTheUuid) {
     Fault("no-200");
     page->Uuid()->setText("U");
     EXPECT_EQ(ApplyMessage(), "");
-    EXPECT_EQ(States({page->Uuid(), page->Enable()}), (QStringList{"", "-1"}));
-    EXPECT_FALSE(UuidShown(*page));
+    EXPECT_EQ(States({page->Uuid(), page->Enable()}), (QStringList{"U", "0"}));
+    EXPECT_TRUE(UuidShown(*page));
+    EXPECT_TRUE(page->ErrorLine().startsWith("Writing the settings to "));
 }
 
 class CellularPageTest : public PageFixture<CP_4GDlg> {
@@ -471,8 +475,9 @@ TEST_F(CellularPageTest, ShowsAndWrites) {
     page->AuthList()->setCurrentIndex(0);
     Fault("error");
     EXPECT_EQ(ApplyMessage(), "");
-    EXPECT_TRUE(page->Field(1139)->text().isEmpty());
-    EXPECT_EQ(page->ModeList()->currentIndex(), 0);
+    EXPECT_FALSE(page->Field(1139)->text().isEmpty());
+    EXPECT_EQ(page->AuthList()->currentIndex(), 0);
+    EXPECT_TRUE(page->ErrorLine().startsWith("Writing the settings to "));
     // After a failed read nothing goes back: the operator was never read.
     Fault("none");
     Fault("no-200=1");

@@ -2,6 +2,7 @@
 // the SD card, the system log, time, and maintenance with the upgrade.
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "core/discovery/DeviceFinder.h"
 #include "gui/kit/AppEvents.h"
@@ -11,6 +12,7 @@
 #include "gui/pages/system/P_SystemDlg.h"
 #include "tests/gui/pages/PageTestSupport.h"
 #include "tests/support/Netns.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -34,12 +36,18 @@ protected:
         return page->BrowseButton()->isEnabled() + page->FormatButton()->isEnabled() +
                page->UnplugButton()->isEnabled();
     }
-    // The messages of a format or unplug, once it has ended.
+    // The messages of a format or unplug answered Yes, once it and the
+    // read after it have ended.
     QString Run(void (CP_SystemDlg::*action)()) {
         presenter.Clear();
+        presenter.answers = {true};
         (page.get()->*action)();
-        EXPECT_TRUE(PumpUntil([&] { return !presenter.texts.isEmpty() && !page->FormatBusy() && !page->Busy(); }));
-        return presenter.texts.join("|");
+        EXPECT_TRUE(PumpUntil(
+            [&] { return presenter.kinds.find('i') != std::string::npos && !page->FormatBusy() && !page->Busy(); }));
+        QStringList said;
+        for (qsizetype i = 0; i < presenter.texts.size(); ++i)
+            if (presenter.kinds[size_t(i)] == 'i') said << presenter.texts[i];
+        return said.join("|");
     }
 };
 
@@ -105,6 +113,7 @@ TEST_F(SystemPageTest, LoggedOutOrCameraGoneEmptiesAndDisables) {
 TEST_F(SystemPageTest, FormatRunsOnAWorkerWithSpinnerAndRefusesASecondStart) {
     EmuSetAll("sdfreespace=10 emu.sd_delay_ms=1500");
     Refresh(*page);
+    presenter.answers = {true};
     page->OnFormatSd();
     ASSERT_TRUE(page->FormatBusy());
     for (auto [mark, phase] : {std::pair{"--", 1}, {"\\", 2}, {"|", 3}, {"/", 0}, {"--", 1}}) {
@@ -115,8 +124,8 @@ TEST_F(SystemPageTest, FormatRunsOnAWorkerWithSpinnerAndRefusesASecondStart) {
     }
     EXPECT_EQ(Run(&CP_SystemDlg::OnFormatSd), "SD card is being formatted, please wait...|SD card format succeeded!");
     EXPECT_EQ(EmuGet("sdfreespace"), EmuGet("sdtotalspace"));
-    // The SD text is not read again.
-    EXPECT_EQ(F(1092), "Have card, free space:0%");
+    // The card is read again.
+    EXPECT_EQ(F(1092), "Have card, free space:100%");
     page->OnSpinnerTick();
     EXPECT_TRUE(page->Spinner()->isHidden());
     EXPECT_EQ(page->SpinnerPhase(), 0);
@@ -126,16 +135,91 @@ TEST_F(SystemPageTest, FormatRunsOnAWorkerWithSpinnerAndRefusesASecondStart) {
     EmuSet("sdstatus", "Ready");
     EXPECT_EQ(Run(&CP_SystemDlg::OnUnplugSd), "SD card stopped successfully");
     EXPECT_EQ(EmuGet("sdstatus"), "out");
+    EXPECT_EQ(F(1092), "No card");
     // A camera that does not answer.
     emulator->Stop();
     EXPECT_EQ(Run(&CP_SystemDlg::OnFormatSd), "SD card format failed!");
     EXPECT_EQ(Run(&CP_SystemDlg::OnUnplugSd), "Failed to stop SD card");
 }
 
+// What erases or stops asks first, saying what is lost; No sends nothing.
+TEST_F(SystemPageTest, ErasingAsksFirstAndNoSendsNothing) {
+    CP_LogDlg log;
+    Refresh(*page);
+    Refresh(log);
+    Sent();
+    const std::pair<std::function<void()>, const char*> actions[] = {
+        {[&] { page->OnFormatSd(); },
+         "Formatting erases every recording and picture on the SD card. Format the SD card now?"},
+        {[&] { page->OnUnplugSd(); },
+         "Unplug the SD card? The camera stops recording to it until the card is inserted again."},
+        {[&] { log.OnClearLog(); }, "Clear the camera's log? Every entry in it is lost."},
+    };
+    for (const auto& [action, question] : actions) {
+        presenter.Clear();
+        action();
+        PumpEvents(100);
+        EXPECT_EQ(presenter.texts, QStringList{question});
+        EXPECT_FALSE(page->FormatBusy() || page->Busy() || log.Busy());
+    }
+    EXPECT_EQ(Sent(), "");
+    EXPECT_EQ(EmuGet("sdstatus"), "Ready");
+    EXPECT_NE(EmuGet("emu.syslog"), "");
+}
+
+// Save, a change at the camera, load: the camera is as saved. A document
+// with anything the camera would refuse, or a No, sends nothing.
+TEST_F(SystemPageTest, ConfigurationSaveChangeLoadIsEqual) {
+    kytest::TempDir dir;
+    QString chosen;
+    CP_SystemDlg::SetConfigFileChooser([&](QWidget*, bool) { return chosen; });
+    auto run = [&](void (CP_SystemDlg::*action)(), const std::string& file, std::deque<bool> answers = {}) {
+        chosen = QString::fromStdString(dir.file(file));
+        presenter.Clear();
+        presenter.answers = answers;
+        (page.get()->*action)();
+        EXPECT_FALSE(page->ConfigProgress()->isHidden() && page->Busy());
+        EXPECT_TRUE(
+            PumpUntil([&] { return !page->Busy() && presenter.kinds.find_first_of("ie") != std::string::npos; }));
+        EXPECT_TRUE(page->ConfigProgress()->isHidden());
+        return presenter.kinds + " " + presenter.texts.join("|").section('\n', 0, 1).toStdString();
+    };
+    // The camera's clock runs on between the saves: compare without it.
+    auto settings = [&](const std::string& file) {
+        auto doc = nlohmann::json::parse(kytest::ReadBytes(dir.file(file)));
+        doc["pages"]["time"].erase("time");
+        return doc.dump();
+    };
+    Refresh(*page);
+    const std::string at = "127.0.0.1:" + std::to_string(emulator->HttpPort());
+    EXPECT_EQ(run(&CP_SystemDlg::OnSaveConfig, "a.json"),
+              "i The configuration of " + at + " is saved in " + dir.file("a.json") + ":\nserverinfo: Succeeded");
+    EmuSetAll("profile=3 brightness=20");
+    EXPECT_EQ(run(&CP_SystemDlg::OnLoadConfig, "a.json", {true}).substr(0, 2), "qi");
+    EXPECT_EQ(presenter.texts.back().section(u'\n', 0, 0).toStdString(),
+              "The configuration was written to " + at + ":");
+    ExpectEmu("profile=1 brightness=50");
+    run(&CP_SystemDlg::OnSaveConfig, "b.json");
+    EXPECT_EQ(settings("a.json"), settings("b.json"));
+
+    kytest::WriteBytes(dir.file("bad.json"), R"({"pages": {"net": {"httpport": 80}, "cloud": {"nosuch": 1}}})");
+    Sent();
+    EXPECT_EQ(run(&CP_SystemDlg::OnLoadConfig, "bad.json"),
+              "e The file " + dir.file("bad.json") + " cannot be loaded: cloud: page 'cloud' has no field 'nosuch'");
+    presenter.Clear();
+    chosen = QString::fromStdString(dir.file("a.json"));
+    page->OnLoadConfig();   // answered No
+    PumpEvents(100);
+    EXPECT_EQ(presenter.kinds, "q");
+    EXPECT_EQ(Sent(), "");
+}
+
 TEST_F(SystemPageTest, PageGoingAwayDuringFormatIsSafe) {
     EmuSet("emu.sd_delay_ms", "300");
     Refresh(*page);
+    presenter.answers = {true};
     page->OnFormatSd();
+    presenter.Clear();
     page.reset();
     // The worker finishes on its own and posts to no one.
     const std::string total = EmuGet("sdtotalspace");
@@ -165,9 +249,10 @@ TEST_F(LogPageTest, ShowsTheLogAndClearsItOnlyWithACamera) {
     EXPECT_EQ(run(&CP_LogDlg::OnRefresh) + run(&CP_LogDlg::OnClearLog), "line one\nline one\n");
     EXPECT_EQ(EmuGet("emu.syslog"), "line two");
     camera.loggedIn = true;
+    presenter.answers = {true};
     EXPECT_EQ(run(&CP_LogDlg::OnClearLog), "");
     EXPECT_EQ(EmuGet("emu.syslog"), "");
-    EXPECT_TRUE(presenter.texts.isEmpty());
+    EXPECT_EQ(presenter.kinds, "q");
 
     CP_LogDlg other;
     std::strcpy(camera.device.password, "wrong");
