@@ -17,6 +17,11 @@
 #     --width W: a W x (W*9/16) screen (default 1920, so 1920x1080;
 #     1366 gives 1366x768). --lang FILE: the tool runs in that language.
 #
+#   scripts/screenshots.sh safety OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]
+#     The device information page asking before a format, a configuration
+#     save under way and its result, and the network page after reads the
+#     camera refused (safety-*.png).
+#
 #   scripts/screenshots.sh upgrade OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]
 #     The maintenance page during a firmware upload to the emulator and
 #     after it (upgrade-running.png, upgrade-done.png). Runs itself in a
@@ -31,7 +36,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/shots-lib.sh"
 
-if [ "${1:-}" = pages ] || [ "${1:-}" = upgrade ]; then
+if [ "${1:-}" = pages ] || [ "${1:-}" = upgrade ] || [ "${1:-}" = safety ]; then
   mode="$1"; shift
   [ $# -ge 1 ] || { echo "usage: $0 $mode OUT_DIR [--width W] [--lang FILE] [--build BUILD_DIR]" >&2; exit 2; }
   # The upgrade waits for the camera's return with a LAN search: it runs
@@ -64,6 +69,8 @@ if [ "${1:-}" = pages ] || [ "${1:-}" = upgrade ]; then
       curl -sf -u admin:tovel -o /dev/null "http://127.0.0.1:$emu_port/emu/set?key=cover.${kv%%=*}&value=${kv#*=}" ||
         echo "emulator: cannot set cover.${kv%%=*}" >&2
     done
+  elif [ "$mode" = safety ]; then
+    shots_emulator "$build"
   else
     shots_emulator "$build" --restart-ms 800
   fi

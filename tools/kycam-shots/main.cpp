@@ -15,6 +15,9 @@
 //                                        firmware upgrade and after it (the
 //                                        wait for the camera's return searches
 //                                        the LAN: run it in a network namespace)
+//   kycam-shots safety OUT_DIR HOST:PORT the format question, a configuration
+//                                        save and its result, a page's failed
+//                                        read line
 //   kycam-shots lang SOURCE_DIR LANG_FILE
 //                                        every window without a camera: prints
 //                                        "chinese WINDOW: TEXT" for each text
@@ -30,6 +33,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QScreen>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -50,6 +55,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 
+#include "core/cgi/HttpFetch.h"
 #include "core/discovery/DeviceFinder.h"
 #include "core/services/LangText.h"
 #include "gui/controls/HeaderCtrlCl.h"
@@ -69,6 +75,7 @@
 #include "gui/pages/CameraPage.h"
 #include "gui/pages/network/SearchWFDlg.h"
 #include "gui/pages/system/P_ResetDlg.h"
+#include "gui/pages/system/P_SystemDlg.h"
 #include "gui/shell/KyCamToolApp.h"
 #include "gui/shell/KyCamToolDlg.h"
 #include "gui/shell/LeftSettingsDlg.h"
@@ -425,10 +432,68 @@ int CheckLanguage(CKyCamToolApp& tool, const std::string& sources, const std::st
     return problems == 0 ? 0 : 1;
 }
 
+// The whole screen: message boxes are windows of their own.
+void SaveScreen(const QString& dir, const QString& name) {
+    QCoreApplication::processEvents();
+    if (!QGuiApplication::primaryScreen()->grabWindow(0).save(dir + QLatin1Char('/') + name))
+        std::fprintf(stderr, "shots: cannot write %s\n", name.toUtf8().constData());
+}
+
+// Adds a fault mode at the emulated camera ("none" clears them).
+void EmulatorFault(const DeviceRecord& device, const char* name) {
+    HttpPage reply;
+    CHttpFetch::Get(device.info.ip, static_cast<uint16_t>(std::atoi(device.info.httpPort)), device.user,
+                    device.password, std::string("/emu/fault?name=") + name, {}, &reply);
+}
+
+// The boxes that keep the user from losing data or guessing, as shown: the
+// device information page asking before a format (safety-question.png), a
+// configuration save under way and its result (safety-save-running.png,
+// safety-save-done.png), and the network page after reads the camera
+// refused (safety-error-line.png). Each box is taken from the screen, then
+// closed (a question so answers No).
+int ShootSafety(CKyCamToolDlg* w, const QString& out, const std::string& camera) {
+    const DeviceRecord device = CameraRecord(w, camera);
+    w->OpenDevice(device);
+    if (!WaitUntil([] { return CurrentCamera().IsLoggedIn(); }, 20000)) return Fail("no login"), 1;
+    w->ShowParamSettings();
+    auto* info = dynamic_cast<CP_SystemDlg*>(OpenPage(w, 37));
+    if (!info) return Fail("no device information page"), 1;
+    WaitForPage(info);
+    CMessageBoxPresenter boxes;
+    IMessagePresenter* printing = InstallPresenter(&boxes);
+    auto shootNextBox = [&](const QString& name) {
+        QTimer::singleShot(1000, [out, name] {
+            SaveScreen(out, name);
+            if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
+        });
+    };
+    shootNextBox(QStringLiteral("safety-question.png"));
+    info->OnFormatSd();
+
+    const QString file = out + QStringLiteral("/shots-configuration.json");
+    CP_SystemDlg::SetConfigFileChooser([file](QWidget*, bool) { return file; });
+    EmulatorFault(device, "slow");
+    info->OnSaveConfig();
+    Pause(1500);
+    Save(w, out, QStringLiteral("safety-save-running.png"));
+    EmulatorFault(device, "none");
+    shootNextBox(QStringLiteral("safety-save-done.png"));
+    if (!WaitUntil([&] { return !info->Busy(); }, 60000)) Fail("the save did not end");
+    QFile::remove(file);
+
+    EmulatorFault(device, "no-200");
+    WaitForPage(OpenPage(w, 10));
+    Save(w, out, QStringLiteral("safety-error-line.png"));
+    EmulatorFault(device, "none");
+    InstallPresenter(printing);
+    return 0;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: kycam-shots layouts OUT_DIR | live OUT_DIR HOST:PORT | pages OUT_DIR HOST:PORT"
-                 " | upgrade OUT_DIR HOST:PORT DEVICE_ID | lang SOURCE_DIR LANG_FILE\n");
+                 " | upgrade OUT_DIR HOST:PORT DEVICE_ID | safety OUT_DIR HOST:PORT | lang SOURCE_DIR LANG_FILE\n");
     return 2;
 }
 
@@ -440,7 +505,8 @@ int main(int argc, char** argv) {
     const QString out = QString::fromLocal8Bit(argv[2]);
     const std::string camera = argc > 3 ? argv[3] : "";
     if (mode != "layouts" &&
-        ((mode != "live" && mode != "pages" && mode != "upgrade" && mode != "lang") || camera.empty()))
+        ((mode != "live" && mode != "pages" && mode != "upgrade" && mode != "safety" && mode != "lang") ||
+         camera.empty()))
         return Usage();
     if (mode == "upgrade" && argc < 5) return Usage();
 
@@ -458,6 +524,7 @@ int main(int argc, char** argv) {
         code = mode == "layouts"   ? ShootLayouts(tool, out, camera)
                : mode == "live"    ? ShootLive(w, out, camera)
                : mode == "upgrade" ? ShootUpgrade(w, out, camera, argv[4], presenter)
+               : mode == "safety"  ? ShootSafety(w, out, camera)
                : mode == "lang"    ? CheckLanguage(tool, argv[2], camera)
                                    : ShootPages(w, out, camera);
         QCoreApplication::quit();
