@@ -128,7 +128,7 @@ int MdAreaCommand(const SdkTarget& t, const std::vector<std::string>& args, std:
             names.push_back(name);
         }
     }
-    const backup::Camera camera{t.host, t.port, t.user, t.password};
+    const backup::Camera camera{t.host, t.port, t.user, t.password, 3000, {}};
     MdAreas areas{};
     std::string error;
     backup::Reach reach = backup::ReadMdAreas(camera, areas, &error);

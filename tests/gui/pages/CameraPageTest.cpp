@@ -103,23 +103,13 @@ TEST_F(CameraPageTest, RefreshShowsOrClearsAndApplyValidatesWritesAndReports) {
 // exchange takes it away.
 TEST_F(CameraPageTest, AFailedReadShowsTheLineOnEveryPage) {
     std::vector<std::unique_ptr<CCameraPage>> pages;
-    pages.push_back(std::make_unique<CP_NetDlg>());
-    pages.push_back(std::make_unique<CP_RmsetDlg>());
-    pages.push_back(std::make_unique<CP_WIFIDlg>());
-    pages.push_back(std::make_unique<CP_28181Dlg>());
-    pages.push_back(std::make_unique<CP_ONVIFDlg>());
-    pages.push_back(std::make_unique<CP_P2PDlg>());
-    pages.push_back(std::make_unique<CP_OSDDlg>());
-    pages.push_back(std::make_unique<CP_AudioDlg>());
-    pages.push_back(std::make_unique<CPVideoDlg>());
-    pages.push_back(std::make_unique<CP_Ptz485Dlg>());
-    pages.push_back(std::make_unique<CP_RecordDlg>());
-    pages.push_back(std::make_unique<CP_CloudDlg>());
-    pages.push_back(std::make_unique<CP_TMallDlg>());
-    pages.push_back(std::make_unique<CP_TimeWarnDlg>());
-    pages.push_back(std::make_unique<CP_SystemDlg>());
-    pages.push_back(std::make_unique<CP_LogDlg>());
-    pages.push_back(std::make_unique<CP_NTPDLG>());
+    [&]<class... P>(std::type_identity<P>...) { (pages.push_back(std::make_unique<P>()), ...); }(
+        std::type_identity<CP_NetDlg>{}, std::type_identity<CP_RmsetDlg>{}, std::type_identity<CP_WIFIDlg>{},
+        std::type_identity<CP_28181Dlg>{}, std::type_identity<CP_ONVIFDlg>{}, std::type_identity<CP_P2PDlg>{},
+        std::type_identity<CP_OSDDlg>{}, std::type_identity<CP_AudioDlg>{}, std::type_identity<CPVideoDlg>{},
+        std::type_identity<CP_Ptz485Dlg>{}, std::type_identity<CP_RecordDlg>{}, std::type_identity<CP_CloudDlg>{},
+        std::type_identity<CP_TMallDlg>{}, std::type_identity<CP_TimeWarnDlg>{}, std::type_identity<CP_SystemDlg>{},
+        std::type_identity<CP_LogDlg>{}, std::type_identity<CP_NTPDLG>{});
     const QRegularExpression line(
         QString("^Reading the settings from 127\\.0\\.0\\.1:%1 failed at \\d\\d:\\d\\d:\\d\\d\\.$")
             .arg(emulator->HttpPort()));
