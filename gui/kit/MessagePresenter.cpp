@@ -1,7 +1,10 @@
 #include "gui/kit/MessagePresenter.h"
 
 #include <QCoreApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
+
+#include <utility>
 
 #include "gui/kit/Translate.h"
 
@@ -20,17 +23,31 @@ QString Tr(const std::string& section, const std::string& key) {
 
 }   // namespace
 
+namespace {
+
+// Qt's own button texts follow Qt's translations, which the tool does not
+// load; the language file names them so a box speaks one language.
+bool ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, BoxTitle(), text, buttons, parent);
+    for (const auto& [button, key] :
+         {std::pair{QMessageBox::Ok, "OK"}, {QMessageBox::Yes, "Yes"}, {QMessageBox::No, "No"}})
+        if (QAbstractButton* b = box.button(button)) b->setText(Tr("CONFIG", key));
+    if (buttons & QMessageBox::No) box.setDefaultButton(QMessageBox::No);   // erasing is never the default
+    return box.exec() == QMessageBox::Yes;
+}
+
+}   // namespace
+
 void CMessageBoxPresenter::Info(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, BoxTitle(), text, QMessageBox::Ok);
+    ShowBox(parent, QMessageBox::Information, text, QMessageBox::Ok);
 }
 
 void CMessageBoxPresenter::Error(QWidget* parent, const QString& text) {
-    QMessageBox::warning(parent, BoxTitle(), text, QMessageBox::Ok);
+    ShowBox(parent, QMessageBox::Warning, text, QMessageBox::Ok);
 }
 
 bool CMessageBoxPresenter::Question(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    return ShowBox(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No);
 }
 
 IMessagePresenter& Presenter() {
