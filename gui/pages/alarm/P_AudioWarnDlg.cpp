@@ -10,13 +10,13 @@
 
 #include "core/cgi/rules/AlarmRules.h"
 #include "gui/pages/alarm/AlarmPageKit.h"
-#include "gui/pages/alarm/OnOffPair.h"
+#include "gui/pages/PageControls.h"
 
 CP_AudioWarnDlg::CP_AudioWarnDlg(QWidget* parent)
     : CRecordPage<AudioAlarmAttr>(parent, "P_AUDIO_WARN_DLG", &CCgiClient::GetAudioAlarmAttr,
                                   &CCgiClient::SetAudioAlarmAttr) {
     m_writeFailure = Outcome::Cleared;
-    m_alarm = new COnOffPair(this);
+    m_alarm = new CRadioPair(this, "On", "Off");
 
     // The volume row hides as a whole.
     m_volumeRow = new QWidget(this);
@@ -50,7 +50,7 @@ CP_AudioWarnDlg::CP_AudioWarnDlg(QWidget* parent)
     AddApplyButton(apply);
     LockWhileBusy(cancel);
     connect(cancel, &QPushButton::clicked, this, &CP_AudioWarnDlg::RefreshFromDevice);
-    connect(m_alarm, &COnOffPair::chosen, this, &CP_AudioWarnDlg::ShowVolume);
+    connect(m_alarm, &CRadioPair::chosen, this, [this](int index) { ShowVolume(index == 0); });
     ky::pages::FilterSmallNumber(m_volume);
 }
 
@@ -59,13 +59,13 @@ bool CP_AudioWarnDlg::VolumeShown() const { return !m_volumeRow->isHidden(); }
 void CP_AudioWarnDlg::ShowVolume(bool on) { m_volumeRow->setVisible(on); }
 
 void CP_AudioWarnDlg::ShowRecord(const AudioAlarmAttr& rec) {
-    m_alarm->Set(rec.aa_enable == 1);
+    m_alarm->Check(rec.aa_enable == 1 ? 0 : 1);
     ShowVolume(rec.aa_enable == 1);
     m_volume->setText(QString::number(rec.aa_value));
 }
 
 const char* CP_AudioWarnDlg::ReadControls(AudioAlarmAttr& rec) {
-    rec.aa_enable = m_alarm->IsOn() ? 1 : 0;
+    rec.aa_enable = m_alarm->Flag();
     rec.aa_value = std::atoi(m_volume->text().toUtf8().constData());
     return ky::cgi::CheckAudioAlarmAttr(rec);
 }

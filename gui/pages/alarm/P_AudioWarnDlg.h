@@ -4,7 +4,7 @@
 #include "core/cgi/Records.h"
 #include "gui/pages/CameraPage.h"
 
-class COnOffPair;
+class CRadioPair;
 class QLineEdit;
 
 class CP_AudioWarnDlg : public CRecordPage<AudioAlarmAttr> {
@@ -12,7 +12,7 @@ class CP_AudioWarnDlg : public CRecordPage<AudioAlarmAttr> {
 public:
     explicit CP_AudioWarnDlg(QWidget* parent = nullptr);
 
-    COnOffPair* Alarm() const { return m_alarm; }
+    CRadioPair* Alarm() const { return m_alarm; }
     QLineEdit* Volume() const { return m_volume; }
     // The volume row is shown.
     bool VolumeShown() const;
@@ -25,7 +25,7 @@ protected:
 private:
     void ShowVolume(bool on);
 
-    COnOffPair* m_alarm;
+    CRadioPair* m_alarm;
     QWidget* m_volumeRow;
     QLineEdit* m_volume;
 };

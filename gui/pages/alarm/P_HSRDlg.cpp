@@ -12,13 +12,13 @@
 #include "core/cgi/rules/AlarmRules.h"
 #include "gui/kit/Translate.h"
 #include "gui/pages/alarm/AlarmPageKit.h"
-#include "gui/pages/alarm/OnOffPair.h"
+#include "gui/pages/PageControls.h"
 
 CP_HSRDlg::CP_HSRDlg(QWidget* parent)
     : CRecordPage<SmdAttr>(parent, "P_HSR_DLG", &CCgiClient::GetSmdAttr, &CCgiClient::SetSmdAttr) {
     m_writeFailure = Outcome::Cleared;
-    m_recognition = new COnOffPair(this);
-    m_framing = new COnOffPair(this);
+    m_recognition = new CRadioPair(this, "On", "Off");
+    m_framing = new CRadioPair(this, "On", "Off");
     m_threshold = new QLineEdit(this);
     m_threshold->setObjectName(QStringLiteral("threshold"));
     m_threshold->setMaximumWidth(80);
@@ -59,23 +59,23 @@ CP_HSRDlg::CP_HSRDlg(QWidget* parent)
     AddApplyButton(apply);
     LockWhileBusy(cancel);
     connect(cancel, &QPushButton::clicked, this, &CP_HSRDlg::RefreshFromDevice);
-    connect(m_recognition, &COnOffPair::chosen, m_trigger, &QComboBox::setEnabled);
+    connect(m_recognition, &CRadioPair::chosen, m_trigger, [this](int index) { m_trigger->setEnabled(index == 0); });
     ky::pages::FilterSmallNumber(m_threshold);
 }
 
 void CP_HSRDlg::ShowRecord(const SmdAttr& rec) {
     m_trigger->setCurrentIndex(rec.alarm_type >= 0 && rec.alarm_type < m_trigger->count() ? rec.alarm_type : -1);
     m_threshold->setText(QString::number(rec.smd_gthresh));
-    m_recognition->Set(rec.smd_enable == 1);
+    m_recognition->Check(rec.smd_enable == 1 ? 0 : 1);
     m_trigger->setEnabled(rec.smd_enable == 1);
-    m_framing->Set(rec.smd_rect == 1);
+    m_framing->Check(rec.smd_rect == 1 ? 0 : 1);
 }
 
 const char* CP_HSRDlg::ReadControls(SmdAttr& rec) {
     rec.alarm_type = m_trigger->currentIndex();
     rec.smd_gthresh = std::atoi(m_threshold->text().toUtf8().constData());
-    rec.smd_enable = m_recognition->IsOn() ? 1 : 0;
-    rec.smd_rect = m_framing->IsOn() ? 1 : 0;
+    rec.smd_enable = m_recognition->Flag();
+    rec.smd_rect = m_framing->Flag();
     return ky::cgi::CheckSmdAttr(rec);
 }
 

@@ -4,7 +4,7 @@
 #include "core/cgi/Records.h"
 #include "gui/pages/CameraPage.h"
 
-class COnOffPair;
+class CRadioPair;
 class QComboBox;
 class QLineEdit;
 
@@ -13,8 +13,8 @@ class CP_HSRDlg : public CRecordPage<SmdAttr> {
 public:
     explicit CP_HSRDlg(QWidget* parent = nullptr);
 
-    COnOffPair* Recognition() const { return m_recognition; }
-    COnOffPair* Framing() const { return m_framing; }
+    CRadioPair* Recognition() const { return m_recognition; }
+    CRadioPair* Framing() const { return m_framing; }
     QLineEdit* Threshold() const { return m_threshold; }
     QComboBox* Trigger() const { return m_trigger; }
 
@@ -24,8 +24,8 @@ protected:
     void ClearControls() override;
 
 private:
-    COnOffPair* m_recognition;
-    COnOffPair* m_framing;
+    CRadioPair* m_recognition;
+    CRadioPair* m_framing;
     QLineEdit* m_threshold;
     QComboBox* m_trigger;
 };

@@ -3,7 +3,7 @@
 
 #include "gui/controls/WeekCtrl.h"
 #include "gui/live/PlayWnd.h"
-#include "gui/pages/alarm/OnOffPair.h"
+#include "gui/pages/PageControls.h"
 #include "gui/pages/alarm/P_AudioWarnDlg.h"
 #include "gui/pages/alarm/P_HSRDlg.h"
 #include "gui/pages/alarm/P_LinkDlg.h"
@@ -21,7 +21,7 @@ TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
     EmuSetAll("smd_enable=1 smd_gthresh=77 md_alarm_type=on");
     CP_HSRDlg page;
     Refresh(page);
-    EXPECT_EQ(States({page.Recognition()->On(), page.Framing()->Off(), page.Threshold()}),
+    EXPECT_EQ(States({page.Recognition()->First(), page.Framing()->Second(), page.Threshold()}),
               (QStringList{"on", "on", "77"}));
     EXPECT_TRUE(page.Trigger()->currentIndex() == 1 && page.Trigger()->isEnabled());
 
@@ -34,15 +34,15 @@ TEST_F(AlarmPagesTest, HumanoidShowsChecksAndWrites) {
     EXPECT_EQ(ApplyMessage(page), "Wrong sensitivity range!");
     EXPECT_EQ(EmuGet("smd_gthresh"), "77");
 
-    page.Recognition()->Off()->click();
+    page.Recognition()->Second()->click();
     EXPECT_FALSE(page.Trigger()->isEnabled());
-    Set(page.Framing()->On(), "on", page.Threshold(), "100", page.Trigger(), "#0");
+    Set(page.Framing()->First(), "on", page.Threshold(), "100", page.Trigger(), "#0");
     EXPECT_EQ(ApplyMessage(page), kOk);
     ExpectEmu("smd_enable=0 smd_rect=1 smd_gthresh=100 md_alarm_type=off");
 
     Fault("no-200");
     EXPECT_EQ(ApplyMessage(page), "");
-    EXPECT_EQ(States({page.Threshold(), page.Recognition()->On(), page.Recognition()->Off(), page.Trigger()}),
+    EXPECT_EQ(States({page.Threshold(), page.Recognition()->First(), page.Recognition()->Second(), page.Trigger()}),
               (QStringList{"100", "off", "on", "Separate trigger"}));
     EXPECT_TRUE(page.ErrorLine().startsWith("Writing the settings to "));
 }
@@ -51,23 +51,23 @@ TEST_F(AlarmPagesTest, AudioAlarmChecksTheVolumeOnlyWhileOn) {
     EmuSetAll("aa_enable=1 aa_value=30");
     CP_AudioWarnDlg page;
     Refresh(page);
-    EXPECT_TRUE(page.Alarm()->On()->isChecked() && page.VolumeShown());
+    EXPECT_TRUE(page.Alarm()->First()->isChecked() && page.VolumeShown());
     EXPECT_EQ(page.Volume()->text(), "30");
     page.Volume()->setText("0");   // the filter empties a lone 0
     EXPECT_EQ(ApplyMessage(page), "Volume range 1~100");
     EXPECT_EQ(EmuGet("aa_value"), "30");
 
     // Off hides the row; an empty volume is then sent as 0.
-    page.Alarm()->Off()->click();
+    page.Alarm()->Second()->click();
     EXPECT_FALSE(page.VolumeShown());
     page.Volume()->clear();
     EXPECT_EQ(ApplyMessage(page), kOk);
     ExpectEmu("aa_enable=0 aa_value=0");
-    page.Alarm()->On()->click();
+    page.Alarm()->First()->click();
     EXPECT_TRUE(page.VolumeShown());
     Fault("no-200");
     Refresh(page);
-    EXPECT_FALSE(page.VolumeShown() || page.Alarm()->On()->isChecked());
+    EXPECT_FALSE(page.VolumeShown() || page.Alarm()->First()->isChecked());
 }
 
 TEST_F(AlarmPagesTest, LinkageShowsListsAndAlwaysSendsRelayOffAndOnePicture) {
