@@ -261,6 +261,7 @@ void CKyCamToolDlg::ShowPreview() {
     // The page goes: so does its node's highlight.
     m_settings->ClearShownNode();
     m_currentPage = nullptr;
+    m_currentNode = -1;
     ShowRightWindow(m_video);
 }
 
@@ -275,10 +276,14 @@ void CKyCamToolDlg::ShowParamSettings() {
     // The page the tree shows (none after Preview), not the search window
     // that Device list may have left on top.
     ShowRightWindow(m_currentPage);
+    if (m_currentNode >= 0) m_settings->MarkShownNode(m_currentNode);
 }
 
 void CKyCamToolDlg::ShowDeviceList() {
     SetLayout(Layout::DeviceList);
+    // The list covers the page: the tree highlights nothing until Settings
+    // or a click shows a page again.
+    m_settings->ClearShownNode();
     ShowRightWindow(m_search);
 }
 
@@ -320,8 +325,15 @@ void CKyCamToolDlg::ShowPageRequest(int number, const TreeNodeRecord* record) {
 
     // A page not built into this tool shows nothing: the area stays empty.
     // The root has no page: with it highlighted the area is empty too.
+    // A click in the tree beside the device list goes to the settings view.
+    if (m_layout == Layout::DeviceList) {
+        SetLayout(Layout::Settings);
+        ICameraSession& camera = CurrentCamera();
+        if (camera.IsLoggedIn() || camera.IsConnecting()) camera.PausePlay();
+    }
     CSettingsPage* page = number == 0 ? nullptr : Page(GroupPage(number));
     m_currentPage = page;
+    m_currentNode = number;
     ShowRightWindow(page);
     if (page && (record->level == 1 || record->level == 2)) page->RefreshFromDevice();
 

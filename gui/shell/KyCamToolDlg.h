@@ -123,6 +123,7 @@ private:
     std::map<int, CSettingsPage*> m_pages;
     std::vector<QWidget*> m_rightArea;
     QWidget* m_currentPage = nullptr;   // shown by the last tree request
+    int m_currentNode = -1;             // the page number of that request, -1 none
 
     Clock m_clock;
     LoginRunner m_runLogin;

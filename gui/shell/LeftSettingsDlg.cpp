@@ -124,6 +124,12 @@ void CLeftSettingsDlg::ClearShownNode() {
     m_tree->clearSelection();
 }
 
+void CLeftSettingsDlg::MarkShownNode(int page) {
+    QTreeWidgetItem* item = FindItem(page);
+    m_tree->setCurrentItem(item);
+    m_lastClicked = item;
+}
+
 CLeftSettingsDlg::~CLeftSettingsDlg() {
     if (g_pLeftSettings == this) g_pLeftSettings = nullptr;
 }

@@ -57,6 +57,9 @@ public:
     // The host shows no page any more: no node is highlighted, and the next
     // click on the last clicked node opens its page again.
     void ClearShownNode();
+    // The host shows the page of this node again (back from the device
+    // list): it is highlighted, and a click on it opens nothing new.
+    void MarkShownNode(int page);
 
     QTreeWidget* Tree() const { return m_tree; }
     // The node with this page number (nullptr when absent from the tree).

@@ -227,6 +227,9 @@ TEST_F(ShellTest, TreeHighlightsTheNodeOfThePageShown) {
         {"485 node removed", [&] { camera.Login("IPC-10X9"); }, -1, none},
         {"root", [&] { Open(0); }, 0, none},
         {"leaf after the root", [&] { Open(24); }, 24, page(24)},
+        {"device list", [&] { Click(kDeviceList); }, -1, std::vector<QWidget*>{search}},
+        {"settings again", [&] { Click(kSettings); }, 24, page(24)},
+        {"a node beside the device list", [&] { Click(kDeviceList), Open(24); }, 24, page(24)},
         {"Preview and back", [&] { Click(kPreview), Click(kSettings); }, -1, none},
     };
     for (const Step& step : steps) {
@@ -235,6 +238,7 @@ TEST_F(ShellTest, TreeHighlightsTheNodeOfThePageShown) {
         EXPECT_EQ(current ? current->page : -1, step.highlighted) << step.what;
         EXPECT_EQ(tree->selectedItems().size(), step.highlighted < 0 ? 0u : 1u) << step.what;
         EXPECT_EQ(Right(), step.right) << step.what;
+        EXPECT_EQ(w->Button(kDeviceList)->isChecked(), step.right == std::vector<QWidget*>{search}) << step.what;
     }
 }
 
