@@ -1,18 +1,22 @@
 // bench_live_first_frame [EMULATOR] [--runs N]
 //
-// Starts kycam-emulator on loopback and measures, N times (default 20), the
-// wall time from KY_SDK_LoginExt to the first decoded picture of /11. Each
-// viewer finds the emulated camera idle: its encoder starts with the viewer's
-// request and sends a key picture at once.
+// Starts kycam-emulator on loopback with --warm-media and measures, N times
+// (default 20), the wall time from KY_SDK_LoginExt to the first decoded
+// picture of /11. The emulated camera behaves as a camera whose encoder is
+// always ready: its media is prepared ahead, so a viewer's DESCRIBE is
+// answered at once and its PLAY gets the key picture at once. Every timed
+// viewer, SDK or ffmpeg, comes 300 ms after the one before, to a camera at
+// rest with its media prepared again.
 //
 // The peers are ffmpeg command lines asked for one frame of the same stream
-// with its low-latency flags (-rtsp_transport tcp -fflags nobuffer -flags
-// low_delay -frames:v 1 -f null -), timed from start to exit, N times each in
-// the same run: with ffmpeg's default stream probing, with the probing limits
-// the SDK used to open with (-analyzeduration 100000 -probesize 32768), and
-// with the least probing that still decodes every time (-analyzeduration 0
-// with -probesize 32, else 2048, checked before use): the last is the best a
-// user could pick. A run without its picture in 10 s counts as failed.
+// of the same emulator (same --warm-media setting, same run) with its
+// low-latency flags (-rtsp_transport tcp -fflags nobuffer -flags low_delay
+// -frames:v 1 -f null -), timed from start to exit, N times each: with
+// ffmpeg's default stream probing, with the probing limits the SDK used to
+// open with (-analyzeduration 100000 -probesize 32768), and with the least
+// probing that still decodes every time (-analyzeduration 0 with -probesize
+// 32, else 2048, checked before use): the last is the best a user could
+// pick. A run without its picture in 10 s counts as failed.
 // Prints the medians and the ratios (goal: under 40 ms, ratio <= 1.0).
 // Ends with one line:
 //   sdk_ms=... ffmpeg_ms=... ffmpeg_probe_ms=... ffmpeg_min_ms=...
@@ -27,6 +31,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/sdk/KySdk.h"
@@ -43,7 +48,7 @@ struct Emulator {
     int http = 0, rtsp = 0;
     bool Start(const std::string& path) {
         process = std::make_unique<ky::test::EmulatorProcess>(
-            std::vector<std::string>{"--rtsp-port", "0", "--no-discovery", "--quiet"}, 20000, path);
+            std::vector<std::string>{"--rtsp-port", "0", "--no-discovery", "--quiet", "--warm-media"}, 20000, path);
         http = process->HttpPort();
         rtsp = process->RtspPort();
         return process->Ok() && rtsp > 0;
@@ -71,8 +76,13 @@ double Median(std::vector<double> v) {
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
+// Every timed viewer comes to a camera at rest: the previous viewer gone,
+// the emulator's media prepared again.
+void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }
+
 // One SDK run: login, play, first picture; milliseconds or -1.
 double SdkRun(const Emulator& emu) {
+    Settle();
     FirstFrame surface;
     const auto t0 = Clock::now();
     int error = 0;
@@ -106,6 +116,7 @@ std::vector<std::string> FfmpegArgs(const Emulator& emu, const std::vector<std::
 // the stream for audio alone and then waits for a picture for ever.
 double FfmpegRun(const Emulator& emu, const std::vector<std::string>& probing, int timeoutMs = 10000) {
     const auto args = FfmpegArgs(emu, probing, {"-frames:v", "1", "-f", "null", "-"});
+    Settle();
     const auto t0 = Clock::now();
     const int status = ky::test::RunProcess(args, {}, {}, timeoutMs).exitCode;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();

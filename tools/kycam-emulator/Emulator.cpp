@@ -101,7 +101,8 @@ ReplyPlan Plain(int status, const std::string& body) { return MakeReply(status, 
 std::string UsageText() {
     return "usage: kycam-emulator [--bind ADDR] [--http-port N] [--rtsp-port N] [--cameras N]\n"
            "                      [--user U] [--password P] [--state FILE] [--fault NAME[=N]]...\n"
-           "                      [--no-rtsp] [--no-discovery] [--sd-delay-ms N] [--restart-ms N]\n"
+           "                      [--no-rtsp] [--warm-media] [--no-discovery] [--sd-delay-ms N]\n"
+           "                      [--restart-ms N]\n"
            "                      [--upgrade-version TEXT] [--sd-cache DIR] [--quiet]\n"
            "       kycam-emulator --help | --version\n"
            "Prints one line \"READY http=... rtsp=... cameras=N\" once listening; runs until\n"
@@ -173,6 +174,8 @@ bool ParseOptions(int argc, const char* const* argv, Options* out, std::string* 
             o.faults.push_back(f);
         } else if (arg == "--no-rtsp" && !hasValue) {
             o.rtsp = false;
+        } else if (arg == "--warm-media" && !hasValue) {
+            o.warmMedia = true;
         } else if (arg == "--no-discovery" && !hasValue) {
             o.discovery = false;
         } else if (arg == "--sd-delay-ms") {
@@ -769,7 +772,10 @@ bool Emulator::Start(std::string* error) {
         cam->httpPort_ = port;
         // Made here, before any request can run: handlers on worker threads
         // read these pointers, which never change afterwards.
-        if (options_.rtsp) cam->rtsp_ = std::make_unique<RtspServer>();
+        if (options_.rtsp) {
+            cam->rtsp_ = std::make_unique<RtspServer>();
+            cam->rtsp_->KeepMediaReady(options_.warmMedia);
+        }
         if (options_.discovery) cam->discovery_ = std::make_unique<DiscoveryResponder>();
         st.Set("httpport", std::to_string(port));
         if (options_.bind != "0.0.0.0" && options_.bind.find(':') == std::string::npos) st.Set("ip", options_.bind);

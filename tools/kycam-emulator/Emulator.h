@@ -33,6 +33,7 @@ struct Options {
     std::string stateFile;             // camera 0: FILE, camera i > 0: FILE.i
     std::vector<std::string> faults;   // "NAME" or "NAME=N", applied to every camera
     bool rtsp = true;
+    bool warmMedia = false;   // RTSP media prepared at start and kept (RtspServer::KeepMediaReady)
     bool discovery = true;
     int sdDelayMs = -1;   // -1: keep the profile's / state file's value
     int restartMs = 3000;

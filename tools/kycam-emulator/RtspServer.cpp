@@ -44,10 +44,16 @@ bool ValidStream(const RtspStreamConfig& c, const char* mount, std::string* erro
 
 // The title text is not part of the description (it is set as a property
 // later), so nothing a user types can change the pipeline's shape.
-std::string LaunchDescription(const RtspStreamConfig& c) {
+// held: the media is prepared ahead and held at its first packets until a
+// viewer comes; the live sources then run on into a queue that keeps only
+// the newest buffer, so the viewer does not get the stale seconds in a burst
+// (sound first, which makes a probing client miss the picture).
+std::string LaunchDescription(const RtspStreamConfig& c, bool held) {
+    const std::string newest =
+        held ? " ! queue leaky=downstream max-size-buffers=1 max-size-time=0 max-size-bytes=0" : "";
     const std::string font = "\"Sans Bold " + std::to_string(std::max(6, c.height / 40)) + "\"";
     std::string s;
-    s += "( videotestsrc is-live=true pattern=smpte horizontal-speed=2";
+    s += "( videotestsrc is-live=true pattern=smpte horizontal-speed=2" + newest;
     s += " ! video/x-raw,format=I420,width=" + std::to_string(c.width) + ",height=" + std::to_string(c.height) +
          ",framerate=" + std::to_string(c.fps) + "/1";
     s += " ! clockoverlay name=clock halignment=left valignment=top shaded-background=true"
@@ -63,7 +69,7 @@ std::string LaunchDescription(const RtspStreamConfig& c) {
          std::to_string(c.keyIntervalFrames) + " bitrate=" + std::to_string(c.bitrateKbps);
     s += " ! rtph264pay name=pay0 pt=96 config-interval=-1";
     // 20 ms of 8 kHz audio per packet, as a camera sends it.
-    s += " audiotestsrc is-live=true wave=ticks samplesperbuffer=160"
+    s += " audiotestsrc is-live=true wave=ticks samplesperbuffer=160" + newest +
          " ! audio/x-raw,format=S16LE,rate=8000,channels=1"
          " ! mulawenc ! rtppcmupay name=pay1 pt=0 )";
     return s;
@@ -108,15 +114,6 @@ void OnPlayRequest(GstRTSPClient*, GstRTSPContext* ctx, gpointer) {
     gst_object_unref(bin);
 }
 
-void OnClientClosed(GstRTSPClient*, gpointer user) { static_cast<std::atomic<int>*>(user)->fetch_sub(1); }
-
-// user: the server's client count.
-void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer user) {
-    static_cast<std::atomic<int>*>(user)->fetch_add(1);
-    g_signal_connect(client, "closed", G_CALLBACK(OnClientClosed), user);
-    g_signal_connect(client, "play-request", G_CALLBACK(OnPlayRequest), nullptr);
-}
-
 gboolean CleanupSessions(GstRTSPSessionPool* pool, gpointer) {
     gst_rtsp_session_pool_cleanup(pool);
     return G_SOURCE_CONTINUE;
@@ -146,6 +143,10 @@ struct RtspServer::Impl {
     GstRTSPMediaFactory* factories[2] = {nullptr, nullptr};
     GSource* listenSource = nullptr;
     GSource* sessionWatch = nullptr;
+    bool keepReady = false;
+    GstRTSPMedia* ready[2] = {nullptr, nullptr};   // held prepared with keepReady
+    std::string readyUri[2];
+    bool stopping = false;
     std::thread thread;
     std::atomic<int> port{0};
     std::atomic<int> clients{0};   // outlives the server: closing clients count down
@@ -221,10 +222,66 @@ struct RtspServer::Impl {
         gst_object_unref(bin);
     }
 
+    // Builds and prepares the shared media of mount i as a viewer's request
+    // would, and holds one preparation of its own on it, so that it outlives
+    // its viewers and the next one finds it ready.
+    void PrepareAhead(int i) {
+        GstRTSPUrl* url = nullptr;
+        if (gst_rtsp_url_parse(readyUri[i].c_str(), &url) != GST_RTSP_OK) return;
+        GstRTSPMedia* media = gst_rtsp_media_factory_construct(factories[i], url);
+        gst_rtsp_url_free(url);
+        if (!media) return;
+        GstRTSPThreadPool* threads = gst_rtsp_server_get_thread_pool(server);
+        GstRTSPThread* thread = gst_rtsp_thread_pool_get_thread(threads, GST_RTSP_THREAD_TYPE_MEDIA, nullptr);
+        g_object_unref(threads);
+        // The media takes the thread, also when preparing fails.
+        if (!thread || !gst_rtsp_media_prepare(media, thread)) {
+            g_object_unref(media);
+            return;
+        }
+        ready[i] = media;
+    }
+
+    // user: the Impl. Its client count outlives the server: closing clients
+    // count down.
+    static void OnClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer user) {
+        static_cast<Impl*>(user)->clients.fetch_add(1);
+        g_signal_connect(client, "closed", G_CALLBACK(OnClientClosed), user);
+        g_signal_connect(client, "play-request", G_CALLBACK(OnPlayRequest), nullptr);
+    }
+
+    static void OnClientClosed(GstRTSPClient*, gpointer user) {
+        auto* self = static_cast<Impl*>(user);
+        if (self->clients.fetch_sub(1) != 1 || !self->keepReady) return;
+        GSource* idle = g_idle_source_new();
+        g_source_set_callback(idle, RenewReady, self, nullptr);
+        g_source_attach(idle, self->context);
+        g_source_unref(idle);
+    }
+
+    // Once nobody is connected, the held media, which kept running after its
+    // viewers, is let go and a fresh one prepared in its place: preparing
+    // encodes the first key picture ahead, so the next viewer has it at once
+    // instead of waiting for a frame of a running encoder. Runs on the
+    // server thread after the closed client's clean-up.
+    static gboolean RenewReady(gpointer user) {
+        auto* self = static_cast<Impl*>(user);
+        if (self->stopping || self->clients.load() != 0) return G_SOURCE_REMOVE;
+        for (int i = 0; i < 2; ++i) {
+            if (!self->ready[i]) continue;
+            gst_rtsp_media_unprepare(self->ready[i]);
+            g_object_unref(self->ready[i]);
+            self->ready[i] = nullptr;
+            self->PrepareAhead(i);
+        }
+        return G_SOURCE_REMOVE;
+    }
+
     // Runs on the server thread: drop every client and session so that the
     // pipelines stop here, then leave the loop.
     static gboolean Shutdown(gpointer user) {
         auto* self = static_cast<Impl*>(user);
+        self->stopping = true;
         if (self->listenSource) g_source_destroy(self->listenSource);
         if (self->sessionWatch) g_source_destroy(self->sessionWatch);
         GList* kept = gst_rtsp_server_client_filter(self->server, RemoveClient, nullptr);
@@ -234,6 +291,12 @@ struct RtspServer::Impl {
             GList* left = gst_rtsp_session_pool_filter(pool, RemoveSession, nullptr);
             g_list_free_full(left, g_object_unref);
             g_object_unref(pool);
+        }
+        for (GstRTSPMedia*& media : self->ready) {
+            if (!media) continue;
+            gst_rtsp_media_unprepare(media);
+            g_object_unref(media);
+            media = nullptr;
         }
         g_main_loop_quit(self->loop);
         return G_SOURCE_REMOVE;
@@ -315,7 +378,7 @@ bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamCo
     gst_rtsp_server_set_address(d_->server, bindAddr.c_str());
     gst_rtsp_server_set_service(d_->server, std::to_string(port).c_str());
 
-    g_signal_connect(d_->server, "client-connected", G_CALLBACK(OnClientConnected), &d_->clients);
+    g_signal_connect(d_->server, "client-connected", G_CALLBACK(Impl::OnClientConnected), d_.get());
 
     // Clients are served on this instance's own loop, not on extra threads.
     GstRTSPThreadPool* threads = gst_rtsp_server_get_thread_pool(d_->server);
@@ -334,7 +397,7 @@ bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamCo
     const RtspStreamConfig* configs[2] = {&s11, &s12};
     for (int i = 0; i < 2; ++i) {
         GstRTSPMediaFactory* f = gst_rtsp_media_factory_new();
-        gst_rtsp_media_factory_set_launch(f, LaunchDescription(*configs[i]).c_str());
+        gst_rtsp_media_factory_set_launch(f, LaunchDescription(*configs[i], d_->keepReady).c_str());
         // One encoder per mount for all viewers; each new viewer joins the
         // running stream instead of restarting it for everyone.
         gst_rtsp_media_factory_set_shared(f, TRUE);
@@ -368,6 +431,14 @@ bool RtspServer::Start(const std::string& bindAddr, int port, const RtspStreamCo
     }
     d_->port = gst_rtsp_server_get_bound_port(d_->server);
     g_source_attach(d_->listenSource, d_->context);
+    d_->stopping = false;
+    if (d_->keepReady) {
+        const std::string host = bindAddr.find(':') != std::string::npos ? "[" + bindAddr + "]" : bindAddr;
+        for (int i = 0; i < 2; ++i) {
+            d_->readyUri[i] = "rtsp://" + host + ":" + std::to_string(d_->port.load()) + kMounts[i];
+            d_->PrepareAhead(i);
+        }
+    }
 
     GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(d_->server);
     d_->sessionWatch = gst_rtsp_session_pool_create_watch(pool);
@@ -395,6 +466,11 @@ void RtspServer::Stop() {
     g_source_unref(idle);
     if (d_->thread.joinable()) d_->thread.join();
     d_->Release();
+}
+
+void RtspServer::KeepMediaReady(bool on) {
+    std::lock_guard lock(d_->lifecycle);
+    d_->keepReady = on;
 }
 
 bool RtspServer::IsRunning() const { return d_->port.load() != 0; }

@@ -38,6 +38,13 @@ public:
     bool Start(const std::string& bindAddr, int port, const RtspStreamConfig& s11, const RtspStreamConfig& s12,
                const std::string& user, const std::string& password, const std::string& title, std::string* error);
 
+    // From the next Start on, both mounts' media are prepared at start and
+    // again once the last RTSP connection has closed, as a camera's encoder
+    // is always ready: a viewer's DESCRIBE is answered without building a
+    // pipeline, and its PLAY gets the key picture encoded ahead. Off by
+    // default: it costs two pipelines per camera.
+    void KeepMediaReady(bool on);
+
     // Closes every client, stops the pipelines and joins the server thread.
     // Safe to call when not running and more than once.
     void Stop();

@@ -207,6 +207,23 @@ TEST_F(RtspTest, StopEndsRunningStreamsAndStartWorksAgain) {
         << ThreadCount() << " threads, " << threadsAfterOneRun << " after one run";
 }
 
+TEST_F(RtspTest, MediaKeptReadyServesEveryViewerAndEndsWithStop) {
+    server.KeepMediaReady(true);
+    StartServer();
+    EXPECT_TRUE(WaitFor([&] { return server.LivePipelines() == 2; }));   // before any viewer
+    // Each viewer in turn, on the media prepared after the one before, starts
+    // on a key frame and keeps getting pictures.
+    for (int viewer = 0; viewer < 2; ++viewer) {
+        const Probe p = RunProbe(Url(server, "/11"), 2, "-select_streams v -show_entries frame=key_frame");
+        const auto frames = p.json.value("frames", nlohmann::json::array());
+        ASSERT_GE(frames.size(), 25u);
+        EXPECT_EQ(frames[0].value("key_frame", 0), 1);
+    }
+    ExpectVideo(RunProbe(Url(server, "/12")), 352, 288);
+    server.Stop();
+    EXPECT_TRUE(WaitFor([&] { return server.LivePipelines() == 0; }));
+}
+
 TEST_F(RtspTest, SeveralCamerasInOneProcess) {
     StartServer();
     RtspServer second;
